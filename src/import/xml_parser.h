@@ -1,0 +1,90 @@
+// A small, strict, streaming XML tokeniser. It reads a file in 4096-byte
+// chunks, runs a byte-by-byte state machine and reports start tags (with their
+// attributes), end tags and the text after a start tag through three callbacks.
+// It builds no tree, decodes no entities and allocates nothing while parsing:
+// the 16 attribute slots are allocated once, by the constructor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace canxlate {
+
+class CXmlParser {
+public:
+    static constexpr std::size_t kMaxNameLength = 64;
+    static constexpr std::size_t kTextBufferSize = 1024;
+    static constexpr std::size_t kAttributeSlotCount = 16;
+    static constexpr std::size_t kAttributeSlotSize = 256;
+    static constexpr std::size_t kChunkSize = 4096;
+
+    // parseFile results.
+    static constexpr int32_t kParsed = 0;
+    static constexpr int32_t kCannotOpen = 1;
+    static constexpr int32_t kSyntaxError = 2;
+
+    CXmlParser();  // throws std::bad_alloc
+    virtual ~CXmlParser();
+    CXmlParser(const CXmlParser&) = delete;
+    CXmlParser& operator=(const CXmlParser&) = delete;
+
+    // Opens the file in binary mode and feeds it through the state machine,
+    // calling back synchronously in document order.
+    int32_t parseFile(const char* fileName);
+
+protected:
+    // attributes: the 16 slots, each "name=value" as written (quotes removed);
+    // the list ends at the first slot that starts with NUL or after slot 16.
+    // The callee may write into every buffer it is given; the buffers are valid
+    // only until the callback returns.
+    virtual void startElement(char* name, char** attributes) = 0;
+    virtual void endElement(char* name) = 0;
+    virtual void characterData(char* text) = 0;
+
+private:
+    enum class State : uint8_t {
+        Outside,        // between elements
+        TagName,        // after '<'
+        Content,        // after the '>' of a start tag
+        InTag,          // after the element name or after an attribute
+        AttributeText,  // inside an attribute, before any quote
+        QuotedValue,    // inside a quoted value
+        EmptyTagEnd,    // after a '/' inside a start tag
+        EndTagName,     // after "</"
+        Instruction,    // after "<?"
+    };
+
+    void processByte(char c);
+    void openTag();
+    void closeAttributeList();
+    void beginElement();
+    void beginAttribute(char first);
+    void appendToName(char c);
+    void appendToText(char c);
+    void appendToAttribute(char c);
+    char* attributeSlot(std::size_t index);
+    void reportStartElement();
+
+    bool error_ = false;
+    State state_ = State::Outside;
+    int64_t openElementCount_ = 0;
+
+    // Buffers are kept NUL-terminated after every append, so a callback may
+    // be made at any point without a separate termination step.
+    char elementName_[kMaxNameLength + 1] = {};
+    std::size_t nameLength_ = 0;
+    char text_[kTextBufferSize] = {};
+    std::size_t textLength_ = 0;
+
+    // One block holding the 16 slots of kAttributeSlotSize bytes each.
+    std::unique_ptr<char[]> attributeStorage_;
+    // Handed to startElement; rebuilt before every call so that a callee that
+    // rewrites the pointers cannot redirect the parser's own writes.
+    char* attributeList_[kAttributeSlotCount] = {};
+    std::size_t attributeCount_ = 0;     // attributes begun in the current tag
+    std::size_t attributeLength_ = 0;    // characters stored in the current slot
+    bool discardingAttribute_ = false;   // current attribute has no slot left
+};
+
+}  // namespace canxlate

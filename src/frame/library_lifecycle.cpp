@@ -1,0 +1,46 @@
+#include "frame/library_lifecycle.h"
+
+#include <new>
+
+#include "frame/channel_name_list.h"
+#include "frame/global_lock.h"
+#include "frame/table_registry.h"
+
+namespace canxlate {
+
+ChannelNameList* g_channelNameList = nullptr;
+
+namespace {
+
+void destroyProcessObjects() noexcept {
+    delete g_channelNameList;
+    g_channelNameList = nullptr;
+    delete g_tableRegistry;
+    g_tableRegistry = nullptr;
+}
+
+}  // namespace
+
+bool attachProcess() noexcept {
+    try {
+        g_tableRegistry = new TableRegistry;
+        g_channelNameList = new ChannelNameList;
+    } catch (const std::bad_alloc&) {
+        destroyProcessObjects();
+        return false;
+    }
+    StatusRecord record;
+    if (!createGlobalLock(record)) {
+        destroyGlobalLock();
+        destroyProcessObjects();
+        return false;
+    }
+    return true;
+}
+
+void detachProcess() noexcept {
+    destroyGlobalLock();
+    destroyProcessObjects();
+}
+
+}  // namespace canxlate

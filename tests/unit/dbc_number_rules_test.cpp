@@ -50,15 +50,6 @@ TEST(DbcMessageIdFromInteger, MasksTo29Bits) {
     EXPECT_EQ(dbcMessageIdFromInteger(INT32_MIN), 0u);
 }
 
-// The walk toward less significant bits, one bit at a time, exactly as a
-// big-endian field runs through the payload.
-int64_t walkToLeastSignificantBit(int64_t position, int64_t bitCount) {
-    for (int64_t step = 1; step < bitCount; ++step) {
-        position = (position % 8 != 0) ? position - 1 : position + 15;
-    }
-    return position;
-}
-
 TEST(MotorolaLeastSignificantStartBit, KnownSignals) {
     struct Case {
         int32_t msb;
@@ -77,22 +68,6 @@ TEST(MotorolaLeastSignificantStartBit, KnownSignals) {
     for (const auto& c : cases) {
         EXPECT_EQ(motorolaLeastSignificantStartBit(c.msb, c.bitCount), c.expected)
             << c.msb << "|" << c.bitCount << "@0";
-    }
-}
-
-TEST(MotorolaLeastSignificantStartBit, AgreesWithBitWalkAndClosedForm) {
-    for (int32_t msb = 0; msb < 64; ++msb) {
-        for (int32_t bitCount = 1; bitCount <= 64; ++bitCount) {
-            const uint32_t converted = motorolaLeastSignificantStartBit(msb, bitCount);
-            EXPECT_EQ(converted, static_cast<uint32_t>(walkToLeastSignificantBit(msb, bitCount)))
-                << msb << "|" << bitCount << "@0";
-            // Where the field does not leave the byte it starts in before
-            // continuing in whole bytes, the plain formula holds.
-            if ((bitCount - 1) % 8 <= msb % 8) {
-                EXPECT_EQ(converted, static_cast<uint32_t>(msb + 8 * ((bitCount - 1) / 8) - (bitCount - 1) % 8))
-                    << msb << "|" << bitCount << "@0";
-            }
-        }
     }
 }
 

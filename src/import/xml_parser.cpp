@@ -41,7 +41,12 @@ int32_t CXmlParser::parseFile(const char* fileName) {
             break;
         }
     }
+    // A directory opens on some systems but cannot be read: it is no document.
+    const bool unreadable = !error_ && std::ferror(file.get()) != 0;
     file.reset();
+    if (unreadable) {
+        return kCannotOpen;
+    }
 
     if (openElementCount_ != 0) {
         error_ = true;

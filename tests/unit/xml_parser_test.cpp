@@ -126,6 +126,8 @@ TEST_F(XmlParserTest, MissingFileGivesOneWithoutCallback) {
     RecordingXmlParser parser;
     EXPECT_EQ(parser.parseFile((::testing::TempDir() + "xml_parser_no_such_dir/none.zcd").c_str()), 1);
     EXPECT_EQ(parser.parseFile(nullptr), 1);
+    // A directory may open but cannot be read.
+    EXPECT_EQ(parser.parseFile(::testing::TempDir().c_str()), 1);
     EXPECT_TRUE(parser.events.empty());
 }
 

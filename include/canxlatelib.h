@@ -170,6 +170,25 @@ CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle tabl
 CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrameU32(MessageTableHandle table, uint32_t messageId,
                                                             double* values, uint32_t* words);
 
+/* Adds a copy of channelName to the channel selection for the next
+ * addChannelDefinitionFromFile, which then imports only the channels of those
+ * names (exact, case-sensitive). The first name of a selection takes the
+ * library's lock and keeps it until that import, so make the import on the
+ * same thread; another thread's calls wait until then.
+ * kSuccess; kErrNullArgument; kErrOutOfMemory. */
+CANXLATE_API int32_t CANXLATE_CALL inputStringBufferAdd(const char* channelName);
+
+/* Imports a ".dbc" or ".zcd" file (by the last four characters of its name,
+ * case-sensitive) into a table that is not frozen: every channel of the file,
+ * or of the selection, that addNewchannelDefinition accepts lands in the table
+ * in file order; refused channels are left out without a report. Consumes the
+ * selection on every path except kErrNullArgument and kErrInvalidTable, which
+ * keep it for the next call. On an error nothing is added.
+ * kSuccess; kErrNullArgument; kErrInvalidTable; kErrTableInUse;
+ * kErrFileFormat (bad name, unreadable or unparsable file); kErrOutOfMemory
+ * (channels added before memory ran out stay in the table). */
+CANXLATE_API int32_t CANXLATE_CALL addChannelDefinitionFromFile(const char* fileName, MessageTableHandle table);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,6 +8,7 @@
 #include "convert/channel_codec.h"
 #include "frame/global_lock.h"
 #include "frame/message_table.h"
+#include "frame/reserve_one_more.h"
 
 namespace canxlate {
 namespace {
@@ -27,13 +28,6 @@ int32_t checkAgainstExistingChannels(const MessageRecord& message, const char* n
         if (startBit <= existingEnd && channel->startBit <= newEnd) return kWarnBitsOverlap;
     }
     return kSuccess;
-}
-
-// Makes room for one more element with geometric growth, so that the
-// push_back that follows cannot throw.
-template <typename Vector>
-void reserveOneMore(Vector& list) {
-    if (list.size() == list.capacity()) list.reserve(list.empty() ? 4 : 2 * list.capacity());
 }
 
 }  // namespace

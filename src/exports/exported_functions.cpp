@@ -10,6 +10,8 @@
 #include "frame/channel_name_export.h"
 #include "frame/table_lifecycle.h"
 #include "frame/table_queries.h"
+#include "import/channel_selection_list.h"
+#include "import/definition_file_import.h"
 
 namespace {
 
@@ -94,6 +96,14 @@ CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle tabl
 CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrameU32(MessageTableHandle table, uint32_t messageId,
                                                             double* values, uint32_t* words) {
     return canxlate::encodeFrameWords(table, messageId, values, words);
+}
+
+CANXLATE_API int32_t CANXLATE_CALL inputStringBufferAdd(const char* channelName) {
+    return withoutExceptions([&] { return canxlate::addSelectedChannelName(channelName); });
+}
+
+CANXLATE_API int32_t CANXLATE_CALL addChannelDefinitionFromFile(const char* fileName, MessageTableHandle table) {
+    return withoutExceptions([&] { return canxlate::importDefinitionFile(fileName, table); });
 }
 
 }  // extern "C"

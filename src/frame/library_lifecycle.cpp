@@ -5,6 +5,7 @@
 #include "frame/channel_name_list.h"
 #include "frame/global_lock.h"
 #include "frame/table_registry.h"
+#include "import/channel_selection_list.h"
 
 namespace canxlate {
 
@@ -15,6 +16,8 @@ namespace {
 void destroyProcessObjects() noexcept {
     delete g_channelNameList;
     g_channelNameList = nullptr;
+    delete g_channelSelection;
+    g_channelSelection = nullptr;
     delete g_tableRegistry;
     g_tableRegistry = nullptr;
 }
@@ -24,6 +27,7 @@ void destroyProcessObjects() noexcept {
 bool attachProcess() noexcept {
     try {
         g_tableRegistry = new TableRegistry;
+        g_channelSelection = new ChannelSelection;
         g_channelNameList = new ChannelNameList;
     } catch (const std::bad_alloc&) {
         destroyProcessObjects();

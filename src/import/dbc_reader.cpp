@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -33,9 +32,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// A binary stream read in blocks, handing out lines as a text-mode stream
-// would on the platforms DBC files come from: the end of the file is noticed
-// only by a read that finds no further byte, as with fgetc and feof.
+// The file, read in blocks. As with fgetc and feof, the end of the file is
+// noticed only by a read that finds no further byte, not by reading the last.
 class DbcLineSource {
 public:
     explicit DbcLineSource(std::FILE* stream) : stream_(stream), block_(new char[kReadBlockSize]) {}
@@ -272,28 +270,23 @@ void readDbcLines(tChannelDefinitionFileLoader& loader, DbcLineSource& source) {
 // Opens the file in binary mode so that every platform reads the same lines;
 // readLine removes the carriage return of CR LF line ends itself.
 // A file that cannot be opened or read (a directory, for one) gives
-// kErrFileFormat, exhausted memory kErrOutOfMemory; either way results are
-// left as they were.
+// kErrFileFormat with results left as they were. Throws std::bad_alloc; the
+// file is closed then too, and results holds only complete records.
 int32_t tChannelDefinitionFileLoader::readDbcFile(const char* fileName) {
     currentMessageId = -1;
     if (fileName == nullptr) {
         return kErrFileFormat;
     }
+    const FileHandle file(std::fopen(fileName, "rb"));
+    if (!file) {
+        return kErrFileFormat;
+    }
     const std::size_t resultsBefore = results.size();
-    try {
-        const FileHandle file(std::fopen(fileName, "rb"));
-        if (!file) {
-            return kErrFileFormat;
-        }
-        DbcLineSource source(file.get());
-        readDbcLines(*this, source);
-        if (source.failed()) {
-            results.erase(results.begin() + static_cast<std::ptrdiff_t>(resultsBefore), results.end());
-            return kErrFileFormat;
-        }
-    } catch (const std::bad_alloc&) {
+    DbcLineSource source(file.get());
+    readDbcLines(*this, source);
+    if (source.failed()) {
         results.erase(results.begin() + static_cast<std::ptrdiff_t>(resultsBefore), results.end());
-        return kErrOutOfMemory;
+        return kErrFileFormat;
     }
     return kSuccess;
 }

@@ -353,6 +353,7 @@ TEST(DbcReader, MessageIdsKeepTheLow29Bits) {
         {"BO_ x A: 8 X", 0, 8},
         {"BO_ 5 A 8 X", 5, 0},             // no colon: the size reads from the line's start
         {"CM_ BO_ 7 \"text: 6\";", 0, 6},  // the ID is read from the first blank
+        {"x:9 BO_ 5 A: 8 X", 0, 8},          // the size's colon comes after the first blank
     };
     for (const auto& c : cases) {
         const ReadResult read = readDbc(c.messageLine + "\n SG_ a : 0|8@1+ (1,0) [0|0] \"\" X\n");
@@ -400,10 +401,12 @@ TEST(DbcReader, MalformedSignalLinesFollowTheRestartRule) {
         expectRecord(*read.results[0], {" x ", "", 3, 2, 1, 0, 10, -0.5, -1, 20, 1, 8});
     }
     {
-        SCOPED_TRACE("factor search starts at the sign blank");
-        const ReadResult read = readDbc("BO_ 1 A: 8\n SG_ x(9 : 0|8@1(- (3,4) [5|6] \"u\"\n");
+        SCOPED_TRACE("each search starts where its item begins");
+        // The start bit's colon is that of " : ", the sign blank the first
+        // after "@", and the factor's "(" the first after that blank.
+        const ReadResult read = readDbc("BO_ 1 A: 8\n SG_ x(9:1 : 5|8 @1(- (3,4) [5|6] \"u\"\n");
         ASSERT_EQ(read.results.size(), 1u);
-        expectRecord(*read.results[0], {"x(9", "u", 0, 8, 0, 0, 3, 4, 5, 6, 1, 8});
+        expectRecord(*read.results[0], {"x(9:1", "u", 5, 8, 0, 0, 3, 4, 5, 6, 1, 8});
     }
 }
 

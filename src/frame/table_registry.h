@@ -6,8 +6,15 @@
 // registry's own reader-writer lock; validation only takes that lock shared.
 // So validation is safe against tables being created and closed on other
 // threads, while conversions on different threads never wait for each other.
+//
+// Every change gives the registry a new version, unique in the process. Each
+// thread remembers the last handle it validated with the version it saw
+// then: while the version stands, the same handle is valid without touching
+// the lock, which keeps repeated conversions on one table free of writes to
+// shared memory.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "frame/hash_map.h"
@@ -22,7 +29,7 @@ inline constexpr uint32_t kInitialRegistryBuckets = 193;
 
 class TableRegistry {
 public:
-    TableRegistry() : tables_(kInitialRegistryBuckets) {}
+    TableRegistry();
 
     // kSuccess with the table, kErrNullArgument for 0, kErrInvalidTable for a
     // value that is not registered.
@@ -38,6 +45,7 @@ public:
 private:
     mutable platform::SharedExclusiveLock access_;
     HashMap<TableHandle, MessageTable*> tables_;
+    std::atomic<uint64_t> version_;
 };
 
 // Null before load and after unload.

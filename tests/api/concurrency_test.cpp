@@ -79,5 +79,27 @@ TEST(Concurrency, FailedGuardedCallsReleaseTheLock) {
     EXPECT_EQ(fromOtherThread, kSuccess);
 }
 
+// A thread that used a table before another thread closed it is refused on
+// its next call: what it remembers of earlier validations does not outlive
+// the table.
+TEST(Concurrency, ClosedOnAnotherThreadIsInvalidEverywhere) {
+    MessageTableHandle table = 0;
+    ASSERT_EQ(createMessageTable(&table), kSuccess);
+    ASSERT_EQ(addChannel(table, {.name = "a"}), kSuccess);
+    const uint8_t payload[8] = {42};
+    double value = 0;
+    ASSERT_EQ(convertFrameToChannel(table, 0x100, payload, &value), kSuccess);
+    std::thread closer([&] { EXPECT_EQ(closeMessageTable(table), kSuccess); });
+    closer.join();
+    EXPECT_EQ(convertFrameToChannel(table, 0x100, payload, &value), kErrInvalidTable);
+    // A new table, possibly at the same address, is valid again under its handle.
+    MessageTableHandle fresh = 0;
+    ASSERT_EQ(createMessageTable(&fresh), kSuccess);
+    uint32_t count = 1;
+    EXPECT_EQ(getNumberOfMessageIDs(fresh, &count), kSuccess);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(closeMessageTable(fresh), kSuccess);
+}
+
 }  // namespace
 }  // namespace canxlate::test

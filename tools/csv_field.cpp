@@ -1,0 +1,33 @@
+#include "csv_field.h"
+
+#include <cstring>
+
+namespace canxlate::cli {
+
+bool csvFieldNeedsQuotes(std::string_view field) {
+    if (field.empty()) return false;
+    if (field.front() == ' ' || field.back() == ' ' || field.front() == '\t' || field.back() == '\t') return true;
+    return field.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+char* writeCsvField(char* out, std::string_view field) {
+    if (!csvFieldNeedsQuotes(field)) {
+        if (!field.empty()) std::memcpy(out, field.data(), field.size());
+        return out + field.size();
+    }
+    *out++ = '"';
+    for (char c : field) {
+        if (c == '"') *out++ = '"';
+        *out++ = c;
+    }
+    *out++ = '"';
+    return out;
+}
+
+std::string csvField(std::string_view field) {
+    std::string text(csvFieldMaxLength(field.size()), '\0');
+    text.resize(static_cast<std::size_t>(writeCsvField(text.data(), field) - text.data()));
+    return text;
+}
+
+}  // namespace canxlate::cli

@@ -1,0 +1,52 @@
+// A large output buffer written with fwrite in big pieces: decoding writes
+// hundreds of megabytes per second, far too much for per-value stream calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace canxlate::cli {
+
+class OutputBuffer {
+public:
+    static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 20;
+
+    explicit OutputBuffer(std::FILE* stream, std::size_t capacity = kDefaultCapacity);
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+    // Writes what is left; call flush() before to learn whether that worked.
+    ~OutputBuffer();
+
+    // Room for at least size more characters, written through the returned
+    // pointer and handed back with commit.
+    char* reserve(std::size_t size) {
+        if (capacity_ - used_ < size) makeRoom(size);
+        return data_.data() + used_;
+    }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - data_.data()); }
+
+    void append(std::string_view text);
+    void append(char c) {
+        *reserve(1) = c;
+        ++used_;
+    }
+
+    // Writes everything buffered and flushes the stream. False once any write
+    // has failed (disk full, closed pipe); the failure is sticky.
+    bool flush();
+    bool failed() const { return failed_; }
+
+private:
+    void makeRoom(std::size_t size);
+    void writeBuffered();
+
+    std::FILE* stream_;
+    std::vector<char> data_;
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace canxlate::cli

@@ -2,7 +2,10 @@
 // message IDs, and its behaviour with pointer-sized keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <random>
 #include <vector>
 
 #include "frame/hash_map.h"
@@ -95,6 +98,41 @@ TEST(HashMap, WideKeysAreNotTruncated) {
     EXPECT_EQ(*map.find(high), 2);
     map.remove(low);
     EXPECT_EQ(*map.find(high), 2);
+}
+
+// A plain model of the rules (chains as deques, head at the front, the
+// remainder by division) against the map, for random keys across the whole
+// 32-bit range and through several growth steps.
+TEST(HashMap, IterationOrderMatchesAReferenceModel) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 20; ++round) {
+        HashMap<uint32_t, int> map(53);
+        std::vector<std::deque<uint32_t>> model(53);
+        uint32_t modelSize = 0;
+        const int count = 1 + static_cast<int>(rng() % 3000);
+        for (int i = 0; i < count; ++i) {
+            uint32_t key = rng();
+            if (i % 7 == 0) key = static_cast<uint32_t>(model.size()) * (rng() % 1000);  // bucket 0 collisions
+            if (i % 11 == 0) key = 0xFFFFFFFFu - (rng() % 4);
+            map.insert(key, 0);
+            if (std::any_of(model.begin(), model.end(),
+                            [key](const auto& chain) { return std::find(chain.begin(), chain.end(), key) != chain.end(); }))
+                continue;
+            if (modelSize + 1 > model.size() && nextBucketCount(modelSize + 1) > model.size()) {
+                std::vector<std::deque<uint32_t>> grown(nextBucketCount(modelSize + 1));
+                for (auto& chain : model)
+                    for (uint32_t moved : chain) grown[moved % grown.size()].push_front(moved);
+                model = std::move(grown);
+            }
+            model[key % model.size()].push_front(key);
+            ++modelSize;
+        }
+        std::vector<uint32_t> expected;
+        for (const auto& chain : model) expected.insert(expected.end(), chain.begin(), chain.end());
+        ASSERT_EQ(map.bucketCount(), model.size());
+        ASSERT_EQ(keysInOrder(map), expected);
+        for (uint32_t key : expected) ASSERT_NE(map.find(key), nullptr);
+    }
 }
 
 }  // namespace

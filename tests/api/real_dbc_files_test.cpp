@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -419,7 +419,7 @@ TEST_P(RealDbcFile, DecodesAsTheIndependentToolDoesUnderTheLibraryRules) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    OpenDbc, RealDbcFile,
+    RealDbc, RealDbcFile,
     ::testing::Values(
         // stem, messages, extended IDs, multiplexed channels, after value type line, without signals,
         // wider than 52 bits, leaving payload, duplicate names, every signal refused, minimum compared

@@ -7,7 +7,10 @@ namespace canxlate::cli {
 bool csvFieldNeedsQuotes(std::string_view field) {
     if (field.empty()) return false;
     if (field.front() == ' ' || field.back() == ' ' || field.front() == '\t' || field.back() == '\t') return true;
-    return field.find_first_of(",\"\r\n") != std::string_view::npos;
+    for (char c : field) {
+        if (c == ',' || c == '"' || c == '\n' || c == '\r') return true;
+    }
+    return false;
 }
 
 char* writeCsvField(char* out, std::string_view field) {

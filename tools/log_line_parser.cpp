@@ -147,6 +147,7 @@ ParsedLine parseScreenFrame(std::string_view idToken, Cursor cursor, ParsedLine 
     }
     for (int index = 0; index < length; ++index) {
         if (index > 0) {
+            if (cursor.atEnd()) return malformed("fewer data bytes than the length says");
             if (!isBlank(cursor.peek())) return malformed("data bytes must be separated by blanks");
             cursor.skipBlanks();
         }

@@ -11,7 +11,7 @@ ProgressIndicator::ProgressIndicator(std::FILE* terminal, uint64_t totalBytes)
 
 void ProgressIndicator::update(uint64_t bytesDone, uint64_t frames) {
     const Clock::time_point now = Clock::now();
-    if (now - lastDrawn_ < kRedrawInterval) return;
+    if (drawn_ && now - lastDrawn_ < kRedrawInterval) return;
     lastDrawn_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double percent = totalBytes_ == 0 ? 100.0 : 100.0 * static_cast<double>(bytesDone) / static_cast<double>(totalBytes_);

@@ -13,8 +13,8 @@ public:
     // totalBytes is the size of the input file.
     ProgressIndicator(std::FILE* terminal, uint64_t totalBytes);
 
-    // Cheap enough to call every few thousand lines: redraws only when a
-    // fifth of a second has passed since the last drawing.
+    // Cheap enough to call every few thousand lines: draws at the first call,
+    // then again only when a fifth of a second has passed.
     void update(uint64_t bytesDone, uint64_t frames);
     // Erases the line, so that the summary that follows stands alone.
     void finish();

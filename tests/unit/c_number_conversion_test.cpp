@@ -181,10 +181,17 @@ TEST(ReadZcdReal, LongNumbersWithComma) {
     EXPECT_EQ(readZcdReal(std::string(5000, '9') + ",5"), std::numeric_limits<double>::infinity());
 }
 
+// A locale with a decimal comma, by the platform's name for it.
+#if defined(_WIN32)
+constexpr const char* kDecimalCommaLocale = "German_Germany.1252";
+#else
+constexpr const char* kDecimalCommaLocale = "de_DE.UTF-8";
+#endif
+
 // The process locale must not change how numbers are read.
 TEST(NumberReadingLocale, DecimalCommaLocaleDoesNotMatter) {
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed; install it to run this test";
+    if (std::setlocale(LC_ALL, kDecimalCommaLocale) == nullptr) {
+        GTEST_SKIP() << "locale " << kDecimalCommaLocale << " is not installed; install it to run this test";
     }
     const double hundredth = readCReal("0.01");
     const double halfWithComma = readZcdReal("0,5");

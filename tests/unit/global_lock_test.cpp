@@ -43,6 +43,8 @@ TEST(GlobalLock, ComponentAndPathAreCutToTheirFields) {
     EXPECT_EQ(record.line, 12);
 }
 
+// Reaches into the pthread mutex; tests/windows has the critical-section form.
+#if !defined(_WIN32)
 TEST(GlobalLock, ReentrantForItsOwnerAndExclusiveToOthers) {
     ASSERT_NE(g_globalLock, nullptr);
     {
@@ -66,6 +68,7 @@ TEST(GlobalLock, ReentrantForItsOwnerAndExclusiveToOthers) {
     other.join();
     EXPECT_TRUE(otherGotIt);
 }
+#endif
 
 }  // namespace
 }  // namespace canxlate

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <string>
 
 #include "log_line_parser.h"
@@ -22,6 +23,21 @@ struct FrameCase {
     uint8_t length;
     Payload payload;
 };
+
+// Test names show the line rather than the bytes of the case.
+void PrintTo(const FrameCase& c, std::ostream* out) {
+    *out << '"';
+    for (char ch : c.line) {
+        if (ch == '\t') {
+            *out << "\\t";
+        } else if (ch == '\r') {
+            *out << "\\r";
+        } else {
+            *out << ch;
+        }
+    }
+    *out << '"';
+}
 
 class ParsesFrame : public ::testing::TestWithParam<FrameCase> {};
 

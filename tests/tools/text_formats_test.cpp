@@ -49,6 +49,46 @@ TEST(ShortestDouble, EveryFiniteBitPatternRoundTrips) {
     }
 }
 
+std::string generalShortest(double value) {
+    char text[kShortestDoubleMaxLength];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// Scaled raw values take a faster path than the general algorithm; the text
+// must be exactly the general algorithm's, in plain and exponent form alike.
+TEST(ShortestDouble, ScaledRawValuesGiveTheGeneralAlgorithmsText) {
+    const double factors[] = {1, 0.1, 0.01, 0.001, 0.25, 0.4, 0.5, 0.05, 0.0625, 3.6, 1e-5, 0.125, 100};
+    const double offsets[] = {0, -40, 0.5, -1000, 273.15};
+    for (double factor : factors) {
+        for (double offset : offsets) {
+            for (int raw = -70000; raw <= 70000; raw += 7) {
+                const double value = raw * factor + offset;
+                ASSERT_EQ(shortest(value), generalShortest(value)) << raw << " * " << factor << " + " << offset;
+            }
+        }
+    }
+    const double edges[] = {1e5, 99999, 100001, 1e9, 999999999.5, 0.001, 0.00099999999999999, 0.0015, 1e-4, 123456.7,
+                            1e5 + 0.5, 0.30000000000000004, 99.60000000000001, -0.5, 4.35, 2.675, 1.0000005};
+    for (double value : edges) {
+        EXPECT_EQ(shortest(value), generalShortest(value)) << value;
+        EXPECT_EQ(shortest(-value), generalShortest(-value)) << value;
+    }
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> exponent(-4, 10);
+    for (int i = 0; i < 200000; ++i) {
+        const double value = std::pow(10.0, exponent(random));
+        ASSERT_EQ(shortest(value), generalShortest(value)) << value;
+    }
+    // Short decimals of every size and number of places, as written in a database.
+    std::uniform_int_distribution<int64_t> digits(1, 2'000'000'000'000);
+    std::uniform_int_distribution<int> places(0, 9);
+    for (int i = 0; i < 200000; ++i) {
+        const int64_t whole = digits(random) >> (i % 40);
+        const double value = static_cast<double>(whole) / std::pow(10.0, places(random));
+        ASSERT_EQ(shortest(value), generalShortest(value)) << whole;
+    }
+}
+
 TEST(CsvField, QuotesOnlyWhereNeeded) {
     const std::pair<std::string, std::string> cases[] = {
         {"EngineSpeed", "EngineSpeed"},

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Windows part of CI, run by .ci/run after the Linux tests: cross-builds
+# canxlatelib.dll for i686 (the target) and x86-64 with Debian's MinGW-w64
+# toolchains, checks the i686 DLL's export table, import library and host
+# kit, and runs the test suite and the C hosts (x86-64 builds) under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+          googletest wine64)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+echo "== Windows: cross builds (i686, x86-64)"
+for arch in i686 x86_64; do
+  build=build-mingw-$([ "$arch" = i686 ] && echo i686 || echo x64)
+  cmake -S . -B "$build" --toolchain "cmake/mingw-w64-$arch.cmake" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
+    -DCANXLATE_BUILD_TESTS=ON -DCANXLATE_BUILD_BENCHMARKS=OFF -DCANXLATE_BUILD_TOOLS=OFF -DCANXLATE_BUILD_FUZZERS=OFF
+  cmake --build "$build" -j2
+  rm -rf "$build/host-kit"
+  cmake --install "$build" --prefix "$build/host-kit" >/dev/null
+done
+
+echo "== Windows: the i686 DLL's exports, imports and host kit"
+dll=build-mingw-i686/canxlatelib.dll
+kit=build-mingw-i686/host-kit
+work=$(mktemp -d)
+objdump=i686-w64-mingw32-objdump
+"$objdump" -p "$dll" > "$work/headers"
+grep -q 'file format pei-i386' "$work/headers" || { echo "$dll is not a 32-bit x86 DLL"; exit 1; }
+# The exported names: exactly the functions of the export map, plain.
+sed -n 's/^[[:space:]]*\([A-Za-z_][A-Za-z0-9_]*\)[[:space:]]*;[[:space:]]*$/\1/p' src/exports/canxlatelib.map \
+  | sort > "$work/expected"
+sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] \(.*\)$/\1/p' "$work/headers" \
+  | sort > "$work/exported"
+if ! diff -u "$work/expected" "$work/exported"; then
+  echo "the export table of $dll differs from src/exports/canxlatelib.map (- expected, + exported)"
+  exit 1
+fi
+if [ "$(wc -l < "$work/exported")" -ne 16 ]; then
+  echo "$dll exports $(wc -l < "$work/exported") functions, not 16"
+  exit 1
+fi
+# Nothing but system DLLs beside it: the GCC, C++ and thread runtimes are inside.
+sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" | sort -u > "$work/imports"
+if grep -viE '^(kernel32|msvcrt|user32|advapi32)\.dll$' "$work/imports"; then
+  echo "$dll needs the DLLs above at run time"
+  exit 1
+fi
+# The import library maps the names that 32-bit compilers give cdecl
+# functions (a leading underscore, no @N) onto the plain exports.
+i686-w64-mingw32-nm "$kit/lib/canxlatelib.lib" > "$work/implib"
+while read -r name; do
+  grep -q " I __imp__${name}\$" "$work/implib" || { echo "canxlatelib.lib lacks __imp__$name"; exit 1; }
+done < "$work/expected"
+for file in bin/canxlatelib.dll lib/canxlatelib.lib lib/canxlatelib.def include/canxlatelib.h; do
+  [ -f "$kit/$file" ] || { echo "host kit lacks $file"; exit 1; }
+done
+for host in loaded linked; do
+  [ -f "build-mingw-i686/canxlate_dll_host_$host.exe" ] || { echo "the i686 C host ($host) was not built"; exit 1; }
+done
+echo "exports: the 16 functions, undecorated; imports: $(paste -sd' ' "$work/imports")"
+rm -rf "$work"
+
+echo "== Windows: test suite and C hosts under Wine (x86-64)"
+prefix_root=$(mktemp -d)
+export WINEPREFIX="$prefix_root/wine"
+cleanup() {
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$prefix_root"
+}
+trap cleanup EXIT
+ctest --test-dir build-mingw-x64 -V -j2 --timeout 900 2>&1 \
+  | grep -v '^[0-9]*: \(Test command\|Working Directory\|Environment variables\| CANXLATE_BUILD_WINEPREFIX\|Test timeout\)'

@@ -52,11 +52,5 @@ TEST(CanxlateHelp, WrongCommandsAreUsageErrors) {
     EXPECT_EQ(unknownOption.err, "canxlate info: unknown option '--verbose'\nTry 'canxlate info --help'.\n");
 }
 
-TEST(CanxlateHelp, VersionIsPrinted) {
-    const ProgramResult result = runProgram({"--version"});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_TRUE(result.out.starts_with("canxlate ")) << result.out;
-}
-
 }  // namespace
 }  // namespace canxlate::test

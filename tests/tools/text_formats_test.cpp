@@ -24,25 +24,13 @@ std::string shortest(double value) {
     return std::string(text, writeShortestDouble(text, value));
 }
 
-TEST(ShortestDouble, WritesTheShortestTextThatReadsBackExactly) {
-    EXPECT_EQ(shortest(0.1 * 3), "0.30000000000000004");
-    EXPECT_EQ(shortest(1250.5), "1250.5");
-    EXPECT_EQ(shortest(-40), "-40");
-    EXPECT_EQ(shortest(-0.0), "-0");
-    EXPECT_EQ(shortest(1e21), "1e+21");
-    EXPECT_EQ(shortest(std::numeric_limits<double>::infinity()), "inf");
-    EXPECT_EQ(shortest(std::numeric_limits<double>::quiet_NaN()), "nan");
-    EXPECT_EQ(shortest(-std::numeric_limits<double>::denorm_min()), "-5e-324");
-    EXPECT_EQ(shortest(-std::numeric_limits<double>::min()).size(), 24u);  // the longest case
-}
-
 TEST(ShortestDouble, EveryFiniteBitPatternRoundTrips) {
     std::mt19937_64 random(3);
     for (int i = 0; i < 100000; ++i) {
         const double value = std::bit_cast<double>(random());
         if (!std::isfinite(value)) continue;
         const std::string text = shortest(value);
-        ASSERT_LE(text.size(), kShortestDoubleMaxLength);
+        ASSERT_LE(text.size(), kShortestDoubleMaxLength);  // -2.2250738585072014e-308 is the longest
         double back = 0;
         std::from_chars(text.data(), text.data() + text.size(), back);
         ASSERT_EQ(std::bit_cast<uint64_t>(back), std::bit_cast<uint64_t>(value)) << text;
@@ -67,8 +55,9 @@ TEST(ShortestDouble, ScaledRawValuesGiveTheGeneralAlgorithmsText) {
             }
         }
     }
-    const double edges[] = {1e5, 99999, 100001, 1e9, 999999999.5, 0.001, 0.00099999999999999, 0.0015, 1e-4, 123456.7,
-                            1e5 + 0.5, 0.30000000000000004, 99.60000000000001, -0.5, 4.35, 2.675, 1.0000005};
+    const double edges[] = {0.0, INFINITY, NAN, 1e5, 99999, 100001, 1e9,
+                            999999999.5, 0.001, 0.00099999999999999, 0.0015, 1e-4, 123456.7,
+                            1e5 + 0.5, 0.30000000000000004, 99.60000000000001, 4.35, 2.675, 1.0000005};
     for (double value : edges) {
         EXPECT_EQ(shortest(value), generalShortest(value)) << value;
         EXPECT_EQ(shortest(-value), generalShortest(-value)) << value;

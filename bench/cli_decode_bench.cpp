@@ -78,7 +78,8 @@ void decodeGeneratedLog(benchmark::State& state, OutputFormat format) {
         LogDecoder decoder(catalog, format, out);
         decoder.writeHeader();
         BlockLineReader reader(fd);
-        decodeStream(reader, decoder, [](uint64_t, std::string_view) {}, nullptr);
+        decodeStream(
+            reader, decoder, [](uint64_t, std::string_view) {}, nullptr);
         out.flush();
         ::close(fd);
         if (decoder.counts().decoded != kFrameCount) state.SkipWithError("not every frame was decoded");

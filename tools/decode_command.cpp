@@ -111,7 +111,8 @@ int runDecode(std::span<const std::string_view> arguments) {
             if (progress) progress->finish();
             reportError(input.name() + ':' + std::to_string(lineNumber) + ": malformed line: " + std::string(problem));
         }
-        if (seen == kMalformedLinesShown) reportError(input.name() + ": further malformed lines are counted, not shown");
+        if (seen == kMalformedLinesShown)
+            reportError(input.name() + ": further malformed lines are counted, not shown");
     };
     BlockLineReader reader(input.fd());
     const bool readAll = decodeStream(reader, decoder, reportMalformed, progress.get());

@@ -13,7 +13,8 @@ bool decodeStream(BlockLineReader& reader, LogDecoder& decoder, const MalformedL
     uint64_t lineNumber = 0;
     while (reader.nextLine(line)) {
         ++lineNumber;
-        if (const std::string_view problem = decoder.decodeLine(line); !problem.empty()) onMalformed(lineNumber, problem);
+        if (const std::string_view problem = decoder.decodeLine(line); !problem.empty())
+            onMalformed(lineNumber, problem);
         if (progress != nullptr && (lineNumber & kProgressCheckMask) == 0)
             progress->update(reader.bytesConsumed(), decoder.counts().framesRead);
     }

@@ -87,7 +87,8 @@ int runEncode(std::span<const std::string_view> arguments) {
     for (const ChannelAssignment& assignment : assignments) {
         const auto channel = std::find(message.channelNames.begin(), message.channelNames.end(), assignment.name);
         if (channel == message.channelNames.end()) {
-            reportError(path + ": message " + canIdText(*id) + " has no channel '" + std::string(assignment.name) + "'");
+            reportError(path + ": message " + canIdText(*id) + " has no channel '" + std::string(assignment.name) +
+                        "'");
             return kExitFailure;
         }
         const auto position = static_cast<std::size_t>(channel - message.channelNames.begin());
@@ -115,7 +116,8 @@ int runEncode(std::span<const std::string_view> arguments) {
     // The library writes a clamped value back; any other change is not made.
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (std::bit_cast<uint64_t>(values[i]) != std::bit_cast<uint64_t>(requested[i]))
-            reportError(message.channelNames[i] + "=" + valueText(requested[i]) + " clamped to " + valueText(values[i]));
+            reportError(message.channelNames[i] + "=" + valueText(requested[i]) + " clamped to " +
+                        valueText(values[i]));
     }
     const std::string frame = frameText(*id, payload, message.payloadSize);
     if (std::fwrite(frame.data(), 1, frame.size(), stdout) != frame.size() || std::fflush(stdout) != 0) {

@@ -25,8 +25,8 @@ std::string listingText(const MessageCatalog& catalog) {
     std::string text;
     std::size_t channels = 0;
     for (const MessageInfo& message : catalog.messages()) {
-        text += "message " + hexId(message.id) + " (" + std::to_string(message.id) + "): " +
-                std::to_string(message.payloadSize) + " bytes, " + std::to_string(message.channelNames.size()) +
+        text += "message " + hexId(message.id) + " (" + std::to_string(message.id) +
+                "): " + std::to_string(message.payloadSize) + " bytes, " + std::to_string(message.channelNames.size()) +
                 (message.channelNames.size() == 1 ? " channel\n" : " channels\n");
         for (const std::string& name : message.channelNames) text += "  " + name + '\n';
         channels += message.channelNames.size();

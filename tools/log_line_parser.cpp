@@ -54,7 +54,8 @@ std::string_view readId(std::string_view digits, LogFrame& frame) {
 }
 
 void storeByte(LogFrame& frame, int index, int high, int low) {
-    if (index < kClassicFrameLength) frame.payload[static_cast<std::size_t>(index)] = static_cast<uint8_t>(high << 4 | low);
+    if (index < kClassicFrameLength)
+        frame.payload[static_cast<std::size_t>(index)] = static_cast<uint8_t>(high << 4 | low);
 }
 
 // The data after '#' (or after "##" and the flags digit): pairs of hex digits,
@@ -85,14 +86,17 @@ std::string_view readCompactData(Cursor& cursor, LogFrame& frame) {
 ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine line) {
     LogFrame& frame = line.frame;
     const std::size_t hash = token.find('#');
-    if (const std::string_view problem = readId(token.substr(0, hash), frame); !problem.empty()) return malformed(problem);
+    if (const std::string_view problem = readId(token.substr(0, hash), frame); !problem.empty())
+        return malformed(problem);
     Cursor cursor{token.data() + hash + 1, token.data() + token.size()};
     const bool errorFrame = frame.kind == FrameKind::kError;
     if (cursor.peek() == '#') {
         ++cursor.at;
-        if (cursor.atEnd() || hexDigitValue(*cursor.at) == kNotHex) return malformed("CAN FD frame without its flags digit");
+        if (cursor.atEnd() || hexDigitValue(*cursor.at) == kNotHex)
+            return malformed("CAN FD frame without its flags digit");
         ++cursor.at;
-        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty()) return malformed(problem);
+        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty())
+            return malformed(problem);
         if (!cursor.atEnd()) return malformed("unexpected text in the data");
         if (!errorFrame && frame.length > kClassicFrameLength) frame.kind = FrameKind::kFlexibleData;
     } else if (cursor.peek() == 'R' || cursor.peek() == 'r') {
@@ -101,7 +105,8 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
         if (!cursor.atEnd()) return malformed("unexpected text after a remote request");
         if (!errorFrame) frame.kind = FrameKind::kRemote;
     } else {
-        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty()) return malformed(problem);
+        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty())
+            return malformed(problem);
         if (cursor.peek() == '_') {
             // An 8-byte classic frame may carry its raw DLC (9..15) as _<digit>.
             ++cursor.at;

@@ -14,7 +14,8 @@ void ProgressIndicator::update(uint64_t bytesDone, uint64_t frames) {
     if (drawn_ && now - lastDrawn_ < kRedrawInterval) return;
     lastDrawn_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double percent = totalBytes_ == 0 ? 100.0 : 100.0 * static_cast<double>(bytesDone) / static_cast<double>(totalBytes_);
+    const double percent =
+        totalBytes_ == 0 ? 100.0 : 100.0 * static_cast<double>(bytesDone) / static_cast<double>(totalBytes_);
     const double framesPerSecond = seconds > 0 ? static_cast<double>(frames) / seconds : 0.0;
     std::fprintf(terminal_, "\r%5.1f%%  %.0f frames/s ", percent, framesPerSecond);
     std::fflush(terminal_);

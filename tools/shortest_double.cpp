@@ -31,7 +31,7 @@ char* writeFewDecimals(char* out, double value) {
         const double digits = static_cast<double>(static_cast<int64_t>(magnitude * scale + 0.5));
         if (digits / scale != magnitude) continue;
         if (decimals == 0 && magnitude >= 1e5) return nullptr;  // 100000 is written 1e+05
-        const auto whole = static_cast<uint64_t>(digits);  // below 1e15
+        const auto whole = static_cast<uint64_t>(digits);       // below 1e15
         const auto divisor = static_cast<uint64_t>(scale);
         if (std::signbit(value)) *out++ = '-';
         out = std::to_chars(out, out + 10, whole / divisor).ptr;

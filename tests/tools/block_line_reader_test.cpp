@@ -1,13 +1,13 @@
 // Line splitting across block boundaries, with blocks far smaller than lines.
-#include <gtest/gtest.h>
+#include "block_line_reader.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "block_line_reader.h"
 #include "program_runner.h"
 
 namespace canxlate::cli {

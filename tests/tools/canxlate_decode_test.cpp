@@ -26,8 +26,10 @@ TEST(CanxlateDecode, ExampleLogGivesOneLinePerDecodedFrameAndASummary) {
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const std::vector<std::string> lines = splitLines(result.out);
     ASSERT_EQ(lines.size(), 14u);
-    EXPECT_EQ(lines[0], "(1700000000.000120) can0 100  EngineSpeed=800 ThrottlePosition=4 CoolantTemp=82 EngineTorque=20");
-    EXPECT_EQ(lines[2], "(1700000000.005033) can1 18FEF100  BatteryVoltage=13.91 BatteryCurrent=-8.4 StateOfCharge=81.5");
+    EXPECT_EQ(lines[0],
+              "(1700000000.000120) can0 100  EngineSpeed=800 ThrottlePosition=4 CoolantTemp=82 EngineTorque=20");
+    EXPECT_EQ(lines[2],
+              "(1700000000.005033) can1 18FEF100  BatteryVoltage=13.91 BatteryCurrent=-8.4 StateOfCharge=81.5");
     EXPECT_EQ(result.err,
               "canxlate: 15 frames read, 14 decoded, 1 skipped (1 not in table, 0 remote, 0 CAN FD, 0 error frames), "
               "0 malformed lines\n");
@@ -67,16 +69,16 @@ TEST(CanxlateDecode, ShortPayloadsAreZeroPadded) {
 
 TEST(CanxlateDecode, UndecodableFramesAreSkippedAndCountedByReason) {
     const std::string log =
-        "(1) can0 100#R\n"                                             // remote
-        "(1) can0 100#R8\n"                                            // remote with length
-        "  can0  100   [8]  remote request\n"                          // remote, screen form
-        "(2) can0 100##1112233445566778899AABBCC\n"                    // CAN FD, 12 bytes
-        "(2) can0 100#112233445566778899AABBCC\n"                      // more than 8 bytes
-        "  can0  100  [12]  11 22 33 44 55 66 77 88 99 AA BB CC\n"     // CAN FD, screen form
-        "(3) can0 20000080#0000000000000000\n"                         // error frame
-        "(4) can0 7DF#0201050000000000\n"                              // not in the table
-        "(4) can0 00000100#8A131F80FB900000\n"                         // extended 100: the table has one key for both
-        "(5) can0 100##08A131F80FB900000\n";                           // CAN FD with 8 bytes: decodable
+        "(1) can0 100#R\n"                                          // remote
+        "(1) can0 100#R8\n"                                         // remote with length
+        "  can0  100   [8]  remote request\n"                       // remote, screen form
+        "(2) can0 100##1112233445566778899AABBCC\n"                 // CAN FD, 12 bytes
+        "(2) can0 100#112233445566778899AABBCC\n"                   // more than 8 bytes
+        "  can0  100  [12]  11 22 33 44 55 66 77 88 99 AA BB CC\n"  // CAN FD, screen form
+        "(3) can0 20000080#0000000000000000\n"                      // error frame
+        "(4) can0 7DF#0201050000000000\n"                           // not in the table
+        "(4) can0 00000100#8A131F80FB900000\n"                      // extended 100: the table has one key for both
+        "(5) can0 100##08A131F80FB900000\n";                        // CAN FD with 8 bytes: decodable
     const ProgramResult result = runProgram({"decode", kDatabase}, log);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(splitLines(result.out).size(), 2u) << result.out;
@@ -207,7 +209,8 @@ TEST(CanxlateDecode, CsvValuesReadBackAsTheLibrarysDoubles) {
 
 TEST(CanxlateDecode, TheZcdExampleDecodesTheLogLikeTheDbc) {
     const ProgramResult dbc = runProgram({"decode", kDatabase, examplePath("powertrain.log"), "--csv"});
-    const ProgramResult zcd = runProgram({"decode", examplePath("powertrain.zcd"), examplePath("powertrain.log"), "--csv"});
+    const ProgramResult zcd =
+        runProgram({"decode", examplePath("powertrain.zcd"), examplePath("powertrain.log"), "--csv"});
     ASSERT_EQ(dbc.exitStatus, 0) << dbc.err;
     ASSERT_EQ(zcd.exitStatus, 0) << zcd.err;
     EXPECT_EQ(dbc.out, zcd.out);
@@ -220,7 +223,8 @@ TEST(CanxlateDecode, UnreadableInputsAndWrongArgumentsFail) {
 
     const ProgramResult missingDatabase = runProgram({"decode", "/nonexistent/x.dbc"}, "");
     EXPECT_EQ(missingDatabase.exitStatus, 1);
-    EXPECT_NE(missingDatabase.err.find("/nonexistent/x.dbc: cannot load the database: kErrFileFormat"), std::string::npos)
+    EXPECT_NE(missingDatabase.err.find("/nonexistent/x.dbc: cannot load the database: kErrFileFormat"),
+              std::string::npos)
         << missingDatabase.err;
 
     const ScratchDirectory dir;
@@ -228,8 +232,11 @@ TEST(CanxlateDecode, UnreadableInputsAndWrongArgumentsFail) {
     EXPECT_EQ(directoryLog.exitStatus, 1);
     EXPECT_NE(directoryLog.err.find("read error"), std::string::npos) << directoryLog.err;
 
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {"decode"}, {"decode", kDatabase, "a.log", "b.log"}, {"decode", kDatabase, "--json"}, {"decode", kDatabase, "--select"}}) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"decode"},
+                                               {"decode", kDatabase, "a.log", "b.log"},
+                                               {"decode", kDatabase, "--json"},
+                                               {"decode", kDatabase, "--select"}}) {
         const ProgramResult result = runProgram(arguments, "");
         EXPECT_EQ(result.exitStatus, 2) << arguments.back();
         EXPECT_NE(result.err.find("Try 'canxlate decode --help'"), std::string::npos) << result.err;

@@ -20,7 +20,8 @@ TEST(CanxlateEncode, PrintsTheFrameWithTheMessagesPayloadSize) {
         {{"200", "GearSelected=-1", "TorqueConverterLocked=1", "OutputShaftSpeed=1500", "TransmissionOilTemp=80"},
          "200#1F0BB878\n"},
         // The float channel; 8 digits and 0x both name the extended message.
-        {{"18FEF100", "BatteryVoltage=13.8", "BatteryCurrent=-12.3", "StateOfCharge=87.5"}, "18FEF100#0564FF85AF000000\n"},
+        {{"18FEF100", "BatteryVoltage=13.8", "BatteryCurrent=-12.3", "StateOfCharge=87.5"},
+         "18FEF100#0564FF85AF000000\n"},
         {{"0x18fef100", "StateOfCharge=+50"}, "18FEF100#0000000064000000\n"},
         {{"300", "FuelRate=4.2"}, "300#6666864000000000\n"},
         // Channels not named are 0: CoolantTemp 0 is raw 40 after its offset.
@@ -47,12 +48,14 @@ TEST(CanxlateEncode, ReportsEveryClampedValueAndStillEncodes) {
 }
 
 TEST(CanxlateEncode, EncodedFrameDecodesToTheGivenValues) {
-    const ProgramResult encoded = runProgram(
-        {"encode", kDatabase, "100", "EngineSpeed=3000.25", "ThrottlePosition=99.6", "CoolantTemp=-12", "EngineTorque=-999.5"});
+    const ProgramResult encoded = runProgram({"encode", kDatabase, "100", "EngineSpeed=3000.25",
+                                              "ThrottlePosition=99.6", "CoolantTemp=-12", "EngineTorque=-999.5"});
     ASSERT_EQ(encoded.exitStatus, 0) << encoded.err;
     const ProgramResult decoded = runProgram({"decode", kDatabase}, "(9) can0 " + encoded.out);
     ASSERT_EQ(decoded.exitStatus, 0) << decoded.err;
-    EXPECT_EQ(decoded.out, "(9) can0 100  EngineSpeed=3000.25 ThrottlePosition=99.60000000000001 CoolantTemp=-12 EngineTorque=-999.5\n");
+    EXPECT_EQ(
+        decoded.out,
+        "(9) can0 100  EngineSpeed=3000.25 ThrottlePosition=99.60000000000001 CoolantTemp=-12 EngineTorque=-999.5\n");
 }
 
 TEST(CanxlateEncode, BadArgumentsAreReportedWithANonZeroStatus) {
@@ -70,7 +73,9 @@ TEST(CanxlateEncode, BadArgumentsAreReportedWithANonZeroStatus) {
         {{"100", "EngineSpeed=1", "EngineSpeed=2"}, 1, "canxlate: channel 'EngineSpeed' is given twice\n"},
         {{"10G"}, 1, "canxlate: bad message ID '10G': hex digits up to 1FFFFFFF expected\n"},
         {{"20000000"}, 1, "canxlate: bad message ID '20000000': hex digits up to 1FFFFFFF expected\n"},
-        {{"100", "EngineSpeed"}, 2, "canxlate encode: expected NAME=VALUE, got 'EngineSpeed'\nTry 'canxlate encode --help'.\n"},
+        {{"100", "EngineSpeed"},
+         2,
+         "canxlate encode: expected NAME=VALUE, got 'EngineSpeed'\nTry 'canxlate encode --help'.\n"},
         {{}, 2, "canxlate encode: missing message ID\nTry 'canxlate encode --help'.\n"},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,7 @@
 // The progress line: shown on a terminal while a file is decoded, absent
 // when standard error is not a terminal.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FrameCase{"(1700000000.123456) can0 123#1122334455667788", "1700000000.123456", "can0", 0x123, false,
                   FrameKind::kData, 8, kCounting},
-        FrameCase{"(1.0) vcan0 1ABCDEF0#1122334455667788", "1.0", "vcan0", 0x1ABCDEF0, true, FrameKind::kData, 8, kCounting},
+        FrameCase{"(1.0) vcan0 1ABCDEF0#1122334455667788", "1.0", "vcan0", 0x1ABCDEF0, true, FrameKind::kData, 8,
+                  kCounting},
         FrameCase{"(1.0) can0 7ff#aBcD", "1.0", "can0", 0x7FF, false, FrameKind::kData, 2, {0xAB, 0xCD}},
         FrameCase{"(1.0) can0 000#", "1.0", "can0", 0, false, FrameKind::kData, 0, {}},
         FrameCase{"(1.0) can0 123#11.22.33", "1.0", "can0", 0x123, false, FrameKind::kData, 3, {0x11, 0x22, 0x33}},
@@ -83,21 +84,24 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     ScreenForm, ParsesFrame,
     ::testing::Values(
-        FrameCase{"  can0  123   [8]  11 22 33 44 55 66 77 88", "", "can0", 0x123, false, FrameKind::kData, 8, kCounting},
+        FrameCase{"  can0  123   [8]  11 22 33 44 55 66 77 88", "", "can0", 0x123, false, FrameKind::kData, 8,
+                  kCounting},
         FrameCase{"  can0  1ABCDEF0   [2]  11 22", "", "can0", 0x1ABCDEF0, true, FrameKind::kData, 2, {0x11, 0x22}},
         FrameCase{"  can0  123   [0]", "", "can0", 0x123, false, FrameKind::kData, 0, {}},
         FrameCase{" (1700000000.123456)  can0  123   [1]  11", "1700000000.123456", "can0", 0x123, false,
                   FrameKind::kData, 1, {0x11}},
         FrameCase{" (2023-11-14 22:13:20.123456)  can0  123   [1]  11", "2023-11-14 22:13:20.123456", "can0", 0x123,
                   false, FrameKind::kData, 1, {0x11}},
-        FrameCase{"  can0  123   [3]  41 42 43   'ABC'", "", "can0", 0x123, false, FrameKind::kData, 3, {0x41, 0x42, 0x43}},
+        FrameCase{"  can0  123   [3]  41 42 43   'ABC'", "", "can0", 0x123, false, FrameKind::kData, 3,
+                  {0x41, 0x42, 0x43}},
         FrameCase{"\tcan0\t123\t[1]\t11\t\r", "", "can0", 0x123, false, FrameKind::kData, 1, {0x11}},
         FrameCase{"  can0  123   [4]  remote request", "", "can0", 0x123, false, FrameKind::kRemote, 0, {}},
-        FrameCase{"  can0  123  [08]  11 22 33 44 55 66 77 88", "", "can0", 0x123, false, FrameKind::kData, 8, kCounting},
+        FrameCase{"  can0  123  [08]  11 22 33 44 55 66 77 88", "", "can0", 0x123, false, FrameKind::kData, 8,
+                  kCounting},
         FrameCase{"  can0  123  [12]  11 22 33 44 55 66 77 88 99 AA BB CC", "", "can0", 0x123, false,
                   FrameKind::kFlexibleData, 12, kCounting},
-        FrameCase{"  can0  20000004   [8]  00 04 00 00 00 00 00 00   ERRORFRAME", "", "can0", 4, true, FrameKind::kError, 0,
-                  {}}));
+        FrameCase{"  can0  20000004   [8]  00 04 00 00 00 00 00 00   ERRORFRAME", "", "can0", 4, true,
+                  FrameKind::kError, 0, {}}));
 
 TEST(LogLineParser, BlankLinesAreNeitherFramesNorMalformed) {
     for (const std::string line : {"", " ", "\t \r", "\r"}) {

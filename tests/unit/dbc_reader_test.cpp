@@ -10,6 +10,7 @@
 
 #include "canxlatelib.h"
 #include "import/channel_definition_file_loader.h"
+#include "imported_channel_expectation.h"
 
 namespace canxlate {
 namespace {
@@ -38,37 +39,6 @@ public:
 private:
     fs::path path_;
 };
-
-struct Expected {
-    std::string name;
-    std::string unit;
-    uint32_t startBit;
-    uint32_t bitCount;
-    uint32_t dataType;
-    uint32_t byteOrder;
-    double factor;
-    double offset;
-    double minimum;
-    double maximum;
-    uint32_t messageId;
-    uint32_t payloadSize;
-};
-
-void expectRecord(const ImportedChannel& actual, const Expected& expected) {
-    SCOPED_TRACE("record " + expected.name);
-    EXPECT_EQ(actual.name, expected.name);
-    EXPECT_EQ(actual.unit, expected.unit);
-    EXPECT_EQ(actual.startBit, expected.startBit);
-    EXPECT_EQ(actual.bitCount, expected.bitCount);
-    EXPECT_EQ(actual.dataType, expected.dataType);
-    EXPECT_EQ(actual.byteOrder, expected.byteOrder);
-    EXPECT_EQ(actual.factor, expected.factor);
-    EXPECT_EQ(actual.offset, expected.offset);
-    EXPECT_EQ(actual.minimum, expected.minimum);
-    EXPECT_EQ(actual.maximum, expected.maximum);
-    EXPECT_EQ(actual.messageId, expected.messageId);
-    EXPECT_EQ(actual.payloadSize, expected.payloadSize);
-}
 
 std::vector<std::string> namesOf(const ImportedChannelList& results) {
     std::vector<std::string> names;
@@ -113,11 +83,11 @@ TEST(DbcReader, SampleFileGivesFiveRecordsInFileOrder) {
     const ReadResult read = readDbc(kSampleFile);
     ASSERT_EQ(read.status, kSuccess);
     ASSERT_EQ(read.results.size(), 5u);
-    expectRecord(*read.results[0], {"VehicleSpeed", "km/h", 24, 16, 1, 0, 0.01, 0, 0, 655.35, 100, 8});
-    expectRecord(*read.results[1], {"Temp", "degC", 20, 12, 0, 1, 0.1, -40, -40, 215, 100, 8});
-    expectRecord(*read.results[2], {"Pressure", "bar", 32, 32, 2, 0, 1, 0, 0, 0, 100, 8});
-    expectRecord(*read.results[3], {"Speed m2", "", 8, 8, 1, 0, 1, 0, 0, 255, 100, 8});
-    expectRecord(*read.results[4], {"Load", "%", 0, 8, 1, 0, 1, 0, 0, 100, 419361024, 8});
+    expectChannel(*read.results[0], {"VehicleSpeed", "km/h", 24, 16, 1, 0, 0.01, 0, 0, 655.35, 100, 8});
+    expectChannel(*read.results[1], {"Temp", "degC", 20, 12, 0, 1, 0.1, -40, -40, 215, 100, 8});
+    expectChannel(*read.results[2], {"Pressure", "bar", 32, 32, 2, 0, 1, 0, 0, 0, 100, 8});
+    expectChannel(*read.results[3], {"Speed m2", "", 8, 8, 1, 0, 1, 0, 0, 255, 100, 8});
+    expectChannel(*read.results[4], {"Load", "%", 0, 8, 1, 0, 1, 0, 0, 100, 419361024, 8});
     EXPECT_FALSE(read.results[2]->limitsEnabled);
     EXPECT_EQ(read.lastMessageId, 419361024);
     EXPECT_EQ(read.lastMessageSize, 8);
@@ -151,8 +121,8 @@ TEST(DbcReader, SelectedNameInSeveralMessagesGivesOneRecordEach) {
         "BO_ 2 B: 4 X\n SG_ Rpm : 8|16@1+ (2,0) [0|0] \"\" X\n",
         {"Rpm"});
     ASSERT_EQ(read.results.size(), 2u);
-    expectRecord(*read.results[0], {"Rpm", "", 0, 16, 1, 0, 1, 0, 0, 0, 1, 8});
-    expectRecord(*read.results[1], {"Rpm", "", 8, 16, 1, 0, 2, 0, 0, 0, 2, 4});
+    expectChannel(*read.results[0], {"Rpm", "", 0, 16, 1, 0, 1, 0, 0, 0, 1, 8});
+    expectChannel(*read.results[1], {"Rpm", "", 8, 16, 1, 0, 2, 0, 0, 0, 2, 4});
 }
 
 TEST(DbcReader, FilesWithoutMessagesGiveNoRecords) {
@@ -298,7 +268,7 @@ TEST(DbcReader, CarriageReturnLineFeedReadsAsLineFeed) {
     ASSERT_EQ(crlf.results.size(), lf.results.size());
     for (std::size_t i = 0; i < lf.results.size(); ++i) {
         const ImportedChannel& r = *lf.results[i];
-        expectRecord(*crlf.results[i], {r.name, r.unit, r.startBit, r.bitCount, r.dataType, r.byteOrder, r.factor,
+        expectChannel(*crlf.results[i], {r.name, r.unit, r.startBit, r.bitCount, r.dataType, r.byteOrder, r.factor,
                                         r.offset, r.minimum, r.maximum, r.messageId, r.payloadSize});
     }
     // The carriage return is not part of a unit that runs to the end of the line.
@@ -369,7 +339,7 @@ TEST(DbcReader, MalformedSignalLinesFollowTheRestartRule) {
         const ReadResult read = readDbc("BO_ 1 A: 8\n SG_ x\n");
         ASSERT_EQ(read.results.size(), 1u);
         // No "@": the byte order number reads from the line's start as 0, so Motorola.
-        expectRecord(*read.results[0], {"x", " SG_ x", 0, 0, 1, 1, 0, 0, 0, 0, 1, 8});
+        expectChannel(*read.results[0], {"x", " SG_ x", 0, 0, 1, 1, 0, 0, 0, 0, 1, 8});
     }
     {
         SCOPED_TRACE("no blank after the byte order: the line's last character is the sign");
@@ -377,7 +347,7 @@ TEST(DbcReader, MalformedSignalLinesFollowTheRestartRule) {
         ASSERT_EQ(read.results.size(), 1u);
         // No "(", "," or "[" found: they read from the line's start (0); the
         // "|" of the layout is the first one found, so the maximum is 4.
-        expectRecord(*read.results[0], {"x", " SG_ x : 1|4@0-", 14, 4, 0, 1, 0, 0, 0, 4, 1, 8});
+        expectChannel(*read.results[0], {"x", " SG_ x : 1|4@0-", 14, 4, 0, 1, 0, 0, 0, 4, 1, 8});
     }
     {
         SCOPED_TRACE("no double quote: the whole line is the unit");
@@ -398,7 +368,7 @@ TEST(DbcReader, MalformedSignalLinesFollowTheRestartRule) {
         ASSERT_EQ(read.results.size(), 1u);
         // "@ 1 +": the first blank after "@" follows it directly, so the sign
         // character is the "@" itself.
-        expectRecord(*read.results[0], {" x ", "", 3, 2, 1, 0, 10, -0.5, -1, 20, 1, 8});
+        expectChannel(*read.results[0], {" x ", "", 3, 2, 1, 0, 10, -0.5, -1, 20, 1, 8});
     }
     {
         SCOPED_TRACE("each search starts where its item begins");
@@ -406,7 +376,7 @@ TEST(DbcReader, MalformedSignalLinesFollowTheRestartRule) {
         // after "@", and the factor's "(" the first after that blank.
         const ReadResult read = readDbc("BO_ 1 A: 8\n SG_ x(9:1 : 5|8 @1(- (3,4) [5|6] \"u\"\n");
         ASSERT_EQ(read.results.size(), 1u);
-        expectRecord(*read.results[0], {"x(9:1", "u", 5, 8, 0, 0, 3, 4, 5, 6, 1, 8});
+        expectChannel(*read.results[0], {"x(9:1", "u", 5, 8, 0, 0, 3, 4, 5, 6, 1, 8});
     }
 }
 

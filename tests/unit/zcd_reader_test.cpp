@@ -7,44 +7,10 @@
 #include <vector>
 
 #include "import/channel_definition_file_loader.h"
+#include "imported_channel_expectation.h"
 
 namespace canxlate {
 namespace {
-
-constexpr uint32_t kNotSet = 0xFFFFFFFFu;  // -1 before any "id" or "bytes"
-
-// Defaults are those of a "channel" element with no "bitfield" and no
-// "linear_scaling".
-struct ExpectedChannel {
-    std::string name{};
-    std::string unit{};
-    uint32_t startBit = 0;
-    uint32_t bitCount = 0;
-    uint32_t dataType = 2;
-    uint32_t byteOrder = 0;
-    double factor = 1.0;
-    double offset = 0.0;
-    double minimum = 0.0;
-    double maximum = 0.0;
-    uint32_t messageId = kNotSet;
-    uint32_t payloadSize = kNotSet;
-};
-
-void expectChannel(const ImportedChannel& actual, const ExpectedChannel& expected) {
-    SCOPED_TRACE("channel " + expected.name);
-    EXPECT_EQ(actual.name, expected.name);
-    EXPECT_EQ(actual.unit, expected.unit);
-    EXPECT_EQ(actual.startBit, expected.startBit);
-    EXPECT_EQ(actual.bitCount, expected.bitCount);
-    EXPECT_EQ(actual.dataType, expected.dataType);
-    EXPECT_EQ(actual.byteOrder, expected.byteOrder);
-    EXPECT_DOUBLE_EQ(actual.factor, expected.factor);
-    EXPECT_DOUBLE_EQ(actual.offset, expected.offset);
-    EXPECT_DOUBLE_EQ(actual.minimum, expected.minimum);
-    EXPECT_DOUBLE_EQ(actual.maximum, expected.maximum);
-    EXPECT_EQ(actual.messageId, expected.messageId);
-    EXPECT_EQ(actual.payloadSize, expected.payloadSize);
-}
 
 class ZcdReaderTest : public ::testing::Test {
 protected:

@@ -36,8 +36,7 @@ public:
         Value value;
     };
 
-    explicit HashMap(uint32_t wantedBuckets)
-        : bucketCount_(nextBucketCount(wantedBuckets)), modulus_(bucketCount_) {
+    explicit HashMap(uint32_t wantedBuckets) : bucketCount_(nextBucketCount(wantedBuckets)) {
         buckets_ = std::make_unique<Node*[]>(bucketCount_);
     }
     ~HashMap() { clear(); }
@@ -48,7 +47,7 @@ public:
     uint32_t bucketCount() const noexcept { return bucketCount_; }
 
     Value* find(Key key) noexcept {
-        for (Node* node = buckets_[modulus_.of(key)]; node != nullptr; node = node->next)
+        for (Node* node = buckets_[bucketOf(key, bucketCount_)]; node != nullptr; node = node->next)
             if (node->key == key) return &node->value;
         return nullptr;
     }
@@ -61,7 +60,7 @@ public:
         auto node = std::make_unique<Node>(Node{nullptr, key, std::move(value)});
         growToHold(uint64_t{size_} + 1);
         if (Value* existing = find(key)) return {existing, false};
-        Node*& head = buckets_[modulus_.of(key)];
+        Node*& head = buckets_[bucketOf(key, bucketCount_)];
         node->next = head;
         head = node.release();
         ++size_;
@@ -71,7 +70,7 @@ public:
     // Removes every node with this key; returns how many there were.
     uint32_t remove(Key key) noexcept {
         uint32_t removed = 0;
-        for (Node** link = &buckets_[modulus_.of(key)]; *link != nullptr;) {
+        for (Node** link = &buckets_[bucketOf(key, bucketCount_)]; *link != nullptr;) {
             if ((*link)->key == key) {
                 Node* dead = *link;
                 *link = dead->next;
@@ -111,48 +110,27 @@ public:
     }
 
 private:
-    // key mod bucket count. Lookups sit on every conversion, so 32-bit keys
-    // take the exact multiply-shift form of the remainder where the compiler
-    // has 128-bit products; other keys use the division.
-    struct Modulus {
-        explicit Modulus(uint32_t divisor) noexcept
-            : divisor(divisor), magic(~uint64_t{0} / divisor + 1) {}
-        std::size_t of(Key key) const noexcept {
-#if defined(__SIZEOF_INT128__)
-            if constexpr (sizeof(Key) == sizeof(uint32_t)) {
-                const uint64_t low = magic * static_cast<uint32_t>(key);
-                __extension__ using Wide = unsigned __int128;
-                return static_cast<std::size_t>((static_cast<Wide>(low) * divisor) >> 64);
-            }
-#endif
-            return static_cast<std::size_t>(key % divisor);
-        }
-        uint32_t divisor;
-        uint64_t magic;
-    };
+    static std::size_t bucketOf(Key key, uint32_t count) noexcept { return static_cast<std::size_t>(key % count); }
 
     void growToHold(uint64_t wanted) {
         if (wanted <= bucketCount_) return;
         uint32_t newCount = nextBucketCount(wanted);
         if (newCount <= bucketCount_) return;
         auto newBuckets = std::make_unique<Node*[]>(newCount);
-        const Modulus newModulus(newCount);
         for (uint32_t i = 0; i < bucketCount_; ++i) {
             while (Node* node = buckets_[i]) {
                 buckets_[i] = node->next;
-                Node*& head = newBuckets[newModulus.of(node->key)];
+                Node*& head = newBuckets[bucketOf(node->key, newCount)];
                 node->next = head;
                 head = node;
             }
         }
         buckets_ = std::move(newBuckets);
         bucketCount_ = newCount;
-        modulus_ = newModulus;
     }
 
     std::unique_ptr<Node*[]> buckets_;
     uint32_t bucketCount_;
-    Modulus modulus_;
     uint32_t size_ = 0;
 };
 

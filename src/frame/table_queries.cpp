@@ -16,6 +16,17 @@ int32_t openFrozenTable(TableHandle handle, const void* out, MessageTable** tabl
     return kSuccess;
 }
 
+// As openFrozenTable, then the message; an absent one is an error, after the
+// table has been frozen.
+int32_t findInFrozenTable(TableHandle handle, uint32_t messageId, const void* out,
+                          const MessageRecord** message) noexcept {
+    MessageTable* table = nullptr;
+    int32_t status = openFrozenTable(handle, out, &table);
+    if (status != kSuccess) return status;
+    *message = table->findMessage(messageId);
+    return *message != nullptr ? kSuccess : kErrUnknownMessage;
+}
+
 }  // namespace
 
 int32_t queryMessageCount(TableHandle handle, uint32_t* count) noexcept {
@@ -36,21 +47,17 @@ int32_t queryMessageIds(TableHandle handle, uint32_t* ids) noexcept {
 }
 
 int32_t queryMessageSize(TableHandle handle, uint32_t messageId, uint8_t* size) noexcept {
-    MessageTable* table = nullptr;
-    int32_t status = openFrozenTable(handle, size, &table);
+    const MessageRecord* message = nullptr;
+    int32_t status = findInFrozenTable(handle, messageId, size, &message);
     if (status != kSuccess) return status;
-    const MessageRecord* message = table->findMessage(messageId);
-    if (message == nullptr) return kErrUnknownMessage;
     *size = static_cast<uint8_t>(message->payloadSize);
     return kSuccess;
 }
 
 int32_t queryChannelCount(TableHandle handle, uint32_t messageId, uint32_t* count) noexcept {
-    MessageTable* table = nullptr;
-    int32_t status = openFrozenTable(handle, count, &table);
+    const MessageRecord* message = nullptr;
+    int32_t status = findInFrozenTable(handle, messageId, count, &message);
     if (status != kSuccess) return status;
-    const MessageRecord* message = table->findMessage(messageId);
-    if (message == nullptr) return kErrUnknownMessage;
     *count = static_cast<uint32_t>(message->channels.size());
     return kSuccess;
 }

@@ -19,11 +19,9 @@ TEST(GlobalLock, FailedEnterIsRecordedOnceAndNotHeld) {
     EXPECT_EQ(record.extra, 0u);
 
     // Later operations on a failed record are skipped, even on a good lock.
-    const int32_t firstLine = record.line;
     record.line = -7;
     EXPECT_FALSE(enterLock(g_globalLock, record));
     EXPECT_EQ(record.line, -7);
-    (void)firstLine;
 }
 
 TEST(GlobalLock, SmallRecordGetsOnlyTheCode) {

@@ -29,11 +29,9 @@ int32_t withoutExceptions(Work&& work) noexcept {
 extern "C" {
 
 CANXLATE_API int32_t CANXLATE_CALL createMessageTable(MessageTableHandle* table) {
-    return withoutExceptions([&] {
-        int32_t status = canxlate::createTable(table);
-        if (status == kErrOutOfMemory) *table = 0;
-        return status;
-    });
+    const int32_t status = withoutExceptions([&] { return canxlate::createTable(table); });
+    if (status == kErrOutOfMemory) *table = 0;
+    return status;
 }
 
 CANXLATE_API int32_t CANXLATE_CALL closeMessageTable(MessageTableHandle table) { return canxlate::closeTable(table); }

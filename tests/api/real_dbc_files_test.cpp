@@ -76,7 +76,7 @@ using Counts = std::array<size_t, kCounts>;
 // How the channel rules take a signal, in the order they are checked; `names` holds the channels so far.
 Count verdict(const Signal& signal, std::set<std::string>& names) {
     if (signal.bitCount > 52) return kOver52Bits;
-    // Motorola bits run from bit 7 down to bit 0 of a byte, then on to the next byte.
+    // Motorola positions run from bit 7 of byte 0 down to its bit 0, then on from bit 7 of the next byte.
     const uint64_t lastBit = signal.motorola ? signal.startBit / 8 * 8 + 7 - signal.startBit % 8 + signal.bitCount - 1
                                              : uint64_t{signal.startBit} + signal.bitCount - 1;
     if (lastBit > 63) return kOutside;

@@ -1,15 +1,23 @@
-// The global lock's failure recording and re-entrancy.
+// The global lock's failure recording and re-entrancy, on either platform's
+// system lock.
+#include "frame/global_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
 
-#include "frame/global_lock.h"
+#include "frame/library_lifecycle.h"
 
 namespace canxlate {
 namespace {
 
 TEST(GlobalLock, FailedEnterIsRecordedOnceAndNotHeld) {
+    GlobalLock neverInitialised{};
+    StatusRecord unusable;
+    EXPECT_FALSE(enterLock(&neverInitialised, unusable));
+    EXPECT_EQ(unusable.code, kErrLockFailed);
+
     StatusRecord record;
     EXPECT_FALSE(enterLock(nullptr, record));
     EXPECT_EQ(record.code, kErrLockFailed);
@@ -41,23 +49,38 @@ TEST(GlobalLock, ComponentAndPathAreCutToTheirFields) {
     EXPECT_EQ(record.line, 12);
 }
 
-// Reaches into the pthread mutex; tests/windows has the critical-section form.
-#if !defined(_WIN32)
+// Tries the lock's system object itself from another thread: a plain enter
+// would wait for this one.
+bool anotherThreadCanEnter() {
+    auto* section = &g_globalLock->section;
+    bool entered = false;
+    std::thread other([&] {
+#if defined(_WIN32)
+        auto* critical = reinterpret_cast<CRITICAL_SECTION*>(section);
+        if ((entered = TryEnterCriticalSection(critical) != 0)) LeaveCriticalSection(critical);
+#else
+        auto* mutex = reinterpret_cast<pthread_mutex_t*>(section);
+        if ((entered = pthread_mutex_trylock(mutex) == 0)) pthread_mutex_unlock(mutex);
+#endif
+    });
+    other.join();
+    return entered;
+}
+
 TEST(GlobalLock, ReentrantForItsOwnerAndExclusiveToOthers) {
     ASSERT_NE(g_globalLock, nullptr);
     {
         GlobalLockGuard outer;
         ASSERT_TRUE(outer.held());
-        GlobalLockGuard inner;
-        ASSERT_TRUE(inner.held());
-        bool otherGotIt = true;
-        std::thread other([&] {
-            // try: a plain enter would wait for us.
-            otherGotIt = pthread_mutex_trylock(reinterpret_cast<pthread_mutex_t*>(&g_globalLock->section)) == 0;
-        });
-        other.join();
-        EXPECT_FALSE(otherGotIt);
+        {
+            GlobalLockGuard inner;
+            ASSERT_TRUE(inner.held());
+            EXPECT_FALSE(anotherThreadCanEnter());
+        }
+        // Entered twice, left once: still this thread's.
+        EXPECT_FALSE(anotherThreadCanEnter());
     }
+    EXPECT_TRUE(anotherThreadCanEnter());
     bool otherGotIt = false;
     std::thread other([&] {
         GlobalLockGuard guard;
@@ -66,6 +89,17 @@ TEST(GlobalLock, ReentrantForItsOwnerAndExclusiveToOthers) {
     other.join();
     EXPECT_TRUE(otherGotIt);
 }
+
+#if defined(_WIN32)
+// The unit tests link the library's objects into the program itself, where
+// Windows never calls the DLL entry point. Attach the process around the
+// tests as loading the DLL would, as the library constructor does on Linux.
+class ProcessAttach : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(attachProcess()); }
+    void TearDown() override { detachProcess(); }
+};
+const ::testing::Environment* const g_processAttach = ::testing::AddGlobalTestEnvironment(new ProcessAttach);
 #endif
 
 }  // namespace

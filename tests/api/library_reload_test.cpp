@@ -9,6 +9,7 @@
 #endif
 
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "api_test_support.h"
@@ -21,34 +22,23 @@ using Module = HMODULE;
 Module load(const std::string& path) { return LoadLibraryA(path.c_str()); }
 void* symbol(Module module, const char* name) { return reinterpret_cast<void*>(GetProcAddress(module, name)); }
 void unload(Module module) { FreeLibrary(module); }
-bool stillLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
+bool loaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
 #else
 using Module = void*;
 Module load(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* symbol(Module module, const char* name) { return dlsym(module, name); }
 void unload(Module module) { dlclose(module); }
-bool stillLoaded(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD) != nullptr; }
+bool loaded(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD) != nullptr; }
 #endif
 
-struct LoadedLibrary {
-    explicit LoadedLibrary(const std::string& path) : module(load(path)) {}
-    ~LoadedLibrary() {
-        if (module != nullptr) unload(module);
-    }
-    template <typename Function>
-    Function* get(const char* name) {
-        return reinterpret_cast<Function*>(symbol(module, name));
-    }
-    Module module;
-};
-
 // Drives a separately loaded copy of the library from end to end.
-void useLibrary(LoadedLibrary& library, uint32_t expectedMessages) {
-    auto create = library.get<decltype(createMessageTable)>("createMessageTable");
-    auto add = library.get<decltype(addNewchannelDefinition)>("addNewchannelDefinition");
-    auto count = library.get<decltype(getNumberOfMessageIDs)>("getNumberOfMessageIDs");
-    auto decode = library.get<decltype(convertFrameToChannel)>("convertFrameToChannel");
-    auto close = library.get<decltype(closeMessageTable)>("closeMessageTable");
+void useLibrary(Module library, uint32_t expectedMessages) {
+#define BIND(local, name) auto local = reinterpret_cast<decltype(&name)>(symbol(library, #name))
+    BIND(create, createMessageTable);
+    BIND(add, addNewchannelDefinition);
+    BIND(count, getNumberOfMessageIDs);
+    BIND(decode, convertFrameToChannel);
+    BIND(close, closeMessageTable);
     ASSERT_TRUE(create && add && count && decode && close);
     MessageTableHandle table = 0;
     ASSERT_EQ(create(&table), kSuccess);
@@ -75,12 +65,12 @@ TEST(LibraryReload, LoadUseUnloadLoadAgain) {
     std::filesystem::copy_file(original, copy, std::filesystem::copy_options::overwrite_existing);
     for (uint32_t round = 1; round <= 3; ++round) {
         {
-            LoadedLibrary library(copy);
-            ASSERT_NE(library.module, nullptr);
-            useLibrary(library, 200 * round);
+            const std::unique_ptr<std::remove_pointer_t<Module>, void (*)(Module)> library(load(copy), unload);
+            ASSERT_NE(library, nullptr);
+            useLibrary(library.get(), 200 * round);
         }
         // Really unloaded, so the next round builds everything anew.
-        EXPECT_FALSE(stillLoaded(copy));
+        EXPECT_FALSE(loaded(copy));
     }
     std::filesystem::remove(copy);
 }

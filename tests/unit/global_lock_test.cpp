@@ -1,22 +1,35 @@
-// The global lock's failure recording and re-entrancy.
+// The global lock's failure recording and re-entrancy, on either platform's
+// system lock.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
 
 #include "frame/global_lock.h"
+#include "frame/library_lifecycle.h"
 
 namespace canxlate {
 namespace {
 
+// A failed enter is written into the record: all of it when the record is
+// large enough, else only the code; a long source path is cut to its field.
 TEST(GlobalLock, FailedEnterIsRecordedOnceAndNotHeld) {
-    StatusRecord record;
+    GlobalLock neverInitialised{};
+    StatusRecord uninitialised, small, record, longPath;
+    small.size = 100;
+    EXPECT_FALSE(enterLock(&neverInitialised, uninitialised));
+    EXPECT_FALSE(enterLock(nullptr, small));
     EXPECT_FALSE(enterLock(nullptr, record));
-    EXPECT_EQ(record.code, kErrLockFailed);
+    for (const StatusRecord* failed : {&uninitialised, &small, &record}) EXPECT_EQ(failed->code, kErrLockFailed);
+    EXPECT_EQ(small.component[0], '\0');
+    EXPECT_EQ(small.line, 0);
     EXPECT_EQ(std::string(record.component, sizeof record.component), std::string("canxlateli"));
     EXPECT_NE(std::strstr(record.sourceFile, "global_lock"), nullptr);
     EXPECT_GT(record.line, 0);
     EXPECT_EQ(record.extra, 0u);
+    longPath.recordLockFailure(std::string(300, 'p').c_str(), 12);
+    EXPECT_EQ(std::strlen(longPath.sourceFile), sizeof longPath.sourceFile - 1);
+    EXPECT_EQ(longPath.line, 12);
 
     // Later operations on a failed record are skipped, even on a good lock.
     record.line = -7;
@@ -24,48 +37,50 @@ TEST(GlobalLock, FailedEnterIsRecordedOnceAndNotHeld) {
     EXPECT_EQ(record.line, -7);
 }
 
-TEST(GlobalLock, SmallRecordGetsOnlyTheCode) {
-    StatusRecord record;
-    record.size = 100;
-    EXPECT_FALSE(enterLock(nullptr, record));
-    EXPECT_EQ(record.code, kErrLockFailed);
-    EXPECT_EQ(record.component[0], '\0');
-    EXPECT_EQ(record.line, 0);
+// Tries the lock's system object itself from another thread: a plain enter
+// would wait for this one.
+bool anotherThreadCanEnter() {
+    auto* section = &g_globalLock->section;
+    bool entered = false;
+    std::thread other([&] {
+#if defined(_WIN32)
+        auto* critical = reinterpret_cast<CRITICAL_SECTION*>(section);
+        if ((entered = TryEnterCriticalSection(critical) != 0)) LeaveCriticalSection(critical);
+#else
+        auto* mutex = reinterpret_cast<pthread_mutex_t*>(section);
+        if ((entered = pthread_mutex_trylock(mutex) == 0)) pthread_mutex_unlock(mutex);
+#endif
+    });
+    other.join();
+    return entered;
 }
 
-TEST(GlobalLock, ComponentAndPathAreCutToTheirFields) {
-    StatusRecord record;
-    const std::string longPath(300, 'p');
-    record.recordLockFailure(longPath.c_str(), 12);
-    EXPECT_EQ(std::strlen(record.sourceFile), sizeof record.sourceFile - 1);
-    EXPECT_EQ(record.line, 12);
-}
-
-// Reaches into the pthread mutex; tests/windows has the critical-section form.
-#if !defined(_WIN32)
 TEST(GlobalLock, ReentrantForItsOwnerAndExclusiveToOthers) {
     ASSERT_NE(g_globalLock, nullptr);
     {
         GlobalLockGuard outer;
         ASSERT_TRUE(outer.held());
-        GlobalLockGuard inner;
-        ASSERT_TRUE(inner.held());
-        bool otherGotIt = true;
-        std::thread other([&] {
-            // try: a plain enter would wait for us.
-            otherGotIt = pthread_mutex_trylock(reinterpret_cast<pthread_mutex_t*>(&g_globalLock->section)) == 0;
-        });
-        other.join();
-        EXPECT_FALSE(otherGotIt);
+        {
+            GlobalLockGuard inner;
+            ASSERT_TRUE(inner.held());
+            EXPECT_FALSE(anotherThreadCanEnter());
+        }
+        // Entered twice, left once: still this thread's.
+        EXPECT_FALSE(anotherThreadCanEnter());
     }
-    bool otherGotIt = false;
-    std::thread other([&] {
-        GlobalLockGuard guard;
-        otherGotIt = guard.held();
-    });
-    other.join();
-    EXPECT_TRUE(otherGotIt);
+    EXPECT_TRUE(anotherThreadCanEnter());
 }
+
+#if defined(_WIN32)
+// The library's objects are linked into this program, where Windows never
+// calls the DLL entry point: attach the process around the tests as a load
+// would (on Linux the library constructor runs here too).
+class ProcessAttach : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(attachProcess()); }
+    void TearDown() override { detachProcess(); }
+};
+const ::testing::Environment* const g_processAttach = ::testing::AddGlobalTestEnvironment(new ProcessAttach);
 #endif
 
 }  // namespace

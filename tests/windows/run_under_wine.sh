@@ -1,8 +1,10 @@
 #!/bin/sh
-# Runs a Windows program under Debian's 64-bit Wine: quietly, without the
-# installers that a new prefix would otherwise offer, in the prefix named by
-# WINEPREFIX (CI gives a throwaway one) or else one in the build directory.
-# Wine's exit status is the program's, so a Wine that cannot start fails too.
+# Runs a Windows program under Debian's Wine: wine64 runs 64-bit programs and
+# hands 32-bit ones to the 32-bit Wine (wine32:i386) in the same prefix.
+# Quietly, without the installers that a new prefix would otherwise offer, in
+# the prefix named by WINEPREFIX (CI gives a throwaway one) or else one in the
+# build directory. Wine's exit status is the program's, so a Wine that cannot
+# start fails too.
 set -eu
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -26,12 +26,3 @@ target_sources(canxlatelib PRIVATE ${CANXLATE_DEF_FILE})
 # canxlatelib.dll beside its import library canxlatelib.lib.
 set_target_properties(canxlatelib PROPERTIES
   PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".lib")
-
-# What a host needs: the DLL, its import library, the module-definition file
-# (for toolchains that make their own import library) and the header.
-include(GNUInstallDirs)
-install(TARGETS canxlatelib
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${CANXLATE_DEF_FILE} DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/include/canxlatelib.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

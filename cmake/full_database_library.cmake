@@ -17,8 +17,11 @@ set_target_properties(canxlate_full_objects PROPERTIES
 add_library(canxlate_library SHARED $<TARGET_OBJECTS:canxlate_full_objects>)
 add_library(canxlate::canxlate ALIAS canxlate_library)
 target_include_directories(canxlate_library PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
-set_target_properties(canxlate_library PROPERTIES OUTPUT_NAME canxlate VERSION ${PROJECT_VERSION}
-                      SOVERSION ${PROJECT_VERSION_MAJOR})
+set_target_properties(canxlate_library PROPERTIES OUTPUT_NAME canxlate EXPORT_NAME canxlate
+                      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+# Installed and packaged beside canxlatelib: imported target canxlate::canxlate,
+# pkg-config canxlate (cmake/install.cmake).
+list(APPEND CANXLATE_EXTRA_PUBLIC_LIBRARIES canxlate_library)
 set(CANXLATE_FULL_EXPORT_MAP ${CMAKE_CURRENT_SOURCE_DIR}/src/capi/canxlate.map)
 if(WIN32)
   # The same export list as a module-definition file; canxlate.dll beside
@@ -36,6 +39,8 @@ if(WIN32)
        CONTENT "LIBRARY canxlate.dll\nEXPORTS\n${canxlate_full_exports}" @ONLY)
   target_sources(canxlate_library PRIVATE ${CANXLATE_FULL_DEF_FILE})
   set_target_properties(canxlate_library PROPERTIES PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".lib")
+  include(GNUInstallDirs)
+  install(FILES ${CANXLATE_FULL_DEF_FILE} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 else()
   target_link_options(canxlate_library PRIVATE -Wl,--version-script=${CANXLATE_FULL_EXPORT_MAP})
   if(CANXLATE_SANITIZE STREQUAL "")

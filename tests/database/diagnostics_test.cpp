@@ -1,5 +1,6 @@
 // Each rule of the reader's diagnostics: a DBC text and every diagnostic it
 // must give, in order, as (severity, line, column, part of the sentence).
+#include <cctype>
 #include <vector>
 
 #include "test_database.h"
@@ -104,6 +105,11 @@ TEST_P(Diagnostics, ReportsEachProblemWhereItIs) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, Diagnostics, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Rules, Diagnostics, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.rule;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
 
 }  // namespace

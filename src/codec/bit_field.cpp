@@ -28,33 +28,6 @@ bool makeBitField(uint32_t lsbBit, uint32_t length, bool bigEndian, BitField* fi
     return true;
 }
 
-uint64_t readField(const BitField& field, const uint8_t* payload, size_t received) noexcept {
-    const size_t anchor = field.anchor;
-    uint64_t word;
-    uint64_t spill = 0;  // the ninth byte of a field that spans nine
-    if (field.bigEndian) {
-        // Bytes anchor, anchor-1, ... as the low, next, ... byte of the word.
-        if (anchor >= 7) {
-            word = byteSwap64(loadLittleEndian(payload + anchor - 7));
-        } else {
-            word = 0;
-            for (size_t k = 0; k <= anchor; ++k) word |= uint64_t{payload[anchor - k]} << (8 * k);
-        }
-        if (field.shift + field.length > 64) spill = payload[anchor - 8];
-    } else {
-        if (anchor + 8 <= received) {
-            word = loadLittleEndian(payload + anchor);
-        } else {
-            word = 0;
-            for (size_t k = 0; anchor + k < received; ++k) word |= uint64_t{payload[anchor + k]} << (8 * k);
-        }
-        if (field.shift + field.length > 64) spill = payload[anchor + 8];
-    }
-    uint64_t value = word >> field.shift;
-    if (spill != 0) value |= spill << (64 - field.shift);
-    return value & field.mask;
-}
-
 void writeField(const BitField& field, uint64_t raw, uint8_t* payload) noexcept {
     uint32_t remaining = field.length;
     uint32_t bit = field.shift;

@@ -9,28 +9,28 @@ namespace {
 
 inline RawKind rawKind(ValueType type) noexcept { return static_cast<RawKind>(type); }
 
-inline void decodeSignal(const Signal& signal, const uint8_t* payload, size_t length, bool clamp,
+inline void decodeSignal(const SignalCodec& codec, const uint8_t* payload, size_t length, bool clamp,
                          cxl_value& value) noexcept {
-    uint64_t raw = readField(signal.field, payload, length);
-    const auto signShift = static_cast<uint8_t>(64 - signal.length);
-    if (signal.type == ValueType::kSigned)
-        raw = static_cast<uint64_t>(static_cast<int64_t>(raw << signShift) >> signShift);
-    double physical = rawToValue(rawKind(signal.type), signShift, raw) * signal.factor + signal.offset;
+    uint64_t raw = readField(codec.field, payload, length);
+    const auto signShift = static_cast<uint8_t>(64 - codec.field.length);
+    const auto type = static_cast<ValueType>(codec.type);
+    if (type == ValueType::kSigned) raw = static_cast<uint64_t>(static_cast<int64_t>(raw << signShift) >> signShift);
+    double physical = rawToValue(rawKind(type), signShift, raw) * codec.factor + codec.offset;
     value.clamped = 0;
-    if (clamp && !(signal.minimum == 0.0 && signal.maximum == 0.0)) {
+    if (clamp && codec.hasLimits) {
         // Minimum first, as the 16-function library does; a NaN passes both.
-        if (physical < signal.minimum) {
-            physical = signal.minimum;
+        if (physical < codec.minimum) {
+            physical = codec.minimum;
             value.clamped = 1;
-        } else if (physical > signal.maximum) {
-            physical = signal.maximum;
+        } else if (physical > codec.maximum) {
+            physical = codec.maximum;
             value.clamped = 1;
         }
     }
     value.present = 1;
     value.raw = raw;
     value.physical = physical;
-    value.text = signal.values.empty() ? nullptr : valueText(signal, raw);
+    value.text = codec.hasValues ? valueText(*codec.signal, raw) : nullptr;
 }
 
 inline void markAbsent(cxl_value& value) noexcept { value = cxl_value{0, 0, 0, 0.0, nullptr}; }
@@ -54,12 +54,12 @@ const char* valueText(const Signal& signal, uint64_t raw) noexcept {
 
 void decodeMessage(const Message& message, const uint8_t* payload, size_t length, bool clamp,
                    cxl_value* values) noexcept {
-    const Signal* const signals = message.signals.data();
+    const SignalCodec* const codecs = message.codecs.data();
     if (!message.multiplexed) {
-        for (size_t i = 0, n = message.signals.size(); i < n; ++i) {
-            const Signal& signal = signals[i];
-            if (signal.decodable && signal.field.endByte <= length) {
-                decodeSignal(signal, payload, length, clamp, values[i]);
+        for (size_t i = 0, n = message.codecs.size(); i < n; ++i) {
+            const SignalCodec& codec = codecs[i];
+            if (codec.decodable && codec.field.endByte <= length) {
+                decodeSignal(codec, payload, length, clamp, values[i]);
             } else {
                 markAbsent(values[i]);
             }
@@ -67,14 +67,14 @@ void decodeMessage(const Message& message, const uint8_t* payload, size_t length
         return;
     }
     for (const uint32_t i : message.decodeOrder) {
-        const Signal& signal = signals[i];
-        bool carried = signal.decodable && signal.field.endByte <= length;
-        if (carried && signal.switchIndex != kNoSwitch) {
-            const cxl_value& switchValue = values[signal.switchIndex];
-            carried = switchValue.present && inRanges(signal.muxRanges, switchValue.raw);
+        const SignalCodec& codec = codecs[i];
+        bool carried = codec.decodable && codec.field.endByte <= length;
+        if (carried && codec.switchIndex != kNoSwitch) {
+            const cxl_value& switchValue = values[codec.switchIndex];
+            carried = switchValue.present && inRanges(codec.signal->muxRanges, switchValue.raw);
         }
         if (carried) {
-            decodeSignal(signal, payload, length, clamp, values[i]);
+            decodeSignal(codec, payload, length, clamp, values[i]);
         } else {
             markAbsent(values[i]);
         }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "database/diagnostic.h"
@@ -28,7 +27,14 @@ struct Database {
     uint32_t findMessage(std::string_view name) const noexcept { return messagesByName_.find(name); }
 
 private:
-    std::unordered_map<uint64_t, uint32_t> messagesById_;
+    // Open addressing with linear probing: ID and extended flag -> message.
+    struct IdSlot {
+        uint64_t key;
+        uint32_t index;  // kNotFound marks an empty slot
+    };
+    size_t slotOf(uint64_t key) const noexcept;
+    void addIdSlot(uint64_t key, uint32_t index);
+    std::vector<IdSlot> idSlots_;
     NameIndex messagesByName_;
 };
 

@@ -7,10 +7,12 @@
 
 #include "database/name_index.h"
 #include "database/signal.h"
+#include "database/signal_codec.h"
 
 namespace canxlate::db {
 
 struct Message {
+    std::vector<SignalCodec> codecs;  // parallel to signals, built with the indexes
     uint32_t id = 0;
     bool extended = false;
     bool fd = false;

@@ -1,26 +1,11 @@
 #include "convert/frame_decoder.h"
 
-#include <bit>
-
 #include "convert/conversion_entry.h"
 #include "convert/payload_words.h"
+#include "convert/raw_value.h"
 
 namespace canxlate {
 namespace {
-
-inline double rawToValue(const ChannelCodec& codec, uint64_t raw) noexcept {
-    switch (codec.kind) {
-    case RawKind::kSigned:
-        return static_cast<double>(static_cast<int64_t>(raw << codec.signShift) >> codec.signShift);
-    case RawKind::kUnsigned:
-        return static_cast<double>(raw);
-    case RawKind::kSingle:
-        return static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)));
-    case RawKind::kDouble:
-        break;
-    }
-    return std::bit_cast<double>(raw);
-}
 
 void decodeChannels(const MessageRecord& message, uint64_t littleEndian, double* values) noexcept {
     const uint64_t words[2] = {littleEndian, byteSwap64(littleEndian)};
@@ -30,7 +15,7 @@ void decodeChannels(const MessageRecord& message, uint64_t littleEndian, double*
         const uint64_t shifted = words[codec->bigEndian] >> codec->wordShift;
         const uint64_t raw = static_cast<uint64_t>(static_cast<int64_t>(shifted) >> codec->fieldShift) &
                              codec->fieldMask;
-        double physical = rawToValue(*codec, raw) * codec->factor + codec->offset;
+        double physical = rawToValue(codec->kind, codec->signShift, raw) * codec->factor + codec->offset;
         // Minimum first; a NaN passes both tests.
         if (physical < codec->lowerLimit)
             physical = codec->lowerLimit;

@@ -1,34 +1,19 @@
 #include "convert/frame_encoder.h"
 
 #include <bit>
-#include <cmath>
-#include <limits>
 
 #include "convert/conversion_entry.h"
 #include "convert/payload_words.h"
+#include "convert/raw_value.h"
 
 namespace canxlate {
 namespace {
-
-// Halfway between the largest single and 2^128: from here on, round-to-nearest
-// (ties to even) gives infinity.
-constexpr double kSingleOverflowThreshold = 0x1.ffffffp127;
-
-// Rounds half away from zero in double arithmetic and saturates to the field's
-// range; a NaN gives the range minimum. The comparisons run in double, so no
-// out-of-range value is ever converted to an integer.
-inline uint64_t integerField(const ChannelCodec& codec, double scaled) noexcept {
-    double rounded = scaled < 0.0 ? scaled - 0.5 : scaled + 0.5;
-    if (rounded > codec.rawMaximum) rounded = codec.rawMaximum;
-    if (!(rounded >= codec.rawMinimum)) rounded = codec.rawMinimum;
-    return static_cast<uint64_t>(static_cast<int64_t>(rounded)) & codec.fieldMask;
-}
 
 inline uint64_t rawField(const ChannelCodec& codec, double scaled) noexcept {
     switch (codec.kind) {
     case RawKind::kSigned:
     case RawKind::kUnsigned:
-        return integerField(codec, scaled);
+        return roundedIntegerField(scaled, codec.rawMinimum, codec.rawMaximum, codec.fieldMask);
     case RawKind::kSingle:
         return std::bit_cast<uint32_t>(roundToSingle(scaled));
     case RawKind::kDouble:
@@ -58,12 +43,6 @@ uint64_t encodeChannels(const MessageRecord& message, double* values) noexcept {
 }
 
 }  // namespace
-
-float roundToSingle(double value) noexcept {
-    if (std::fabs(value) >= kSingleOverflowThreshold)
-        return std::signbit(value) ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
-}
 
 int32_t encodeFrame(TableHandle handle, uint32_t messageId, double* values, uint8_t* payload) noexcept {
     const MessageRecord* message = nullptr;

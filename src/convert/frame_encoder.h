@@ -10,8 +10,4 @@ namespace canxlate {
 int32_t encodeFrame(TableHandle handle, uint32_t messageId, double* values, uint8_t* payload) noexcept;
 int32_t encodeFrameWords(TableHandle handle, uint32_t messageId, double* values, uint32_t* words) noexcept;
 
-// IEEE single nearest to value, infinity beyond the single range, without the
-// undefined behaviour of converting an out-of-range double.
-float roundToSingle(double value) noexcept;
-
 }  // namespace canxlate

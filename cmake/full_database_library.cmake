@@ -1,0 +1,50 @@
+# libcanxlate (canxlate.dll on Windows): the full-database library, a second
+# face on the parts it shares with canxlatelib (number reading, field rounding
+# and saturation). Included by the top-level CMakeLists.txt.
+
+file(GLOB CANXLATE_FULL_SOURCES CONFIGURE_DEPENDS
+     src/database/*.cpp src/dbc/*.cpp src/codec/*.cpp src/zcd/*.cpp src/capi/*.cpp)
+list(APPEND CANXLATE_FULL_SOURCES
+     src/import/c_number_conversion.cpp src/import/dbc_number_rules.cpp)
+add_library(canxlate_full_objects OBJECT ${CANXLATE_FULL_SOURCES})
+target_include_directories(canxlate_full_objects PUBLIC include src)
+target_compile_definitions(canxlate_full_objects PUBLIC CANXLATE_BUILDING_FULL_LIBRARY)
+set_target_properties(canxlate_full_objects PROPERTIES
+  POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+
+# The target is canxlate_library (the program owns the name canxlate); the
+# file is libcanxlate.so / canxlate.dll.
+add_library(canxlate_library SHARED $<TARGET_OBJECTS:canxlate_full_objects>)
+add_library(canxlate::canxlate ALIAS canxlate_library)
+target_include_directories(canxlate_library PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
+set_target_properties(canxlate_library PROPERTIES OUTPUT_NAME canxlate EXPORT_NAME canxlate
+                      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+# Installed and packaged beside canxlatelib: imported target canxlate::canxlate,
+# pkg-config canxlate (cmake/install.cmake).
+list(APPEND CANXLATE_EXTRA_PUBLIC_LIBRARIES canxlate_library)
+set(CANXLATE_FULL_EXPORT_MAP ${CMAKE_CURRENT_SOURCE_DIR}/src/capi/canxlate.map)
+if(WIN32)
+  # The same export list as a module-definition file; canxlate.dll beside
+  # its import library canxlate.lib.
+  file(STRINGS ${CANXLATE_FULL_EXPORT_MAP} canxlate_full_map_lines)
+  set(canxlate_full_exports "")
+  foreach(line IN LISTS canxlate_full_map_lines)
+    if(line MATCHES "^[ \t]*([A-Za-z_][A-Za-z0-9_]*)[ \t]*;[ \t]*$")
+      string(APPEND canxlate_full_exports "  ${CMAKE_MATCH_1}\n")
+    endif()
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CANXLATE_FULL_EXPORT_MAP})
+  set(CANXLATE_FULL_DEF_FILE ${CMAKE_BINARY_DIR}/canxlate.def)
+  file(CONFIGURE OUTPUT ${CANXLATE_FULL_DEF_FILE}
+       CONTENT "LIBRARY canxlate.dll\nEXPORTS\n${canxlate_full_exports}" @ONLY)
+  target_sources(canxlate_library PRIVATE ${CANXLATE_FULL_DEF_FILE})
+  set_target_properties(canxlate_library PROPERTIES PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".lib")
+  include(GNUInstallDirs)
+  install(FILES ${CANXLATE_FULL_DEF_FILE} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+else()
+  target_link_options(canxlate_library PRIVATE -Wl,--version-script=${CANXLATE_FULL_EXPORT_MAP})
+  if(CANXLATE_SANITIZE STREQUAL "")
+    target_link_options(canxlate_library PRIVATE -Wl,--no-undefined)
+  endif()
+  set_target_properties(canxlate_library PROPERTIES LINK_DEPENDS ${CANXLATE_FULL_EXPORT_MAP})
+endif()

@@ -1,0 +1,225 @@
+/* libcanxlate: every message and signal of a CAN database (".dbc" or ".zcd"),
+ * with multiplexing, value tables, CAN FD payloads of up to 64 bytes and
+ * 64-bit signals.
+ *
+ * A database is opened once and never changes afterwards: any number of
+ * threads may look up, decode and encode with it at the same time. Message
+ * and signal handles point into their database and stay valid until it is
+ * closed. Every function that can fail returns a cxl_status; cxl_status_text
+ * says in words what a status means. No function throws or aborts. */
+#ifndef CANXLATE_H
+#define CANXLATE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(CANXLATE_BUILDING_FULL_LIBRARY)
+#define CXL_API __declspec(dllexport)
+#else
+#define CXL_API __declspec(dllimport)
+#endif
+#else
+#define CXL_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t cxl_status;
+#define CXL_OK 0
+#define CXL_ERR_ARGUMENT (-1)     /* a null pointer or a value out of its range */
+#define CXL_ERR_NO_MEMORY (-2)    /* an allocation failed; nothing was changed */
+#define CXL_ERR_CANNOT_OPEN (-3)  /* the file cannot be opened or read */
+#define CXL_ERR_FORMAT (-4)       /* not a DBC or ZCD text at all (binary data, unknown format) */
+#define CXL_ERR_NOT_FOUND (-5)    /* no such message or signal */
+#define CXL_ERR_OUT_OF_RANGE (-6) /* encoding: a value outside its signal's minimum..maximum */
+#define CXL_ERR_MISSING (-7)      /* encoding: a signal that the frame carries was not given */
+#define CXL_ERR_NOT_CARRIED (-8)  /* encoding: a signal given that the switch value leaves out */
+#define CXL_ERR_LENGTH (-9)       /* a payload too long or too short for the call */
+#define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
+
+/* Text for a status, never null. */
+CXL_API const char* cxl_status_text(cxl_status status);
+
+typedef struct cxl_database cxl_database;
+typedef struct cxl_message cxl_message;
+typedef struct cxl_signal cxl_signal;
+
+/* ---- Opening ----------------------------------------------------------- */
+
+#define CXL_FORMAT_DBC 1
+#define CXL_FORMAT_ZCD 2
+
+/* Opens a ".dbc" or ".zcd" file (the extension compared without regard to
+ * case). A file with bad lines still opens: see the diagnostics. On failure
+ * *database is null. */
+CXL_API cxl_status cxl_open_file(const char* path, cxl_database** database);
+/* The same from memory; the buffer may be released after the call. */
+CXL_API cxl_status cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database);
+/* Null is allowed. */
+CXL_API void cxl_close(cxl_database* database);
+
+#define CXL_SEVERITY_INFO 0
+#define CXL_SEVERITY_WARNING 1
+#define CXL_SEVERITY_ERROR 2 /* the definition concerned is left out or cannot be decoded */
+
+typedef struct cxl_diagnostic {
+    int32_t severity;
+    uint32_t line;   /* 1-based; 0 for the whole file */
+    uint32_t column; /* 1-based */
+    const char* text;
+} cxl_diagnostic;
+
+CXL_API size_t cxl_diagnostic_count(const cxl_database* database);
+CXL_API cxl_status cxl_get_diagnostic(const cxl_database* database, size_t index, cxl_diagnostic* diagnostic);
+
+/* ---- The model --------------------------------------------------------- */
+
+typedef struct cxl_database_info {
+    const char* version;
+    const char* comment;
+    size_t message_count;
+    size_t node_count;
+    size_t largest_signal_count; /* the most signals of any one message */
+} cxl_database_info;
+
+CXL_API cxl_status cxl_get_database_info(const cxl_database* database, cxl_database_info* info);
+CXL_API const char* cxl_node_name(const cxl_database* database, size_t index); /* null past the end */
+
+CXL_API const cxl_message* cxl_message_at(const cxl_database* database, size_t index);
+/* Standard and extended IDs are distinct: extended is 0 or 1. Null when absent. */
+CXL_API const cxl_message* cxl_find_message(const cxl_database* database, uint32_t id, int extended);
+CXL_API const cxl_message* cxl_find_message_by_name(const cxl_database* database, const char* name);
+
+typedef struct cxl_message_info {
+    uint32_t id;
+    int32_t extended;
+    int32_t fd;      /* CAN FD: longer than 8 bytes, or so declared */
+    uint32_t length; /* bytes, 0 to 64 */
+    const char* name;
+    const char* comment;
+    int64_t cycle_time_ms; /* -1 when the file gives none */
+    size_t index;          /* position in the database */
+    size_t signal_count;
+    size_t sender_count;
+    int32_t multiplexed;
+} cxl_message_info;
+
+CXL_API cxl_status cxl_get_message_info(const cxl_message* message, cxl_message_info* info);
+CXL_API const char* cxl_message_sender(const cxl_message* message, size_t index);
+CXL_API const cxl_signal* cxl_signal_at(const cxl_message* message, size_t index);
+CXL_API const cxl_signal* cxl_find_signal(const cxl_message* message, const char* name);
+
+#define CXL_BYTE_ORDER_LITTLE_ENDIAN 0 /* Intel */
+#define CXL_BYTE_ORDER_BIG_ENDIAN 1    /* Motorola */
+
+#define CXL_VALUE_SIGNED 0
+#define CXL_VALUE_UNSIGNED 1
+#define CXL_VALUE_SINGLE 2
+#define CXL_VALUE_DOUBLE 3
+
+#define CXL_MUX_PLAIN 0
+#define CXL_MUX_SWITCH 1
+#define CXL_MUX_MULTIPLEXED 2
+#define CXL_MUX_MULTIPLEXED_SWITCH 3 /* a switch that is itself multiplexed */
+
+typedef struct cxl_signal_info {
+    const char* name;
+    const char* unit;
+    const char* comment;
+    size_t index;       /* position in its message */
+    uint32_t start_bit; /* as the file writes it */
+    uint32_t lsb_bit;   /* position of the least significant bit */
+    uint32_t length;    /* bits */
+    int32_t byte_order;
+    int32_t value_type;
+    int32_t decodable; /* 0 when the field cannot be read as written */
+    double factor;
+    double offset;
+    double minimum;
+    double maximum;
+    int32_t mux_role;
+    const cxl_signal* mux_switch; /* null unless multiplexed */
+    size_t mux_range_count;
+    size_t receiver_count;
+    size_t value_text_count;
+} cxl_signal_info;
+
+CXL_API cxl_status cxl_get_signal_info(const cxl_signal* signal, cxl_signal_info* info);
+CXL_API const char* cxl_signal_receiver(const cxl_signal* signal, size_t index);
+/* Switch values low..high (inclusive) for which a multiplexed signal is carried. */
+CXL_API cxl_status cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
+/* Value-table entries in increasing raw value. */
+CXL_API cxl_status cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw, const char** text);
+
+/* ---- Decoding ---------------------------------------------------------- */
+
+/* Apply the signals' minimum and maximum (none when both are 0). */
+#define CXL_CLAMP 1u
+
+typedef struct cxl_value {
+    int32_t present;  /* whether the frame carries the signal */
+    int32_t clamped;  /* decoding with CXL_CLAMP, or encoding: the limits applied */
+    uint64_t raw;     /* the field bits; signed signals sign-extended (read as int64_t) */
+    double physical;  /* raw * factor + offset */
+    const char* text; /* value-table text, or null */
+} cxl_value;
+
+/* values[i] for signal i of the message; length is the bytes received (at
+ * most 64). A signal reaching past them is not present. */
+CXL_API cxl_status cxl_decode(const cxl_message* message, const uint8_t* payload, size_t length, uint32_t flags,
+                              cxl_value* values);
+
+/* Many frames in one call. Output is by column: for frame f and signal slot s
+ * (signal s of that frame's message), physical[s * column_stride + f] and
+ * present[s * column_stride + f]; slots past a message's signals are not
+ * present. column_stride >= frame_count; there are largest_signal_count
+ * columns. message_index[f] is the frame's message in the database, or -1. */
+typedef struct cxl_batch {
+    size_t frame_count;
+    const uint32_t* ids;
+    const uint8_t* extended; /* null: every ID standard unless over 0x7FF */
+    const uint8_t* lengths;  /* null: every frame is payload_stride bytes */
+    const uint8_t* payloads; /* frame f at payloads + f * payload_stride */
+    size_t payload_stride;
+    const double* timestamps; /* optional, copied to timestamps_out */
+    size_t column_stride;
+    double* physical;
+    uint8_t* present;
+    int32_t* message_index;
+    double* timestamps_out; /* optional */
+} cxl_batch;
+
+CXL_API cxl_status cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags);
+
+/* ---- Encoding ---------------------------------------------------------- */
+
+typedef struct cxl_named_value {
+    const char* name;
+    double value;
+    int32_t clamped; /* set by cxl_encode: 1 when the value was clamped */
+} cxl_named_value;
+
+typedef struct cxl_encode_report {
+    const cxl_signal* signal; /* the signal at fault, or null */
+    char text[200];           /* what went wrong, naming the signal */
+} cxl_encode_report;
+
+/* Write missing signals' bits as they are in the payload. */
+#define CXL_KEEP_MISSING 2u
+
+/* Writes the given signals into payload (length bytes, the message's length
+ * or more), leaving every other bit as it is. The switch values given decide
+ * which branch's signals are written. Without CXL_CLAMP a value outside
+ * minimum..maximum is an error; with it the value is clamped. Values are
+ * rounded half away from zero and saturated to the field. report is optional. */
+CXL_API cxl_status cxl_encode(const cxl_message* message, cxl_named_value* values, size_t count, uint32_t flags,
+                              uint8_t* payload, size_t length, cxl_encode_report* report);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CANXLATE_H */

@@ -1,0 +1,17 @@
+// Where a signal's bits lie, checked against the payload and the message.
+#pragma once
+
+#include <cstdint>
+
+#include "database/message.h"
+#include "dbc/definitions.h"
+#include "dbc/diagnostic_sink.h"
+
+namespace canxlate::dbc {
+
+// Sets lsbBit, field and decodable; reports a field that cannot be read as
+// written, or that reaches past the message's length.
+void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db::Message& message, Position at,
+                  DiagnosticSink& sink);
+
+}  // namespace canxlate::dbc

@@ -1,0 +1,13 @@
+// ".zcd" documents into the database model.
+#pragma once
+
+#include <string_view>
+
+#include "database/database.h"
+
+namespace canxlate::zcd {
+
+// False when the text is not a ".zcd" document. Throws std::bad_alloc.
+bool readZcd(std::string_view text, db::Database& database);
+
+}  // namespace canxlate::zcd

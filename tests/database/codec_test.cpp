@@ -1,0 +1,240 @@
+// Decoding and encoding, one table per rule, plus a random comparison with a
+// bit-by-bit reference.
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "test_database.h"
+
+namespace {
+
+std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string toHex(const uint8_t* bytes, size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (size_t i = 0; i < size; ++i) (hex += digits[bytes[i] >> 4]) += digits[bytes[i] & 15];
+    return hex;
+}
+
+class Codec : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string path = std::string(CANXLATE_TEST_DATA_DIR) + "/../database/data/codec.dbc";
+        ASSERT_EQ(cxl_open_file(path.c_str(), &database_), CXL_OK);
+        ASSERT_EQ(cxl_diagnostic_count(database_), 0u);
+    }
+    static void TearDownTestSuite() { cxl_close(database_); }
+    static const cxl_message* message(const char* name) { return cxl_find_message_by_name(database_, name); }
+    static cxl_database* database_;
+};
+cxl_database* Codec::database_ = nullptr;
+
+struct DecodeRow {
+    const char* message;
+    const char* payload;
+    uint32_t flags;
+    const char* signal;
+    int present;
+    uint64_t raw;
+    double physical;
+    const char* text;
+};
+
+const DecodeRow kDecodeRows[] = {
+    {"Plain", "FF00000000000000", 0, "U8", 1, 255, 137.5, nullptr},           // no limits by default
+    {"Plain", "FF00000000000000", CXL_CLAMP, "U8", 1, 255, 20.0, nullptr},    // clamped on request
+    {"Plain", "00FF0F0000000000", 0, "S12", 1, ~uint64_t{0}, -1.0, nullptr},  // sign across bytes
+    {"Plain", "0000000012340000", 0, "BE16", 1, 0x1234, 4660.0, nullptr},     // Motorola
+    {"Plain", "0000000000000080", 0, "Tail", 1, 1, 1.0, nullptr},
+    {"Plain", "00000000000000", 0, "Tail", 0, 0, 0.0, nullptr},  // past the bytes received
+    {"Plain", "00000000001234", 0, "BE16", 1, 0x12, 18.0, nullptr},
+    {"Wide", "FFFFFFFFFFFFFFFF0000000000000080", 0, "U64", 1, ~uint64_t{0}, 0x1p64, nullptr},
+    {"Wide", "FFFFFFFFFFFFFFFF0000000000000080", 0, "S64", 1, uint64_t{1} << 63, -0x1p63, nullptr},
+    {"Mux", "0007AA0000000000", 0, "Mode", 1, 0, 0.0, "zero"},
+    {"Mux", "0007AA0000000000", 0, "A", 1, 7, 7.0, nullptr},
+    {"Mux", "0007AA0000000000", 0, "B", 0, 0, 0.0, nullptr},
+    {"Mux", "0007AA0000000000", 0, "Page", 0, 0, 0.0, nullptr},
+    {"Mux", "0102090405000000", 0, "Page", 1, 2, 2.0, nullptr},
+    {"Mux", "0102090405000000", 0, "B", 1, 9, 9.0, nullptr},
+    {"Mux", "0102090405000000", 0, "D", 1, 5, 5.0, nullptr},  // nested: Mode 1, Page 2
+    {"Mux", "0102090405000000", 0, "A", 0, 0, 0.0, nullptr},
+    {"Mux", "0104090405000000", 0, "D", 0, 0, 0.0, nullptr},  // Page outside 2-3
+    {"Mux", "0504090405000000", 0, "B", 1, 9, 9.0, nullptr},  // range 5-6
+    {"Mux", "0504090405000000", 0, "Page", 0, 0, 0.0, nullptr},
+    {"Mux", "0504090405000000", 0, "D", 0, 0, 0.0, nullptr},  // its switch is absent
+    {"Mux", "050409", 0, "C", 0, 0, 0.0, nullptr},
+    {"Floats", "0000803F", 0, "F32", 1, 0x3F800000, 3.0, "one"},
+    {"Floats", "000000003FF0000000000000", 0, "F64", 1, 0x3FF0000000000000, 1.0, nullptr},
+};
+
+TEST_F(Codec, DecodesEachSignalAsTheFrameCarriesIt) {
+    for (const DecodeRow& row : kDecodeRows) {
+        SCOPED_TRACE(std::string(row.message) + " " + row.payload + " " + row.signal);
+        const cxl_message* m = message(row.message);
+        const cxl_signal* s = cxl_find_signal(m, row.signal);
+        ASSERT_NE(s, nullptr);
+        cxl_signal_info info;
+        cxl_get_signal_info(s, &info);
+        const std::vector<uint8_t> payload = fromHex(row.payload);
+        cxl_value values[8];
+        ASSERT_EQ(cxl_decode(m, payload.data(), payload.size(), row.flags, values), CXL_OK);
+        const cxl_value& v = values[info.index];
+        EXPECT_EQ(v.present, row.present);
+        if (!row.present) continue;
+        EXPECT_EQ(v.raw, row.raw);
+        EXPECT_EQ(v.physical, row.physical);
+        EXPECT_EQ(v.clamped, row.flags == CXL_CLAMP ? 1 : 0);
+        EXPECT_STREQ(v.text, row.text);
+    }
+}
+
+struct EncodeRow {
+    const char* rule;
+    const char* message;
+    const char* values;  // "name=value ..."
+    uint32_t flags;
+    const char* before;
+    cxl_status status;
+    const char* after;  // payload, or words the report must hold
+};
+
+const EncodeRow kEncodeRows[] = {
+    {"every signal", "Plain", "U8=15 S12=-2 BE16=4660 Tail=1", 0, "0000000000000000", CXL_OK, "0AFE0F0012340080"},
+    {"half away from zero", "Plain", "U8=10.25 S12=-2.5 BE16=0.5 Tail=0", 0, "0000000000000000", CXL_OK,
+     "01FD0F0000010000"},
+    {"field saturation", "Plain", "U8=10 S12=5000 BE16=-3 Tail=7", 0, "0000000000000000", CXL_OK, "00FF070000000080"},
+    {"out of range", "Plain", "U8=25 S12=0 BE16=0 Tail=0", 0, "0000000000000000", CXL_ERR_OUT_OF_RANGE, "'U8'"},
+    {"clamped", "Plain", "U8=25 S12=0 BE16=0 Tail=0", CXL_CLAMP, "0000000000000000", CXL_OK, "1400000000000000"},
+    {"missing", "Plain", "U8=15", 0, "0000000000000000", CXL_ERR_MISSING, "'S12'"},
+    {"missing kept", "Plain", "U8=15", CXL_KEEP_MISSING, "FFFFFFFFFFFFFFFF", CXL_OK, "0AFFFFFFFFFFFFFF"},
+    {"unknown name", "Plain", "Nope=1", 0, "0000000000000000", CXL_ERR_NOT_FOUND, "'Nope'"},
+    {"branch 0", "Mux", "Mode=0 A=7 C=1", 0, "FFFFFFFFFFFFFFFF", CXL_OK, "0007FF01FFFFFFFF"},
+    {"nested branch", "Mux", "Mode=1 Page=2 B=9 C=0 D=5", 0, "FFFFFFFFFFFFFFFF", CXL_OK, "0102090005FFFFFF"},
+    {"other branch given", "Mux", "Mode=1 Page=4 B=9 C=0 A=1", 0, "0000000000000000", CXL_ERR_NOT_CARRIED, "'A'"},
+    {"switch decides", "Mux", "Mode=1 Page=4 B=9 C=0 D=1", 0, "0000000000000000", CXL_ERR_NOT_CARRIED, "'D'"},
+    {"wide saturation", "Wide", "U64=1e30 S64=-1e30", 0, "00000000000000000000000000000000", CXL_OK,
+     "FFFFFFFFFFFFFFFF0000000000000080"},
+    {"wide exact", "Wide", "U64=9007199254740993 S64=-2", 0, "00000000000000000000000000000000", CXL_OK,
+     "0000000000002000FEFFFFFFFFFFFFFF"},
+    {"floats", "Floats", "F32=3 F64=1", 0, "000000000000000000000000", CXL_OK, "0000803F3FF0000000000000"},
+    {"short payload", "Plain", "U8=15", 0, "00000000000000", CXL_ERR_LENGTH, "length"},
+};
+
+TEST_F(Codec, EncodesTheBranchTheSwitchChooses) {
+    for (const EncodeRow& row : kEncodeRows) {
+        SCOPED_TRACE(row.rule);
+        std::vector<std::string> names;
+        std::vector<cxl_named_value> values;
+        std::istringstream words(row.values);
+        for (std::string word; words >> word;) names.push_back(word.substr(0, word.find('=')));
+        words = std::istringstream(row.values);
+        size_t i = 0;
+        for (std::string word; words >> word; ++i)
+            values.push_back({names[i].c_str(), std::stod(word.substr(word.find('=') + 1)), 0});
+        std::vector<uint8_t> payload = fromHex(row.before);
+        cxl_encode_report report;
+        const cxl_status status = cxl_encode(message(row.message), values.data(), values.size(), row.flags,
+                                             payload.data(), payload.size(), &report);
+        ASSERT_EQ(status, row.status) << report.text;
+        if (status == CXL_OK) {
+            EXPECT_EQ(toHex(payload.data(), payload.size()), row.after);
+        } else {
+            EXPECT_NE(std::string(report.text).find(row.after), std::string::npos) << report.text;
+            EXPECT_EQ(toHex(payload.data(), payload.size()), row.before);  // nothing written
+        }
+        EXPECT_EQ(values[0].clamped, row.flags == CXL_CLAMP ? 1 : 0);
+    }
+}
+
+// Bit-by-bit reference: the field's bits one at a time, most significant first.
+struct Layout {
+    uint32_t start;
+    uint32_t length;
+    bool bigEndian;
+    bool isSigned;
+};
+
+bool referenceBits(const Layout& l, std::vector<uint32_t>& positions) {
+    positions.clear();
+    int64_t pos = l.start;
+    if (l.bigEndian) {
+        for (uint32_t k = 0; k < l.length; ++k) {
+            if (pos < 0 || pos >= 512) return false;
+            positions.push_back(static_cast<uint32_t>(pos));
+            pos = pos % 8 == 0 ? pos + 15 : pos - 1;
+        }
+    } else {
+        for (uint32_t k = l.length; k-- > 0;) {
+            if (l.start + k >= 512) return false;
+            positions.push_back(l.start + k);
+        }
+    }
+    return true;
+}
+
+TEST(RandomLayouts, DecodeAndEncodeAgreeWithABitByBitReference) {
+    const unsigned seed = std::random_device{}();
+    std::cout << "random layout seed " << seed << "\n";
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 random(seed);
+    std::vector<Layout> layouts;
+    std::ostringstream dbc;
+    for (uint32_t i = 0; i < 300; ++i) {
+        Layout l{static_cast<uint32_t>(random() % 512), static_cast<uint32_t>(1 + random() % 64), random() % 2 == 0,
+                 random() % 2 == 0};
+        std::vector<uint32_t> positions;
+        if (!referenceBits(l, positions)) continue;
+        dbc << "BO_ " << layouts.size() << " M" << layouts.size() << ": 64 N\n SG_ X : " << l.start << "|" << l.length
+            << "@" << (l.bigEndian ? 0 : 1) << (l.isSigned ? "-" : "+") << " (1,0) [0|0] \"\" N\n";
+        layouts.push_back(l);
+    }
+    DatabasePtr database = openDbc(dbc.str());
+    ASSERT_EQ(cxl_diagnostic_count(database.get()), 0u);
+    for (size_t i = 0; i < layouts.size(); ++i) {
+        const Layout& l = layouts[i];
+        std::vector<uint32_t> positions;
+        referenceBits(l, positions);
+        uint32_t lastByte = 0;
+        for (uint32_t p : positions) lastByte = std::max(lastByte, p / 8);
+        const cxl_message* m = cxl_message_at(database.get(), i);
+        uint8_t payload[64];
+        for (uint8_t& byte : payload) byte = static_cast<uint8_t>(random());
+        const size_t received = random() % 65;
+        uint64_t raw = 0;
+        for (uint32_t p : positions) raw = raw << 1 | ((payload[p / 8] >> (p % 8)) & 1u);
+        if (l.isSigned && l.length < 64 && (raw >> (l.length - 1)) != 0) raw |= ~uint64_t{0} << l.length;
+        cxl_value value;
+        ASSERT_EQ(cxl_decode(m, payload, received, 0, &value), CXL_OK);
+        ASSERT_EQ(value.present, lastByte < received ? 1 : 0) << "layout " << i;
+        ASSERT_EQ(value.present ? value.raw : raw, raw) << "layout " << i;
+        if (l.length > 52) continue;
+        // Encoding a new value changes exactly the field's bits.
+        const uint64_t mask = (uint64_t{1} << l.length) - 1;
+        const uint64_t field = random() & mask;
+        const double physical = l.isSigned && (field >> (l.length - 1)) != 0
+                                    ? static_cast<double>(static_cast<int64_t>(field | ~mask))
+                                    : static_cast<double>(field);
+        uint8_t encoded[64];
+        std::memcpy(encoded, payload, 64);
+        cxl_named_value named{"X", physical, 0};
+        ASSERT_EQ(cxl_encode(m, &named, 1, 0, encoded, 64, nullptr), CXL_OK);
+        uint64_t written = 0;
+        for (uint32_t p : positions) {
+            written = written << 1 | ((encoded[p / 8] >> (p % 8)) & 1u);
+            encoded[p / 8] =
+                static_cast<uint8_t>((encoded[p / 8] & ~(1u << (p % 8))) | (payload[p / 8] & (1u << (p % 8))));
+        }
+        ASSERT_EQ(written, field) << "layout " << i;
+        ASSERT_EQ(std::memcmp(encoded, payload, 64), 0) << "layout " << i << ": other bits changed";
+    }
+}
+
+}  // namespace

@@ -98,31 +98,28 @@ TEST(AllocationFailure, ALoadWithoutMemoryLeavesTablesUncreatable) {
 TEST(AllocationFailure, AddingLeavesTheTableUnchanged) {
     MessageTableHandle table = 0;
     ASSERT_EQ(createMessageTable(&table), kSuccess);
-    // Enough messages that the next new one makes the map grow.
-    for (uint32_t id = 0; id < 193; ++id) ASSERT_EQ(addChannel(table, {.messageId = id}), kSuccess);
-    for (uint32_t i = 1; i < 4; ++i) {
-        const std::string name = "channel with a name too long for any small-string buffer " + std::to_string(i);
-        ASSERT_EQ(addChannel(table, {.name = name, .startBit = 8 * i, .messageId = 5}), kSuccess);
-    }
-    const auto largestIs = [&](uint32_t expected) {
-        return [&table, expected] {
+    // Names and units too long for any small-string buffer; 193 messages, so
+    // that the next new one makes the map grow to 389 buckets.
+    const std::string longText(60, 'n');
+    for (uint32_t id = 0; id < 193; ++id) ASSERT_EQ(addChannel(table, {.name = longText, .messageId = id}), kSuccess);
+    // A channel of an existing message (its channel list grows), then a new
+    // message; the specs are built before any allocation is made to fail.
+    const ChannelSpec specs[] = {{.name = longText + "2", .startBit = 8, .messageId = 5, .unit = longText},
+                                 {.messageId = 1000}};
+    uint32_t expected = 1;
+    for (const ChannelSpec& spec : specs) {
+        const auto unchanged = [&] {
             uint32_t largest = 0;
             ASSERT_EQ(getLargestNumberOfChannels(table, &largest), kSuccess);
             EXPECT_EQ(largest, expected);
         };
-    };
-    // A new channel of an existing message (its channel list grows), then a
-    // new message (the map grows from 193 to 389 buckets).
-    // The specs are built before any allocation is made to fail.
-    const ChannelSpec fifth = {.name = "a fifth channel with a long name of its own", .startBit = 40, .messageId = 5,
-                               .unit = "a long unit text"};
-    const ChannelSpec newMessage = {.name = "b", .messageId = 1000};
-    EXPECT_GT(failEachAllocationOf([&] { return addChannel(table, fifth); }, largestIs(4)), 0);
-    EXPECT_GT(failEachAllocationOf([&] { return addChannel(table, newMessage); }, largestIs(5)), 0);
+        EXPECT_GT(failEachAllocationOf([&] { return addChannel(table, spec); }, unchanged), 0);
+        expected = 2;
+    }
     uint32_t messages = 0;
     ASSERT_EQ(getNumberOfMessageIDs(table, &messages), kSuccess);
     EXPECT_EQ(messages, 194u);
-    EXPECT_EQ(channelNames(table, 5).size(), 5u);
+    EXPECT_EQ(channelNames(table, 5), (std::vector<std::string>{longText, longText + "2"}));
     EXPECT_EQ(closeMessageTable(table), kSuccess);
 }
 

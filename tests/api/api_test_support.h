@@ -65,7 +65,9 @@ class TableTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(createMessageTable(&table), kSuccess); }
     void TearDown() override {
-        if (table != 0) { EXPECT_EQ(closeMessageTable(table), kSuccess); }
+        if (table != 0) {
+            EXPECT_EQ(closeMessageTable(table), kSuccess);
+        }
     }
 
     bool isFrozen() { return test::isFrozen(table); }
@@ -74,7 +76,9 @@ protected:
         uint32_t count = 0;
         EXPECT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
         std::vector<uint32_t> ids(count);
-        if (count > 0) { EXPECT_EQ(getMessageIDs(table, ids.data()), kSuccess); }
+        if (count > 0) {
+            EXPECT_EQ(getMessageIDs(table, ids.data()), kSuccess);
+        }
         return ids;
     }
 

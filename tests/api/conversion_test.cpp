@@ -86,11 +86,16 @@ const ConversionRow kRows[] = {
     {"inverted limits, minimum first", {.minimum = 10}, kDecode, {5}, 10},
     {"inverted limits, maximum first", {.minimum = 10}, kEncode, {0}, 5, 0},
     {"NaN passes encoding limits", {.maximum = 100}, kEncode, {0}, kNaN},
+    {"limits off: both 0", {.minimum = -0.0}, kDecode, {200}, 200},
+    {"limits on: both -5", {.dataType = kSigned, .minimum = -5, .maximum = -5}, kDecode, {100}, -5},
+    {"limits on: a NaN minimum", {.minimum = kNaN}, kDecode, {200}, 0},
 };
 // clang-format on
 
 using Conversion = TableTest;
 
+// Every row also goes through the word form: words[k] holds payload bytes
+// 4k..4k+3, byte 4k most significant.
 TEST_F(Conversion, SingleChannelRows) {
     for (uint32_t i = 0; i < std::size(kRows); ++i) {
         ChannelSpec spec = kRows[i].spec;
@@ -100,14 +105,23 @@ TEST_F(Conversion, SingleChannelRows) {
     for (uint32_t i = 0; i < std::size(kRows); ++i) {
         const ConversionRow& row = kRows[i];
         SCOPED_TRACE(row.what);
+        const Payload& p = row.payload;
+        const uint32_t words[2] = {uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3],
+                                   uint32_t(p[4]) << 24 | p[5] << 16 | p[6] << 8 | p[7]};
+        double value = row.value, fromWords = 0;
         if (row.direction & kDecode) {
-            const double decoded = decode(row.payload, i + 1)[0];
-            EXPECT_TRUE(same(decoded, row.value)) << decoded;
+            EXPECT_TRUE(same(decode(p, i + 1)[0], row.value)) << decode(p, i + 1)[0];
+            ASSERT_EQ(convertFrameToChannelU32(table, i + 1, words, &fromWords), kSuccess);
+            EXPECT_TRUE(same(fromWords, row.value)) << fromWords;
         }
         if (row.direction & kEncode) {
-            std::vector<double> values = {row.value};
-            EXPECT_EQ(encode(values, i + 1), row.payload);
-            EXPECT_TRUE(same(values[0], row.writtenBack.value_or(row.value))) << values[0];
+            std::vector<double> asVector = {row.value};
+            EXPECT_EQ(encode(asVector, i + 1), p);
+            EXPECT_TRUE(same(asVector[0], row.writtenBack.value_or(row.value))) << asVector[0];
+            uint32_t encoded[2] = {};
+            ASSERT_EQ(convertChannelToFrameU32(table, i + 1, &value, encoded), kSuccess);
+            EXPECT_EQ(encoded[0], words[0]);
+            EXPECT_EQ(encoded[1], words[1]);
         }
     }
 }
@@ -116,9 +130,11 @@ TEST_F(Conversion, SingleChannelRows) {
 // its top bits repeat bit 7 of payload byte 0.
 TEST_F(Conversion, Float64MotorolaBeyondPayloadRepeatsTopBit) {
     for (uint32_t start = 57; start <= 63; ++start)
-        ASSERT_EQ(addChannel(table, {.startBit = start, .bitCount = 64, .dataType = kFloat, .byteOrder = kMotorola,
-                                     .messageId = start}),
-                  kSuccess);
+        ASSERT_EQ(
+            addChannel(
+                table,
+                {.startBit = start, .bitCount = 64, .dataType = kFloat, .byteOrder = kMotorola, .messageId = start}),
+            kSuccess);
     for (uint8_t top : {uint8_t{0x80}, uint8_t{0x40}}) {
         const Payload payload = {top, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
         uint64_t bigEndian = 0;
@@ -136,8 +152,9 @@ TEST_F(Conversion, IntelReplacesAndMotorolaOrs) {
     ASSERT_EQ(addChannel(table, {.name = "a"}), kSuccess);
     ASSERT_EQ(addChannel(table, {.name = "b", .startBit = 4}), kWarnBitsOverlap);
     ASSERT_EQ(addChannel(table, {.name = "a", .messageId = 0x200}), kSuccess);
-    ASSERT_EQ(addChannel(table, {.name = "c", .startBit = 4, .bitCount = 4, .byteOrder = kMotorola, .messageId = 0x200}),
-              kWarnBitsOverlap);
+    ASSERT_EQ(
+        addChannel(table, {.name = "c", .startBit = 4, .bitCount = 4, .byteOrder = kMotorola, .messageId = 0x200}),
+        kWarnBitsOverlap);
     std::vector<double> values = {255, 0};
     EXPECT_EQ(encode(values), (Payload{0x0F}));
     values = {3, 0x0F};
@@ -145,55 +162,25 @@ TEST_F(Conversion, IntelReplacesAndMotorolaOrs) {
     EXPECT_EQ(decode({0xA5}, 0x200), (std::vector<double>{0xA5, 0x0A}));
 }
 
-// words[k] holds payload bytes 4k..4k+3, byte 4k most significant; the
-// decoder leaves the words alone.
-TEST_F(Conversion, WordFormLayout) {
-    ASSERT_EQ(addChannel(table, {.name = "w0", .startBit = 24, .bitCount = 32, .byteOrder = kMotorola}), kSuccess);
-    ASSERT_EQ(addChannel(table, {.name = "w1", .startBit = 56, .bitCount = 32, .byteOrder = kMotorola}), kSuccess);
-    double values[2] = {0x12345678, 0x9ABCDEF0}, decoded[2] = {};
-    uint32_t words[2] = {};
-    ASSERT_EQ(convertChannelToFrameU32(table, 0x100, values, words), kSuccess);
-    EXPECT_EQ(words[0], 0x12345678u);
-    EXPECT_EQ(words[1], 0x9ABCDEF0u);
-    std::vector<double> asVector(values, values + 2);
-    EXPECT_EQ(encode(asVector), kPattern);
-    ASSERT_EQ(convertFrameToChannelU32(table, 0x100, words, decoded), kSuccess);
-    EXPECT_EQ(words[0], 0x12345678u);
-    EXPECT_EQ(decoded[1], values[1]);
-    EXPECT_EQ(decode(kPattern), asVector);
-}
-
-// A random channel that fits the payload, with a value the field holds
-// exactly, so that the round trip must be lossless.
+// A random channel that fits the payload (Motorola fields not running before
+// byte 0), with a value the field holds exactly: the round trip is lossless.
 std::pair<ChannelSpec, double> randomChannel(std::mt19937_64& rng) {
     const uint32_t type = rng() % 3, order = rng() % 2;
-    const uint32_t bits = type == kFloat ? (rng() % 2 ? 32 : 64) : 1 + static_cast<uint32_t>(rng() % 52);
-    // Intel fields end inside the payload; Motorola fields do not run before
-    // payload byte 0 (their bits there would be lost).
-    uint32_t start = 0;
-    if (order == kByteOrderIntel) {
-        start = static_cast<uint32_t>(rng() % (65 - bits));
-    } else {
-        do start = static_cast<uint32_t>(rng() % 64);
-        while ((start % 8 + bits - 1) / 8 > start / 8);
+    const uint32_t bits = type == kFloat ? (rng() % 2 ? 32 : 64) : 1 + rng() % 52;
+    uint32_t start = rng() % (65 - bits);
+    while (order == kMotorola && (start = rng() % 64, (start % 8 + bits - 1) / 8 > start / 8)) {
     }
     ChannelSpec spec = {.startBit = start, .bitCount = bits, .dataType = type, .byteOrder = order};
-    double value = 0.5;
     if (type == kFloat) {
-        const double x = std::uniform_real_distribution<double>(-1e6, 1e6)(rng);
-        if (rng() % 4 != 0) value = bits == 32 ? static_cast<float>(x) : x;
-        else value = bits == 32 ? std::bit_cast<float>(static_cast<uint32_t>(rng())) : std::bit_cast<double>(rng());
-        if (std::isnan(value)) value = 0.5;
-    } else {
-        // A raw integer in the field, scaled by a power of two and an integer
-        // offset, which maps back exactly.
-        const int64_t span = int64_t{1} << (bits - 1);
-        const int64_t raw = static_cast<int64_t>(rng() % (2 * span)) - (type == kSigned ? span : 0);
-        spec.factor = std::ldexp(1.0, static_cast<int>(rng() % 9) - 4);
-        spec.offset = static_cast<double>(static_cast<int64_t>(rng() % 2001) - 1000);
-        value = static_cast<double>(raw) * spec.factor + spec.offset;
+        double value = bits == 32 ? std::bit_cast<float>(uint32_t(rng())) : std::bit_cast<double>(rng());
+        if (rng() % 4 != 0) value = bits == 32 ? float(int32_t(rng()) * 1e-4) : int64_t(rng()) * 1e-12;
+        return {spec, std::isnan(value) ? 0.5 : value};
     }
-    return {spec, value};
+    // A raw integer in the field, a power-of-two factor and an integer offset.
+    const int64_t span = int64_t{1} << (bits - 1);
+    spec.factor = std::ldexp(1.0, int(rng() % 9) - 4);
+    spec.offset = double(int64_t(rng() % 2001) - 1000);
+    return {spec, double(int64_t(rng() % (2 * span)) - (type == kSigned ? span : 0)) * spec.factor + spec.offset};
 }
 
 TEST(RoundTripProperty, RandomLayoutsAllTypesBothOrders) {
@@ -203,22 +190,22 @@ TEST(RoundTripProperty, RandomLayoutsAllTypesBothOrders) {
         ASSERT_EQ(createMessageTable(&table), kSuccess);
         const auto [spec, value] = randomChannel(rng);
         ASSERT_EQ(addChannel(table, spec), kSuccess);
-        double in[1] = {value}, out[1] = {0};
+        double in = value, out = 0, fromWords = 0;
         uint8_t payload[8];
         uint32_t words[2];
-        ASSERT_EQ(convertChannelToFrame(table, 0x100, in, payload), kSuccess);
-        ASSERT_EQ(convertFrameToChannel(table, 0x100, payload, out), kSuccess);
-        ASSERT_EQ(std::bit_cast<uint64_t>(out[0]), std::bit_cast<uint64_t>(value))
+        ASSERT_EQ(convertChannelToFrame(table, 0x100, &in, payload), kSuccess);
+        ASSERT_EQ(convertFrameToChannel(table, 0x100, payload, &out), kSuccess);
+        ASSERT_EQ(convertChannelToFrameU32(table, 0x100, &in, words), kSuccess);
+        ASSERT_EQ(convertFrameToChannelU32(table, 0x100, words, &fromWords), kSuccess);
+        ASSERT_EQ(std::bit_cast<uint64_t>(out), std::bit_cast<uint64_t>(value))
             << "start " << spec.startBit << " bits " << spec.bitCount << " type " << spec.dataType << " order "
-            << spec.byteOrder << " value " << value << " got " << out[0];
-        ASSERT_EQ(convertChannelToFrameU32(table, 0x100, in, words), kSuccess);
-        ASSERT_EQ(convertFrameToChannelU32(table, 0x100, words, out), kSuccess);
-        ASSERT_EQ(std::bit_cast<uint64_t>(out[0]), std::bit_cast<uint64_t>(value));
+            << spec.byteOrder << " value " << value << " got " << out;
+        ASSERT_EQ(std::bit_cast<uint64_t>(fromWords), std::bit_cast<uint64_t>(value));
         ASSERT_EQ(closeMessageTable(table), kSuccess);
     }
 }
 
-// Several adjoining integer fields fill the frame and keep their neighbours.
+// Adjoining integer fields fill the frame and keep their neighbours.
 TEST(RoundTripProperty, PackedFieldsKeepTheirNeighbours) {
     std::mt19937_64 rng(7);
     for (int trial = 0; trial < 500; ++trial) {
@@ -226,16 +213,17 @@ TEST(RoundTripProperty, PackedFieldsKeepTheirNeighbours) {
         ASSERT_EQ(createMessageTable(&table), kSuccess);
         std::vector<double> values;
         for (uint32_t next = 0, bits = 0; next < 64; next += bits) {
-            bits = std::min<uint32_t>(1 + static_cast<uint32_t>(rng() % 16), 64 - next);
+            bits = std::min<uint32_t>(1 + rng() % 16, 64 - next);
             const uint32_t type = rng() % 2;
             const std::string name = "c" + std::to_string(values.size());
-            ASSERT_EQ(addChannel(table, {.name = name, .startBit = next, .bitCount = bits, .dataType = type}), kSuccess);
+            ASSERT_EQ(addChannel(table, {.name = name, .startBit = next, .bitCount = bits, .dataType = type}),
+                      kSuccess);
             const int64_t span = int64_t{1} << (bits - 1);
-            values.push_back(static_cast<double>(static_cast<int64_t>(rng() % (2 * span)) - (type ? 0 : span)));
+            values.push_back(double(int64_t(rng() % (2 * span)) - (type == kSigned ? span : 0)));
         }
-        std::vector<double> in = values, out(values.size());
+        std::vector<double> out(values.size());
         uint8_t payload[8];
-        ASSERT_EQ(convertChannelToFrame(table, 0x100, in.data(), payload), kSuccess);
+        ASSERT_EQ(convertChannelToFrame(table, 0x100, std::vector<double>(values).data(), payload), kSuccess);
         ASSERT_EQ(convertFrameToChannel(table, 0x100, payload, out.data()), kSuccess);
         ASSERT_EQ(out, values);
         ASSERT_EQ(closeMessageTable(table), kSuccess);

@@ -15,7 +15,8 @@
 namespace canxlate::test {
 namespace {
 
-// Channels A, B, C of message 256; two messages of four and one channel.
+// Channels A, B, C of message 256; messages 100 and 419361024 with four and
+// one channel, and some refused channels.
 const std::string kZcdPath = CANXLATE_TEST_DATA_DIR "/../api/data/abc.zcd";
 const std::string kDbcPath = CANXLATE_TEST_DATA_DIR "/../api/data/sample.dbc";
 
@@ -33,9 +34,12 @@ protected:
 TEST_F(FileImport, BothFormatsLandInFileOrderAndDecode) {
     ASSERT_EQ(addChannelDefinitionFromFile(kDbcPath.c_str(), table), kSuccess);
     ASSERT_EQ(addChannelDefinitionFromFile(kZcdPath.c_str(), table), kSuccess);
-    EXPECT_EQ(channelNames(table, 100), (std::vector<std::string>{"VehicleSpeed", "Temp", "Pressure", "Speed m2"}));
-    EXPECT_EQ(channelNames(table, 419361024), (std::vector<std::string>{"Load"}));  // bit 31 of the ID dropped
-    const Payload payload = {0xFF, 0x20, 0xF6, 0x10, 0x00, 0x00, 0x20, 0x40};      // Pressure: 2.5f in bytes 4..7
+    // Message 1 keeps the first Kept and the overlapping channel (no report),
+    // but not the second Kept nor Wide (over 52 bits); message 2 (9 bytes) is
+    // refused. Bit 31 of 2566844672 is dropped.
+    EXPECT_EQ(allNames(), (std::vector<std::string>{"Kept", "Overlap", "Load", "A", "B", "C", "VehicleSpeed", "Temp",
+                                                    "Pressure", "Speed m2"}));
+    const Payload payload = {0xFF, 0x20, 0xF6, 0x10, 0x00, 0x00, 0x20, 0x40};  // Pressure: 2.5f in bytes 4..7
     const auto values = decode(payload, 100);
     EXPECT_EQ(values[0], 0x10 * 0.01);          // Intel 24|16 reaches into byte 4
     EXPECT_EQ(values[1], 0x20F * 0.1 + -40.0);  // Motorola 15|12: bytes 1..2, bits 4..15 of 0x20F6
@@ -72,7 +76,8 @@ TEST_F(FileImport, FileNamesAndUnreadableFiles) {
         ::testing::TempDir() + "folder.zcd",
         ::testing::TempDir() + "folder.dbc",
     };
-    for (const auto& path : refused) EXPECT_EQ(addChannelDefinitionFromFile(path.c_str(), table), kErrFileFormat) << path;
+    for (const auto& path : refused)
+        EXPECT_EQ(addChannelDefinitionFromFile(path.c_str(), table), kErrFileFormat) << path;
     EXPECT_TRUE(allNames().empty());
     MessageTableHandle other = 0;
     ASSERT_EQ(createMessageTable(&other), kSuccess);
@@ -80,19 +85,6 @@ TEST_F(FileImport, FileNamesAndUnreadableFiles) {
     EXPECT_EQ(addChannelDefinitionFromFile(bare.c_str(), other), kSuccess);
     EXPECT_EQ(channelNames(other, 5), (std::vector<std::string>{"S"}));
     EXPECT_EQ(closeMessageTable(other), kSuccess);
-}
-
-TEST_F(FileImport, RefusedChannelsAreLeftOutSilently) {
-    const std::string path = writeFile("refused.dbc",
-                                       "BO_ 1 M: 8 X\n"
-                                       " SG_ A : 0|8@1+ (1,0) [0|0] \"\" X\n"
-                                       " SG_ A : 8|8@1+ (1,0) [0|0] \"\" X\n"      // duplicate name
-                                       " SG_ Wide : 0|60@1+ (1,0) [0|0] \"\" X\n"  // wider than 52 bits
-                                       " SG_ B : 4|8@1+ (1,0) [0|0] \"\" X\n"      // overlap: added, no report
-                                       "BO_ 2 N: 9 X\n"
-                                       " SG_ C : 0|8@1+ (1,0) [0|0] \"\" X\n");  // payload size 9
-    EXPECT_EQ(addChannelDefinitionFromFile(path.c_str(), table), kSuccess);
-    EXPECT_EQ(allNames(), (std::vector<std::string>{"A", "B"}));
 }
 
 // Argument faults keep the selection (and its lock) for the next call.
@@ -136,7 +128,11 @@ struct SelectionCase {
 TEST(FileImportSelection, EveryImportConsumesTheSelectionAndFreesTheLock) {
     const SelectionCase cases[] = {
         {".zcd, exact names", {"C", "a", "A"}, kZcdPath, false, kSuccess, {"A", "C"}},
-        {".dbc, names with their indicator", {"Speed", "Speed m2", "Load"}, kDbcPath, false, kSuccess,
+        {".dbc, names with their indicator",
+         {"Speed", "Speed m2", "Load"},
+         kDbcPath,
+         false,
+         kSuccess,
          {"Load", "Speed m2"}},
         {"frozen table", {"A", "B"}, kZcdPath, true, kErrTableInUse, {}},
         {"missing file", {"A", "B"}, "missing.zcd", false, kErrFileFormat, {}},
@@ -147,7 +143,9 @@ TEST(FileImportSelection, EveryImportConsumesTheSelectionAndFreesTheLock) {
         MessageTableHandle table = 0;
         ASSERT_EQ(createMessageTable(&table), kSuccess);
         uint32_t count = 0;
-        if (c.frozen) { ASSERT_EQ(getNumberOfMessageIDs(table, &count), kSuccess); }
+        if (c.frozen) {
+            ASSERT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
+        }
         for (const char* name : c.selection) ASSERT_EQ(inputStringBufferAdd(name), kSuccess);
         EXPECT_EQ(addChannelDefinitionFromFile(c.file.c_str(), table), c.status);
         std::vector<std::string> landed;

@@ -53,6 +53,18 @@ inline std::vector<std::string> channelNames(MessageTableHandle table, uint32_t 
     return result;
 }
 
+// Every channel name of a table, message by message (freezes the table).
+inline std::vector<std::string> allChannelNames(MessageTableHandle table) {
+    uint32_t count = 0;
+    EXPECT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
+    std::vector<uint32_t> ids(count + 1);
+    EXPECT_EQ(getMessageIDs(table, ids.data()), kSuccess);
+    std::vector<std::string> all;
+    for (uint32_t i = 0; i < count; ++i)
+        for (const auto& name : channelNames(table, ids[i])) all.push_back(name);
+    return all;
+}
+
 // Writes a file into the test's temporary folder and returns its path.
 inline std::string writeFile(const std::string& name, const std::string& content) {
     const std::string path = ::testing::TempDir() + name;

@@ -20,16 +20,7 @@ namespace {
 const std::string kZcdPath = CANXLATE_TEST_DATA_DIR "/../api/data/abc.zcd";
 const std::string kDbcPath = CANXLATE_TEST_DATA_DIR "/../api/data/sample.dbc";
 
-class FileImport : public TableTest {
-protected:
-    // Every channel name in the table, message by message.
-    std::vector<std::string> allNames() {
-        std::vector<std::string> all;
-        for (uint32_t id : messageIds())
-            for (const auto& name : channelNames(table, id)) all.push_back(name);
-        return all;
-    }
-};
+using FileImport = TableTest;
 
 TEST_F(FileImport, BothFormatsLandInFileOrderAndDecode) {
     ASSERT_EQ(addChannelDefinitionFromFile(kDbcPath.c_str(), table), kSuccess);
@@ -37,8 +28,8 @@ TEST_F(FileImport, BothFormatsLandInFileOrderAndDecode) {
     // Message 1 keeps the first Kept and the overlapping channel (no report),
     // but not the second Kept nor Wide (over 52 bits); message 2 (9 bytes) is
     // refused. Bit 31 of 2566844672 is dropped.
-    EXPECT_EQ(allNames(), (std::vector<std::string>{"Kept", "Overlap", "Load", "A", "B", "C", "VehicleSpeed", "Temp",
-                                                    "Pressure", "Speed m2"}));
+    EXPECT_EQ(allChannelNames(table), (std::vector<std::string>{"Kept", "Overlap", "Load", "A", "B", "C",
+                                                                "VehicleSpeed", "Temp", "Pressure", "Speed m2"}));
     const Payload payload = {0xFF, 0x20, 0xF6, 0x10, 0x00, 0x00, 0x20, 0x40};  // Pressure: 2.5f in bytes 4..7
     const auto values = decode(payload, 100);
     EXPECT_EQ(values[0], 0x10 * 0.01);          // Intel 24|16 reaches into byte 4
@@ -55,46 +46,23 @@ TEST_F(FileImport, BothFormatsLandInFileOrderAndDecode) {
 // characters, byte for byte.
 TEST_F(FileImport, FileNamesAndUnreadableFiles) {
     namespace fs = std::filesystem;
-    const auto copyOfZcd = [](const std::string& name) {
-        const std::string path = ::testing::TempDir() + name;
-        fs::copy_file(kZcdPath, path, fs::copy_options::overwrite_existing);
-        return path;
-    };
-    fs::create_directories(::testing::TempDir() + "folder.zcd");
-    fs::create_directories(::testing::TempDir() + "folder.dbc");
-    const std::string broken = copyOfZcd("broken.zcd");
-    std::ofstream(broken, std::ios::app) << "<unclosed>";
-    const std::string refused[] = {
-        "a.z",
-        "",
-        copyOfZcd("names.ZCD"),
-        copyOfZcd("names.zcd.bak"),
-        broken,
-        ::testing::TempDir() + "does-not-exist.zcd",
-        ::testing::TempDir() + "does-not-exist.dbc",
-        ::testing::TempDir() + "dir.dbc/",
-        ::testing::TempDir() + "folder.zcd",
-        ::testing::TempDir() + "folder.dbc",
-    };
-    for (const auto& path : refused)
-        EXPECT_EQ(addChannelDefinitionFromFile(path.c_str(), table), kErrFileFormat) << path;
-    EXPECT_TRUE(allNames().empty());
-    MessageTableHandle other = 0;
-    ASSERT_EQ(createMessageTable(&other), kSuccess);
+    const std::string dir = ::testing::TempDir();
+    for (const char* name : {"names.ZCD", "names.zcd.bak", "broken.zcd"})
+        fs::copy_file(kZcdPath, dir + name, fs::copy_options::overwrite_existing);
+    std::ofstream(dir + "broken.zcd", std::ios::app) << "<unclosed>";
+    fs::create_directories(dir + "folder.zcd");
+    fs::create_directories(dir + "folder.dbc");
+    for (const std::string name : {"names.ZCD", "names.zcd.bak", "broken.zcd", "missing.zcd", "missing.dbc", "dir.dbc/",
+                                   "folder.zcd", "folder.dbc"})
+        EXPECT_EQ(addChannelDefinitionFromFile((dir + name).c_str(), table), kErrFileFormat) << name;
+    EXPECT_EQ(addChannelDefinitionFromFile("", table), kErrFileFormat);
+    EXPECT_EQ(addChannelDefinitionFromFile("a.z", table), kErrFileFormat);
+    uint32_t largest = 0;
+    EXPECT_EQ(getLargestNumberOfChannels(table, &largest), kSuccess);
+    EXPECT_EQ(largest, 0u);
     const std::string bare = writeFile(".dbc", "BO_ 5 M: 8 X\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" X\n");
-    EXPECT_EQ(addChannelDefinitionFromFile(bare.c_str(), other), kSuccess);
-    EXPECT_EQ(channelNames(other, 5), (std::vector<std::string>{"S"}));
-    EXPECT_EQ(closeMessageTable(other), kSuccess);
-}
-
-// Argument faults keep the selection (and its lock) for the next call.
-TEST_F(FileImport, SelectionSurvivesArgumentFaults) {
-    ASSERT_EQ(inputStringBufferAdd("B"), kSuccess);
-    EXPECT_EQ(addChannelDefinitionFromFile(nullptr, table), kErrNullArgument);
-    EXPECT_EQ(addChannelDefinitionFromFile(kZcdPath.c_str(), 0), kErrNullArgument);
-    EXPECT_EQ(addChannelDefinitionFromFile(kZcdPath.c_str(), table + 8), kErrInvalidTable);
-    ASSERT_EQ(addChannelDefinitionFromFile(kZcdPath.c_str(), table), kSuccess);
-    EXPECT_EQ(allNames(), (std::vector<std::string>{"B"}));
+    EXPECT_EQ(addChannelDefinitionFromFile(bare.c_str(), table), kSuccess);
+    EXPECT_EQ(allChannelNames(table), (std::vector<std::string>{"S"}));
 }
 
 // Runs `call` on another thread and waits for it. A lock that is never given
@@ -112,49 +80,47 @@ void runOnAnotherThread(const std::function<void()>& call) {
     }
 }
 
+enum Before { kNothing, kFreeze, kArgumentFaults };
+
 struct SelectionCase {
     const char* what;
     std::vector<const char*> selection;
+    Before before;
     std::string file;
-    bool frozen;
     int32_t status;
     std::vector<std::string> landed;  // message by message
 };
 
-// A selection imports exactly the named channels, in file order, and every
-// import past the argument checks consumes it and gives its lock back, also
-// when the selection has several names: another thread then imports a
-// whole file.
+// A selection imports exactly the named channels, in file order. Argument
+// faults keep it (and its lock) for the next call; every other import
+// consumes it and gives its lock back, also for several names: another
+// thread then imports a whole file.
 TEST(FileImportSelection, EveryImportConsumesTheSelectionAndFreesTheLock) {
+    // clang-format off
     const SelectionCase cases[] = {
-        {".zcd, exact names", {"C", "a", "A"}, kZcdPath, false, kSuccess, {"A", "C"}},
-        {".dbc, names with their indicator",
-         {"Speed", "Speed m2", "Load"},
-         kDbcPath,
-         false,
-         kSuccess,
-         {"Load", "Speed m2"}},
-        {"frozen table", {"A", "B"}, kZcdPath, true, kErrTableInUse, {}},
-        {"missing file", {"A", "B"}, "missing.zcd", false, kErrFileFormat, {}},
-        {"bad file name", {"A", "B"}, "abc.txt", false, kErrFileFormat, {}},
+        {".zcd, exact names", {"C", "a", "A"}, kNothing, kZcdPath, kSuccess, {"A", "C"}},
+        {".dbc, names with their indicator", {"Speed", "Speed m2", "Load"}, kNothing, kDbcPath, kSuccess, {"Load", "Speed m2"}},
+        {"after argument faults", {"B"}, kArgumentFaults, kZcdPath, kSuccess, {"B"}},
+        {"frozen table", {"A", "B"}, kFreeze, kZcdPath, kErrTableInUse, {}},
+        {"missing file", {"A", "B"}, kNothing, "missing.zcd", kErrFileFormat, {}},
+        {"bad file name", {"A", "B"}, kNothing, "abc.txt", kErrFileFormat, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         MessageTableHandle table = 0;
         ASSERT_EQ(createMessageTable(&table), kSuccess);
-        uint32_t count = 0;
-        if (c.frozen) {
-            ASSERT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
-        }
         for (const char* name : c.selection) ASSERT_EQ(inputStringBufferAdd(name), kSuccess);
+        uint32_t count = 0;
+        if (c.before == kFreeze) {
+            ASSERT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
+        } else if (c.before == kArgumentFaults) {
+            EXPECT_EQ(addChannelDefinitionFromFile(nullptr, table), kErrNullArgument);
+            EXPECT_EQ(addChannelDefinitionFromFile(c.file.c_str(), 0), kErrNullArgument);
+            EXPECT_EQ(addChannelDefinitionFromFile(c.file.c_str(), table + 8), kErrInvalidTable);
+        }
         EXPECT_EQ(addChannelDefinitionFromFile(c.file.c_str(), table), c.status);
-        std::vector<std::string> landed;
-        ASSERT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
-        std::vector<uint32_t> ids(count + 1);
-        ASSERT_EQ(getMessageIDs(table, ids.data()), kSuccess);
-        for (uint32_t i = 0; i < count; ++i)
-            for (const auto& name : channelNames(table, ids[i])) landed.push_back(name);
-        EXPECT_EQ(landed, c.landed);
+        EXPECT_EQ(allChannelNames(table), c.landed);
         EXPECT_EQ(closeMessageTable(table), kSuccess);
         uint32_t channels = 0;
         runOnAnotherThread([&] {

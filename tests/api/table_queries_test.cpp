@@ -76,13 +76,13 @@ TEST(EveryExport, ChecksArgumentsInOrderAndFreezesAsDocumented) {
         EXPECT_EQ(row.call(bogus, 0x100, true), kErrNullArgument);
         EXPECT_EQ(row.call(a, 0x100, true), kErrNullArgument);
         EXPECT_FALSE(isFrozen(a));
-        out = pattern;
+        std::memcpy(&out, &pattern, sizeof out);
         EXPECT_EQ(row.call(a, 0x999, false), row.unknownStatus);
         if (row.unknownStatus != kSuccess) {
             EXPECT_EQ(std::memcmp(&out, &pattern, sizeof out), 0);
         }
         EXPECT_EQ(isFrozen(a), row.freezesOnUnknown);
-        out = pattern;
+        std::memcpy(&out, &pattern, sizeof out);
         EXPECT_EQ(row.call(b, 0x100, false), kSuccess);
         EXPECT_EQ(out.guard, 0xAB);  // the size is one byte
         EXPECT_EQ(isFrozen(b), row.freezes);

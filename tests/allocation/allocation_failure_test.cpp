@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "canxlatelib.h"
+#include "../api/api_test_support.h"
+#include "frame/library_lifecycle.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
-namespace canxlate {
+namespace canxlate::test {
 namespace {
 
 // Fails the first, second, ... allocation of call until the call gets through
@@ -69,58 +70,56 @@ int failEachAllocationOf(const std::function<int32_t()>& call, const std::functi
     return -1;
 }
 
-std::vector<std::string> channelNames(MessageTableHandle table, uint32_t id) {
-    uint32_t count = 0;
-    char** names = nullptr;
-    if (xcvtGetChannelNames(table, id, &count, &names) != kSuccess) return {};
-    std::vector<std::string> result(names, names + count);
-    xcvtDeleteArray(names, count);
-    return result;
-}
-
 TEST(AllocationFailure, CreatingATableFailsCleanly) {
     MessageTableHandle table = 77;
-    const int allocations = failEachAllocationOf([&] { return createMessageTable(&table); },
-                                                 [&] { EXPECT_EQ(table, 0u); });
-    EXPECT_GT(allocations, 0);
+    EXPECT_GT(failEachAllocationOf([&] { return createMessageTable(&table); }, [&] { EXPECT_EQ(table, 0u); }), 0);
+    EXPECT_EQ(closeMessageTable(table), kSuccess);
+}
+
+// A load that runs out of memory leaves no table registry behind; creating a
+// table then fails as out of memory.
+TEST(AllocationFailure, ALoadWithoutMemoryLeavesTablesUncreatable) {
+    const int allocations = failEachAllocationOf(
+        [] {
+            detachProcess();
+            return attachProcess() ? kSuccess : kErrOutOfMemory;
+        },
+        [] {
+            MessageTableHandle table = 77;
+            EXPECT_EQ(createMessageTable(&table), kErrOutOfMemory);
+            EXPECT_EQ(table, 0u);
+        });
+    EXPECT_GE(allocations, 3);  // registry, selection, name list, lock
+    MessageTableHandle table = 0;
+    ASSERT_EQ(createMessageTable(&table), kSuccess);
     EXPECT_EQ(closeMessageTable(table), kSuccess);
 }
 
 TEST(AllocationFailure, AddingLeavesTheTableUnchanged) {
     MessageTableHandle table = 0;
     ASSERT_EQ(createMessageTable(&table), kSuccess);
-    // Enough messages that the next new one makes the map grow.
-    for (uint32_t id = 0; id < 193; ++id)
-        ASSERT_EQ(addNewchannelDefinition(table, "a", "", 0, 8, 1, 0, 1, 0, 0, 0, id, 8), kSuccess);
-    for (uint32_t i = 1; i < 4; ++i) {
-        const std::string name = "channel with a name too long for any small-string buffer " + std::to_string(i);
-        ASSERT_EQ(addNewchannelDefinition(table, name.c_str(), "", 8 * i, 8, 1, 0, 1, 0, 0, 0, 5, 8), kSuccess);
+    // Names and units too long for any small-string buffer; 193 messages, so
+    // that the next new one makes the map grow to 389 buckets.
+    const std::string longText(60, 'n');
+    for (uint32_t id = 0; id < 193; ++id) ASSERT_EQ(addChannel(table, {.name = longText, .messageId = id}), kSuccess);
+    // A channel of an existing message (its channel list grows), then a new
+    // message; the specs are built before any allocation is made to fail.
+    const ChannelSpec specs[] = {{.name = longText + "2", .startBit = 8, .messageId = 5, .unit = longText},
+                                 {.messageId = 1000}};
+    uint32_t expected = 1;
+    for (const ChannelSpec& spec : specs) {
+        const auto unchanged = [&] {
+            uint32_t largest = 0;
+            ASSERT_EQ(getLargestNumberOfChannels(table, &largest), kSuccess);
+            EXPECT_EQ(largest, expected);
+        };
+        EXPECT_GT(failEachAllocationOf([&] { return addChannel(table, spec); }, unchanged), 0);
+        expected = 2;
     }
-    uint32_t largest = 0;
-    const auto unchanged = [&] {
-        ASSERT_EQ(getLargestNumberOfChannels(table, &largest), kSuccess);
-        EXPECT_EQ(largest, 4u);
-    };
-    // A new channel of an existing message (its channel list grows), then a
-    // new message (the map grows from 193 to 389 buckets).
-    EXPECT_GT(failEachAllocationOf(
-                  [&] {
-                      return addNewchannelDefinition(table, "a fifth channel with a long name of its own", "a long unit text",
-                                                     40, 8, 1, 0, 1, 0, 0, 0, 5, 8);
-                  },
-                  unchanged),
-              0);
-    EXPECT_GT(failEachAllocationOf(
-                  [&] { return addNewchannelDefinition(table, "b", "", 0, 8, 1, 0, 1, 0, 0, 0, 1000, 8); },
-                  [&] {
-                      ASSERT_EQ(getLargestNumberOfChannels(table, &largest), kSuccess);
-                      EXPECT_EQ(largest, 5u);
-                  }),
-              0);
     uint32_t messages = 0;
     ASSERT_EQ(getNumberOfMessageIDs(table, &messages), kSuccess);
     EXPECT_EQ(messages, 194u);
-    EXPECT_EQ(channelNames(table, 5).size(), 5u);
+    EXPECT_EQ(channelNames(table, 5), (std::vector<std::string>{longText, longText + "2"}));
     EXPECT_EQ(closeMessageTable(table), kSuccess);
 }
 
@@ -129,7 +128,7 @@ TEST(AllocationFailure, NameExportHandsOutNothing) {
     ASSERT_EQ(createMessageTable(&table), kSuccess);
     for (uint32_t i = 0; i < 5; ++i) {
         const std::string name = "a channel name that needs its own heap block, number " + std::to_string(i);
-        ASSERT_EQ(addNewchannelDefinition(table, name.c_str(), "", 8 * i, 8, 1, 0, 1, 0, 0, 0, 9, 8), kSuccess);
+        ASSERT_EQ(addChannel(table, {.name = name, .startBit = 8 * i, .messageId = 9}), kSuccess);
     }
     uint32_t count = 123;
     char** names = nullptr;
@@ -139,9 +138,7 @@ TEST(AllocationFailure, NameExportHandsOutNothing) {
                                        EXPECT_EQ(count, 123u);
                                        EXPECT_EQ(names, nullptr);
                                        // Not frozen by the failed call.
-                                       EXPECT_EQ(addNewchannelDefinition(table, "x", "", 0, 1, 1, 0, 1, 0, 0, 0,
-                                                                         probe++, 8),
-                                                 kSuccess);
+                                       EXPECT_EQ(addChannel(table, {.messageId = probe++}), kSuccess);
                                    }),
               0);
     EXPECT_EQ(count, 5u);
@@ -161,4 +158,4 @@ TEST(AllocationFailure, SelectionNameIsNotHalfAdded) {
 }
 
 }  // namespace
-}  // namespace canxlate
+}  // namespace canxlate::test

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,45 @@ struct ChannelSpec {
 
 inline int32_t addChannel(MessageTableHandle table, const ChannelSpec& c) {
     return addNewchannelDefinition(table, c.name.c_str(), c.unit.c_str(), c.startBit, c.bitCount, c.dataType,
-                                   c.byteOrder, c.factor, c.offset, c.minimum, c.maximum, c.messageId,
-                                   c.payloadSize);
+                                   c.byteOrder, c.factor, c.offset, c.minimum, c.maximum, c.messageId, c.payloadSize);
 }
 
 using Payload = std::array<uint8_t, 8>;
+
+// True when the table is frozen: a further definition is refused. When it is
+// not, the probe channel is added to a message of its own.
+inline bool isFrozen(MessageTableHandle table) {
+    return addChannel(table, {.name = "in-use probe", .messageId = 0x7FFFFFF0}) == kErrTableInUse;
+}
+
+// The channel names of a message; {"<unknown message>"} when it has none.
+inline std::vector<std::string> channelNames(MessageTableHandle table, uint32_t messageId) {
+    uint32_t count = 0;
+    char** names = nullptr;
+    if (xcvtGetChannelNames(table, messageId, &count, &names) != kSuccess) return {"<unknown message>"};
+    std::vector<std::string> result(names, names + count);
+    EXPECT_EQ(xcvtDeleteArray(names, count), kSuccess);
+    return result;
+}
+
+// Every channel name of a table, message by message (freezes the table).
+inline std::vector<std::string> allChannelNames(MessageTableHandle table) {
+    uint32_t count = 0;
+    EXPECT_EQ(getNumberOfMessageIDs(table, &count), kSuccess);
+    std::vector<uint32_t> ids(count + 1);
+    EXPECT_EQ(getMessageIDs(table, ids.data()), kSuccess);
+    std::vector<std::string> all;
+    for (uint32_t i = 0; i < count; ++i)
+        for (const auto& name : channelNames(table, ids[i])) all.push_back(name);
+    return all;
+}
+
+// Writes a file into the test's temporary folder and returns its path.
+inline std::string writeFile(const std::string& name, const std::string& content) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
 
 // A fresh table per test, closed afterwards.
 class TableTest : public ::testing::Test {
@@ -47,13 +82,7 @@ protected:
         }
     }
 
-    // True when the table is frozen: a further definition is refused.
-    bool isFrozen() {
-        ChannelSpec probe;
-        probe.name = "in-use probe";
-        probe.messageId = 0x7FFFFFF0;
-        return addChannel(table, probe) == kErrTableInUse;
-    }
+    bool isFrozen() { return test::isFrozen(table); }
 
     std::vector<uint32_t> messageIds() {
         uint32_t count = 0;

@@ -140,10 +140,11 @@ TEST(ChannelAssignment, ValuesAreWholeDecimalNumbers) {
 TEST(CommandLine, OptionsAnywhereWithValuesInBothSpellings) {
     constexpr OptionSpec specs[] = {{"--csv"}, {"--select", true}};
     std::string error;
-    const std::string_view arguments[] = {"db.dbc", "--select", "A", "-", "--csv", "--select=B", "--", "--csv", "-7"};
+    const std::string_view arguments[] = {"db.dbc", "--select", "A",          "-",  "-0",
+                                          "--csv",  "-9",       "--select=B", "--", "--csv"};
     const auto parsed = parseCommandLine(arguments, specs, error);
     ASSERT_TRUE(parsed) << error;
-    EXPECT_EQ(parsed->positionals, (std::vector<std::string_view>{"db.dbc", "-", "--csv", "-7"}));
+    EXPECT_EQ(parsed->positionals, (std::vector<std::string_view>{"db.dbc", "-", "-0", "-9", "--csv"}));
     EXPECT_TRUE(parsed->has("--csv"));
     EXPECT_EQ(parsed->values("--select"), (std::vector<std::string>{"A", "B"}));
 

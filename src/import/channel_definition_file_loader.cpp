@@ -30,17 +30,26 @@ int32_t tChannelDefinitionFileLoader::load(ImportedChannelList& callerResults, c
                                            const char* fileName) {
     const std::optional<DefinitionFormat> format = formatOfFile(fileName);
     if (!format) return kErrFileFormat;
+    takeSelection(channelSelection);
     // Binary mode, so that every platform reads the same bytes.
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
     if (!file) return kErrFileFormat;
-    return load(callerResults, channelSelection, *format, file.get());
+    return readStream(callerResults, *format, file.get());
 }
 
 int32_t tChannelDefinitionFileLoader::load(ImportedChannelList& callerResults, const ChannelSelection& channelSelection,
                                            DefinitionFormat format, std::FILE* stream) {
+    takeSelection(channelSelection);
+    return readStream(callerResults, format, stream);
+}
+
+void tChannelDefinitionFileLoader::takeSelection(const ChannelSelection& channelSelection) {
     selection = channelSelection;
     loadAll = selection.empty();
+}
 
+int32_t tChannelDefinitionFileLoader::readStream(ImportedChannelList& callerResults, DefinitionFormat format,
+                                                 std::FILE* stream) {
     int32_t status = kSuccess;
     if (format == DefinitionFormat::kDbc) {
         status = readDbcStream(stream);

@@ -56,6 +56,12 @@ protected:
     void startElement(char* name, char** attributes) override;
     void endElement(char* name) override;
     void characterData(char* text) override;
+
+private:
+    void takeSelection(const ChannelSelection& channelSelection);
+    // Reads the stream with the reader of that format and moves the records
+    // to callerResults.
+    int32_t readStream(ImportedChannelList& callerResults, DefinitionFormat format, std::FILE* stream);
 };
 
 }  // namespace canxlate

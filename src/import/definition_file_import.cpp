@@ -56,7 +56,6 @@ int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
 }
 
 int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle) {
-    if (stream == nullptr) return kErrNullArgument;
     return importWith(handle, [stream, format](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
                                                const ChannelSelection& selection) {
         return loader.load(channels, selection, format, stream);

@@ -16,7 +16,8 @@ namespace canxlate {
 int32_t importDefinitionFile(const char* fileName, TableHandle handle);
 
 // The same for a stream of the given format, open for binary reading (an
-// fmemopen buffer, for one); the stream is read to its end and left open.
+// fmemopen buffer, for one); the stream, never null, is read to its end and
+// left open.
 int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle);
 
 }  // namespace canxlate

@@ -1,8 +1,6 @@
-// Imports the input as a definition file into a fresh table, then decodes and
-// encodes a frame for every message the table holds. Built once per file
-// kind; the extension decides which reader runs.
-#include <unistd.h>
-
+// Imports the input as a definition into a fresh table, straight from memory,
+// then decodes and encodes a frame for every message the table holds. Built
+// once per format; CANXLATE_FUZZ_FORMAT names the reader that runs.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,17 +8,9 @@
 #include <vector>
 
 #include "canxlatelib.h"
+#include "import/definition_file_import.h"
 
 namespace {
-
-const std::string& inputPath() {
-    static const std::string path = [] {
-        const char* directory = std::getenv("TMPDIR");
-        return std::string(directory != nullptr ? directory : "/tmp") + "/canxlate-fuzz-" +
-               std::to_string(getpid()) + CANXLATE_FUZZ_EXTENSION;
-    }();
-    return path;
-}
 
 void exerciseTable(MessageTableHandle table, const uint8_t* data, size_t size) {
     uint8_t payload[8] = {};
@@ -46,10 +36,9 @@ void exerciseTable(MessageTableHandle table, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(inputPath().c_str(), "wb");
-    if (file == nullptr) return 0;
-    if (size > 0) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    // Opened for reading only, so the buffer is never written.
+    std::FILE* stream = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (stream == nullptr) std::abort();
 
     MessageTableHandle table = 0;
     if (createMessageTable(&table) != kSuccess) std::abort();
@@ -60,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < size && data[i] != '\n' && name.size() < 64; ++i) name.push_back(static_cast<char>(data[i]));
         if (inputStringBufferAdd(name.c_str()) != kSuccess) std::abort();
     }
-    const int32_t status = addChannelDefinitionFromFile(inputPath().c_str(), table);
+    const int32_t status =
+        canxlate::importDefinitionStream(stream, canxlate::DefinitionFormat::CANXLATE_FUZZ_FORMAT, table);
+    std::fclose(stream);
     if (status != kSuccess && status != kErrFileFormat) std::abort();
     exerciseTable(table, data, size);
     if (closeMessageTable(table) != kSuccess) std::abort();

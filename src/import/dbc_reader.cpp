@@ -269,11 +269,9 @@ void readDbcLines(tChannelDefinitionFileLoader& loader, DbcLineSource& source) {
 
 // Opens the file in binary mode so that every platform reads the same lines;
 // readLine removes the carriage return of CR LF line ends itself.
-// A file that cannot be opened or read (a directory, for one) gives
-// kErrFileFormat with results left as they were. Throws std::bad_alloc; the
-// file is closed then too, and results holds only complete records.
+// A file that cannot be opened gives kErrFileFormat with results left as they
+// were. Throws std::bad_alloc; the file is closed then too.
 int32_t tChannelDefinitionFileLoader::readDbcFile(const char* fileName) {
-    currentMessageId = -1;
     if (fileName == nullptr) {
         return kErrFileFormat;
     }
@@ -281,8 +279,16 @@ int32_t tChannelDefinitionFileLoader::readDbcFile(const char* fileName) {
     if (!file) {
         return kErrFileFormat;
     }
+    return readDbcStream(file.get());
+}
+
+// A stream that cannot be read (a directory opened as a file, for one) gives
+// kErrFileFormat with results left as they were. Throws std::bad_alloc, and
+// results then holds only complete records.
+int32_t tChannelDefinitionFileLoader::readDbcStream(std::FILE* stream) {
+    currentMessageId = -1;
     const std::size_t resultsBefore = results.size();
-    DbcLineSource source(file.get());
+    DbcLineSource source(stream);
     readDbcLines(*this, source);
     if (source.failed()) {
         results.erase(results.begin() + static_cast<std::ptrdiff_t>(resultsBefore), results.end());

@@ -14,10 +14,10 @@ struct SelectionRelease {
     ~SelectionRelease() { releaseChannelSelection(); }
 };
 
-}  // namespace
-
-int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
-    if (fileName == nullptr) return kErrNullArgument;
+// The import around one loader call: load(loader, channels, selection) reads
+// the definition.
+template <typename Load>
+int32_t importWith(TableHandle handle, const Load& load) {
     MessageTable* table = nullptr;
     int32_t status = validateTableHandle(handle, &table);
     if (status != kSuccess) return status;
@@ -32,7 +32,7 @@ int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
     ImportedChannelList channels;
     {
         tChannelDefinitionFileLoader loader;
-        status = loader.load(channels, g_channelSelection != nullptr ? *g_channelSelection : kNoSelection, fileName);
+        status = load(loader, channels, g_channelSelection != nullptr ? *g_channelSelection : kNoSelection);
     }
     if (status < 0) return status;
 
@@ -43,6 +43,23 @@ int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
                              c->payloadSize);
     }
     return status;
+}
+
+}  // namespace
+
+int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
+    if (fileName == nullptr) return kErrNullArgument;
+    return importWith(handle, [fileName](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
+                                         const ChannelSelection& selection) {
+        return loader.load(channels, selection, fileName);
+    });
+}
+
+int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle) {
+    return importWith(handle, [stream, format](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
+                                               const ChannelSelection& selection) {
+        return loader.load(channels, selection, format, stream);
+    });
 }
 
 }  // namespace canxlate

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "frame/table_registry.h"
+#include "import/channel_definition_file_loader.h"
 
 namespace canxlate {
 
@@ -12,5 +14,10 @@ namespace canxlate {
 // Consumes the pending channel selection on every path past the argument
 // checks. Throws std::bad_alloc.
 int32_t importDefinitionFile(const char* fileName, TableHandle handle);
+
+// The same for a stream of the given format, open for binary reading (an
+// fmemopen buffer, for one); the stream, never null, is read to its end and
+// left open.
+int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle);
 
 }  // namespace canxlate

@@ -22,18 +22,21 @@ int32_t CXmlParser::parseFile(const char* fileName) {
         return kCannotOpen;
     }
     // Closed on every way out, a callback that throws included.
-    FileHandle file(std::fopen(fileName, "rb"));
+    const FileHandle file(std::fopen(fileName, "rb"));
     if (!file) {
         return kCannotOpen;
     }
+    return parseStream(file.get());
+}
 
+int32_t CXmlParser::parseStream(std::FILE* stream) {
     error_ = false;
     state_ = State::Outside;
     openElementCount_ = 0;
 
     char chunk[kChunkSize];
     for (;;) {
-        const std::size_t count = std::fread(chunk, 1, kChunkSize, file.get());
+        const std::size_t count = std::fread(chunk, 1, kChunkSize, stream);
         for (std::size_t i = 0; i < count && !error_; ++i) {
             processByte(chunk[i]);
         }
@@ -42,9 +45,7 @@ int32_t CXmlParser::parseFile(const char* fileName) {
         }
     }
     // A directory opens on some systems but cannot be read: it is no document.
-    const bool unreadable = !error_ && std::ferror(file.get()) != 0;
-    file.reset();
-    if (unreadable) {
+    if (!error_ && std::ferror(stream) != 0) {
         return kCannotOpen;
     }
 

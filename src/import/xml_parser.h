@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 namespace canxlate {
@@ -19,7 +20,7 @@ public:
     static constexpr std::size_t kAttributeSlotSize = 256;
     static constexpr std::size_t kChunkSize = 4096;
 
-    // parseFile results.
+    // parseFile and parseStream results.
     static constexpr int32_t kParsed = 0;
     static constexpr int32_t kCannotOpen = 1;
     static constexpr int32_t kSyntaxError = 2;
@@ -32,6 +33,9 @@ public:
     // Opens the file in binary mode and feeds it through the state machine,
     // calling back synchronously in document order.
     int32_t parseFile(const char* fileName);
+    // The same for a stream already open for binary reading, read to its end
+    // and left open; kCannotOpen when reading it fails.
+    int32_t parseStream(std::FILE* stream);
 
 protected:
     // attributes: the 16 slots, each "name=value" as written (quotes removed);

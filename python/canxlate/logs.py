@@ -1,0 +1,6 @@
+def decode_messages():
+    pass
+
+
+def read_log():
+    pass

@@ -351,8 +351,10 @@ class Database:
         self.messages = [Message(self, lib.cxl_message_at(self._handle, i)) for i in range(info.message_count)]
         self._by_name = {}
         self._by_frame_id = {}
+        self._by_key = {}
         for message in self.messages:
             self._by_name.setdefault(message.name, message)
+            self._by_key[(message.frame_id, message.is_extended_frame)] = message
         # A number alone names the standard frame when both a standard and an extended one have it.
         for message in sorted(self.messages, key=lambda m: not m.is_extended_frame):
             self._by_frame_id[message.frame_id] = message
@@ -371,6 +373,10 @@ class Database:
 
     def get_message_by_frame_id(self, frame_id):
         return self._by_frame_id[frame_id]
+
+    def find_message(self, frame_id, is_extended_frame):
+        """The message with this ID and kind (standard or extended), or None."""
+        return self._by_key.get((frame_id, bool(is_extended_frame)))
 
     def _message(self, frame_id_or_name):
         if isinstance(frame_id_or_name, str):

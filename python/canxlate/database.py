@@ -297,7 +297,7 @@ class Message:
                 continue
             break
         if status:
-            reason = _lib.text(report.text.value) or _lib.status_text(status)
+            reason = _lib.text(report.text) or _lib.status_text(status)
             raise EncodeError(f"message '{self.name}': {reason}")
         return payload.raw[: self.length]
 
@@ -311,18 +311,19 @@ class Database:
     It never changes once open, so any number of threads may decode and encode with it at once. Pickling a
     Database pickles its source text; the receiving process opens it again."""
 
+    _handle = None  # set once the library has opened the database
+
     def __init__(self, source, database_format="dbc", strict=True, filename=None):
         if database_format not in _FORMATS:
             raise UnsupportedDatabaseFormatError(f"database format {database_format!r}: expected 'dbc' or 'zcd'")
         self._source, self._format, self._strict, self.filename = source, database_format, strict, filename
-        self._handle = None
         handle = ctypes.c_void_p()
         status = lib.cxl_open_memory(source, len(source), _FORMATS[database_format], byref(handle))
         where = filename or "<string>"
         if status == _lib.ERR_FORMAT:
             not_text = Diagnostic("error", 0, 0, _lib.status_text(status))
             if strict:
-                raise ParseError(f"{where}: {not_text.text}", diagnostics=[not_text])
+                raise ParseError(f"{where}, line 0, column 0: {not_text.text}", diagnostics=[not_text])
             status = lib.cxl_open_memory(b"", 0, _lib.FORMAT_DBC, byref(handle))
             self.diagnostics = [not_text]
         else:

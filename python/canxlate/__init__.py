@@ -29,3 +29,12 @@ __all__ = [
     "load_string",
     "read_log",
 ]
+
+
+def __getattr__(name):
+    # canxlate.can and canxlate.dask need python-can and Dask: imported on first use.
+    if name in ("can", "dask"):
+        import importlib
+
+        return importlib.import_module(f".{name}", __name__)
+    raise AttributeError(f"module 'canxlate' has no attribute {name!r}")

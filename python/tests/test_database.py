@@ -131,7 +131,12 @@ DIAG = {"Service": 1, "Voltage": 10.0, "Temp": -20, "Status": "Busy"}
     "name, data, options, expected",
     [
         ("Diag", "01102700 00140001", {}, DIAG),
-        ("Diag", "01102700 00140001", {"scaling": False}, {"Service": 1, "Voltage": 10000, "Temp": 20, "Status": "Busy"}),
+        (
+            "Diag",
+            "01102700 00140001",
+            {"scaling": False},
+            {"Service": 1, "Voltage": 10000, "Temp": 20, "Status": "Busy"},
+        ),
         ("Diag", "01102700 00140001", {"decode_choices": False}, {**DIAG, "Status": 1}),
         ("Diag", "020A0000 00280002", {}, {"Service": 2, "Odometer": 1.0, "Temp": 0, "Status": "Error"}),
         ("Diag", "09FFFFFF FF280000", {}, {"Service": 9, "Temp": 0, "Status": "OK"}),

@@ -3,6 +3,7 @@
 import ctypes
 import os
 import struct
+import threading
 from ctypes import byref
 
 from . import _lib
@@ -24,8 +25,11 @@ _STRICT_WARNINGS = (
 # One cxl_value as the C compiler lays it out.
 _VALUE = struct.Struct("@iiQdP")
 assert _VALUE.size == ctypes.sizeof(_lib.Value), "cxl_value layout"
-_SIGN_BIT = 1 << 63
 _TWO_TO_64 = 1 << 64
+# How a decoded value is made with scaling: the library's physical double, the raw integer, raw * scale + offset
+# in integers (when both are integral, so that integer signals decode to exact ints).
+_PHYSICAL, _RAW, _SCALED = "physical", "raw", "scaled"
+_buffers = threading.local()  # each thread's cxl_value array
 _MUX_LIST_LIMIT = 1 << 16
 
 
@@ -157,14 +161,10 @@ class Signal:
         unpack_float = None
         if self.is_float:
             unpack_float = struct.Struct("<f" if self.length == 32 else "<d")
-        return (
-            self.name,
-            self.is_signed,
-            self.choices,
-            int(self.scale) if self._integer_scaling else None,
-            int(self.offset) if self._integer_scaling else None,
-            unpack_float,
-        )
+        if not self._integer_scaling:
+            return (self.name, _PHYSICAL, self.choices, None, None, unpack_float)
+        scale, offset = int(self.scale), int(self.offset)
+        return (self.name, _RAW if (scale, offset) == (1, 0) else _SCALED, self.choices, scale, offset, None)
 
     def _physical(self, value, scaling):
         """The physical value for encoding: a number, a value-table text or NamedSignalValue, or a raw number."""
@@ -216,6 +216,12 @@ class Message:
             self._signals_by_name.setdefault(signal.name, signal)
         self._plan = [signal._decode_plan() for signal in self.signals]
         self._values_size = _VALUE.size * max(1, len(self.signals))
+        # present, raw (signed signals sign-extended) and physical of each cxl_value, in one unpack
+        skip_text = f"{struct.calcsize('P')}x"
+        self._fields = struct.Struct(
+            "@" + "".join(f"i4x{'q' if s.is_signed else 'Q'}d{skip_text}" for s in self.signals)
+        )
+        assert self._fields.size == _VALUE.size * len(self.signals), "cxl_value layout"
 
     def get_signal_by_name(self, name):
         return self._signals_by_name[name]
@@ -242,30 +248,38 @@ class Message:
                 data, size = data[: self.length], self.length
             elif not allow_truncated:
                 raise DecodeError(f"message '{self.name}': {size} bytes of data, fewer than its {self.length}")
-        values = ctypes.create_string_buffer(self._values_size)
+        values = getattr(_buffers, "values", None)
+        if values is None or len(values) < self._values_size:
+            values = _buffers.values = ctypes.create_string_buffer(max(self._values_size, 64 * _VALUE.size))
         status = lib.cxl_decode(self._handle, data, size, 0, values)
         if status:
             raise DecodeError(f"message '{self.name}': {_lib.status_text(status)}")
+        fields = self._fields.unpack_from(values)
         decoded = {}
-        for (present, _, raw, physical, _), (name, signed, choices, scale, offset, unpack_float) in zip(
-            _VALUE.iter_unpack(values.raw), self._plan
-        ):
+        rows = zip(fields[0::3], fields[1::3], fields[2::3], self._plan)
+        if decode_choices and scaling:  # the usual call, kept short
+            for present, raw, physical, (name, kind, choices, scale, offset, _) in rows:
+                if present:
+                    if choices is not None and raw in choices:
+                        decoded[name] = choices[raw]
+                    elif kind is _PHYSICAL:
+                        decoded[name] = physical
+                    elif kind is _RAW:
+                        decoded[name] = raw
+                    else:
+                        decoded[name] = raw * scale + offset
+            return decoded
+        for present, raw, physical, (name, kind, choices, scale, offset, unpack_float) in rows:
             if not present:
                 continue
-            if signed and raw & _SIGN_BIT:
-                raw -= _TWO_TO_64
             if decode_choices and choices is not None and raw in choices:
                 decoded[name] = choices[raw]
+            elif scaling:
+                decoded[name] = physical if kind is _PHYSICAL else raw if kind is _RAW else raw * scale + offset
             elif unpack_float is not None:
-                decoded[name] = (
-                    physical if scaling else unpack_float.unpack(raw.to_bytes(unpack_float.size, "little"))[0]
-                )
-            elif not scaling:
-                decoded[name] = raw
-            elif scale is not None:
-                decoded[name] = raw * scale + offset
+                decoded[name] = unpack_float.unpack(raw.to_bytes(unpack_float.size, "little"))[0]
             else:
-                decoded[name] = physical
+                decoded[name] = raw
         return decoded
 
     def encode(self, data, scaling=True, padding=False, strict=True):

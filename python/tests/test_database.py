@@ -85,12 +85,15 @@ def test_model_of_real_files(stem, message, signal, attribute, expected):
         ("ext", "frame_id", 0x400),
         ("ext", "is_fd", False),
         ("ext", "cycle_time", None),
+        ("by_id", "name", "Diag"),  # a number alone names the standard frame
     ],
 )
 def test_model_of_small_file(small_db, path, attribute, expected):
     item = {"version": small_db.version, "nodes": [n.name for n in small_db.nodes]}.get(path)
     if attribute:
-        item = getattr(small_db.get_message_by_name("Diag" if path == "message" else "Ext"), attribute)
+        message = {"message": "Diag", "ext": "Ext"}.get(path)
+        item = small_db.get_message_by_name(message) if message else small_db.get_message_by_frame_id(0x7BB)
+        item = getattr(item, attribute)
     assert item == expected
 
 
@@ -140,12 +143,14 @@ DIAG = {"Service": 1, "Voltage": 10.0, "Temp": -20, "Status": "Busy"}
         ("Diag", "01102700 00140001", {"decode_choices": False}, {**DIAG, "Status": 1}),
         ("Diag", "020A0000 00280002", {}, {"Service": 2, "Odometer": 1.0, "Temp": 0, "Status": "Error"}),
         ("Diag", "09FFFFFF FF280000", {}, {"Service": 9, "Temp": 0, "Status": "OK"}),
-        ("Diag", "01102700 00140001 FF", {}, DIAG),
+        ("Diag", "01102700 00140001" + "FF" * 60, {}, DIAG),
         ("Diag", "01102700 00140001 FF", {"allow_excess": False}, canxlate.DecodeError),
         ("Diag", "011027", {}, canxlate.DecodeError),
         ("Diag", "011027", {"allow_truncated": True}, {"Service": 1, "Voltage": 10.0}),
         (0x7BB, "01102700 00140001", {}, DIAG),
         (0x400, "ABC00000", {}, {"Level": 1374.0}),
+        ("DiagExt", "0000C03F 00000000", {}, {"Ratio": 4.0}),
+        ("DiagExt", "0000C03F 00000000", {"scaling": False}, {"Ratio": 1.5}),
     ],
 )
 def test_decode_options(small_db, name, data, options, expected):
@@ -210,7 +215,10 @@ def test_pickled_database_and_threads_decode_alike():
     assert results == [expected] * 4
 
 
-def test_batch_unknown_ids_and_empty_input(small_db):
-    batch = small_db.decode_frames(np.array([0x123, 0x7BB]), np.zeros((2, 8), np.uint8))
-    assert list(batch.message_index) == [-1, 0] and not batch.present[:, 0].any()
-    assert len(small_db.decode_frames([], np.zeros((0, 8), np.uint8)).to_dataframe()) == 0
+def test_batch_columns(small_db):
+    payloads = [bytes.fromhex("0110270000140001"), bytes.fromhex("020A000000280002"), bytes(8)]
+    batch = small_db.decode_frames([0x7BB, 0x7BB, 0x123], payloads)
+    assert list(batch.message_index) == [0, 0, -1] and not batch.present[:, 2].any()
+    columns = batch.signals("Diag")  # NaN where the switch leaves a signal out
+    assert columns["Voltage"][0] == 10.0 and np.isnan(columns["Voltage"][1]) and columns["Odometer"][1] == 1.0
+    assert len(small_db.decode_frames([], np.zeros((0, 8), np.uint8)).message_index) == 0

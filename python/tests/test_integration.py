@@ -38,6 +38,19 @@ def test_logs_into_long_dataframes(source):
         check_long(canxlate.decode_messages(db, can.LogReader(str(EXAMPLE_LOG))))
 
 
+def test_frames_from_python_can(small_db):
+    frames = [
+        can.Message(arbitration_id=0x7BB, is_extended_id=False, is_remote_frame=True, dlc=8),
+        can.Message(is_error_frame=True),
+        can.Message(arbitration_id=0x7BB, is_extended_id=False, data=bytes.fromhex("011027")),
+        can.Message(arbitration_id=0x7BB, is_extended_id=True, data=bytes.fromhex("0000C03F00000000")),
+    ]
+    assert [len(chunk) for chunk in canxlate.logs.chunks_from_messages(frames, 1)] == [1, 1]
+    frame = canxlate.decode_messages(small_db, frames)
+    rows = [("Diag", "Service", 1), ("Diag", "Voltage", 10.0), ("DiagExt", "Ratio", 4.0)]
+    assert list(zip(frame.message, frame.signal, frame.value)) == rows
+
+
 def test_wide_dataframe_per_message():
     wide = canxlate.read_log(EXAMPLE_LOG, str(EXAMPLE_DBC), message="EngineData", chunk_frames=3)
     assert list(wide.columns) == ["EngineSpeed", "ThrottlePosition", "CoolantTemp", "EngineTorque"]

@@ -1,0 +1,150 @@
+"""Decoding speed of the Python package, side by side with the pure-Python route in one run.
+
+    CANXLATE_LIBRARY=build/libcanxlate.so python3 bench/python_decode_bench.py [--frames 1000000]
+
+1. decode_message on an 8-signal message: canxlate against python3-canmatrix (decode, then the physical
+   value of every signal), microseconds per call.
+2. A candump log into a DataFrame: canxlate.read_log against a python-can LogReader loop that decodes each
+   frame with canmatrix, in frames per second (the loop runs on the first --baseline-frames frames).
+3. canxlate.dask.read_logs on 8 logs: a LocalCluster of two single-threaded workers against one.
+
+Debian 12: apt-get install python3-numpy python3-pandas python3-can python3-canmatrix python3-dask
+python3-distributed. Use a Release build of the library."""
+
+import argparse
+import logging
+import os
+import random
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
+logging.getLogger("canmatrix").setLevel(logging.ERROR)
+
+import canxlate  # noqa: E402
+
+DBC = 'VERSION ""\nBU_: ECU\n' + "".join(
+    f"BO_ {frame_id} Message{k}: 8 ECU\n"
+    + "".join(
+        f' SG_ M{k}S{s} : {8 * s}|8@1{"-" if s == 2 else "+"} ({scale},{offset}) [0|0] "" ECU\n'
+        for s, (scale, offset) in enumerate([(1, 0), (0.5, 0), (1, -40), (0.1, 0), (1, 0), (2, 0), (0.25, 10), (1, 0)])
+    )
+    for k, frame_id in enumerate([0x100, 0x200, 0x300, 0x80000000 | 0x18FEF100])
+)
+IDS = ["100", "200", "300", "18FEF100"]
+
+
+def best_of(runs, function):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        function()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def write_log(path, frames, seed=1):
+    generator = random.Random(seed)
+    with open(path, "w") as log:
+        for i in range(frames):
+            payload = generator.getrandbits(64).to_bytes(8, "little").hex().upper()
+            log.write(f"({1700000000 + i * 1e-4:.6f}) can0 {IDS[i % 4]}#{payload}\n")
+
+
+def canmatrix_frames():
+    import canmatrix
+    import canmatrix.formats
+
+    matrix = canmatrix.formats.loads_flat(DBC, import_type="dbc")
+    return {(frame.arbitration_id.id, frame.arbitration_id.extended): frame for frame in matrix.frames}
+
+
+def per_call(db, frames):
+    payloads = [random.Random(2).getrandbits(64).to_bytes(8, "little") for _ in range(1000)]
+    ours = best_of(5, lambda: [db.decode_message(0x100, p) for p in payloads]) / len(payloads)
+    frame = frames[(0x100, False)]
+    theirs = best_of(5, lambda: [{k: v.phys_value for k, v in frame.decode(p).items()} for p in payloads])
+    theirs /= len(payloads)
+    print(
+        f"decode_message, 8 signals: canxlate {ours * 1e6:.2f} us, canmatrix {theirs * 1e6:.2f} us: "
+        f"{theirs / ours:.1f} times faster"
+    )
+
+
+def whole_log(db, frames, path, count, baseline_count):
+    import can
+
+    start = time.perf_counter()
+    table = canxlate.read_log(path, db)
+    ours = count / (time.perf_counter() - start)
+
+    def baseline():
+        rows = []
+        for n, message in enumerate(can.LogReader(path)):
+            if n == baseline_count:
+                break
+            frame = frames[(message.arbitration_id, message.is_extended_id)]
+            for name, signal in frame.decode(message.data).items():
+                rows.append(
+                    (
+                        message.timestamp,
+                        message.channel,
+                        message.arbitration_id,
+                        frame.name,
+                        name,
+                        float(signal.phys_value),
+                    )
+                )
+        return rows
+
+    theirs = baseline_count / best_of(1, baseline)
+    print(
+        f"read_log of {count} frames into a DataFrame ({len(table)} rows): canxlate {ours:,.0f} frames/s, "
+        f"python-can LogReader + canmatrix {theirs:,.0f} frames/s: {ours / theirs:.1f} times faster"
+    )
+
+
+def dask_scaling(db_path, directory, frames_per_log):
+    import canxlate.dask
+    import distributed
+
+    paths = []
+    for k in range(8):
+        paths.append(os.path.join(directory, f"part{k}.log"))
+        write_log(paths[-1], frames_per_log, seed=10 + k)
+    seconds = {}
+    for workers in (1, 2):
+        with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None) as cluster:
+            with distributed.Client(cluster):
+                # A new graph each time: the cluster would hand back results it still holds for old keys.
+                run = lambda: canxlate.dask.read_logs(paths, db_path).value.sum().compute()  # noqa: E731
+                run()  # warm workers: each process opens the database once
+                seconds[workers] = best_of(2, run)
+    print(
+        f"dask read_logs of 8 logs x {frames_per_log} frames: one worker {seconds[1]:.2f} s, two workers "
+        f"{seconds[2]:.2f} s: {seconds[1] / seconds[2]:.2f} times faster"
+    )
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--frames", type=int, default=1_000_000, help="frames in the log read whole")
+    parser.add_argument("--baseline-frames", type=int, default=100_000, help="frames the pure-Python loop decodes")
+    parser.add_argument("--dask-frames", type=int, default=100_000, help="frames in each of the 8 Dask logs")
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory() as directory:
+        db_path = os.path.join(directory, "bench.dbc")
+        with open(db_path, "w") as file:
+            file.write(DBC)
+        db = canxlate.load_file(db_path)
+        frames = canmatrix_frames()
+        per_call(db, frames)
+        log = os.path.join(directory, "bench.log")
+        write_log(log, args.frames)
+        whole_log(db, frames, log, args.frames, min(args.frames, args.baseline_frames))
+        dask_scaling(db_path, directory, args.dask_frames)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,207 @@
+"""ctypes binding of libcanxlate's C header (include/canxlate.h)."""
+
+import ctypes
+import os
+import sys
+from ctypes import POINTER, Structure, c_char_p, c_double, c_int, c_int32, c_int64, c_size_t, c_uint8, c_uint32
+from ctypes import c_uint64, c_void_p
+
+OK = 0
+ERR_ARGUMENT = -1
+ERR_NO_MEMORY = -2
+ERR_CANNOT_OPEN = -3
+ERR_FORMAT = -4
+ERR_NOT_FOUND = -5
+ERR_OUT_OF_RANGE = -6
+ERR_MISSING = -7
+ERR_NOT_CARRIED = -8
+ERR_LENGTH = -9
+
+FORMAT_DBC = 1
+FORMAT_ZCD = 2
+
+SEVERITY_INFO = 0
+SEVERITY_WARNING = 1
+SEVERITY_ERROR = 2
+
+BYTE_ORDER_BIG_ENDIAN = 1
+VALUE_SIGNED = 0
+VALUE_UNSIGNED = 1
+VALUE_SINGLE = 2
+VALUE_DOUBLE = 3
+MUX_PLAIN = 0
+MUX_SWITCH = 1
+MUX_MULTIPLEXED = 2
+MUX_MULTIPLEXED_SWITCH = 3
+
+CLAMP = 1
+KEEP_MISSING = 2
+
+
+class Diagnostic(Structure):
+    _fields_ = [("severity", c_int32), ("line", c_uint32), ("column", c_uint32), ("text", c_char_p)]
+
+
+class DatabaseInfo(Structure):
+    _fields_ = [
+        ("version", c_char_p),
+        ("comment", c_char_p),
+        ("message_count", c_size_t),
+        ("node_count", c_size_t),
+        ("largest_signal_count", c_size_t),
+    ]
+
+
+class MessageInfo(Structure):
+    _fields_ = [
+        ("id", c_uint32),
+        ("extended", c_int32),
+        ("fd", c_int32),
+        ("length", c_uint32),
+        ("name", c_char_p),
+        ("comment", c_char_p),
+        ("cycle_time_ms", c_int64),
+        ("index", c_size_t),
+        ("signal_count", c_size_t),
+        ("sender_count", c_size_t),
+        ("multiplexed", c_int32),
+    ]
+
+
+class SignalInfo(Structure):
+    _fields_ = [
+        ("name", c_char_p),
+        ("unit", c_char_p),
+        ("comment", c_char_p),
+        ("index", c_size_t),
+        ("start_bit", c_uint32),
+        ("lsb_bit", c_uint32),
+        ("length", c_uint32),
+        ("byte_order", c_int32),
+        ("value_type", c_int32),
+        ("decodable", c_int32),
+        ("factor", c_double),
+        ("offset", c_double),
+        ("minimum", c_double),
+        ("maximum", c_double),
+        ("mux_role", c_int32),
+        ("mux_switch", c_void_p),
+        ("mux_range_count", c_size_t),
+        ("receiver_count", c_size_t),
+        ("value_text_count", c_size_t),
+    ]
+
+
+class Value(Structure):
+    _fields_ = [
+        ("present", c_int32),
+        ("clamped", c_int32),
+        ("raw", c_uint64),
+        ("physical", c_double),
+        ("text", c_void_p),
+    ]
+
+
+class Batch(Structure):
+    _fields_ = [
+        ("frame_count", c_size_t),
+        ("ids", c_void_p),
+        ("extended", c_void_p),
+        ("lengths", c_void_p),
+        ("payloads", c_void_p),
+        ("payload_stride", c_size_t),
+        ("timestamps", c_void_p),
+        ("column_stride", c_size_t),
+        ("physical", c_void_p),
+        ("present", c_void_p),
+        ("message_index", c_void_p),
+        ("timestamps_out", c_void_p),
+    ]
+
+
+class NamedValue(Structure):
+    _fields_ = [("name", c_char_p), ("value", c_double), ("clamped", c_int32)]
+
+
+class EncodeReport(Structure):
+    _fields_ = [("signal", c_void_p), ("text", ctypes.c_char * 200)]
+
+
+_PROTOTYPES = {
+    "cxl_status_text": (c_char_p, [c_int32]),
+    "cxl_open_file": (c_int32, [c_char_p, POINTER(c_void_p)]),
+    "cxl_open_memory": (c_int32, [c_char_p, c_size_t, c_int32, POINTER(c_void_p)]),
+    "cxl_close": (None, [c_void_p]),
+    "cxl_diagnostic_count": (c_size_t, [c_void_p]),
+    "cxl_get_diagnostic": (c_int32, [c_void_p, c_size_t, POINTER(Diagnostic)]),
+    "cxl_get_database_info": (c_int32, [c_void_p, POINTER(DatabaseInfo)]),
+    "cxl_node_name": (c_char_p, [c_void_p, c_size_t]),
+    "cxl_message_at": (c_void_p, [c_void_p, c_size_t]),
+    "cxl_find_message": (c_void_p, [c_void_p, c_uint32, c_int]),
+    "cxl_find_message_by_name": (c_void_p, [c_void_p, c_char_p]),
+    "cxl_get_message_info": (c_int32, [c_void_p, POINTER(MessageInfo)]),
+    "cxl_message_sender": (c_char_p, [c_void_p, c_size_t]),
+    "cxl_signal_at": (c_void_p, [c_void_p, c_size_t]),
+    "cxl_find_signal": (c_void_p, [c_void_p, c_char_p]),
+    "cxl_get_signal_info": (c_int32, [c_void_p, POINTER(SignalInfo)]),
+    "cxl_signal_receiver": (c_char_p, [c_void_p, c_size_t]),
+    "cxl_signal_mux_range": (c_int32, [c_void_p, c_size_t, POINTER(c_uint64), POINTER(c_uint64)]),
+    "cxl_signal_value_text": (c_int32, [c_void_p, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    # The payload goes in as bytes (no copy); the values as a writable buffer.
+    "cxl_decode": (c_int32, [c_void_p, c_char_p, c_size_t, c_uint32, c_void_p]),
+    "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
+    "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+}
+
+
+def _library_names():
+    if sys.platform == "win32":
+        return ["canxlate.dll"]
+    if sys.platform == "darwin":
+        return ["libcanxlate.dylib"]
+    return ["libcanxlate.so", "libcanxlate.so.0"]
+
+
+def find_library():
+    """The path of libcanxlate: $CANXLATE_LIBRARY, else beside this package, else the system's."""
+    named = os.environ.get("CANXLATE_LIBRARY")
+    if named:
+        return named
+    here = os.path.dirname(os.path.abspath(__file__))
+    for name in _library_names():
+        path = os.path.join(here, name)
+        if os.path.exists(path):
+            return path
+    return _library_names()[-1]  # the dynamic loader's search path
+
+
+def _load():
+    path = find_library()
+    try:
+        lib = ctypes.CDLL(path)
+    except OSError as error:
+        raise ImportError(
+            f"canxlate: cannot load libcanxlate ({path}): {error}; set CANXLATE_LIBRARY to the library's path"
+        ) from error
+    for name, (restype, argtypes) in _PROTOTYPES.items():
+        function = getattr(lib, name)
+        function.restype = restype
+        function.argtypes = argtypes
+    return lib
+
+
+lib = _load()
+
+
+def text(pointer):
+    """A C string as str (None stays None); the files' bytes are read as UTF-8, other bytes as Latin-1."""
+    if pointer is None:
+        return None
+    try:
+        return pointer.decode("utf-8")
+    except UnicodeDecodeError:
+        return pointer.decode("latin-1")
+
+
+def status_text(status):
+    return text(lib.cxl_status_text(status))

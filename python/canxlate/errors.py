@@ -1,0 +1,27 @@
+"""The package's exceptions, named as the familiar DBC toolkits name them."""
+
+
+class Error(Exception):
+    """Base of every error this package raises for its input."""
+
+
+class ParseError(Error):
+    """A database that cannot be read as it stands; ``line`` and ``column`` say where (0 for the whole file)."""
+
+    def __init__(self, message, line=0, column=0, diagnostics=()):
+        super().__init__(message)
+        self.line = line
+        self.column = column
+        self.diagnostics = list(diagnostics)
+
+
+class UnsupportedDatabaseFormatError(Error):
+    """A database format other than ``'dbc'`` and ``'zcd'``."""
+
+
+class DecodeError(Error):
+    """A frame that cannot be decoded (wrong data size, unknown message)."""
+
+
+class EncodeError(Error):
+    """Signal values that cannot be encoded (missing, unknown or out of range)."""

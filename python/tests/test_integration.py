@@ -1,0 +1,119 @@
+import threading
+
+import pytest
+
+import canxlate
+from conftest import EXAMPLE_DBC, EXAMPLE_LOG
+
+can = pytest.importorskip("can")
+pd = pytest.importorskip("pandas")
+
+# Values the C program prints for the example log (README): (timestamp, signal, value).
+EXAMPLE_VALUES = [
+    (1700000000.000120, "EngineSpeed", 800),
+    (1700000000.005033, "BatteryCurrent", -8.4),
+    (1700000000.069877, "DistanceToEmpty", 512),
+    (1700000000.082410, "GearSelected", 3),
+]
+
+
+def check_long(frame):
+    assert list(frame.columns) == ["timestamp", "channel", "frame_id", "message", "signal", "value"]
+    assert len(frame) == 52  # 14 frames of known messages: 5 x 4 + 5 x 4 + 3 x 3 + 1 x 3 signals
+    for timestamp, signal, value in EXAMPLE_VALUES:
+        row = frame[(frame.signal == signal) & ((frame.timestamp - timestamp).abs() < 1e-6)]
+        assert row.value.tolist() == [pytest.approx(value)]
+    assert set(frame.channel) == {"can0", "can1"}
+
+
+@pytest.mark.parametrize("source", ["path", "file", "python-can"])
+def test_logs_into_long_dataframes(source):
+    db = canxlate.load_file(EXAMPLE_DBC)
+    if source == "path":
+        check_long(canxlate.read_log(EXAMPLE_LOG, db))
+    elif source == "file":
+        with open(EXAMPLE_LOG) as log:
+            check_long(canxlate.read_log(log, str(EXAMPLE_DBC), log_format="candump", chunk_frames=4))
+    else:
+        check_long(canxlate.decode_messages(db, can.LogReader(str(EXAMPLE_LOG))))
+
+
+def test_frames_from_python_can(small_db):
+    frames = [
+        can.Message(arbitration_id=0x7BB, is_extended_id=False, is_remote_frame=True, dlc=8),
+        can.Message(is_error_frame=True),
+        can.Message(arbitration_id=0x7BB, is_extended_id=False, data=bytes.fromhex("011027")),
+        can.Message(arbitration_id=0x7BB, is_extended_id=True, data=bytes.fromhex("0000C03F00000000")),
+    ]
+    assert [len(chunk) for chunk in canxlate.logs.chunks_from_messages(frames, 1)] == [1, 1]
+    frame = canxlate.decode_messages(small_db, frames)
+    rows = [("Diag", "Service", 1), ("Diag", "Voltage", 10.0), ("DiagExt", "Ratio", 4.0)]
+    assert list(zip(frame.message, frame.signal, frame.value)) == rows
+
+
+def test_wide_dataframe_per_message():
+    wide = canxlate.read_log(EXAMPLE_LOG, str(EXAMPLE_DBC), message="EngineData", chunk_frames=3)
+    assert list(wide.columns) == ["EngineSpeed", "ThrottlePosition", "CoolantTemp", "EngineTorque"]
+    assert wide.EngineSpeed.tolist() == [800, 1110.25, 1420.5, 1730.75, 2041]
+    assert wide.index[0] == pytest.approx(1700000000.000120)
+
+
+def test_listener_on_a_virtual_bus():
+    db = canxlate.load_file(EXAMPLE_DBC)
+    received, done = [], threading.Event()
+
+    def callback(message, signals, frame):
+        received.append((message.name, signals, db.decode_message(frame.arbitration_id, frame.data)))
+        done.set()
+
+    with can.Bus("canxlate-test", interface="virtual") as sender, can.Bus("canxlate-test", interface="virtual") as bus:
+        notifier = can.Notifier(bus, [canxlate.can.DecodingListener(db, callback)])
+        sender.send(can.Message(arbitration_id=0x123, data=bytes(8), is_extended_id=False))  # unknown: passed over
+        sender.send(can.Message(arbitration_id=0x100, data=bytes.fromhex("8A131F80FB900000"), is_extended_id=False))
+        assert done.wait(5)
+        notifier.stop()
+    expected = {"EngineSpeed": 1250.5, "ThrottlePosition": 12.4, "CoolantTemp": 88, "EngineTorque": -35.5}
+    assert received == [("EngineData", expected, expected)]
+
+
+def test_dask_on_a_local_cluster():
+    distributed = pytest.importorskip("distributed")
+    import canxlate.dask
+
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
+        with distributed.Client(cluster):
+            frame = canxlate.dask.read_logs([EXAMPLE_LOG, EXAMPLE_LOG], EXAMPLE_DBC)
+            assert frame.npartitions == 2
+            result = frame.compute()
+    assert len(result) == 104
+    check_long(result.iloc[:52])
+
+
+@pytest.mark.parametrize(
+    "arguments, output",
+    [
+        (["info", str(EXAMPLE_DBC)], "message EngineData 0x100 (256, standard): 8 bytes, 4 signals"),
+        (
+            ["decode", str(EXAMPLE_DBC), str(EXAMPLE_LOG), "--message", "FuelConsumption"],
+            "1700000000.069877,2.75,63.5,512.0",
+        ),
+        (["info", "missing.dbc"], None),
+    ],
+)
+def test_command_line(capsys, arguments, output):
+    from canxlate.__main__ import main
+
+    assert main(arguments) == (0 if output else 1)
+    assert output is None or output in capsys.readouterr().out
+
+
+def test_plot_draws_one_axis_per_unit(tmp_path):
+    pytest.importorskip("matplotlib")
+    from canxlate.__main__ import main
+
+    out = tmp_path / "plot.png"
+    assert (
+        main(["plot", str(EXAMPLE_DBC), str(EXAMPLE_LOG), "EngineSpeed", "BatteryStatus.StateOfCharge", "-o", str(out)])
+        == 0
+    )
+    assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"

@@ -33,7 +33,7 @@ const std::string kSample =
     " SG_ Load : 0|8@1+ (1,0) [0|100] \"%\" Dashboard\n"
     " SG_ Temp : 8|8@1+ (2,0) [0|0] \"\" Dashboard\n"
     "SIG_VALTYPE_ 100 Pressure : 1;\n"
-    "SIG_VALTYPE_ 100 Speed : 1;\n";  // a value type line names no multiplex indicator
+    "SIG_VALTYPE_ 100 Speed : 1;\n";  // matches no record: the name is "Speed m2"
 const std::string kTemp = "\nTemp|degC|20|12|0|1|0.1|-40|-40|215|100|8", kSpeedM2 = "\nSpeed m2||8|8|1|0|1|0|0|255|100|8",
                   kLoad = "\nLoad|%|0|8|1|0|1|0|0|100|419361024|4", kTemp2 = "\nTemp||8|8|1|0|2|0|0|0|419361024|4";
 const std::string kBlock = "BO_ 1 A: 8 X\n SG_ a : 0|32@1+ (1,0) [0|0] \"\" X\n", kA = "\na||0|32|1|0|1|0|0|0|1|8",

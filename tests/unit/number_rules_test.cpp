@@ -19,6 +19,11 @@ using namespace std::string_literals;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMinSubnormal = std::numeric_limits<double>::denorm_min();
+#if defined(_WIN32)
+constexpr const char* kDecimalCommaLocale = "German_Germany.1252";
+#else
+constexpr const char* kDecimalCommaLocale = "de_DE.UTF-8";
+#endif
 
 TEST(NumberRules, CIntegerReadsLikeAtolAndWraps) {
     const std::string zeros(100000, '0');
@@ -57,7 +62,7 @@ TEST(NumberRules, RealsReadLikeAtof) {
         {"2.2250738585072011e-308", 2.2250738585072011e-308}, {nines, kInf}, {"-" + nines, -kInf},
         {zeros + "1.25", 1.25}, {"0." + zeros + "1e400005", 1e4}, {"0." + zeros + "1", 0},
         // Out of range: the exponent's digits decide between infinity and zero.
-        {"1" + zeros.substr(0, 420) + "e-99", kInf}, {"0." + zeros.substr(0, 430) + "1e99", 0},
+        {"1" + zeros.substr(0, 120000) + "e-99999", kInf}, {"0." + zeros.substr(0, 120000) + "1e99999", 0},
         // Digits far beyond the 17th still decide the rounding.
         {"9007199254740993." + zeros.substr(0, 10000) + "1", 9007199254740994.0},
         {"9007199254740993." + zeros.substr(0, 10000), 9007199254740992.0},
@@ -67,29 +72,18 @@ TEST(NumberRules, RealsReadLikeAtof) {
         {zeros.substr(0, 5000) + "0,125", 0, 0.125}, {"0," + zeros.substr(0, 5000) + "1e5005", 0, 1e4},
         {nines.substr(0, 5000) + ",5", kInf}};
     // clang-format on
-    for (const RealCase& c : cases) {
-        for (const auto& [read, expected] :
-             {std::pair{readCReal(c.text), c.c}, {readZcdReal(c.text), c.zcd.value_or(c.c)}}) {
-            EXPECT_EQ(read, expected) << c.text;
-            EXPECT_EQ(std::signbit(read), std::signbit(expected)) << c.text;
+    // The process locale must not matter: the rows hold under a decimal-comma one too.
+    for (const char* locale : {"C", kDecimalCommaLocale}) {
+        if (std::setlocale(LC_ALL, locale) == nullptr) GTEST_SKIP() << "locale " << locale << " is not installed";
+        for (const RealCase& c : cases) {
+            for (const auto& [read, expected] :
+                 {std::pair{readCReal(c.text), c.c}, {readZcdReal(c.text), c.zcd.value_or(c.c)}}) {
+                EXPECT_EQ(read, expected) << c.text << " in locale " << locale;
+                EXPECT_EQ(std::signbit(read), std::signbit(expected)) << c.text << " in locale " << locale;
+            }
         }
     }
-}
-
-// The process locale must not change how numbers are read.
-TEST(NumberRules, DecimalCommaLocaleDoesNotMatter) {
-#if defined(_WIN32)
-    const char* const locale = "German_Germany.1252";
-#else
-    const char* const locale = "de_DE.UTF-8";
-#endif
-    if (std::setlocale(LC_ALL, locale) == nullptr) GTEST_SKIP() << "locale " << locale << " is not installed";
-    const double read[] = {readCReal("0.01"), readZcdReal("0,5"), readZcdReal("0.5"), readCReal("0,5")};
     std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(read[0], 0.01);
-    EXPECT_EQ(read[1], 0.5);
-    EXPECT_EQ(read[2], 0.5);
-    EXPECT_EQ(read[3], 0.0);
 }
 
 TEST(NumberRules, DbcMessageIdsKeepTheLow29Bits) {

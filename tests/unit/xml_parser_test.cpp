@@ -92,11 +92,11 @@ const XmlCase kXmlCases[] = {
     {"<a><b x=\"", 2, {"S a", "T "}}, {R"(x>" /<c y="1"/>)", 0, {"S c|y=1", "E c"}},
     {R"(<a x="1" yy="2"/><b long="abc" z></b>)", 0, {"S a|x=1|yy=2", "E a", "S b|long=abc|z", "T ", "E b"}, true},
     // Names are cut to 64 characters, texts to 1023, attributes to 255; at
-    // most 16 attributes are reported, with nothing left over for the next tag.
+    // most 16 attributes are reported, nothing of the others, nor anything for the next tag.
     {"<" + kLongName + " k=\"" + kLongValue + "\" q=\"2\">" + kLongText + "</" + kLongName + ">", 0,
      {"S " + kLongName.substr(0, 64) + "|k=" + kLongValue.substr(0, 253) + "|q=2", "T " + kLongText.substr(0, 1023),
       "E " + kLongName.substr(0, 64)}},
-    {kSixteen + "/>", 0, {kSixteenEvent, "E a"}},
+    {kSixteen + "/>", 0, {kSixteenEvent, "E a"}}, {manyAttributes(17, 1).first + "/>", 0, {kSixteenEvent, "E a"}},
     {kTwenty + "/>" + kTwenty + ">x</a><b y=\"1\"/>", 0, {kTwentyEvent, "E a", kTwentyEvent, "T x", "E a", "S b|y=1", "E b"}},
     {std::string(CXmlParser::kChunkSize - 8, ' ') + "<a>z</a>", 0, {"S a", "T z", "E a"}}};  // exactly one chunk
 // clang-format on

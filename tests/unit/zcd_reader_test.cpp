@@ -78,6 +78,9 @@ const ZcdCase kZcdCases[] = {
     {R"(<message><mode val="1"><channel name="a"/></mode><x><mux name="m"><channel name="b"/></mux>)"
      R"(<mode val="1"><channel name="d"/></mode></x><group><channel name="e"/></group><Channel name="f"/></message>)",
      "-1/0 -1:-1\na||0|0|2|0|1|0|0|0|-1|-1"},
+    // All 16 attribute slots are read.
+    {R"(<message><channel name="s"><bitfield a="" b="" c="" d="" e="" f="" g="" h="" i="" j="" k="" l="" m="" n="")"
+     R"( o="" bits="9"/></channel></message>)", "-1/0 -1:-1\ns||0|9|2|0|1|0|0|0|-1|-1"},
     // A bitfield or scaling before any channel is accepted and changes nothing.
     {R"(<message><bitfield start="5"><channel name="a"/></bitfield><linear_scaling factor="3"/>)"
      R"(<channel name="b"/></message>)", "-1/0 -1:-1\nb||0|0|2|0|1|0|0|0|-1|-1"},

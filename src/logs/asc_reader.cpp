@@ -171,6 +171,8 @@ private:
             malformed("neither a header line nor an event with a timestamp");
             return false;
         }
+        if (tokenCount_ == 4 && equalsIgnoringCase(tokens_[1], "Start") && equalsIgnoringCase(tokens_[3], "measurement"))
+            return false;  // the first event of every log
         if (tokenCount_ < 3) {
             unknownEvent();
             return false;

@@ -122,8 +122,16 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
         if (!cursor.atEnd()) return malformed("unexpected text in the data");
         if (!errorFrame && frame.length > kClassicFrameLength) frame.kind = FrameKind::kFlexibleData;
     }
+    // Logs that record the direction end with R (received) or T (transmitted).
     rest.skipBlanks();
-    if (!rest.atEnd()) return malformed("unexpected text after the frame");
+    const std::string_view direction = rest.takeToken();
+    rest.skipBlanks();
+    if (!rest.atEnd() || direction.size() > 1) return malformed("unexpected text after the frame");
+    if (direction.size() == 1) {
+        const char letter = static_cast<char>(direction[0] & ~0x20);  // upper case
+        if (letter != 'R' && letter != 'T') return malformed("unexpected text after the frame");
+        frame.direction = letter;
+    }
     return line;
 }
 

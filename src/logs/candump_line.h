@@ -1,5 +1,5 @@
 // One line of a candump log, in either of the two forms candump writes:
-//   log file (-L):  (1700000000.123456) can0 123#1122334455667788
+//   log file (-L):  (1700000000.123456) can0 123#1122334455667788 [R|T]
 //   screen:           can0  123   [8]  11 22 33 44 55 66 77 88
 // The form is recognised per line, so logs of both kinds can be concatenated.
 // The screen form may carry a parenthesised timestamp before the interface
@@ -35,6 +35,7 @@ struct LogFrame {
     std::array<uint8_t, 8> payload{};  // the first 8 of them, zero-padded
     bool flexibleDataForm = false;     // written ID##F... (CAN FD, whatever its length)
     uint8_t flexibleDataFlags = 0;     // the digit after ##: 1 bit rate switch, 2 error state
+    char direction = 0;  // 'R' or 'T' when the line ends with one, else 0
     uint8_t dlc = 0;  // the data length code: the length, R<dlc>, or _<dlc> of an 8-byte frame
 };
 

@@ -73,6 +73,8 @@ private:
         }
         if ((frame.flexibleDataFlags & 1) != 0) record.flags |= kBitRateSwitch;
         if ((frame.flexibleDataFlags & 2) != 0) record.flags |= kErrorStateIndicator;
+        if (frame.direction != 0)
+            record.direction = frame.direction == 'T' ? Direction::kTransmitted : Direction::kReceived;
         if (frame.kind == FrameKind::kRemote) record.flags |= kRemoteFrame;
         if (frame.kind == FrameKind::kError) record.flags |= kErrorFrame;
         return true;

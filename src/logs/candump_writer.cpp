@@ -1,6 +1,6 @@
 // candump's log-file form: (seconds) interface ID#DATA, ID##<flags>DATA for
 // CAN FD, ID#R for remote requests, 8-digit IDs with the error flag for error
-// frames.
+// frames, and R or T at the end when the direction is known.
 #include <new>
 
 #include "logs/frame_writer.h"
@@ -65,6 +65,8 @@ private:
                 text_.appendHex(record.dlc & 0xF, 1);
             }
         }
+        if (record.direction != Direction::kUnknown)
+            text_.append(record.direction == Direction::kTransmitted ? " T" : " R");
         text_.append('\n');
     }
 

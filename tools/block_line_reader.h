@@ -14,7 +14,7 @@ namespace canxlate::cli {
 
 class BlockLineReader {
 public:
-    static constexpr std::size_t kDefaultBlockSize = logs::LineReader::kDefaultBlockSize;
+    static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
 
     // Does not take ownership of the descriptor.
     explicit BlockLineReader(int fd, std::size_t blockSize = kDefaultBlockSize) : source_(fd), lines_(source_, blockSize) {}

@@ -352,6 +352,13 @@ private:
 
     bool readFrameObject(const uint8_t* object, uint32_t headerSize, uint32_t size, uint32_t type,
                          FrameRecord& record) {
+        if (!fillFrame(object, headerSize, size, type, record)) return false;
+        if (record.dlc <= 15) return true;
+        report(IssueKind::kMalformed, objectPosition_, false, "DLC above 15", type);
+        return false;
+    }
+
+    bool fillFrame(const uint8_t* object, uint32_t headerSize, uint32_t size, uint32_t type, FrameRecord& record) {
         record = FrameRecord{};
         if (!setTimestamp(object, record)) return false;
         const uint8_t* body = object + headerSize;

@@ -67,10 +67,9 @@ private:
         record.length = frame.length;
         record.dlc = frame.dlc;
         if (frame.extended) record.flags |= kExtendedId;
-        if (frame.flexibleDataForm || frame.kind == FrameKind::kFlexibleData) {
-            record.flags |= kFlexibleData;
+        if (frame.flexibleDataForm || frame.kind == FrameKind::kFlexibleData) record.flags |= kFlexibleData;
+        if (frame.flexibleDataForm || frame.length > kClassicDataLength)
             record.dlc = static_cast<uint8_t>(dlcOfLength(frame.length));
-        }
         if ((frame.flexibleDataFlags & 1) != 0) record.flags |= kBitRateSwitch;
         if ((frame.flexibleDataFlags & 2) != 0) record.flags |= kErrorStateIndicator;
         if (frame.direction != 0)

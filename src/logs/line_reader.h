@@ -16,7 +16,7 @@ namespace canxlate::logs {
 
 class LineReader {
 public:
-    static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
+    static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 16;
     static constexpr std::size_t kDefaultLineLimit = std::size_t{1} << 20;
 
     explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlockSize,

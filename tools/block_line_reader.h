@@ -17,7 +17,8 @@ public:
     static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
 
     // Does not take ownership of the descriptor.
-    explicit BlockLineReader(int fd, std::size_t blockSize = kDefaultBlockSize) : source_(fd), lines_(source_, blockSize) {}
+    explicit BlockLineReader(int fd, std::size_t blockSize = kDefaultBlockSize)
+        : source_(fd), lines_(source_, blockSize) {}
 
     // The next line without its line feed, valid until the next call. False at
     // the end of the input or on a read error (see readError). A last line

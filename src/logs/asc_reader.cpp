@@ -171,7 +171,8 @@ private:
             malformed("neither a header line nor an event with a timestamp");
             return false;
         }
-        if (tokenCount_ == 4 && equalsIgnoringCase(tokens_[1], "Start") && equalsIgnoringCase(tokens_[3], "measurement"))
+        if (tokenCount_ == 4 && equalsIgnoringCase(tokens_[1], "Start") &&
+            equalsIgnoringCase(tokens_[3], "measurement"))
             return false;  // the first event of every log
         if (tokenCount_ < 3) {
             unknownEvent();
@@ -287,8 +288,9 @@ private:
         uint32_t esi = 0;
         uint32_t dlc = 0;
         uint32_t length = 0;
-        if (tokenCount_ < at + 4 || !parseNumber(tokens_[at], 10, 1, brs) || !parseNumber(tokens_[at + 1], 10, 1, esi) ||
-            !parseNumber(tokens_[at + 2], base_, 15, dlc) || !parseNumber(tokens_[at + 3], 10, 64, length)) {
+        if (tokenCount_ < at + 4 || !parseNumber(tokens_[at], 10, 1, brs) ||
+            !parseNumber(tokens_[at + 1], 10, 1, esi) || !parseNumber(tokens_[at + 2], base_, 15, dlc) ||
+            !parseNumber(tokens_[at + 3], 10, 64, length)) {
             malformed("bad CAN FD flags, DLC or length");
             return false;
         }

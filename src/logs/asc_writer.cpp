@@ -40,13 +40,13 @@ private:
                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         // The date line has milliseconds: the start is the first frame's time
         // rounded down to them, and every line gives the rest exactly.
-        startNs_ = firstNs - ((firstNs % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) %
-                                 kNanosecondsPerMillisecond;
+        startNs_ = firstNs -
+                   ((firstNs % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) % kNanosecondsPerMillisecond;
         const CivilTime start = civilFromNanoseconds(startNs_);
         char date[64];
-        const int length = std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.%03d %d", kWeekdays[start.weekday],
-                                         kMonths[start.month - 1], start.day, start.hour, start.minute, start.second,
-                                         start.millisecond, start.year);
+        const int length = std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.%03d %d",
+                                         kWeekdays[start.weekday], kMonths[start.month - 1], start.day, start.hour,
+                                         start.minute, start.second, start.millisecond, start.year);
         const std::string_view dateText(date, length > 0 ? static_cast<std::size_t>(length) : 0);
         text_.append("date ");
         text_.append(dateText);

@@ -53,7 +53,9 @@ inline constexpr uint32_t kCanFdMessageSize = 84;
 inline constexpr uint32_t kCanFdMessage64Size = 40;  // before its data
 
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t get32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
+inline uint32_t get32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 inline uint64_t get64(const uint8_t* p) { return get32(p) | uint64_t{get32(p + 4)} << 32; }
 inline void put16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);

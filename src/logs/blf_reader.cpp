@@ -88,9 +88,8 @@ private:
     // Zero bytes after the last object pad it; anything else is a cut-off object.
     bool onlyPaddingLeft() const {
         const std::size_t left = stream_.size() - streamAt_;
-        return left < kPaddingSearch &&
-               std::all_of(stream_.begin() + static_cast<std::ptrdiff_t>(streamAt_), stream_.end(),
-                           [](uint8_t byte) { return byte == 0; });
+        return left < kPaddingSearch && std::all_of(stream_.begin() + static_cast<std::ptrdiff_t>(streamAt_),
+                                                    stream_.end(), [](uint8_t byte) { return byte == 0; });
     }
 
     std::size_t readBytes(void* buffer, std::size_t size) {
@@ -233,7 +232,8 @@ private:
             return false;
         }
         if (unpackedSize > kLargestContainer) {
-            report(IssueKind::kMalformed, objectStart, false, "uncompressed container size not plausible", unpackedSize);
+            report(IssueKind::kMalformed, objectStart, false, "uncompressed container size not plausible",
+                   unpackedSize);
             restartStream();
             return false;
         }
@@ -381,7 +381,8 @@ private:
             case kCanMessage:
             case kCanMessage2: {
                 record.channel = channelOf(get16(body));
-                record.direction = (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
+                record.direction =
+                    (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
                 if ((body[2] & kMessageRemote) != 0) record.flags |= kRemoteFrame;
                 record.dlc = body[3];
                 setId(get32(body + 4), record);
@@ -409,7 +410,8 @@ private:
                 const uint8_t validBytes = body[14];
                 if (validBytes > kLargestDataLength) break;
                 record.channel = channelOf(get16(body));
-                record.direction = (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
+                record.direction =
+                    (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
                 if ((body[2] & kMessageRemote) != 0) record.flags |= kRemoteFrame;
                 record.dlc = body[3];
                 setId(get32(body + 4), record);

@@ -24,8 +24,8 @@ constexpr int64_t kNanosecondsPerMillisecond = 1000000;
 
 void putSystemTime(uint8_t* at, int64_t nanoseconds) {
     const CivilTime time = civilFromNanoseconds(nanoseconds);
-    const int fields[8] = {time.year, time.month, time.weekday, time.day, time.hour, time.minute, time.second,
-                           time.millisecond};
+    const int fields[8] = {time.year, time.month,  time.weekday, time.day,
+                           time.hour, time.minute, time.second,  time.millisecond};
     for (int i = 0; i < 8; ++i) put16(at + 2 * i, static_cast<uint16_t>(fields[i]));
 }
 
@@ -99,8 +99,9 @@ private:
             body[2] = messageFlags;
             body[3] = record.dlc;
             put32(body + 4, id);
-            body[13] = static_cast<uint8_t>(kFdExtendedDataLength | (record.has(kBitRateSwitch) ? kFdBitRateSwitch : 0) |
-                                            (record.has(kErrorStateIndicator) ? kFdErrorStateIndicator : 0));
+            body[13] =
+                static_cast<uint8_t>(kFdExtendedDataLength | (record.has(kBitRateSwitch) ? kFdBitRateSwitch : 0) |
+                                     (record.has(kErrorStateIndicator) ? kFdErrorStateIndicator : 0));
             body[14] = length;
             std::memcpy(body + 20, record.data, length);
         } else {
@@ -126,7 +127,7 @@ private:
         uint8_t header[kFileHeaderSize] = {};
         std::memcpy(header, kFileSignature, 4);
         put32(header + 4, kFileHeaderSize);
-        header[8] = 5;  // application: a generic logger
+        header[8] = 5;   // application: a generic logger
         header[12] = 4;  // format version 4.x
         put64(header + 16, fileSize_ + (headerWritten_ ? 0 : kFileHeaderSize));
         put64(header + 24, uncompressedSize_);

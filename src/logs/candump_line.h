@@ -35,8 +35,8 @@ struct LogFrame {
     std::array<uint8_t, 8> payload{};  // the first 8 of them, zero-padded
     bool flexibleDataForm = false;     // written ID##F... (CAN FD, whatever its length)
     uint8_t flexibleDataFlags = 0;     // the digit after ##: 1 bit rate switch, 2 error state
-    char direction = 0;  // 'R' or 'T' when the line ends with one, else 0
-    uint8_t dlc = 0;  // the data length code: the length, R<dlc>, or _<dlc> of an 8-byte frame
+    char direction = 0;                // 'R' or 'T' when the line ends with one, else 0
+    uint8_t dlc = 0;                   // the data length code: the length, R<dlc>, or _<dlc> of an 8-byte frame
 };
 
 struct ParsedLine {

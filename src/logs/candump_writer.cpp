@@ -56,7 +56,8 @@ private:
         } else {
             if (record.has(kFlexibleData)) {
                 text_.append('#');
-                text_.appendHex((record.has(kBitRateSwitch) ? 1u : 0u) | (record.has(kErrorStateIndicator) ? 2u : 0u), 1);
+                text_.appendHex((record.has(kBitRateSwitch) ? 1u : 0u) | (record.has(kErrorStateIndicator) ? 2u : 0u),
+                                1);
             }
             const int length = record.length <= kLargestDataLength ? record.length : kLargestDataLength;
             for (int i = 0; i < length; ++i) text_.appendHex(record.data[i], 2);

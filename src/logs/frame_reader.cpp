@@ -27,8 +27,8 @@ LogFormat detectFormat(std::string_view start) {
         std::string_view line = start.substr(0, lineEnd);
         while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front())) != 0) line.remove_prefix(1);
         if (!line.empty()) {
-            for (std::string_view word : {"date ", "base ", "//", "begin triggerblock", "internal events logged",
-                                          "no internal events logged"})
+            for (std::string_view word :
+                 {"date ", "base ", "//", "begin triggerblock", "internal events logged", "no internal events logged"})
                 if (startsWithWord(line, word)) return LogFormat::kAsc;
             return std::isdigit(static_cast<unsigned char>(line.front())) != 0 ? LogFormat::kAsc : LogFormat::kCandump;
         }
@@ -41,14 +41,11 @@ LogFormat detectFormat(std::string_view start) {
 // Serves the detection bytes again, then the rest of the input.
 class DetectedReader final : public FrameReader {
 public:
-    DetectedReader(ByteSource& source, const ReaderOptions& options)
-        : FrameReader(options), start_(kDetectionBytes) {
+    DetectedReader(ByteSource& source, const ReaderOptions& options) : FrameReader(options), start_(kDetectionBytes) {
         start_.resize(readFully(source, start_.data(), start_.size()));
         prefixed_ = std::make_unique<PrefixedSource>(start_.data(), start_.size(), source);
     }
-    LogFormat format() const {
-        return detectFormat({reinterpret_cast<const char*>(start_.data()), start_.size()});
-    }
+    LogFormat format() const { return detectFormat({reinterpret_cast<const char*>(start_.data()), start_.size()}); }
     bool open(LogFormat format) {
         switch (format) {
             case LogFormat::kCandump: inner_ = openCandumpReader(*prefixed_, options_); break;
@@ -118,8 +115,7 @@ bool FrameReader::keepFrame(const FrameRecord& record, uint64_t position, bool p
     return true;
 }
 
-void FrameReader::report(IssueKind kind, uint64_t position, bool positionIsLine, const char* message,
-                         uint32_t detail) {
+void FrameReader::report(IssueKind kind, uint64_t position, bool positionIsLine, const char* message, uint32_t detail) {
     ReadIssue issue{kind, position, positionIsLine, message, detail};
     switch (kind) {
         case IssueKind::kMalformed: ++counts_.malformed; break;

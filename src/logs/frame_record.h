@@ -34,8 +34,8 @@ struct FrameRecord {
     // that compute with it.
     int64_t timestampNs = 0;
     double seconds = 0;
-    uint32_t id = 0;     // 11 or 29 bits; for error frames what the log gives
-    uint16_t flags = 0;  // FrameFlag bits
+    uint32_t id = 0;       // 11 or 29 bits; for error frames what the log gives
+    uint16_t flags = 0;    // FrameFlag bits
     uint16_t channel = 0;  // counted from 0 (ASC and BLF write it plus one)
     // candump's interface (e.g. "can0"), zero-terminated; empty for formats
     // that number their channels.

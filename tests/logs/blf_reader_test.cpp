@@ -58,8 +58,8 @@ std::string blfFile(const std::vector<std::string>& containers) {
 TEST(BlfReader, ObjectsContinueAcrossContainersAndUnknownOnesAreCounted) {
     const std::string stream = canMessage(1, 0x11, 1000) + blfObject(999, std::string(8, 'u'), 0) +
                                canMessage(0x80000002, 0x22, 2000) + canMessage(3, 0x33, 3000);
-    for (std::size_t cut : {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{40}, std::size_t{60},
-                            stream.size() - 1}) {
+    for (std::size_t cut :
+         {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{40}, std::size_t{60}, stream.size() - 1}) {
         const ReadResult result = readLog(blfFile({stream.substr(0, cut), stream.substr(cut)}));
         EXPECT_EQ(result.described, (std::vector<std::string>{"1 0 1 - rx 1 11", "2 0 2 x rx 1 22", "3 0 3 - rx 1 33"}))
             << "cut at " << cut;
@@ -124,15 +124,14 @@ TEST(BlfReader, LyingObjectSizesAndStrayBytesAreSkippedToTheNextObject) {
     const std::string lying = blfObject(kCanMessage, std::string(kCanMessageSize, '\0'), 0, 0xFFFFFF);
     const std::string cutShort = blfObject(kCanFdMessage, std::string(kCanMessageSize, '\0'), 0);
     const std::string stray = "garbage between objects";
-    const ReadResult result =
-        readLog(blfFile({lying + canMessage(1, 0x11, 0) + cutShort + stray + canMessage(2, 0x22, 0) +
-                         canMessage(3, 0x33, 0).substr(0, 20)}));
+    const ReadResult result = readLog(blfFile({lying + canMessage(1, 0x11, 0) + cutShort + stray +
+                                               canMessage(2, 0x22, 0) + canMessage(3, 0x33, 0).substr(0, 20)}));
     EXPECT_EQ(result.described, (std::vector<std::string>{"0 0 1 - rx 1 11", "0 0 2 - rx 1 22"}));
     std::vector<std::string> messages;
     for (const ReadIssue& issue : result.issues) messages.emplace_back(issue.message);
-    EXPECT_EQ(messages, (std::vector<std::string>{"object size not plausible for its type",
-                                                  "frame object smaller than its fields", "no object where one must start",
-                                                  "object cut off by the end of the file"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "object size not plausible for its type", "frame object smaller than its fields",
+                            "no object where one must start", "object cut off by the end of the file"}));
 }
 
 }  // namespace

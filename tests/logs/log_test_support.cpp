@@ -19,9 +19,9 @@ std::string describe(const FrameRecord& record) {
         return text;
     }
     std::string flags;
-    for (auto [flag, letter] : {std::pair{kExtendedId, 'x'}, std::pair{kFlexibleData, 'f'},
-                                std::pair{kBitRateSwitch, 'b'}, std::pair{kErrorStateIndicator, 'i'},
-                                std::pair{kRemoteFrame, 'r'}})
+    for (auto [flag, letter] :
+         {std::pair{kExtendedId, 'x'}, std::pair{kFlexibleData, 'f'}, std::pair{kBitRateSwitch, 'b'},
+          std::pair{kErrorStateIndicator, 'i'}, std::pair{kRemoteFrame, 'r'}})
         if (record.has(flag)) flags += letter;
     std::string data;
     for (int i = 0; i < record.length; ++i) {

@@ -10,9 +10,9 @@ namespace canxlate::logs::test {
 namespace {
 
 TEST(PythonCanAgreement, SameFramesFromEachFormat) {
-    for (const auto& [file, format] : {std::pair{"sample.asc", LogFormat::kAsc},
-                                       std::pair{"sample.blf", LogFormat::kBlf},
-                                       std::pair{"sample.log", LogFormat::kCandump}}) {
+    for (const auto& [file, format] :
+         {std::pair{"sample.asc", LogFormat::kAsc}, std::pair{"sample.blf", LogFormat::kBlf},
+          std::pair{"sample.log", LogFormat::kCandump}}) {
         SCOPED_TRACE(file);
         const std::string path = std::string(CANXLATE_LOG_DATA_DIR) + "/" + file;
         std::istringstream expectedText(readFile(path + ".expected"));

@@ -22,8 +22,9 @@ FrameRecord frame(int64_t ns, uint16_t channel, uint32_t id, uint16_t flags, Dir
     record.direction = direction;
     record.length = static_cast<uint8_t>(data.size());
     std::memcpy(record.data, data.data(), data.size());
-    record.dlc = dlc != 0 ? dlc : static_cast<uint8_t>((flags & kFlexibleData) != 0 ? dlcOfLength(record.length)
-                                                                                    : record.length);
+    record.dlc = dlc != 0
+                     ? dlc
+                     : static_cast<uint8_t>((flags & kFlexibleData) != 0 ? dlcOfLength(record.length) : record.length);
     return record;
 }
 

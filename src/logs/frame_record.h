@@ -48,8 +48,7 @@ struct FrameRecord {
     bool has(FrameFlag flag) const { return (flags & flag) != 0; }
 };
 
-// The CAN FD length of a data length code, and the smallest code for a length.
-int lengthOfDlc(int dlc);
+// The smallest CAN FD data length code for a length.
 int dlcOfLength(int length);
 
 }  // namespace canxlate::logs

@@ -30,7 +30,10 @@ std::string describe(const FrameRecord& record) {
         data += byte;
     }
     std::snprintf(text, sizeof text, "%lld %u %x %s %s %d %s", microseconds, record.channel, record.id,
-                  flags.empty() ? "-" : flags.c_str(), record.direction == Direction::kTransmitted ? "tx" : "rx",
+                  flags.empty() ? "-" : flags.c_str(),
+                  record.direction == Direction::kTransmitted ? "tx"
+                  : record.direction == Direction::kReceived  ? "rx"
+                                                              : "-",
                   record.has(kRemoteFrame) ? record.dlc : record.length, data.empty() ? "-" : data.c_str());
     return text;
 }

@@ -11,8 +11,8 @@
 namespace canxlate::logs::test {
 
 // "microseconds channel id flags direction length data", as
-// tests/data/logs/make_logs.py writes what python-can reads; error frames
-// are "microseconds channel error".
+// tests/data/logs/make_logs.py writes what python-can reads (direction "-"
+// when the log does not give it); error frames are "microseconds channel error".
 std::string describe(const FrameRecord& record);
 
 struct ReadResult {

@@ -31,14 +31,13 @@ const std::string kAscHeader =
 TEST(TextLogReader, RowsOfLogText) {
     const std::vector<TextCase> cases = {
         {"candump forms, directions, CAN FD flags, remote length",
-         "(1.5) can0 123#1122 T\n\n  can1  1ABCDEF0   [2]  AA BB\n(2.000000001) vcan3 7FF##3\n(3.0) can0 123#R5\n",
+         "(1.5) can0 123#1122 T\n\n  can1  1ABCDEF0   [2]  AA BB\n(2.000000001) vcan13 7FF##3\n(3.0) can0 123#R5\n",
          LogFormat::kCandump,
-         {"1500000 0 123 - tx 2 1122", "0 1 1abcdef0 x rx 2 aabb", "2000000 3 7ff fbi rx 0 -",
-          "3000000 0 123 r rx 5 -"}},
+         {"1500000 0 123 - tx 2 1122", "0 1 1abcdef0 x - 2 aabb", "2000000 13 7ff fbi - 0 -", "3000000 0 123 r - 5 -"}},
         {"candump malformed lines and timestamps",
          "(1.0) can0 123#1\n(x.5) can0 123#11\n(1.0) can0 123#11 X\n(1.0) can0 123#11\n",
          LogFormat::kCandump,
-         {"1000000 0 123 - rx 1 11"},
+         {"1000000 0 123 - - 1 11"},
          3,
          0,
          {1, 2, 3}},

@@ -25,7 +25,7 @@ FrameRecord frame(int64_t ns, uint16_t channel, uint32_t id, uint16_t flags, Dir
     record.flags = flags;
     record.direction = direction;
     record.length = static_cast<uint8_t>(data.size());
-    std::memcpy(record.data, data.data(), data.size());
+    if (!data.empty()) std::memcpy(record.data, data.data(), data.size());
     record.dlc = dlc != 0 ? dlc : record.length;
     return record;
 }

@@ -1,48 +1,15 @@
-// One line of a candump log, in either of the two forms candump writes:
-//   log file (-L):  (1700000000.123456) can0 123#1122334455667788
-//   screen:           can0  123   [8]  11 22 33 44 55 66 77 88
-// The form is recognised per line, so logs of both kinds can be concatenated.
-// The screen form may carry a parenthesised timestamp before the interface
-// (candump -t), and the log-file form is also taken without its timestamp.
+// One line of a candump log. The parser belongs to the log readers of the
+// library's sources; the program uses it under its own names.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <string_view>
+#include "logs/candump_line.h"
 
 namespace canxlate::cli {
 
-enum class LineKind : uint8_t {
-    kBlank,      // nothing but white space
-    kFrame,      // a frame, described by LogFrame
-    kMalformed,  // neither form; ParsedLine::problem says why
-};
-
-enum class FrameKind : uint8_t {
-    kData,          // a data frame with at most 8 bytes: decodable
-    kRemote,        // remote request: no data
-    kFlexibleData,  // CAN FD frame with more than 8 bytes
-    kError,         // error frame (error flag 0x20000000 in an 8-digit ID)
-};
-
-struct LogFrame {
-    std::string_view timestamp;      // without the parentheses; empty when the line has none
-    std::string_view interfaceName;  // e.g. can0
-    uint32_t id = 0;                 // 11 or 29 bits
-    bool extended = false;           // written with 8 digits
-    FrameKind kind = FrameKind::kData;
-    uint8_t length = 0;                // data bytes the line gives (up to 64)
-    std::array<uint8_t, 8> payload{};  // the first 8 of them, zero-padded
-};
-
-struct ParsedLine {
-    LineKind kind = LineKind::kBlank;
-    LogFrame frame;
-    std::string_view problem;  // static text, set for kMalformed
-};
-
-// The views in the result point into line. A trailing carriage return is
-// ignored, so logs with CR LF line ends read the same.
-ParsedLine parseLogLine(std::string_view line);
+using logs::FrameKind;
+using logs::LineKind;
+using logs::LogFrame;
+using logs::ParsedLine;
+using logs::parseLogLine;
 
 }  // namespace canxlate::cli

@@ -1,14 +1,14 @@
-#include "log_line_parser.h"
+#include "logs/candump_line.h"
 
-#include "can_id_text.h"
-#include "hex_digits.h"
+#include "logs/frame_record.h"
+#include "logs/hex_text.h"
 
-namespace canxlate::cli {
+namespace canxlate::logs {
 namespace {
 
 constexpr uint32_t kErrorFrameFlag = 0x20000000;
-constexpr int kLargestFrameLength = 64;  // CAN FD
-constexpr int kClassicFrameLength = 8;
+constexpr int kLargestFrameLength = kLargestDataLength;
+constexpr int kClassicFrameLength = kClassicDataLength;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -42,8 +42,8 @@ std::string_view readId(std::string_view digits, LogFrame& frame) {
     if (digits.size() != 3 && digits.size() != 8) return "CAN ID must have 3 or 8 hex digits";
     uint32_t value = 0;
     for (char c : digits) {
-        const int digit = hexDigitValue(c);
-        if (digit == kNotHex) return "CAN ID is not hexadecimal";
+        const int digit = hexValue(c);
+        if (digit == kNotDigit) return "CAN ID is not hexadecimal";
         value = value << 4 | static_cast<uint32_t>(digit);
     }
     frame.extended = digits.size() == 8;
@@ -53,14 +53,15 @@ std::string_view readId(std::string_view digits, LogFrame& frame) {
     return {};
 }
 
-void storeByte(LogFrame& frame, int index, int high, int low) {
-    if (index < kClassicFrameLength)
-        frame.payload[static_cast<std::size_t>(index)] = static_cast<uint8_t>(high << 4 | low);
+void storeByte(LogFrame& frame, uint8_t* allData, int index, int high, int low) {
+    const auto byte = static_cast<uint8_t>(high << 4 | low);
+    if (index < kClassicFrameLength) frame.payload[static_cast<std::size_t>(index)] = byte;
+    if (allData != nullptr) allData[index] = byte;
 }
 
 // The data after '#' (or after "##" and the flags digit): pairs of hex digits,
 // optionally separated by dots.
-std::string_view readCompactData(Cursor& cursor, LogFrame& frame) {
+std::string_view readCompactData(Cursor& cursor, LogFrame& frame, uint8_t* allData) {
     int count = 0;
     while (!cursor.atEnd() && !isBlank(cursor.peek())) {
         if (cursor.peek() == '.' && count > 0) {
@@ -68,22 +69,22 @@ std::string_view readCompactData(Cursor& cursor, LogFrame& frame) {
             continue;
         }
         if (cursor.peek() == '_') break;
-        const int high = hexDigitValue(*cursor.at);
-        if (high == kNotHex) return "data is not hexadecimal";
+        const int high = hexValue(*cursor.at);
+        if (high == kNotDigit) return "data is not hexadecimal";
         ++cursor.at;
         if (cursor.atEnd() || isBlank(cursor.peek())) return "odd number of hex digits in the data";
-        const int low = hexDigitValue(*cursor.at);
-        if (low == kNotHex) return "data is not hexadecimal";
+        const int low = hexValue(*cursor.at);
+        if (low == kNotDigit) return "data is not hexadecimal";
         ++cursor.at;
         if (count == kLargestFrameLength) return "more than 64 data bytes";
-        storeByte(frame, count++, high, low);
+        storeByte(frame, allData, count++, high, low);
     }
     frame.length = static_cast<uint8_t>(count);
     return {};
 }
 
 // ID#DATA, ID#R, ID#R<dlc>, ID##<flags><DATA>, ID#DATA_<dlc>.
-ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine line) {
+ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine line, uint8_t* allData) {
     LogFrame& frame = line.frame;
     const std::size_t hash = token.find('#');
     if (const std::string_view problem = readId(token.substr(0, hash), frame); !problem.empty())
@@ -92,38 +93,50 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
     const bool errorFrame = frame.kind == FrameKind::kError;
     if (cursor.peek() == '#') {
         ++cursor.at;
-        if (cursor.atEnd() || hexDigitValue(*cursor.at) == kNotHex)
+        if (cursor.atEnd() || hexValue(*cursor.at) == kNotDigit)
             return malformed("CAN FD frame without its flags digit");
+        frame.flexibleDataForm = true;
+        frame.flexibleDataFlags = static_cast<uint8_t>(hexValue(*cursor.at));
         ++cursor.at;
-        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty())
+        if (const std::string_view problem = readCompactData(cursor, frame, allData); !problem.empty())
             return malformed(problem);
         if (!cursor.atEnd()) return malformed("unexpected text in the data");
         if (!errorFrame && frame.length > kClassicFrameLength) frame.kind = FrameKind::kFlexibleData;
     } else if (cursor.peek() == 'R' || cursor.peek() == 'r') {
         ++cursor.at;
-        if (!cursor.atEnd() && hexDigitValue(*cursor.at) != kNotHex) ++cursor.at;  // requested length
+        if (!cursor.atEnd() && hexValue(*cursor.at) != kNotDigit)  // requested length
+            frame.dlc = static_cast<uint8_t>(hexValue(*cursor.at++));
         if (!cursor.atEnd()) return malformed("unexpected text after a remote request");
         if (!errorFrame) frame.kind = FrameKind::kRemote;
     } else {
-        if (const std::string_view problem = readCompactData(cursor, frame); !problem.empty())
+        if (const std::string_view problem = readCompactData(cursor, frame, allData); !problem.empty())
             return malformed(problem);
+        frame.dlc = frame.length;
         if (cursor.peek() == '_') {
             // An 8-byte classic frame may carry its raw DLC (9..15) as _<digit>.
             ++cursor.at;
-            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexDigitValue(*cursor.at) == kNotHex)
+            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexValue(*cursor.at) == kNotDigit)
                 return malformed("misplaced DLC suffix");
-            ++cursor.at;
+            frame.dlc = static_cast<uint8_t>(hexValue(*cursor.at++));
         }
         if (!cursor.atEnd()) return malformed("unexpected text in the data");
         if (!errorFrame && frame.length > kClassicFrameLength) frame.kind = FrameKind::kFlexibleData;
     }
+    // Logs that record the direction end with R (received) or T (transmitted).
     rest.skipBlanks();
-    if (!rest.atEnd()) return malformed("unexpected text after the frame");
+    const std::string_view direction = rest.takeToken();
+    rest.skipBlanks();
+    if (!rest.atEnd() || direction.size() > 1) return malformed("unexpected text after the frame");
+    if (direction.size() == 1) {
+        const char letter = static_cast<char>(direction[0] & ~0x20);  // upper case
+        if (letter != 'R' && letter != 'T') return malformed("unexpected text after the frame");
+        frame.direction = letter;
+    }
     return line;
 }
 
 // ID   [len]  11 22 ...   (or "remote request" in place of the bytes)
-ParsedLine parseScreenFrame(std::string_view idToken, Cursor cursor, ParsedLine line) {
+ParsedLine parseScreenFrame(std::string_view idToken, Cursor cursor, ParsedLine line, uint8_t* allData) {
     LogFrame& frame = line.frame;
     if (const std::string_view problem = readId(idToken, frame); !problem.empty()) return malformed(problem);
     cursor.skipBlanks();
@@ -157,13 +170,14 @@ ParsedLine parseScreenFrame(std::string_view idToken, Cursor cursor, ParsedLine 
             cursor.skipBlanks();
         }
         if (cursor.end - cursor.at < 2) return malformed("fewer data bytes than the length says");
-        const int high = hexDigitValue(cursor.at[0]);
-        const int low = hexDigitValue(cursor.at[1]);
-        if (high == kNotHex || low == kNotHex) return malformed("data is not hexadecimal");
+        const int high = hexValue(cursor.at[0]);
+        const int low = hexValue(cursor.at[1]);
+        if (high == kNotDigit || low == kNotDigit) return malformed("data is not hexadecimal");
         cursor.at += 2;
-        storeByte(frame, index, high, low);
+        storeByte(frame, allData, index, high, low);
     }
     frame.length = static_cast<uint8_t>(length);
+    frame.dlc = frame.length;
     if (!cursor.atEnd() && !isBlank(cursor.peek())) return malformed("data byte with more than 2 hex digits");
     cursor.skipBlanks();
     // candump -a appends the bytes as ASCII in single quotes.
@@ -174,7 +188,7 @@ ParsedLine parseScreenFrame(std::string_view idToken, Cursor cursor, ParsedLine 
 
 }  // namespace
 
-ParsedLine parseLogLine(std::string_view text) {
+ParsedLine parseLogLine(std::string_view text, uint8_t* allData) {
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     Cursor cursor{text.data(), text.data() + text.size()};
     ParsedLine line;
@@ -196,8 +210,8 @@ ParsedLine parseLogLine(std::string_view text) {
     cursor.skipBlanks();
     const std::string_view frameToken = cursor.takeToken();
     if (frameToken.empty()) return malformed("no frame after the interface name");
-    if (frameToken.find('#') != std::string_view::npos) return parseCompactFrame(frameToken, cursor, line);
-    return parseScreenFrame(frameToken, cursor, line);
+    if (frameToken.find('#') != std::string_view::npos) return parseCompactFrame(frameToken, cursor, line, allData);
+    return parseScreenFrame(frameToken, cursor, line, allData);
 }
 
-}  // namespace canxlate::cli
+}  // namespace canxlate::logs

@@ -1,0 +1,123 @@
+// candump and ASC logs: rows of log text and the frames, counts and issue
+// positions they must give.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log_test_support.h"
+
+namespace canxlate::logs::test {
+namespace {
+
+struct TextCase {
+    const char* name;
+    std::string text;
+    LogFormat format;
+    std::vector<std::string> frames;
+    uint64_t malformed = 0;
+    uint64_t unknownEvents = 0;
+    std::vector<uint64_t> issueLines = {};
+    ReaderOptions options = {};
+};
+
+const std::string kAscHeader =
+    "date Tue Nov 14 10:13:20.250 pm 2023\n"
+    "base dec  timestamps absolute\n"
+    "internal events logged\n"
+    "// version 9.0.0\n"
+    "Begin Triggerblock Tue Nov 14 10:13:20.250 pm 2023\n";
+
+TEST(TextLogReader, RowsOfLogText) {
+    const std::vector<TextCase> cases = {
+        {"candump forms, directions, CAN FD flags, remote length",
+         "(1.5) can0 123#1122 T\n\n  can1  1ABCDEF0   [2]  AA BB\n(2.000000001) vcan13 7FF##3\n(3.0) can0 123#R5\n",
+         LogFormat::kCandump,
+         {"1500000 0 123 - tx 2 1122", "0 1 1abcdef0 x - 2 aabb", "2000000 13 7ff fbi - 0 -", "3000000 0 123 r - 5 -"}},
+        {"candump malformed lines and timestamps",
+         "(1.0) can0 123#1\n(x.5) can0 123#11\n(1.0) can0 123#11 X\n(1.0) can0 123#11\n",
+         LogFormat::kCandump,
+         {"1000000 0 123 - - 1 11"},
+         3,
+         0,
+         {1, 2, 3}},
+        {"candump error frames counted and skipped on request",
+         "(1.0) can0 20000080#0000000000000000\n(2.0) can0 80000001#R\n",
+         LogFormat::kCandump,
+         {},
+         0,
+         0,
+         {1, 2},
+         {.skipRemoteFrames = true, .skipErrorFrames = true}},
+        {"ASC with a date, decimal numbers, CAN FD with a name, remote and error frames",
+         kAscHeader + "   0.000000 Start of measurement\n"
+                      "   0.001000 1  256             Rx   d 2 1 255\n"
+                      "   0.002000 2  Statistic: D 0 R 0\n"
+                      "   0.003000 CANFD   1 Rx        291  SomeName   1 0 9 12 0 1 2 3 4 5 6 7 8 9 10 11\n"
+                      "   0.004000 2  291x  Tx   r 8\n"
+                      "   0.005000 1  ErrorFrame\n"
+                      "End TriggerBlock\n",
+         LogFormat::kAsc,
+         {"1700000000251000 0 100 - rx 2 01ff", "1700000000253000 0 123 fb rx 12 000102030405060708090a0b",
+          "1700000000254000 1 123 xr tx 8 -", "1700000000255000 0 error"},
+         0,
+         1,
+         {8}},
+        {"ASC relative timestamps add up, CAN FD flags field tells classic frames",
+         "base hex  timestamps relative\n0.5 1 10 Rx d 1 AA\n0.25 1 10 Rx d 1 BB\n"
+         "0.25 CANFD 1 Tx 10 0 0 2 2 01 02 0 0 0 0\n",
+         LogFormat::kAsc,
+         {"500000 0 10 - rx 1 aa", "750000 0 10 - rx 1 bb", "1000000 0 10 - tx 2 0102"}},
+        {"ASC malformed lines keep their numbers",
+         "base hex timestamps absolute\n1.0 1 1G Rx d 1 AA\n1.0 1 10 Rx d 2 AA\ngarbage line\n1.0 1 800 Rx d 0\n"
+         "1.0 CANFD 1 Rx 10 1 0 8 65 00\n2.0 1 10 Rx d 1 CC\n",
+         LogFormat::kAsc,
+         {"2000000 0 10 - rx 1 cc"},
+         5,
+         0,
+         {2, 3, 4, 5, 6}},
+        {"ASC recognised by a first line with a timestamp; undated",
+         "\n  1.0 1 7FF Rx d 0\n",
+         LogFormat::kAsc,
+         {"1000000 0 7ff - rx 0 -"}},
+    };
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ReadResult result = readLog(c.text, c.options);
+        EXPECT_EQ(result.format, c.format);
+        EXPECT_EQ(result.described, c.frames);
+        EXPECT_EQ(result.counts.malformed, c.malformed);
+        EXPECT_EQ(result.counts.unknownEvents, c.unknownEvents);
+        std::vector<uint64_t> lines;
+        for (const ReadIssue& issue : result.issues) {
+            EXPECT_TRUE(issue.positionIsLine);
+            lines.push_back(issue.position);
+        }
+        EXPECT_EQ(lines, c.issueLines);
+    }
+}
+
+TEST(TextLogReader, SkippedFramesAreCounted) {
+    const ReadResult result = readLog("(1.0) can0 20000080#00\n(2.0) can0 001#R\n(3.0) can0 001#R\n",
+                                      {.skipRemoteFrames = true, .skipErrorFrames = false});
+    EXPECT_EQ(result.described, std::vector<std::string>{"1000000 0 error"});
+    EXPECT_EQ(result.counts.errorFrames, 1u);
+    EXPECT_EQ(result.counts.remoteFrames, 2u);
+    EXPECT_EQ(result.counts.skippedFrames, 2u);
+}
+
+TEST(TextLogReader, TenMegabyteLinesAreCutAndCounted) {
+    for (const auto& [first, last] : {std::pair<std::string, std::string>{"(1.0) can0 001#", "(2.0) can0 002#22\n"},
+                                      {"base hex\n1.0 1 1 Rx d 8 ", "2.0 1 2 Rx d 1 22\n"}}) {
+        std::string text = first + std::string(10 << 20, '1') + "\n" + last;
+        const ReadResult result = readLog(text);
+        ASSERT_EQ(result.described.size(), 1u) << first;
+        EXPECT_EQ(result.frames[0].id, 2u);
+        EXPECT_EQ(result.counts.malformed, 1u);
+        ASSERT_EQ(result.issues.size(), 1u);
+        EXPECT_STREQ(result.issues[0].message, "line too long");
+    }
+}
+
+}  // namespace
+}  // namespace canxlate::logs::test

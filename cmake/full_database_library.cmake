@@ -16,6 +16,9 @@ set_target_properties(canxlate_full_objects PROPERTIES
 # file is libcanxlate.so / canxlate.dll.
 add_library(canxlate_library SHARED $<TARGET_OBJECTS:canxlate_full_objects>)
 add_library(canxlate::canxlate ALIAS canxlate_library)
+# The log readers and writers (src/logs) are behind the same C interface.
+target_link_libraries(canxlate_full_objects PUBLIC canxlate_logs)
+target_link_libraries(canxlate_library PRIVATE canxlate_logs)
 target_include_directories(canxlate_library PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
 set_target_properties(canxlate_library PROPERTIES OUTPUT_NAME canxlate EXPORT_NAME canxlate
                       VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})

@@ -218,6 +218,112 @@ typedef struct cxl_encode_report {
 CXL_API cxl_status cxl_encode(const cxl_message* message, cxl_named_value* values, size_t count, uint32_t flags,
                               uint8_t* payload, size_t length, cxl_encode_report* report);
 
+/* ---- Logs -------------------------------------------------------------- */
+
+/* Log files of CAN and CAN FD frames: candump (log-file and screen forms),
+ * ASC text logs and BLF binary logs (zlib-compressed containers included).
+ * Readers recognise the format from the content and deliver frames in
+ * batches by column, in the layout that cxl_batch takes as it is: ids,
+ * extended, lengths, payloads at a stride of CXL_LOG_PAYLOAD_STRIDE bytes and
+ * timestamps. Memory stays flat whatever the file's size. */
+
+#define CXL_LOG_AUTO 0 /* reading: recognise the format from the content */
+#define CXL_LOG_CANDUMP 1
+#define CXL_LOG_ASC 2
+#define CXL_LOG_BLF 3
+#define CXL_LOG_PAYLOAD_STRIDE 64
+
+/* Bits of cxl_frames.flags. */
+#define CXL_FRAME_EXTENDED 0x01u
+#define CXL_FRAME_FD 0x02u
+#define CXL_FRAME_BRS 0x04u /* CAN FD bit rate switch */
+#define CXL_FRAME_ESI 0x08u /* CAN FD error state indicator */
+#define CXL_FRAME_REMOTE 0x10u
+#define CXL_FRAME_ERROR 0x20u
+#define CXL_FRAME_RX 0x40u /* direction, when the log gives it */
+#define CXL_FRAME_TX 0x80u
+
+/* Caller-owned columns of capacity frames each. Reading fills count frames;
+ * writing takes count frames. Columns marked optional may be null (reading:
+ * not filled; writing: ns from timestamps, flags from extended, channel 0,
+ * DLC from the length). */
+typedef struct cxl_frames {
+    size_t capacity;
+    size_t count;
+    int64_t* time_ns;   /* optional: exact nanoseconds (since 1970 UTC when the log gives a date) */
+    double* timestamps; /* seconds, the same instant */
+    uint32_t* ids;
+    uint8_t* extended;
+    uint8_t* lengths;  /* data bytes, 0..64 */
+    uint8_t* payloads; /* frame f at payloads + f * CXL_LOG_PAYLOAD_STRIDE */
+    uint16_t* flags;   /* optional: CXL_FRAME_* bits */
+    uint16_t* channels; /* optional: counted from 0 (ASC and BLF show it plus one; candump canN is N) */
+    uint8_t* dlcs;      /* optional: the data length code as the log gives it */
+} cxl_frames;
+
+/* Counts of what a reader met, the frames included. */
+typedef struct cxl_log_counts {
+    uint64_t frames;         /* delivered */
+    uint64_t remote_frames;  /* met */
+    uint64_t error_frames;   /* met */
+    uint64_t skipped_frames; /* remote or error frames left out (CXL_LOG_SKIP_*) */
+    uint64_t unknown_events; /* ASC event lines and BLF objects that are not frames */
+    uint64_t malformed;      /* lines or objects that could not be read: skipped */
+    uint64_t bytes_read;     /* of the input, for progress reports */
+} cxl_log_counts;
+
+/* One problem met while reading, with its position. */
+#define CXL_LOG_ISSUE_MALFORMED 0
+#define CXL_LOG_ISSUE_UNKNOWN_EVENT 1
+#define CXL_LOG_ISSUE_SKIPPED_FRAME 2
+#define CXL_LOG_ISSUE_FATAL 3
+typedef struct cxl_log_issue {
+    int32_t kind;          /* CXL_LOG_ISSUE_* */
+    int32_t position_is_line; /* 1: position is a line number (from 1); 0: a byte offset */
+    uint64_t position;
+    const char* message; /* static text */
+} cxl_log_issue;
+typedef void (*cxl_log_issue_callback)(void* context, const cxl_log_issue* issue);
+
+/* Reader options (flags of cxl_log_open_*). */
+#define CXL_LOG_SKIP_REMOTE 1u
+#define CXL_LOG_SKIP_ERROR 2u
+
+typedef struct cxl_log_reader cxl_log_reader;
+typedef struct cxl_log_writer cxl_log_writer;
+
+/* Opens a log for reading; path "-" is standard input. format is
+ * CXL_LOG_AUTO or a CXL_LOG_* value. callback (optional) is called for every
+ * issue as it is met, on the reading thread. On failure *reader is null. */
+CXL_API cxl_status cxl_log_open_file(const char* path, int32_t format, uint32_t flags,
+                                     cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
+/* The same from memory; the buffer must outlive the reader. */
+CXL_API cxl_status cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
+                                       cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
+/* Fills up to frames->capacity frames and sets frames->count; 0 at the end.
+ * CXL_ERR_FORMAT when reading stopped at a fatal problem (see
+ * cxl_log_fatal_issue); frames read before it are delivered first. */
+CXL_API cxl_status cxl_log_read(cxl_log_reader* reader, cxl_frames* frames);
+/* The recognised format (CXL_LOG_*). */
+CXL_API int32_t cxl_log_format(const cxl_log_reader* reader);
+CXL_API cxl_status cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts);
+/* The problem that stopped reading: CXL_ERR_NOT_FOUND when there is none. */
+CXL_API cxl_status cxl_log_fatal_issue(const cxl_log_reader* reader, cxl_log_issue* issue);
+/* The interface name a candump log gives a channel ("vcan0"), or null. */
+CXL_API const char* cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel);
+/* Start of the recording in ns since 1970 UTC when the log gives it, else 0. */
+CXL_API int64_t cxl_log_start_ns(const cxl_log_reader* reader);
+CXL_API void cxl_log_close(cxl_log_reader* reader);
+
+/* Creates a log file in format (not CXL_LOG_AUTO); path "-" is standard
+ * output. */
+CXL_API cxl_status cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer);
+/* Writes frames->count frames. */
+CXL_API cxl_status cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames);
+/* Completes the file and frees the writer; the status says whether every
+ * byte reached the file. */
+CXL_API cxl_status cxl_log_finish(cxl_log_writer* writer);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,7 +19,9 @@ run_host() { # prefix-or-empty pkg-config-ON/OFF
   cmake -S examples/downstream -B "$host" ${1:+-DCMAKE_PREFIX_PATH="$1"} -DUSE_PKG_CONFIG="$2" >/dev/null
   cmake --build "$host" >/dev/null
   "$host/decode_frame" examples/powertrain.dbc | grep -q 'EngineSpeed = 1250.5' \
-    || { echo "the host built with USE_PKG_CONFIG=$2 against ${1:-the system} decoded wrongly"; exit 1; }
+    || { echo "the canxlatelib host built with USE_PKG_CONFIG=$2 against ${1:-the system} decoded wrongly"; exit 1; }
+  "$host/database_decode" examples/diagnostics.dbc DiagResponse | grep -q 'OdometerKm = 12345.6 km' \
+    || { echo "the libcanxlate host built with USE_PKG_CONFIG=$2 against ${1:-the system} decoded wrongly"; exit 1; }
 }
 
 echo "== install into a prefix, and a host project against it"

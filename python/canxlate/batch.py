@@ -115,25 +115,27 @@ class DecodedFrames:
         columns[None] = None if self.timestamps is None else self.timestamps[self.rows(message)]
         return columns
 
-    def long_columns(self):
-        """The long form as numpy columns: message and signal as codes into database-wide name lists."""
-        message_code, message_names, code_table, width, signal_names = _name_codes(self.database)
-        flat = np.flatnonzero(self.present.T.ravel())  # frame by frame, signals in message order
-        frames, slots = np.divmod(flat, width)
+    def _long_into(self, columns, at, channel_codes):
+        """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as codes)."""
+        message_code, _, code_table, width, _ = _name_codes(self.database)
+        frames, slots = np.nonzero(self.present.T)  # frame by frame, signals in message order
+        rows = slice(at, at + len(frames))
         message_codes = self.message_index[frames]
-        return {
-            "timestamp": np.full(len(frames), np.nan) if self.timestamps is None else self.timestamps[frames],
-            "channel": None if self.channels is None else self.channels[frames],
-            "frame_id": self.frame_ids[frames],
-            "message": message_code[message_codes],
-            "signal": code_table[message_codes.astype(np.int64) * width + slots],
-            "value": self.physical.ravel()[slots * len(self) + frames],
-        }
+        np.take(message_code, message_codes, out=columns["message"][rows])
+        np.take(code_table, message_codes * width + slots, out=columns["signal"][rows])
+        np.take(self.physical.ravel(), slots * len(self) + frames, out=columns["value"][rows])
+        np.take(self.frame_ids, frames, out=columns["frame_id"][rows])
+        if self.timestamps is not None:
+            np.take(self.timestamps, frames, out=columns["timestamp"][rows])
+        else:
+            columns["timestamp"][rows] = np.nan
+        if columns["channel"] is not None:
+            np.take(channel_codes[self.channels], frames, out=columns["channel"][rows])
 
     def to_dataframe(self, message=None):
         """A pandas DataFrame: long (one row per carried value: LONG_COLUMNS) or, with ``message``, wide
         (one row per frame of that message, one column per signal, indexed by timestamp)."""
-        parts = [self.wide_columns(message) if message is not None else self.long_columns()]
+        parts = [self.wide_columns(message) if message is not None else self]
         return long_frame(self.database, parts, self.channel_labels, message)
 
 
@@ -149,39 +151,58 @@ def _name_codes(database):
     if cached is None:
         messages = database.messages
         message_names, signal_names = {}, {}
-        message_code = np.array([message_names.setdefault(m.name, len(message_names)) for m in messages], np.int32)
+        message_code = np.array([message_names.setdefault(m.name, len(message_names)) for m in messages], np.int64)
         width = max(1, database._largest_signal_count)
-        code_table = np.full(max(1, len(messages)) * width, -1, dtype=np.int32)
+        code_table = np.full(max(1, len(messages)) * width, -1, dtype=np.int64)
         for m, item in enumerate(messages):
             for s, signal in enumerate(item.signals):
                 code_table[m * width + s] = signal_names.setdefault(signal.name, len(signal_names))
+        # In the code types pandas keeps, so that the columns become Categoricals without a copy.
+        message_code = message_code.astype(_code_type(len(message_names)))
+        code_table = code_table.astype(_code_type(len(signal_names)))
         cached = message_code, list(message_names), code_table, width, list(signal_names)
         database._name_codes = cached
     return cached
 
 
+def _code_type(categories):
+    return np.int8 if categories < 127 else np.int16 if categories < 32767 else np.int32
+
+
 def long_frame(database, parts, channel_labels, message=None):
-    """One DataFrame from the columns of several chunks (long_columns, or wide_columns of ``message``)."""
+    """One DataFrame of several chunks: DecodedFrames in long form, or their wide_columns of ``message``."""
     import pandas as pd
 
-    def joined(name):
-        columns = [part[name] for part in parts if part[name] is not None]
-        return np.concatenate(columns) if len(columns) == len(parts) and columns else None
-
     if message is not None:
+
+        def joined(name):
+            columns = [part[name] for part in parts if part[name] is not None]
+            return np.concatenate(columns) if len(columns) == len(parts) and columns else None
+
         names = [s.name for s in _find_message(database, message).signals]
-        frame = pd.DataFrame({name: joined(name) if parts else np.zeros(0) for name in names})
+        frame = pd.DataFrame({name: joined(name) if parts else np.zeros(0) for name in names}, copy=False)
         timestamps = joined(None)
         if timestamps is not None:
             frame.index = pd.Index(timestamps, name="timestamp")
         return frame
-    _, message_names, _, _, signal_names = _name_codes(database)
-    columns = {name: joined(name) if parts else np.zeros(0) for name in LONG_COLUMNS}
-    columns["message"] = pd.Categorical.from_codes(columns["message"].astype(np.int32), message_names)
-    columns["signal"] = pd.Categorical.from_codes(columns["signal"].astype(np.int32), signal_names)
-    if columns["channel"] is not None:
-        known = [label is not None for label in channel_labels]  # None (python-can's unnamed channel): NaN
-        codes = np.where(known, np.cumsum(known) - 1, -1)[columns["channel"]] if False in known else columns["channel"]
-        labels = [label for label in channel_labels if label is not None]
-        columns["channel"] = pd.Categorical.from_codes(codes.astype(np.int32), labels)
-    return pd.DataFrame(columns, columns=LONG_COLUMNS)
+    message_code, message_names, code_table, _, signal_names = _name_codes(database)
+    counts = [int(np.count_nonzero(part.present)) for part in parts]
+    labels = [label for label in channel_labels if label is not None]  # None (python-can's unnamed channel): NaN
+    channel_codes = np.full(len(channel_labels), -1, _code_type(len(labels)))
+    channel_codes[[label is not None for label in channel_labels]] = np.arange(len(labels))
+    with_channels = parts and all(part.channels is not None for part in parts)
+    columns = {
+        "timestamp": np.empty(sum(counts)),
+        "channel": np.empty(sum(counts), channel_codes.dtype) if with_channels else None,
+        "frame_id": np.empty(sum(counts), np.uint32),
+        "message": np.empty(sum(counts), message_code.dtype),
+        "signal": np.empty(sum(counts), code_table.dtype),
+        "value": np.empty(sum(counts)),
+    }
+    for part, at in zip(parts, np.cumsum([0] + counts)):
+        part._long_into(columns, at, channel_codes)
+    columns["message"] = pd.Categorical.from_codes(columns["message"], message_names)
+    columns["signal"] = pd.Categorical.from_codes(columns["signal"], signal_names)
+    if with_channels:
+        columns["channel"] = pd.Categorical.from_codes(columns["channel"], labels)
+    return pd.DataFrame(columns, columns=LONG_COLUMNS, copy=False)

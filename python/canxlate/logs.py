@@ -286,7 +286,7 @@ def decode_chunks(db, chunks, message=None):
         decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
         decoded.channels = chunk.channels
         labels = chunk.channel_labels if len(chunk.channel_labels) > len(labels) else labels
-        parts.append(decoded.wide_columns(message) if message is not None else decoded.long_columns())
+        parts.append(decoded.wide_columns(message) if message is not None else decoded)
     return long_frame(db, parts, labels, message)
 
 

@@ -118,12 +118,12 @@ class DecodedFrames:
     def _long_into(self, columns, at, channel_codes):
         """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as codes)."""
         message_code, _, code_table, width, _ = _name_codes(self.database)
-        frames, slots = np.nonzero(self.present.T)  # frame by frame, signals in message order
+        carried = np.ascontiguousarray(self.present.T).ravel()  # frame by frame, signals in message order
+        frames = np.repeat(np.arange(len(self)), self.present.sum(axis=0, dtype=np.intp))
         rows = slice(at, at + len(frames))
-        message_codes = self.message_index[frames]
-        np.take(message_code, message_codes, out=columns["message"][rows])
-        np.take(code_table, message_codes * width + slots, out=columns["signal"][rows])
-        np.take(self.physical.ravel(), slots * len(self) + frames, out=columns["value"][rows])
+        np.compress(carried, np.ascontiguousarray(self.physical.T).ravel(), out=columns["value"][rows])
+        np.compress(carried, code_table.reshape(-1, width)[self.message_index].ravel(), out=columns["signal"][rows])
+        np.take(message_code[self.message_index], frames, out=columns["message"][rows])
         np.take(self.frame_ids, frames, out=columns["frame_id"][rows])
         if self.timestamps is not None:
             np.take(self.timestamps, frames, out=columns["timestamp"][rows])

@@ -15,7 +15,7 @@ from ._lib import lib
 from .batch import decode_frames, long_frame
 from .errors import Error
 
-DEFAULT_CHUNK_FRAMES = 100_000
+DEFAULT_CHUNK_FRAMES = 32_768
 _STRIDE = _lib.LOG_PAYLOAD_STRIDE
 _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest always)
     ("time_ns", np.int64),
@@ -281,20 +281,25 @@ def _database(db):
 def decode_chunks(db, chunks, message=None):
     """A DataFrame of decoded FrameChunks: long (LONG_COLUMNS) or, with ``message``, wide for that message."""
     db = _database(db)
-    parts, labels = [], []
+    several = isinstance(message, (list, tuple))
+    wanted = message if several else [message]
+    parts, labels = {m: [] for m in range(len(wanted))}, []
     for chunk in chunks:
         decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
         decoded.channels = chunk.channels
         labels = chunk.channel_labels if len(chunk.channel_labels) > len(labels) else labels
-        parts.append(decoded.wide_columns(message) if message is not None else decoded)
-    return long_frame(db, parts, labels, message)
+        for m, item in enumerate(wanted):
+            parts[m].append(decoded.wide_columns(item) if item is not None else decoded)
+    frames = [long_frame(db, parts[m], labels, item) for m, item in enumerate(wanted)]
+    return {getattr(m, "name", m): frame for m, frame in zip(wanted, frames)} if several else frames[0]
 
 
 def read_log(path_or_file, db, message=None, log_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES, strict=False):
     """A log's frames decoded into a pandas DataFrame.
 
     Long (one row per carried signal value: timestamp, channel, frame_id, message, signal, value) or, with
-    ``message`` (name, frame ID or Message), wide: one row per frame of that message indexed by timestamp.
+    ``message`` (name, frame ID or Message), wide: one row per frame of that message indexed by timestamp; with
+    a list of messages, a dict of their wide DataFrames from one pass over the log.
     ``path_or_file``: a path, bytes or a file object of a candump, ASC or BLF log (recognised by content
     unless ``log_format`` says); ``db``: a Database or a database file's path. Malformed lines are skipped
     (``strict``: LogError naming the line)."""

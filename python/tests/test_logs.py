@@ -60,7 +60,9 @@ def test_logs_into_long_and_wide_dataframes(tmp_path, log_format, channels):
         row = frame[(frame.signal == signal) & ((frame.timestamp - timestamp).abs() < 1e-5)]
         assert row.value.tolist() == [pytest.approx(value)]
     assert set(frame.channel) == channels
-    wide = canxlate.read_log(log, canxlate.load_file(EXAMPLE_DBC), message="EngineData", chunk_frames=3)
+    both = canxlate.read_log(log, canxlate.load_file(EXAMPLE_DBC), message=["EngineData", 0x200], chunk_frames=3)
+    wide = both["EngineData"]
+    assert both[0x200].GearSelected.tolist() == [1, 1, 2, 2, 3]
     assert list(wide.columns) == ["EngineSpeed", "ThrottlePosition", "CoolantTemp", "EngineTorque"]
     assert wide.EngineSpeed.tolist() == [800, 1110.25, 1420.5, 1730.75, 2041]
     assert wide.index[0] == pytest.approx(1700000000.000120, abs=1e-5)

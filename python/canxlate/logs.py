@@ -6,6 +6,7 @@ frame in Python) and that batch decoding takes as they are. python-can is needed
 
 import ctypes
 import os
+import re
 from collections import namedtuple
 
 import numpy as np
@@ -17,6 +18,7 @@ from .errors import Error
 
 DEFAULT_CHUNK_FRAMES = 32_768
 _STRIDE = _lib.LOG_PAYLOAD_STRIDE
+_DLC_LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]  # data bytes by length code
 _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest always)
     ("time_ns", np.int64),
     ("timestamps", np.float64),
@@ -239,13 +241,13 @@ def convert(source, destination, log_format=None, source_format=None, chunk_fram
 
 def chunks_from_messages(messages, chunk_frames=DEFAULT_CHUNK_FRAMES, keep_remote_and_error=False):
     """FrameChunks from can.Message-like objects (arbitration_id, data, is_extended_id, timestamp, channel,
-    is_remote_frame, is_error_frame, is_fd); remote and error frames are left out unless asked for."""
+    is_remote_frame, is_error_frame, is_fd); remote and error frames are left out unless asked for. Channels
+    are numbered as written logs number them: a number as it is, a name by the digits that end it (can1: 1)."""
     labels, batch = {}, []
     for frame in messages:
         if (frame.is_remote_frame or frame.is_error_frame) and not keep_remote_and_error:
             continue
         batch.append(frame)
-        labels.setdefault(frame.channel, len(labels))
         if len(batch) == chunk_frames:
             yield _chunk(batch, labels)
             batch = []
@@ -253,22 +255,29 @@ def chunks_from_messages(messages, chunk_frames=DEFAULT_CHUNK_FRAMES, keep_remot
         yield _chunk(batch, labels)
 
 
+def _channel_number(channel, labels):
+    """The channel if a number, else the digits that end its name, else 0; ``labels`` keeps the first channel
+    seen under each number."""
+    digits = re.search(r"\d+$", str(channel)) if channel is not None else None
+    number = channel if isinstance(channel, int) else int(digits.group()) if digits else 0
+    labels.setdefault(number, channel)
+    return number
+
+
 def _chunk(frames, labels):
-    chunk = FrameChunk.allocate(len(frames), list(labels))
+    chunk = FrameChunk.allocate(len(frames))
     for f, frame in enumerate(frames):
         data = bytes(frame.data[:_STRIDE])
         chunk.payloads[f, : len(data)] = np.frombuffer(data, np.uint8)
-        chunk.lengths[f] = chunk.dlcs[f] = len(data)
-        chunk.timestamps[f], chunk.ids[f], chunk.channels[f] = (
-            frame.timestamp,
-            frame.arbitration_id,
-            labels[frame.channel],
-        )
-        chunk.extended[f] = frame.is_extended_id
+        chunk.lengths[f] = len(data)
+        chunk.dlcs[f] = frame.dlc if frame.is_remote_frame else np.searchsorted(_DLC_LENGTHS, len(data))
+        chunk.timestamps[f], chunk.ids[f] = frame.timestamp, frame.arbitration_id
+        chunk.channels[f], chunk.extended[f] = _channel_number(frame.channel, labels), frame.is_extended_id
         chunk.flags[f] = (
             frame.is_extended_id | frame.is_fd << 1 | frame.is_remote_frame << 4 | frame.is_error_frame << 5
         )
     chunk.time_ns = np.round(chunk.timestamps * 1e9).astype(np.int64)
+    chunk.channel_labels = [labels.get(number) for number in range(max(labels) + 1)]
     return chunk
 
 

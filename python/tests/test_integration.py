@@ -24,7 +24,7 @@ def test_python_can_readers_give_what_ours_give():
     same_long(canxlate.decode_messages(db, can.LogReader(str(EXAMPLE_LOG))), canxlate.read_log(EXAMPLE_LOG, db))
 
 
-def test_frames_from_python_can(small_db):
+def test_frames_from_python_can(small_db, tmp_path):
     frames = [
         can.Message(arbitration_id=0x7BB, is_extended_id=False, is_remote_frame=True, dlc=8),
         can.Message(is_error_frame=True),
@@ -35,6 +35,11 @@ def test_frames_from_python_can(small_db):
     frame = canxlate.decode_messages(small_db, frames)
     rows = [("Diag", "Service", 1), ("Diag", "Voltage", 10.0), ("DiagExt", "Ratio", 4.0)]
     assert list(zip(frame.message, frame.signal, frame.value)) == rows
+    frames[2].channel, frames[3].channel, frames[3].is_fd = "vcan2", 1, True
+    copy = tmp_path / "copy.log"
+    assert canxlate.logs.write_log(copy, canxlate.logs.chunks_from_messages(frames, keep_remote_and_error=True)) == 4
+    written = ["can0 7BB#R8", "can0 20000000#", "can2 7BB#011027", "can1 000007BB##00000C03F00000000"]
+    assert copy.read_text().splitlines() == [f"(0.000000) {line}" for line in written]
 
 
 def test_listener_on_a_virtual_bus():

@@ -26,7 +26,7 @@ def _info(args):
 
 def _decode(args):
     db = load_file(args.database, strict=False)
-    frame = read_log(args.log if args.log != "-" else sys.stdin, db, args.message, args.format)
+    frame = read_log(args.log if args.log != "-" else sys.stdin.buffer, db, args.message, args.format)
     frame.to_csv(sys.stdout, index=args.message is not None)
 
 

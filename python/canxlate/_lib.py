@@ -127,6 +127,35 @@ class EncodeReport(Structure):
     _fields_ = [("signal", c_void_p), ("text", ctypes.c_char * 200)]
 
 
+LOG_AUTO = 0
+LOG_FORMATS = {"candump": 1, "asc": 2, "blf": 3}
+LOG_PAYLOAD_STRIDE = 64
+FRAME_EXTENDED = 0x01
+LOG_SKIP_REMOTE = 1
+LOG_SKIP_ERROR = 2
+LOG_ISSUE_KINDS = ("malformed", "unknown event", "skipped frame", "fatal")
+
+
+class Frames(Structure):
+    _fields_ = [("capacity", c_size_t), ("count", c_size_t)] + [
+        (name, c_void_p)
+        for name in ("time_ns", "timestamps", "ids", "extended", "lengths", "payloads", "flags", "channels", "dlcs")
+    ]
+
+
+class LogCounts(Structure):
+    _fields_ = [
+        (name, c_uint64)
+        for name in ("frames", "remote_frames", "error_frames", "skipped_frames", "unknown_events", "malformed")
+    ] + [("bytes_read", c_uint64)]
+
+
+class LogIssue(Structure):
+    _fields_ = [("kind", c_int32), ("position_is_line", c_int32), ("position", c_uint64), ("message", c_char_p)]
+
+
+LogIssueCallback = ctypes.CFUNCTYPE(None, c_void_p, POINTER(LogIssue))
+
 _PROTOTYPES = {
     "cxl_status_text": (c_char_p, [c_int32]),
     "cxl_open_file": (c_int32, [c_char_p, POINTER(c_void_p)]),
@@ -151,6 +180,21 @@ _PROTOTYPES = {
     "cxl_decode": (c_int32, [c_void_p, c_char_p, c_size_t, c_uint32, c_void_p]),
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
+    "cxl_log_open_memory": (
+        c_int32,
+        [c_char_p, c_size_t, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)],
+    ),
+    "cxl_log_read": (c_int32, [c_void_p, POINTER(Frames)]),
+    "cxl_log_format": (c_int32, [c_void_p]),
+    "cxl_log_get_counts": (c_int32, [c_void_p, POINTER(LogCounts)]),
+    "cxl_log_fatal_issue": (c_int32, [c_void_p, POINTER(LogIssue)]),
+    "cxl_log_channel_name": (c_char_p, [c_void_p, ctypes.c_uint16]),
+    "cxl_log_start_ns": (c_int64, [c_void_p]),
+    "cxl_log_close": (None, [c_void_p]),
+    "cxl_log_create_file": (c_int32, [c_char_p, c_int32, POINTER(c_void_p)]),
+    "cxl_log_write": (c_int32, [c_void_p, POINTER(Frames)]),
+    "cxl_log_finish": (c_int32, [c_void_p]),
 }
 
 

@@ -73,7 +73,8 @@ class DecodedFrames:
     """The result of decode_frames: column arrays written by the library.
 
     ``physical[s, f]`` is the value of signal ``s`` of frame ``f``'s message, valid where ``present[s, f]``;
-    ``message_index[f]`` is the frame's message in ``database.messages``, or -1 for an unknown ID."""
+    ``message_index[f]`` is the frame's message in ``database.messages``, or -1 for an unknown ID.
+    ``channels`` are numbers (``channel_labels[n]`` names channel n) or None."""
 
     def __init__(self, database, frame_ids, physical, present, message_index, timestamps=None, channels=None):
         self.database = database
@@ -82,16 +83,17 @@ class DecodedFrames:
         self.present = present
         self.message_index = message_index
         self.timestamps = timestamps
-        self.channels = channels
+        self.channels, self.channel_labels = None, []
+        if channels is not None:
+            codes = {}
+            self.channels = np.fromiter((codes.setdefault(c, len(codes)) for c in channels), np.uint16, len(channels))
+            self.channel_labels = list(codes)
 
     def __len__(self):
         return len(self.frame_ids)
 
     def _message(self, message):
-        if isinstance(message, str):
-            message = self.database.get_message_by_name(message)
-        elif isinstance(message, int):
-            message = self.database.get_message_by_frame_id(message)
+        message = _find_message(self.database, message)
         return message, self.database.messages.index(message)
 
     def rows(self, message):
@@ -102,47 +104,105 @@ class DecodedFrames:
         """name -> values of one message's signals over its frames (NaN where a frame does not carry one)."""
         message, _ = self._message(message)
         rows = self.rows(message)
-        columns = {}
-        for slot, signal in enumerate(message.signals):
-            values = self.physical[slot, rows]
-            values[~self.present[slot, rows]] = np.nan
-            columns[signal.name] = values
+        return {
+            s.name: np.where(self.present[slot, rows], self.physical[slot, rows], np.nan)
+            for slot, s in enumerate(message.signals)
+        }
+
+    def wide_columns(self, message):
+        """signals(message) with the frames' timestamps under None."""
+        columns = self.signals(message)
+        columns[None] = None if self.timestamps is None else self.timestamps[self.rows(message)]
         return columns
+
+    def _long_into(self, columns, at, channel_codes):
+        """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as codes)."""
+        message_code, _, code_table, width, _ = _name_codes(self.database)
+        carried = np.ascontiguousarray(self.present.T).ravel()  # frame by frame, signals in message order
+        frames = np.repeat(np.arange(len(self)), self.present.sum(axis=0, dtype=np.intp))
+        rows = slice(at, at + len(frames))
+        np.compress(carried, np.ascontiguousarray(self.physical.T).ravel(), out=columns["value"][rows])
+        np.compress(carried, code_table.reshape(-1, width)[self.message_index].ravel(), out=columns["signal"][rows])
+        np.take(message_code[self.message_index], frames, out=columns["message"][rows])
+        np.take(self.frame_ids, frames, out=columns["frame_id"][rows])
+        if self.timestamps is not None:
+            np.take(self.timestamps, frames, out=columns["timestamp"][rows])
+        else:
+            columns["timestamp"][rows] = np.nan
+        if columns["channel"] is not None:
+            np.take(channel_codes[self.channels], frames, out=columns["channel"][rows])
 
     def to_dataframe(self, message=None):
         """A pandas DataFrame: long (one row per carried value: LONG_COLUMNS) or, with ``message``, wide
         (one row per frame of that message, one column per signal, indexed by timestamp)."""
-        import pandas as pd
+        parts = [self.wide_columns(message) if message is not None else self]
+        return long_frame(self.database, parts, self.channel_labels, message)
 
-        if message is not None:
-            rows = self.rows(message)
-            frame = pd.DataFrame(self.signals(message))
-            if self.timestamps is not None:
-                frame.index = pd.Index(self.timestamps[rows], name="timestamp")
-            return frame
-        return pd.DataFrame(self._long_columns(pd), columns=LONG_COLUMNS)
 
-    def _long_columns(self, pd):
-        messages = self.database.messages
-        frames, slots = np.nonzero(self.present.T)  # frame by frame, signals in message order
-        message_codes = self.message_index[frames]
-        # Signal names as codes into one list of distinct names, through a table by (message, slot).
-        names, message_names = {}, {}
-        message_code = np.array([message_names.setdefault(m.name, len(message_names)) for m in messages], np.int32)
-        names = {}
-        width = max(1, self.physical.shape[0])
-        code_table = np.full(len(messages) * width, -1, dtype=np.int32)
+def _find_message(database, message):
+    if isinstance(message, str):
+        return database.get_message_by_name(message)
+    return database.get_message_by_frame_id(message) if isinstance(message, int) else message
+
+
+def _name_codes(database):
+    """Per database, once: message names and signal names as codes, by message index and (message, slot)."""
+    cached = getattr(database, "_name_codes", None)
+    if cached is None:
+        messages = database.messages
+        message_names, signal_names = {}, {}
+        message_code = np.array([message_names.setdefault(m.name, len(message_names)) for m in messages], np.int64)
+        width = max(1, database._largest_signal_count)
+        code_table = np.full(max(1, len(messages)) * width, -1, dtype=np.int64)
         for m, item in enumerate(messages):
             for s, signal in enumerate(item.signals):
-                code_table[m * width + s] = names.setdefault(signal.name, len(names))
-        signal_codes = code_table[message_codes.astype(np.int64) * width + slots]
-        timestamps = np.full(len(frames), np.nan) if self.timestamps is None else self.timestamps[frames]
-        channels = None if self.channels is None else np.asarray(self.channels, dtype=object)[frames]
-        return {
-            "timestamp": timestamps,
-            "channel": channels,
-            "frame_id": self.frame_ids[frames],
-            "message": pd.Categorical.from_codes(message_code[message_codes], list(message_names)),
-            "signal": pd.Categorical.from_codes(signal_codes, list(names)),
-            "value": self.physical[slots, frames],
-        }
+                code_table[m * width + s] = signal_names.setdefault(signal.name, len(signal_names))
+        # In the code types pandas keeps, so that the columns become Categoricals without a copy.
+        message_code = message_code.astype(_code_type(len(message_names)))
+        code_table = code_table.astype(_code_type(len(signal_names)))
+        cached = message_code, list(message_names), code_table, width, list(signal_names)
+        database._name_codes = cached
+    return cached
+
+
+def _code_type(categories):
+    return np.int8 if categories < 127 else np.int16 if categories < 32767 else np.int32
+
+
+def long_frame(database, parts, channel_labels, message=None):
+    """One DataFrame of several chunks: DecodedFrames in long form, or their wide_columns of ``message``."""
+    import pandas as pd
+
+    if message is not None:
+
+        def joined(name):
+            columns = [part[name] for part in parts if part[name] is not None]
+            return np.concatenate(columns) if len(columns) == len(parts) and columns else None
+
+        names = [s.name for s in _find_message(database, message).signals]
+        frame = pd.DataFrame({name: joined(name) if parts else np.zeros(0) for name in names}, copy=False)
+        timestamps = joined(None)
+        if timestamps is not None:
+            frame.index = pd.Index(timestamps, name="timestamp")
+        return frame
+    message_code, message_names, code_table, _, signal_names = _name_codes(database)
+    counts = [int(np.count_nonzero(part.present)) for part in parts]
+    labels = [label for label in channel_labels if label is not None]  # None (python-can's unnamed channel): NaN
+    channel_codes = np.full(len(channel_labels), -1, _code_type(len(labels)))
+    channel_codes[[label is not None for label in channel_labels]] = np.arange(len(labels))
+    with_channels = parts and all(part.channels is not None for part in parts)
+    columns = {
+        "timestamp": np.empty(sum(counts)),
+        "channel": np.empty(sum(counts), channel_codes.dtype) if with_channels else None,
+        "frame_id": np.empty(sum(counts), np.uint32),
+        "message": np.empty(sum(counts), message_code.dtype),
+        "signal": np.empty(sum(counts), code_table.dtype),
+        "value": np.empty(sum(counts)),
+    }
+    for part, at in zip(parts, np.cumsum([0] + counts)):
+        part._long_into(columns, at, channel_codes)
+    columns["message"] = pd.Categorical.from_codes(columns["message"], message_names)
+    columns["signal"] = pd.Categorical.from_codes(columns["signal"], signal_names)
+    if with_channels:
+        columns["channel"] = pd.Categorical.from_codes(columns["channel"], labels)
+    return pd.DataFrame(columns, columns=LONG_COLUMNS, copy=False)

@@ -1,81 +1,284 @@
-"""Logs into DataFrames: frames are gathered into numpy chunks and each chunk is decoded in one library call.
+"""Logs through libcanxlate's readers and writers: candump, ASC and BLF, recognised by their content.
 
-Where frames come from is one function, frame_chunks. Today python-can's readers parse the files (candump
-``.log``, ``.asc``, ``.blf`` and python-can's other formats); when libcanxlate exports its own log readers,
-frame_chunks reads through them instead and nothing else here changes."""
+Frames arrive in chunks of numpy columns that the library fills (one set of arrays per chunk, no work per
+frame in Python) and that batch decoding takes as they are. python-can is needed only to decode or write
+``can.Message`` objects (decode_messages, chunks_from_messages)."""
 
+import ctypes
 import os
+import re
+from collections import namedtuple
 
 import numpy as np
 
-from .batch import LONG_COLUMNS, decode_frames
+from . import _lib
+from ._lib import lib
+from .batch import decode_frames, long_frame
+from .errors import Error
 
-DEFAULT_CHUNK_FRAMES = 100_000
-_MAX_PAYLOAD = 64
+DEFAULT_CHUNK_FRAMES = 32_768
+_STRIDE = _lib.LOG_PAYLOAD_STRIDE
+_DLC_LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]  # data bytes by length code
+_COLUMNS = [  # name, dtype, written by the reader only when asked (the rest always)
+    ("time_ns", np.int64),
+    ("timestamps", np.float64),
+    ("ids", np.uint32),
+    ("extended", np.uint8),
+    ("lengths", np.uint8),
+    ("payloads", np.uint8),
+    ("flags", np.uint16),
+    ("channels", np.uint16),
+    ("dlcs", np.uint8),
+]
+
+LogIssue = namedtuple("LogIssue", "kind position position_is_line message")
+LogIssue.__doc__ = "A problem a reader met: kind ('malformed', ...), a line number (from 1) or byte offset, text."
+
+
+class LogError(Error):
+    """A log that could not be read on (a fatal problem, or with ``strict`` any malformed line); ``issue``
+    says what and where."""
+
+    def __init__(self, text, issue=None):
+        super().__init__(text)
+        self.issue = issue
 
 
 class FrameChunk:
-    """Frames as columns: timestamps, channels, IDs, extended flags, lengths and one 64-byte payload row each."""
+    """Frames as columns: time_ns, timestamps (s), ids, extended, lengths, payloads (one 64-byte row each),
+    flags (CXL_FRAME_* bits), channels (numbers from 0) and dlcs; ``channel_labels[n]`` names channel n."""
 
-    def __init__(self, timestamps, channels, ids, extended, lengths, payloads):
-        self.timestamps, self.channels, self.ids = timestamps, channels, ids
-        self.extended, self.lengths, self.payloads = extended, lengths, payloads
+    def __init__(self, channel_labels=(), **columns):
+        self.channel_labels = channel_labels
+        for name, _ in _COLUMNS:
+            setattr(self, name, columns.get(name))
 
     def __len__(self):
         return len(self.ids)
 
+    @classmethod
+    def allocate(cls, capacity, channel_labels=()):
+        columns = {name: np.zeros(capacity, dtype) for name, dtype in _COLUMNS}
+        columns["payloads"] = np.zeros((capacity, _STRIDE), np.uint8)
+        return cls(channel_labels, **columns)
 
-def chunks_from_messages(messages, chunk_frames=DEFAULT_CHUNK_FRAMES):
-    """FrameChunks from can.Message-like objects (arbitration_id, data, is_extended_id, timestamp, channel);
-    remote and error frames are left out."""
-    batch = []
+    def _frames(self, capacity=None):
+        """The cxl_frames describing these columns (absent ones null)."""
+        frames = _lib.Frames(capacity=len(self) if capacity is None else capacity, count=len(self))
+        for name, _ in _COLUMNS:
+            column = getattr(self, name)
+            setattr(frames, name, None if column is None else column.ctypes.data)
+        return frames
+
+    def _head(self, count):
+        columns = {name: getattr(self, name)[:count] for name, _ in _COLUMNS}
+        return FrameChunk(self.channel_labels, **columns)
+
+
+def _format_code(log_format):
+    if log_format in (None, "auto"):
+        return _lib.LOG_AUTO
+    if log_format not in _lib.LOG_FORMATS:
+        raise ValueError(f"log format {log_format!r}: expected one of {sorted(_lib.LOG_FORMATS)}")
+    return _lib.LOG_FORMATS[log_format]
+
+
+class LogReader:
+    """A log opened through the library: a path, bytes, or a file object (read whole).
+
+    ``log_format`` None recognises candump, ASC or BLF from the content. Remote and error frames are left out
+    unless ``keep_remote_and_error``. Iterating gives FrameChunks of up to ``chunk_frames`` frames; ``issues``
+    (up to 1000 kept), ``counts`` and ``format`` tell what was read. With ``strict`` a malformed line or
+    object raises LogError once the chunk that met it is read."""
+
+    _handle = None
+
+    def __init__(
+        self, source, log_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES, keep_remote_and_error=False, strict=False
+    ):
+        self.chunk_frames, self.strict, self.issues = max(1, int(chunk_frames)), strict, []
+        self._callback = _lib.LogIssueCallback(self._on_issue)  # kept alive as long as the reader
+        flags = 0 if keep_remote_and_error else _lib.LOG_SKIP_REMOTE | _lib.LOG_SKIP_ERROR
+        handle, code = ctypes.c_void_p(), _format_code(log_format)
+        if isinstance(source, (str, os.PathLike)):
+            self.name = os.fspath(source)
+            status = lib.cxl_log_open_file(os.fsencode(self.name), code, flags, self._callback, None, handle)
+        else:
+            data = source.read() if hasattr(source, "read") else source
+            self._data = data.encode("utf-8") if isinstance(data, str) else bytes(data)
+            self.name = getattr(source, "name", "<memory>")
+            status = lib.cxl_log_open_memory(self._data, len(self._data), code, flags, self._callback, None, handle)
+        if status == _lib.ERR_CANNOT_OPEN:
+            raise FileNotFoundError(2, _lib.status_text(status), self.name)
+        if status:
+            raise LogError(f"{self.name}: {_lib.status_text(status)}")
+        self._handle = handle.value
+        self.format = {v: k for k, v in _lib.LOG_FORMATS.items()}.get(lib.cxl_log_format(self._handle))
+        self._labels = {}
+
+    def _on_issue(self, context, issue):
+        if len(self.issues) < 1000:
+            item = issue.contents
+            kind = _lib.LOG_ISSUE_KINDS[item.kind] if 0 <= item.kind < 4 else str(item.kind)
+            self.issues.append(LogIssue(kind, item.position, bool(item.position_is_line), _lib.text(item.message)))
+
+    def _raise(self, issue):
+        where = f"line {issue.position}" if issue.position_is_line else f"byte {issue.position}"
+        raise LogError(f"{self.name}, {where}: {issue.message}", issue)
+
+    def channel_label(self, channel):
+        """The interface name a candump log gives a channel, else its number."""
+        if channel not in self._labels:
+            name = lib.cxl_log_channel_name(self._handle, channel)
+            self._labels[channel] = channel if name is None else _lib.text(name)
+        return self._labels[channel]
+
+    def channel_labels(self, last):
+        return [self.channel_label(c) for c in range(int(last) + 1)]
+
+    def read(self):
+        """The next FrameChunk, or None at the end of the log."""
+        if self._handle is None:
+            return None
+        chunk = FrameChunk.allocate(self.chunk_frames)
+        frames = chunk._frames()
+        status = lib.cxl_log_read(self._handle, frames)
+        if self.strict and any(issue.kind == "malformed" for issue in self.issues):
+            self._raise(next(issue for issue in self.issues if issue.kind == "malformed"))
+        if status == _lib.ERR_FORMAT and not frames.count:
+            fatal = _lib.LogIssue()
+            lib.cxl_log_fatal_issue(self._handle, fatal)
+            self._raise(LogIssue("fatal", fatal.position, bool(fatal.position_is_line), _lib.text(fatal.message)))
+        if status not in (_lib.OK, _lib.ERR_FORMAT):
+            raise LogError(f"{self.name}: {_lib.status_text(status)}")
+        if not frames.count:
+            return None
+        chunk = chunk._head(frames.count) if frames.count < self.chunk_frames else chunk
+        chunk.channel_labels = self.channel_labels(chunk.channels.max())
+        return chunk
+
+    def __iter__(self):
+        while (chunk := self.read()) is not None:
+            yield chunk
+
+    @property
+    def counts(self):
+        """What the reader met so far: frames, remote_frames, error_frames, skipped_frames, unknown_events,
+        malformed, bytes_read."""
+        counts = _lib.LogCounts()
+        lib.cxl_log_get_counts(self._handle, counts)
+        return {name: getattr(counts, name) for name, _ in _lib.LogCounts._fields_}
+
+    @property
+    def start_ns(self):
+        """The recording's start in ns since 1970 UTC when the log gives it, else 0."""
+        return lib.cxl_log_start_ns(self._handle)
+
+    def close(self):
+        if self._handle is not None:
+            lib.cxl_log_close(self._handle)
+            self._handle = None
+
+    __del__ = close
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+class LogWriter:
+    """Writes FrameChunks to a log file: ``log_format`` 'candump', 'asc' or 'blf', or None for the one the
+    file's extension names (.log, .asc, .blf). Closing (or leaving the ``with`` block) completes the file."""
+
+    def __init__(self, path, log_format=None):
+        self.path = os.fspath(path)
+        if log_format is None:
+            extension = os.path.splitext(self.path)[1].lower()
+            log_format = {".log": "candump", ".asc": "asc", ".blf": "blf"}.get(extension)
+            if log_format is None:
+                raise ValueError(f"{self.path}: name the log format (candump, asc or blf)")
+        handle = ctypes.c_void_p()
+        status = lib.cxl_log_create_file(os.fsencode(self.path), _format_code(log_format), handle)
+        if status:
+            raise OSError(f"{self.path}: {_lib.status_text(status)}")
+        self._handle = handle.value
+
+    def write(self, chunk):
+        if len(chunk):
+            status = lib.cxl_log_write(self._handle, chunk._frames())
+            if status:
+                raise OSError(f"{self.path}: {_lib.status_text(status)}")
+
+    def close(self):
+        handle, self._handle = self._handle, None
+        if handle is not None and lib.cxl_log_finish(handle):
+            raise OSError(f"{self.path}: the log could not be completed")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def write_log(path, chunks, log_format=None):
+    """Writes FrameChunks (a LogReader, chunks_from_messages(...)) to a log file; returns the frame count."""
+    count = 0
+    with LogWriter(path, log_format) as writer:
+        for chunk in chunks:
+            writer.write(chunk)
+            count += len(chunk)
+    return count
+
+
+def convert(source, destination, log_format=None, source_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES):
+    """Copies a log into another format, remote and error frames included; returns the frame count."""
+    with LogReader(source, source_format, chunk_frames, keep_remote_and_error=True) as reader:
+        return write_log(destination, reader, log_format)
+
+
+def chunks_from_messages(messages, chunk_frames=DEFAULT_CHUNK_FRAMES, keep_remote_and_error=False):
+    """FrameChunks from can.Message-like objects (arbitration_id, data, is_extended_id, timestamp, channel,
+    is_remote_frame, is_error_frame, is_fd); remote and error frames are left out unless asked for. Channels
+    are numbered as written logs number them: a number as it is, a name by the digits that end it (can1: 1)."""
+    labels, batch = {}, []
     for frame in messages:
-        if frame.is_remote_frame or frame.is_error_frame:
+        if (frame.is_remote_frame or frame.is_error_frame) and not keep_remote_and_error:
             continue
         batch.append(frame)
         if len(batch) == chunk_frames:
-            yield _chunk(batch)
+            yield _chunk(batch, labels)
             batch = []
     if batch:
-        yield _chunk(batch)
+        yield _chunk(batch, labels)
 
 
-def _chunk(frames):
-    count = len(frames)
-    payloads = bytearray(count * _MAX_PAYLOAD)
-    lengths = np.empty(count, dtype=np.uint8)
+def _channel_number(channel, labels):
+    """The channel if a number, else the digits that end its name, else 0; ``labels`` keeps the first channel
+    seen under each number."""
+    digits = re.search(r"\d+$", str(channel)) if channel is not None else None
+    number = channel if isinstance(channel, int) else int(digits.group()) if digits else 0
+    labels.setdefault(number, channel)
+    return number
+
+
+def _chunk(frames, labels):
+    chunk = FrameChunk.allocate(len(frames))
     for f, frame in enumerate(frames):
-        data = frame.data[:_MAX_PAYLOAD]
-        payloads[f * _MAX_PAYLOAD : f * _MAX_PAYLOAD + len(data)] = data
-        lengths[f] = len(data)
-    return FrameChunk(
-        np.fromiter((frame.timestamp for frame in frames), dtype=np.float64, count=count),
-        [frame.channel for frame in frames],
-        np.fromiter((frame.arbitration_id for frame in frames), dtype=np.uint32, count=count),
-        np.fromiter((frame.is_extended_id for frame in frames), dtype=np.uint8, count=count),
-        lengths,
-        np.frombuffer(payloads, dtype=np.uint8).reshape(count, _MAX_PAYLOAD),
-    )
-
-
-def _python_can_reader(path_or_file, log_format):
-    try:
-        import can
-    except ImportError:
-        raise NotImplementedError(
-            "reading logs needs python-can (Debian: python3-can) until libcanxlate's log readers are available"
-        ) from None
-    readers = {"candump": can.CanutilsLogReader, "asc": can.ASCReader, "blf": can.BLFReader}
-    if log_format is None and isinstance(path_or_file, (str, os.PathLike)):
-        return can.LogReader(os.fspath(path_or_file))
-    if (log_format or "candump") not in readers:
-        raise ValueError(f"log format {log_format!r}: expected one of {sorted(readers)}")
-    return readers[log_format or "candump"](path_or_file)
-
-
-def frame_chunks(path_or_file, log_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES):
-    """The frames of a log (a path, or a file object with ``log_format`` 'candump', 'asc' or 'blf') in chunks."""
-    return chunks_from_messages(_python_can_reader(path_or_file, log_format), chunk_frames)
+        data = bytes(frame.data[:_STRIDE])
+        chunk.payloads[f, : len(data)] = np.frombuffer(data, np.uint8)
+        chunk.lengths[f] = len(data)
+        chunk.dlcs[f] = frame.dlc if frame.is_remote_frame else np.searchsorted(_DLC_LENGTHS, len(data))
+        chunk.timestamps[f], chunk.ids[f] = frame.timestamp, frame.arbitration_id
+        chunk.channels[f], chunk.extended[f] = _channel_number(frame.channel, labels), frame.is_extended_id
+        chunk.flags[f] = (
+            frame.is_extended_id | frame.is_fd << 1 | frame.is_remote_frame << 4 | frame.is_error_frame << 5
+        )
+    chunk.time_ns = np.round(chunk.timestamps * 1e9).astype(np.int64)
+    chunk.channel_labels = [labels.get(number) for number in range(max(labels) + 1)]
+    return chunk
 
 
 def _database(db):
@@ -86,29 +289,31 @@ def _database(db):
 
 def decode_chunks(db, chunks, message=None):
     """A DataFrame of decoded FrameChunks: long (LONG_COLUMNS) or, with ``message``, wide for that message."""
-    import pandas as pd
-
     db = _database(db)
-    parts = []
+    several = isinstance(message, (list, tuple))
+    wanted = message if several else [message]
+    parts, labels = {m: [] for m in range(len(wanted))}, []
     for chunk in chunks:
-        decoded = decode_frames(
-            db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps, chunk.channels
-        )
-        parts.append(decoded.to_dataframe(message))
-    if not parts:
-        empty = decode_frames(db, np.zeros(0, np.uint32), np.zeros((0, 8), np.uint8)).to_dataframe(message)
-        return empty if message is not None else empty[LONG_COLUMNS]
-    frame = pd.concat(parts, ignore_index=message is None) if len(parts) > 1 else parts[0]
-    return frame
+        decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+        decoded.channels = chunk.channels
+        labels = chunk.channel_labels if len(chunk.channel_labels) > len(labels) else labels
+        for m, item in enumerate(wanted):
+            parts[m].append(decoded.wide_columns(item) if item is not None else decoded)
+    frames = [long_frame(db, parts[m], labels, item) for m, item in enumerate(wanted)]
+    return {getattr(m, "name", m): frame for m, frame in zip(wanted, frames)} if several else frames[0]
 
 
-def read_log(path_or_file, db, message=None, log_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES):
+def read_log(path_or_file, db, message=None, log_format=None, chunk_frames=DEFAULT_CHUNK_FRAMES, strict=False):
     """A log's frames decoded into a pandas DataFrame.
 
     Long (one row per carried signal value: timestamp, channel, frame_id, message, signal, value) or, with
-    ``message`` (name, frame ID or Message), wide: one row per frame of that message indexed by timestamp.
-    ``db`` is a Database or a database file's path."""
-    return decode_chunks(db, frame_chunks(path_or_file, log_format, chunk_frames), message)
+    ``message`` (name, frame ID or Message), wide: one row per frame of that message indexed by timestamp; with
+    a list of messages, a dict of their wide DataFrames from one pass over the log.
+    ``path_or_file``: a path, bytes or a file object of a candump, ASC or BLF log (recognised by content
+    unless ``log_format`` says); ``db``: a Database or a database file's path. Malformed lines are skipped
+    (``strict``: LogError naming the line)."""
+    with LogReader(path_or_file, log_format, chunk_frames, strict=strict) as reader:
+        return decode_chunks(db, reader, message)
 
 
 def decode_messages(db, messages, message=None, chunk_frames=DEFAULT_CHUNK_FRAMES):

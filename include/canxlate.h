@@ -257,7 +257,7 @@ typedef struct cxl_frames {
     uint8_t* lengths;  /* data bytes, 0..64 */
     uint8_t* payloads; /* frame f at payloads + f * CXL_LOG_PAYLOAD_STRIDE */
     uint16_t* flags;   /* optional: CXL_FRAME_* bits */
-    uint16_t* channels; /* optional: counted from 0 (ASC and BLF show it plus one; candump canN is N) */
+    uint16_t* channels; /* optional: from 0 (ASC, BLF show it plus one; candump canN is N unless taken: see names) */
     uint8_t* dlcs;      /* optional: the data length code as the log gives it */
 } cxl_frames;
 

@@ -70,12 +70,25 @@ struct cxl_log_reader {
         if (ownsFile) std::fclose(file);
     }
 
-    void rememberName(const logs::FrameRecord& record) {
-        if (record.interfaceName[0] == '\0') return;
-        const auto found = channelNames.find(record.channel);
-        if (found != channelNames.end() && found->second == record.interfaceName) return;
-        channelNames[record.channel] = record.interfaceName;
+    // The channel of a candump frame: the number its interface name ends in,
+    // unless another name (can0 and vcan0) has it already; then the smallest
+    // free number. Each name keeps its channel for the whole log.
+    uint16_t channelOf(const logs::FrameRecord& record) {
+        if (record.interfaceName[0] == '\0') return record.channel;
+        if (lastName != nullptr && *lastName == record.interfaceName) return lastChannel;
+        for (const auto& [channel, name] : channelNames)
+            if (name == record.interfaceName) return remember(channel, name);
+        uint16_t channel = record.channel;
+        while (channelNames.count(channel) != 0) ++channel;
+        return remember(channel, channelNames.emplace(channel, record.interfaceName).first->second);
     }
+    uint16_t remember(uint16_t channel, const std::string& name) {
+        lastName = &name;
+        lastChannel = channel;
+        return channel;
+    }
+    const std::string* lastName = nullptr;
+    uint16_t lastChannel = 0;
 };
 
 struct cxl_log_writer {
@@ -174,9 +187,9 @@ CXL_API cxl_status cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
                 frames->lengths[f] = record.length;
                 std::memcpy(frames->payloads + f * CXL_LOG_PAYLOAD_STRIDE, record.data, CXL_LOG_PAYLOAD_STRIDE);
                 if (frames->flags != nullptr) frames->flags[f] = flagsOf(record);
-                if (frames->channels != nullptr) frames->channels[f] = record.channel;
+                const uint16_t channel = reader->channelOf(record);
+                if (frames->channels != nullptr) frames->channels[f] = channel;
                 if (frames->dlcs != nullptr) frames->dlcs[f] = record.dlc;
-                reader->rememberName(record);
             }
             if (got < wanted) break;
         }

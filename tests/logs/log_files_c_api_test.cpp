@@ -138,6 +138,20 @@ TEST(LogFilesCApi, BatchDecodingTakesTheColumnsAsTheyAre) {
     cxl_close(database);
 }
 
+TEST(LogFilesCApi, EachCandumpInterfaceKeepsAChannelOfItsOwn) {
+    const std::string log = "(1.0) can0 100#00\n(2.0) vcan0 100#00\n(3.0) can0 100#00\n(4.0) can1 100#00\n";
+    cxl_log_reader* reader = nullptr;
+    ASSERT_EQ(cxl_log_open_memory(log.data(), log.size(), CXL_LOG_AUTO, 0, nullptr, nullptr, &reader), CXL_OK);
+    Columns columns(8);
+    ASSERT_EQ(cxl_log_read(reader, &columns.frames), CXL_OK);
+    ASSERT_EQ(columns.frames.count, 4u);
+    EXPECT_EQ(std::vector<uint16_t>(columns.channels.begin(), columns.channels.begin() + 4),
+              (std::vector<uint16_t>{0, 1, 0, 2}));
+    EXPECT_STREQ(cxl_log_channel_name(reader, 1), "vcan0");
+    EXPECT_STREQ(cxl_log_channel_name(reader, 2), "can1");
+    cxl_log_close(reader);
+}
+
 TEST(LogFilesCApi, RefusesBadArguments) {
     cxl_log_reader* reader = reinterpret_cast<cxl_log_reader*>(1);
     EXPECT_EQ(cxl_log_open_file("/nonexistent/log", CXL_LOG_AUTO, 0, nullptr, nullptr, &reader), CXL_ERR_CANNOT_OPEN);

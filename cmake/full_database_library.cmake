@@ -4,8 +4,11 @@
 
 file(GLOB CANXLATE_FULL_SOURCES CONFIGURE_DEPENDS
      src/database/*.cpp src/dbc/*.cpp src/codec/*.cpp src/zcd/*.cpp src/capi/*.cpp)
+# The ".zcd" documents go through the 16-function library's own import reader.
 list(APPEND CANXLATE_FULL_SOURCES
-     src/import/c_number_conversion.cpp src/import/dbc_number_rules.cpp)
+     src/import/c_number_conversion.cpp src/import/dbc_number_rules.cpp src/import/xml_parser.cpp
+     src/import/zcd_reader.cpp src/import/dbc_reader.cpp src/import/channel_definition_file_loader.cpp
+     src/convert/channel_definition.cpp)
 add_library(canxlate_full_objects OBJECT ${CANXLATE_FULL_SOURCES})
 target_include_directories(canxlate_full_objects PUBLIC include src)
 target_compile_definitions(canxlate_full_objects PUBLIC CANXLATE_BUILDING_FULL_LIBRARY)

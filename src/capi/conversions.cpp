@@ -8,8 +8,8 @@ namespace db = canxlate::db;
 
 extern "C" {
 
-CXL_API cxl_status cxl_decode(const cxl_message* handle, const uint8_t* payload, size_t length, uint32_t flags,
-                              cxl_value* values) {
+CXL_API cxl_status CXL_CALL cxl_decode(const cxl_message* handle, const uint8_t* payload, size_t length, uint32_t flags,
+                                       cxl_value* values) {
     if (handle == nullptr || (payload == nullptr && length != 0) ||
         (values == nullptr && !toMessage(handle)->signals.empty()))
         return CXL_ERR_ARGUMENT;
@@ -18,7 +18,7 @@ CXL_API cxl_status cxl_decode(const cxl_message* handle, const uint8_t* payload,
     return CXL_OK;
 }
 
-CXL_API cxl_status cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags) {
+CXL_API cxl_status CXL_CALL cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags) {
     if (database == nullptr || batch == nullptr) return CXL_ERR_ARGUMENT;
     const cxl_batch& b = *batch;
     const size_t columns = database->model.largestSignalCount;
@@ -31,8 +31,8 @@ CXL_API cxl_status cxl_decode_batch(const cxl_database* database, const cxl_batc
     return CXL_OK;
 }
 
-CXL_API cxl_status cxl_encode(const cxl_message* handle, cxl_named_value* values, size_t count, uint32_t flags,
-                              uint8_t* payload, size_t length, cxl_encode_report* report) {
+CXL_API cxl_status CXL_CALL cxl_encode(const cxl_message* handle, cxl_named_value* values, size_t count, uint32_t flags,
+                                       uint8_t* payload, size_t length, cxl_encode_report* report) {
     if (handle == nullptr || payload == nullptr || (values == nullptr && count != 0)) return CXL_ERR_ARGUMENT;
     return guarded(
         [&] { return db::encodeMessage(*toMessage(handle), values, count, flags, payload, length, report); });

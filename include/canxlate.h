@@ -156,7 +156,10 @@ typedef struct cxl_signal_info {
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* signal, cxl_signal_info* info);
 CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* signal, size_t index);
-/* Switch values low..high (inclusive) for which a multiplexed signal is carried. */
+/* Switch values low..high (inclusive) for which a multiplexed signal is carried.
+ * They are compared with the switch's raw value, sign-extended when the switch
+ * is signed: as a file writes no negative switch value, a negative raw value
+ * carries no multiplexed signal. */
 CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
 /* Value-table entries in increasing raw value. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,

@@ -71,6 +71,7 @@ const DecodeRow kDecodeRows[] = {
     {"Mux", "0504090405000000", 0, "Page", 0, 0, 0.0, nullptr},
     {"Mux", "0504090405000000", 0, "D", 0, 0, 0.0, nullptr},  // its switch is absent
     {"Mux", "050409", 0, "C", 0, 0, 0.0, nullptr},
+    {"SignedSwitch", "FF07", 0, "X", 0, 0, 0.0, nullptr},  // the switch reads -1, never a branch's value
     {"Floats", "0000803F", 0, "F32", 1, 0x3F800000, 3.0, "one"},
     {"Floats", "000000003FF0000000000000", 0, "F64", 1, 0x3FF0000000000000, 1.0, nullptr},
 };

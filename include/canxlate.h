@@ -13,13 +13,20 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows every function is __cdecl, as in canxlatelib.h, whatever the
+ * host compiler's default: 32-bit hosts call them with the caller cleaning
+ * the stack, under the plain C names (canxlate.lib maps the underscored
+ * names of 32-bit compilers onto them). On 64-bit Windows there is only one
+ * convention and CXL_CALL changes nothing. */
 #if defined(_WIN32)
+#define CXL_CALL __cdecl
 #if defined(CANXLATE_BUILDING_FULL_LIBRARY)
 #define CXL_API __declspec(dllexport)
 #else
 #define CXL_API __declspec(dllimport)
 #endif
 #else
+#define CXL_CALL
 #define CXL_API __attribute__((visibility("default")))
 #endif
 
@@ -41,7 +48,7 @@ typedef int32_t cxl_status;
 #define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
 
 /* Text for a status, never null. */
-CXL_API const char* cxl_status_text(cxl_status status);
+CXL_API const char* CXL_CALL cxl_status_text(cxl_status status);
 
 typedef struct cxl_database cxl_database;
 typedef struct cxl_message cxl_message;
@@ -55,11 +62,11 @@ typedef struct cxl_signal cxl_signal;
 /* Opens a ".dbc" or ".zcd" file (the extension compared without regard to
  * case). A file with bad lines still opens: see the diagnostics. On failure
  * *database is null. */
-CXL_API cxl_status cxl_open_file(const char* path, cxl_database** database);
+CXL_API cxl_status CXL_CALL cxl_open_file(const char* path, cxl_database** database);
 /* The same from memory; the buffer may be released after the call. */
-CXL_API cxl_status cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database);
+CXL_API cxl_status CXL_CALL cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database);
 /* Null is allowed. */
-CXL_API void cxl_close(cxl_database* database);
+CXL_API void CXL_CALL cxl_close(cxl_database* database);
 
 #define CXL_SEVERITY_INFO 0
 #define CXL_SEVERITY_WARNING 1
@@ -72,8 +79,8 @@ typedef struct cxl_diagnostic {
     const char* text;
 } cxl_diagnostic;
 
-CXL_API size_t cxl_diagnostic_count(const cxl_database* database);
-CXL_API cxl_status cxl_get_diagnostic(const cxl_database* database, size_t index, cxl_diagnostic* diagnostic);
+CXL_API size_t CXL_CALL cxl_diagnostic_count(const cxl_database* database);
+CXL_API cxl_status CXL_CALL cxl_get_diagnostic(const cxl_database* database, size_t index, cxl_diagnostic* diagnostic);
 
 /* ---- The model --------------------------------------------------------- */
 
@@ -85,13 +92,13 @@ typedef struct cxl_database_info {
     size_t largest_signal_count; /* the most signals of any one message */
 } cxl_database_info;
 
-CXL_API cxl_status cxl_get_database_info(const cxl_database* database, cxl_database_info* info);
-CXL_API const char* cxl_node_name(const cxl_database* database, size_t index); /* null past the end */
+CXL_API cxl_status CXL_CALL cxl_get_database_info(const cxl_database* database, cxl_database_info* info);
+CXL_API const char* CXL_CALL cxl_node_name(const cxl_database* database, size_t index); /* null past the end */
 
-CXL_API const cxl_message* cxl_message_at(const cxl_database* database, size_t index);
+CXL_API const cxl_message* CXL_CALL cxl_message_at(const cxl_database* database, size_t index);
 /* Standard and extended IDs are distinct: extended is 0 or 1. Null when absent. */
-CXL_API const cxl_message* cxl_find_message(const cxl_database* database, uint32_t id, int extended);
-CXL_API const cxl_message* cxl_find_message_by_name(const cxl_database* database, const char* name);
+CXL_API const cxl_message* CXL_CALL cxl_find_message(const cxl_database* database, uint32_t id, int extended);
+CXL_API const cxl_message* CXL_CALL cxl_find_message_by_name(const cxl_database* database, const char* name);
 
 typedef struct cxl_message_info {
     uint32_t id;
@@ -107,10 +114,10 @@ typedef struct cxl_message_info {
     int32_t multiplexed;
 } cxl_message_info;
 
-CXL_API cxl_status cxl_get_message_info(const cxl_message* message, cxl_message_info* info);
-CXL_API const char* cxl_message_sender(const cxl_message* message, size_t index);
-CXL_API const cxl_signal* cxl_signal_at(const cxl_message* message, size_t index);
-CXL_API const cxl_signal* cxl_find_signal(const cxl_message* message, const char* name);
+CXL_API cxl_status CXL_CALL cxl_get_message_info(const cxl_message* message, cxl_message_info* info);
+CXL_API const char* CXL_CALL cxl_message_sender(const cxl_message* message, size_t index);
+CXL_API const cxl_signal* CXL_CALL cxl_signal_at(const cxl_message* message, size_t index);
+CXL_API const cxl_signal* CXL_CALL cxl_find_signal(const cxl_message* message, const char* name);
 
 #define CXL_BYTE_ORDER_LITTLE_ENDIAN 0 /* Intel */
 #define CXL_BYTE_ORDER_BIG_ENDIAN 1    /* Motorola */
@@ -147,12 +154,16 @@ typedef struct cxl_signal_info {
     size_t value_text_count;
 } cxl_signal_info;
 
-CXL_API cxl_status cxl_get_signal_info(const cxl_signal* signal, cxl_signal_info* info);
-CXL_API const char* cxl_signal_receiver(const cxl_signal* signal, size_t index);
-/* Switch values low..high (inclusive) for which a multiplexed signal is carried. */
-CXL_API cxl_status cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
+CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* signal, cxl_signal_info* info);
+CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* signal, size_t index);
+/* Switch values low..high (inclusive) for which a multiplexed signal is carried.
+ * They are compared with the switch's raw value, sign-extended when the switch
+ * is signed: as a file writes no negative switch value, a negative raw value
+ * carries no multiplexed signal. */
+CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
 /* Value-table entries in increasing raw value. */
-CXL_API cxl_status cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw, const char** text);
+CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
+                                                  const char** text);
 
 /* ---- Decoding ---------------------------------------------------------- */
 
@@ -169,8 +180,8 @@ typedef struct cxl_value {
 
 /* values[i] for signal i of the message; length is the bytes received (at
  * most 64). A signal reaching past them is not present. */
-CXL_API cxl_status cxl_decode(const cxl_message* message, const uint8_t* payload, size_t length, uint32_t flags,
-                              cxl_value* values);
+CXL_API cxl_status CXL_CALL cxl_decode(const cxl_message* message, const uint8_t* payload, size_t length,
+                                       uint32_t flags, cxl_value* values);
 
 /* Many frames in one call. Output is by column: for frame f and signal slot s
  * (signal s of that frame's message), physical[s * column_stride + f] and
@@ -192,7 +203,7 @@ typedef struct cxl_batch {
     double* timestamps_out; /* optional */
 } cxl_batch;
 
-CXL_API cxl_status cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags);
+CXL_API cxl_status CXL_CALL cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags);
 
 /* ---- Encoding ---------------------------------------------------------- */
 
@@ -215,8 +226,8 @@ typedef struct cxl_encode_report {
  * which branch's signals are written. Without CXL_CLAMP a value outside
  * minimum..maximum is an error; with it the value is clamped. Values are
  * rounded half away from zero and saturated to the field. report is optional. */
-CXL_API cxl_status cxl_encode(const cxl_message* message, cxl_named_value* values, size_t count, uint32_t flags,
-                              uint8_t* payload, size_t length, cxl_encode_report* report);
+CXL_API cxl_status CXL_CALL cxl_encode(const cxl_message* message, cxl_named_value* values, size_t count,
+                                       uint32_t flags, uint8_t* payload, size_t length, cxl_encode_report* report);
 
 /* ---- Logs -------------------------------------------------------------- */
 

@@ -6,7 +6,7 @@ namespace db = canxlate::db;
 
 extern "C" {
 
-CXL_API cxl_status cxl_get_database_info(const cxl_database* database, cxl_database_info* info) {
+CXL_API cxl_status CXL_CALL cxl_get_database_info(const cxl_database* database, cxl_database_info* info) {
     if (database == nullptr || info == nullptr) return CXL_ERR_ARGUMENT;
     const db::Database& model = database->model;
     *info = {model.version.c_str(), model.comment.c_str(), model.messages.size(), model.nodes.size(),
@@ -14,29 +14,29 @@ CXL_API cxl_status cxl_get_database_info(const cxl_database* database, cxl_datab
     return CXL_OK;
 }
 
-CXL_API const char* cxl_node_name(const cxl_database* database, size_t index) {
+CXL_API const char* CXL_CALL cxl_node_name(const cxl_database* database, size_t index) {
     if (database == nullptr || index >= database->model.nodes.size()) return nullptr;
     return database->model.nodes[index].c_str();
 }
 
-CXL_API const cxl_message* cxl_message_at(const cxl_database* database, size_t index) {
+CXL_API const cxl_message* CXL_CALL cxl_message_at(const cxl_database* database, size_t index) {
     if (database == nullptr || index >= database->model.messages.size()) return nullptr;
     return toHandle(&database->model.messages[index]);
 }
 
-CXL_API const cxl_message* cxl_find_message(const cxl_database* database, uint32_t id, int extended) {
+CXL_API const cxl_message* CXL_CALL cxl_find_message(const cxl_database* database, uint32_t id, int extended) {
     if (database == nullptr) return nullptr;
     const uint32_t index = database->model.findMessage(id, extended != 0);
     return index == db::kNotFound ? nullptr : toHandle(&database->model.messages[index]);
 }
 
-CXL_API const cxl_message* cxl_find_message_by_name(const cxl_database* database, const char* name) {
+CXL_API const cxl_message* CXL_CALL cxl_find_message_by_name(const cxl_database* database, const char* name) {
     if (database == nullptr || name == nullptr) return nullptr;
     const uint32_t index = database->model.findMessage(std::string_view(name));
     return index == db::kNotFound ? nullptr : toHandle(&database->model.messages[index]);
 }
 
-CXL_API cxl_status cxl_get_message_info(const cxl_message* handle, cxl_message_info* info) {
+CXL_API cxl_status CXL_CALL cxl_get_message_info(const cxl_message* handle, cxl_message_info* info) {
     if (handle == nullptr || info == nullptr) return CXL_ERR_ARGUMENT;
     const db::Message& message = *toMessage(handle);
     *info = {message.id,
@@ -53,24 +53,24 @@ CXL_API cxl_status cxl_get_message_info(const cxl_message* handle, cxl_message_i
     return CXL_OK;
 }
 
-CXL_API const char* cxl_message_sender(const cxl_message* handle, size_t index) {
+CXL_API const char* CXL_CALL cxl_message_sender(const cxl_message* handle, size_t index) {
     if (handle == nullptr || index >= toMessage(handle)->senders.size()) return nullptr;
     return toMessage(handle)->senders[index].c_str();
 }
 
-CXL_API const cxl_signal* cxl_signal_at(const cxl_message* handle, size_t index) {
+CXL_API const cxl_signal* CXL_CALL cxl_signal_at(const cxl_message* handle, size_t index) {
     if (handle == nullptr || index >= toMessage(handle)->signals.size()) return nullptr;
     return toHandle(&toMessage(handle)->signals[index]);
 }
 
-CXL_API const cxl_signal* cxl_find_signal(const cxl_message* handle, const char* name) {
+CXL_API const cxl_signal* CXL_CALL cxl_find_signal(const cxl_message* handle, const char* name) {
     if (handle == nullptr || name == nullptr) return nullptr;
     const db::Message& message = *toMessage(handle);
     const uint32_t index = message.signalsByName.find(name);
     return index == db::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
 }
 
-CXL_API cxl_status cxl_get_signal_info(const cxl_signal* handle, cxl_signal_info* info) {
+CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_signal_info* info) {
     if (handle == nullptr || info == nullptr) return CXL_ERR_ARGUMENT;
     const db::Signal& signal = *toSignal(handle);
     *info = cxl_signal_info{};
@@ -96,12 +96,13 @@ CXL_API cxl_status cxl_get_signal_info(const cxl_signal* handle, cxl_signal_info
     return CXL_OK;
 }
 
-CXL_API const char* cxl_signal_receiver(const cxl_signal* handle, size_t index) {
+CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* handle, size_t index) {
     if (handle == nullptr || index >= toSignal(handle)->receivers.size()) return nullptr;
     return toSignal(handle)->receivers[index].c_str();
 }
 
-CXL_API cxl_status cxl_signal_mux_range(const cxl_signal* handle, size_t index, uint64_t* low, uint64_t* high) {
+CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* handle, size_t index, uint64_t* low,
+                                                 uint64_t* high) {
     if (handle == nullptr || low == nullptr || high == nullptr || index >= toSignal(handle)->muxRanges.size())
         return CXL_ERR_ARGUMENT;
     *low = toSignal(handle)->muxRanges[index].low;
@@ -109,7 +110,8 @@ CXL_API cxl_status cxl_signal_mux_range(const cxl_signal* handle, size_t index, 
     return CXL_OK;
 }
 
-CXL_API cxl_status cxl_signal_value_text(const cxl_signal* handle, size_t index, int64_t* raw, const char** text) {
+CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* handle, size_t index, int64_t* raw,
+                                                  const char** text) {
     if (handle == nullptr || raw == nullptr || text == nullptr || index >= toSignal(handle)->values.entries().size())
         return CXL_ERR_ARGUMENT;
     const db::ValueText& entry = toSignal(handle)->values.entries()[index];

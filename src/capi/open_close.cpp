@@ -33,7 +33,7 @@ cxl_status open(cxl_database** database, db::LoadResult (*load)(cxl_database&, c
 
 extern "C" {
 
-CXL_API const char* cxl_status_text(cxl_status status) {
+CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
     switch (status) {
     case CXL_OK:
         return "success";
@@ -62,7 +62,7 @@ CXL_API const char* cxl_status_text(cxl_status status) {
     }
 }
 
-CXL_API cxl_status cxl_open_file(const char* path, cxl_database** database) {
+CXL_API cxl_status CXL_CALL cxl_open_file(const char* path, cxl_database** database) {
     if (path == nullptr) {
         if (database != nullptr) *database = nullptr;
         return CXL_ERR_ARGUMENT;
@@ -75,7 +75,7 @@ CXL_API cxl_status cxl_open_file(const char* path, cxl_database** database) {
         path, 0, 0);
 }
 
-CXL_API cxl_status cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database) {
+CXL_API cxl_status CXL_CALL cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database) {
     if ((data == nullptr && size != 0) || (format != CXL_FORMAT_DBC && format != CXL_FORMAT_ZCD)) {
         if (database != nullptr) *database = nullptr;
         return CXL_ERR_ARGUMENT;
@@ -89,13 +89,13 @@ CXL_API cxl_status cxl_open_memory(const void* data, size_t size, int32_t format
         data, size, format);
 }
 
-CXL_API void cxl_close(cxl_database* database) { delete database; }
+CXL_API void CXL_CALL cxl_close(cxl_database* database) { delete database; }
 
-CXL_API size_t cxl_diagnostic_count(const cxl_database* database) {
+CXL_API size_t CXL_CALL cxl_diagnostic_count(const cxl_database* database) {
     return database == nullptr ? 0 : database->model.diagnostics.size();
 }
 
-CXL_API cxl_status cxl_get_diagnostic(const cxl_database* database, size_t index, cxl_diagnostic* diagnostic) {
+CXL_API cxl_status CXL_CALL cxl_get_diagnostic(const cxl_database* database, size_t index, cxl_diagnostic* diagnostic) {
     if (database == nullptr || diagnostic == nullptr || index >= database->model.diagnostics.size())
         return CXL_ERR_ARGUMENT;
     const db::Diagnostic& entry = database->model.diagnostics[index];

@@ -2,17 +2,22 @@
 
 #include <algorithm>
 
+#include "codec/decoder.h"
+
 namespace canxlate::db {
 namespace {
 
-uint64_t idKey(uint32_t id, bool extended) { return uint64_t{id} | (extended ? uint64_t{1} << 32 : 0); }
+constexpr uint32_t kExtendedKey = 0x80000000u;
+constexpr uint32_t kLargestId = 0x1FFFFFFFu;
+
+uint32_t idKey(uint32_t id, bool extended) { return id | (extended ? kExtendedKey : 0); }
 
 }  // namespace
 
 void Database::buildIndexes() {
     size_t slots = 16;
     while (slots < 2 * messages.size()) slots *= 2;
-    idSlots_.assign(slots, IdSlot{0, kNotFound});
+    idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});
     messagesByName_.reserve(messages.size());
     for (uint32_t i = 0; i < messages.size(); ++i) {
         Message& message = messages[i];
@@ -22,42 +27,30 @@ void Database::buildIndexes() {
             signal.index = s;
             signal.switchSignal = signal.switchIndex == kNoSwitch ? nullptr : &message.signals[signal.switchIndex];
         }
-        message.codecs.clear();
-        message.codecs.reserve(message.signals.size());
-        for (const Signal& signal : message.signals) {
-            message.codecs.push_back({signal.field, signal.factor, signal.offset, signal.minimum, signal.maximum,
-                                      signal.switchIndex, static_cast<uint8_t>(signal.type),
-                                      static_cast<uint8_t>(signal.decodable),
-                                      static_cast<uint8_t>(!(signal.minimum == 0.0 && signal.maximum == 0.0)),
-                                      static_cast<uint8_t>(!signal.values.empty()), &signal});
-        }
-        addIdSlot(idKey(message.id, message.extended), i);
+        buildDecodePlan(message);
+        const uint32_t key = idKey(message.id, message.extended);
+        size_t slot = slotOf(key);
+        while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
+        // The first message of an ID keeps it.
+        if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i, message.planView()};
         messagesByName_.add(message.name, i);
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }
 }
 
-uint32_t Database::findMessage(uint32_t id, bool extended) const noexcept {
-    if (idSlots_.empty()) return kNotFound;
-    const uint64_t key = idKey(id, extended);
+const MessageEntry* Database::findEntry(uint32_t id, bool extended) const noexcept {
+    if (idSlots_.empty() || id > kLargestId) return nullptr;
+    const uint32_t key = idKey(id, extended);
     for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {
-        const IdSlot& entry = idSlots_[slot];
-        if (entry.index == kNotFound || entry.key == key) return entry.index;
+        const MessageEntry& entry = idSlots_[slot];
+        if (entry.index == kNotFound) return nullptr;
+        if (entry.key == key) return &entry;
     }
 }
 
-size_t Database::slotOf(uint64_t key) const noexcept {
+size_t Database::slotOf(uint32_t key) const noexcept {
     // Fibonacci hashing spreads neighbouring IDs over the table.
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
-}
-
-void Database::addIdSlot(uint64_t key, uint32_t index) {
-    size_t slot = slotOf(key);
-    while (idSlots_[slot].index != kNotFound) {
-        if (idSlots_[slot].key == key) return;  // the first message of an ID keeps it
-        slot = (slot + 1) & (idSlots_.size() - 1);
-    }
-    idSlots_[slot] = {key, index};
+    return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
 }
 
 }  // namespace canxlate::db

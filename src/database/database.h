@@ -13,6 +13,13 @@ namespace canxlate::db {
 
 inline constexpr uint32_t kNotFound = UINT32_MAX;
 
+// What decoding a frame needs of its message, found by ID in one probe.
+struct MessageEntry {
+    uint32_t key;    // ID, bit 31 for extended
+    uint32_t index;  // kNotFound marks an empty slot
+    PlanView plan;
+};
+
 struct Database {
     std::string version;
     std::string comment;
@@ -21,20 +28,21 @@ struct Database {
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
 
-    // Builds the lookup tables; call once, after the last message was added.
+    // Builds the decode plans and lookup tables; call once, after the last
+    // message was added.
     void buildIndexes();
-    uint32_t findMessage(uint32_t id, bool extended) const noexcept;
+    // Null when no message has the ID.
+    const MessageEntry* findEntry(uint32_t id, bool extended) const noexcept;
+    uint32_t findMessage(uint32_t id, bool extended) const noexcept {
+        const MessageEntry* entry = findEntry(id, extended);
+        return entry == nullptr ? kNotFound : entry->index;
+    }
     uint32_t findMessage(std::string_view name) const noexcept { return messagesByName_.find(name); }
 
 private:
-    // Open addressing with linear probing: ID and extended flag -> message.
-    struct IdSlot {
-        uint64_t key;
-        uint32_t index;  // kNotFound marks an empty slot
-    };
-    size_t slotOf(uint64_t key) const noexcept;
-    void addIdSlot(uint64_t key, uint32_t index);
-    std::vector<IdSlot> idSlots_;
+    // Open addressing with linear probing.
+    size_t slotOf(uint32_t key) const noexcept;
+    std::vector<MessageEntry> idSlots_;
     NameIndex messagesByName_;
 };
 

@@ -12,7 +12,7 @@
 namespace canxlate::db {
 
 struct Message {
-    std::vector<SignalCodec> codecs;  // parallel to signals, built with the indexes
+    DecodePlan plan;  // built with the indexes
     uint32_t id = 0;
     bool extended = false;
     bool fd = false;
@@ -27,6 +27,11 @@ struct Message {
     std::vector<uint32_t> decodeOrder;
     bool multiplexed = false;
     size_t index = 0;  // within the database
+
+    PlanView planView() const noexcept {
+        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()), plan.unconditional,
+                static_cast<uint32_t>(signals.size()), plan.fastLength};
+    }
 };
 
 }  // namespace canxlate::db

@@ -1,27 +1,59 @@
-// What decoding needs of a signal, packed so that a message's signals lie
-// in a few cache lines; the rest of the signal stays in db::Signal.
+// What decoding needs of a signal, prepared once when the database is built:
+// a field read from one unaligned 8-byte load, its number conversion, scaling
+// and limits. A message's codecs lie side by side in a few cache lines.
 #pragma once
 
 #include <cstdint>
-
-#include "codec/bit_field.h"
+#include <vector>
 
 namespace canxlate::db {
 
-struct Signal;
+// FieldCodec::flags. The byte order is bit 0, an index into the two words of
+// a classic frame; the number kind is two bits.
+inline constexpr uint8_t kBigEndianWindow = 1;  // the window read big-endian
+inline constexpr uint8_t kIntegerField = 0;     // signed, or unsigned of up to 63 bits: exact through int64_t
+inline constexpr uint8_t kUnsigned64Field = 2;
+inline constexpr uint8_t kSingleField = 4;
+inline constexpr uint8_t kDoubleField = 6;
+inline constexpr uint8_t kKindBits = 6;
+inline constexpr uint8_t kSignedField = 8;
+inline constexpr uint8_t kHasValueTable = 16;
+inline constexpr uint8_t kInvertedLimits = 32;  // minimum > maximum
 
-struct SignalCodec {
-    BitField field;
+// 40 bytes, so that a typical message's codecs take five cache lines.
+struct FieldCodec {
     double factor;
     double offset;
+    // -inf and +inf for a signal without limits, so that clamping needs no test.
     double minimum;
     double maximum;
-    uint32_t switchIndex;
-    uint8_t type;  // ValueType
-    uint8_t decodable;
-    uint8_t hasLimits;  // not both limits 0
-    uint8_t hasValues;
-    const Signal* signal;  // ranges and value table
+    uint32_t slot;       // the signal's index in its message
+    uint8_t loadOffset;  // first byte of the 8-byte window holding the field
+    // The field is (window << leftShift) >> rightShift, the second shift
+    // arithmetic for signed fields.
+    uint8_t leftShift;
+    uint8_t rightShift;  // 64 - length
+    uint8_t flags;
+};
+static_assert(sizeof(FieldCodec) == 40);
+
+// Where a message's codecs are and how to use them.
+struct PlanView {
+    const FieldCodec* codecs;
+    uint32_t count;
+    uint32_t unconditional;  // how many codecs lead without a switch
+    uint32_t signalCount;
+    // Frames of at least this many bytes take the fast path (every decodable
+    // field inside them); 0xFF when some field needs the byte-wise reader.
+    uint8_t fastLength;
+};
+
+struct DecodePlan {
+    // The decodable signals: those carried unconditionally first, then the
+    // multiplexed ones, each after its switch (of which it has a codec).
+    std::vector<FieldCodec> codecs;
+    uint32_t unconditional = 0;
+    uint8_t fastLength = 0xFF;
 };
 
 }  // namespace canxlate::db

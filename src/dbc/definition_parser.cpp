@@ -2,7 +2,7 @@
 // with an identifier that is the first token on its line), each read into its
 // definition record.
 #include <string>
-#include <unordered_map>
+#include <utility>
 
 #include "dbc/definitions.h"
 #include "dbc/diagnostic_sink.h"
@@ -21,21 +21,37 @@ constexpr std::string_view kIgnoredSections[] = {
 
 class DefinitionParser {
 public:
-    DefinitionParser(const TokenStream& stream, DiagnosticSink& sink) : stream_(stream), sink_(sink) {}
+    DefinitionParser(std::string_view text, DiagnosticSink& sink) : tokenizer_(text), sink_(sink) {}
 
     Definitions run() {
-        const Token* token = stream_.tokens.data();
-        const Token* const end = token + stream_.tokens.size() - 1;  // before kEnd
+        std::vector<Token> statement;  // reused: one statement's tokens, then an end mark
+        // Two tokens in turn, read in place: copying one just written stalls
+        // on its stores.
+        Token tokens[2];
+        Token* current = &tokens[0];
+        Token* following = &tokens[1];
+        tokenizer_.next(*current);
+        tokenizer_.next(*following);
         bool inMessage = false;
-        while (token != end) {
-            const Token* statementEnd = token + 1;
-            while (statementEnd != end && !startsStatement(statementEnd)) ++statementEnd;
-            if (token->kind != TokenKind::kIdentifier || !token->lineStart) {
-                sink_.warning(*token, "text outside any statement skipped, starting at " + quoted(*token));
-            } else if (token->text != "NS_") {  // NS_ lists keywords: nothing to keep
-                inMessage = dispatch(token, statementEnd, inMessage);
+        while (current->kind != TokenKind::kEnd) {
+            statement.assign(1, *current);
+            // The statement runs up to the token that begins the next one.
+            while (true) {
+                std::swap(current, following);
+                if (current->kind == TokenKind::kEnd) break;
+                tokenizer_.next(*following);
+                if (startsStatement(*current, *following)) break;
+                statement.push_back(*current);
             }
-            token = statementEnd;
+            statement.push_back(Token{TokenKind::kEnd, false, current->line, current->column, {}});
+            for (const Tokenizer::Problem& problem : tokenizer_.problems()) sink_.error(problem, problem.text);
+            tokenizer_.problems().clear();
+            const Token& first = statement.front();
+            if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
+                sink_.warning(first, "text outside any statement skipped, starting at " + quoted(first));
+            } else if (first.text != "NS_") {  // NS_ lists keywords: nothing to keep
+                inMessage = dispatch(&first, &statement.back(), inMessage);
+            }
         }
         return std::move(definitions_);
     }
@@ -45,9 +61,9 @@ private:
 
     // An identifier first on its line, unless it stands alone on an indented
     // line: such lines continue the lists of NS_ and BU_.
-    static bool startsStatement(const Token* token) {
-        if (!token->lineStart || token->kind != TokenKind::kIdentifier) return false;
-        return token->column == 1 || !(token + 1)->lineStart;
+    static bool startsStatement(const Token& token, const Token& following) {
+        if (!token.lineStart || token.kind != TokenKind::kIdentifier) return false;
+        return token.column == 1 || !following.lineStart;
     }
 
     // Returns whether a following SG_ belongs to a message.
@@ -336,17 +352,13 @@ private:
         definitions_.muxValues.push_back(std::move(def));
     }
 
-    const TokenStream& stream_;
+    Tokenizer tokenizer_;
     DiagnosticSink& sink_;
     Definitions definitions_;
 };
 
 }  // namespace
 
-Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink) {
-    const TokenStream stream = tokenize(text);
-    for (const auto& problem : stream.problems) sink.error(problem, problem.text);
-    return DefinitionParser(stream, sink).run();
-}
+Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink) { return DefinitionParser(text, sink).run(); }
 
 }  // namespace canxlate::dbc

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "dbc/multiplexing.h"
 #include "dbc/signal_layout.h"
@@ -31,6 +30,7 @@ public:
         for (MessageDef& def : defs_.messages) addMessage(def);
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
             Message& message = db_.messages[i];
+            message.signalsByName.reserve(message.signals.size());
             for (uint32_t s = 0; s < message.signals.size(); ++s)
                 if (!message.signalsByName.add(message.signals[s].name, s))
                     sink_.warning(signalPositions_[i][s], "signal " + quote(message.signals[s].name) +
@@ -55,15 +55,13 @@ public:
 
 private:
     void addNodes() {
-        NameSet seen;
         for (auto& [position, name] : defs_.nodes) {
-            if (!seen.emplace(name).second) {
+            if (!nodes_.add(name, 0)) {
                 sink_.warning(position, "node " + quote(name) + " is listed twice");
                 continue;
             }
             db_.nodes.emplace_back(name);
         }
-        nodes_ = std::move(seen);
     }
 
     void addMessage(MessageDef& def) {
@@ -96,7 +94,7 @@ private:
                                           quote(db_.messages[it->second].name) + "; its ID finds the first");
         }
         rawIds_.emplace(def.rawId, static_cast<uint32_t>(db_.messages.size()));
-        if (!messageNames_.emplace(def.name).second) {
+        if (!messageNames_.add(def.name, 0)) {
             sink_.warning(def.position, "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
         std::vector<Position> positions;
@@ -149,7 +147,7 @@ private:
     }
 
     bool knownNode(const ObjectRef& ref) {
-        if (nodes_.count(ref.name) != 0) return true;
+        if (nodes_.find(ref.name) != db::NameIndex::kAbsent) return true;
         sink_.warning(ref.position, "no node is named " + quote(ref.name) + "; reference skipped");
         return false;
     }
@@ -290,13 +288,11 @@ private:
         }
     }
 
-    using NameSet = std::unordered_set<std::string_view>;
-
     Definitions& defs_;
     DiagnosticSink& sink_;
     db::Database& db_;
-    NameSet nodes_;
-    NameSet messageNames_;
+    db::NameIndex nodes_;  // names in the text
+    db::NameIndex messageNames_;
     std::unordered_map<uint64_t, uint32_t> idKeys_;
     std::unordered_map<uint64_t, uint32_t> rawIds_;
     std::vector<std::vector<Position>> signalPositions_;

@@ -7,7 +7,7 @@
 namespace canxlate::dbc {
 
 void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db::Message& message, Position at,
-                  DiagnosticSink& sink) {
+                  DiagnosticSink& sink, bool startIsLsb) {
     const std::string name = "signal '" + signal.name + "'";
     signal.decodable = false;
     signal.lsbBit = signal.startBit;
@@ -19,9 +19,10 @@ void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db
         sink.error(at, name + " starts at bit " + std::to_string(startBit) + ", outside the 64-byte payload");
         return;
     }
-    const uint32_t lsb = signal.bigEndian ? motorolaLeastSignificantStartBit(static_cast<int32_t>(startBit),
-                                                                             static_cast<int32_t>(length))
-                                          : static_cast<uint32_t>(startBit);
+    const uint32_t lsb =
+        signal.bigEndian && !startIsLsb
+            ? motorolaLeastSignificantStartBit(static_cast<int32_t>(startBit), static_cast<int32_t>(length))
+            : static_cast<uint32_t>(startBit);
     if (!db::makeBitField(lsb, static_cast<uint32_t>(length), signal.bigEndian, &signal.field)) {
         sink.error(at, name + " leaves the 64-byte payload");
         return;

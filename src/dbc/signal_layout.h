@@ -10,8 +10,10 @@
 namespace canxlate::dbc {
 
 // Sets lsbBit, field and decodable; reports a field that cannot be read as
-// written, or that reaches past the message's length.
+// written, or that reaches past the message's length. A DBC start bit of a
+// big-endian field is its most significant bit; startIsLsb says it is the
+// least significant one.
 void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db::Message& message, Position at,
-                  DiagnosticSink& sink);
+                  DiagnosticSink& sink, bool startIsLsb = false);
 
 }  // namespace canxlate::dbc

@@ -1,4 +1,5 @@
-// ".zcd" documents into the database model.
+// ".zcd" documents into the database model, read by the same XML reader as
+// the 16-function library's import.
 #pragma once
 
 #include <string_view>

@@ -71,6 +71,7 @@ const DecodeRow kDecodeRows[] = {
     {"Mux", "0504090405000000", 0, "Page", 0, 0, 0.0, nullptr},
     {"Mux", "0504090405000000", 0, "D", 0, 0, 0.0, nullptr},  // its switch is absent
     {"Mux", "050409", 0, "C", 0, 0, 0.0, nullptr},
+    {"SignedSwitch", "FF07", 0, "X", 0, 0, 0.0, nullptr},  // the switch reads -1, never a branch's value
     {"Floats", "0000803F", 0, "F32", 1, 0x3F800000, 3.0, "one"},
     {"Floats", "000000003FF0000000000000", 0, "F64", 1, 0x3FF0000000000000, 1.0, nullptr},
 };
@@ -94,6 +95,54 @@ TEST_F(Codec, DecodesEachSignalAsTheFrameCarriesIt) {
         EXPECT_EQ(v.clamped, row.flags == CXL_CLAMP ? 1 : 0);
         EXPECT_STREQ(v.text, row.text);
     }
+}
+
+// Each frame of a batch gives what cxl_decode gives it alone, in its row of
+// the columns; frames of no message leave every column absent.
+TEST_F(Codec, BatchRowsMatchSingleFrames) {
+    struct Frame {
+        uint32_t id;
+        uint8_t extended;
+        const char* payload;
+    };
+    const Frame frames[] = {
+        {1, 0, "FF00FF0F12340080"}, {3, 0, "0102090405000000"}, {9, 0, "0000000000000000"},
+        {1, 0, "00000000001234"},   {1, 1, "0000000000000000"}, {2, 0, "FFFFFFFFFFFFFFFF0000000000000080"},
+    };
+    constexpr size_t kFrames = std::size(frames), kStride = 16, kColumns = 6, kRows = kFrames + 1;
+    std::vector<uint32_t> ids;
+    std::vector<uint8_t> extended, lengths, payloads(kFrames * kStride, 0xEE), present(kColumns * kRows, 9);
+    std::vector<double> physical(kColumns * kRows, -1.0), times, timesOut(kFrames);
+    std::vector<int32_t> index(kFrames);
+    for (const Frame& frame : frames) {
+        const std::vector<uint8_t> bytes = fromHex(frame.payload);
+        std::copy(bytes.begin(), bytes.end(), payloads.begin() + static_cast<long>(ids.size() * kStride));
+        ids.push_back(frame.id);
+        extended.push_back(frame.extended);
+        lengths.push_back(static_cast<uint8_t>(bytes.size()));
+        times.push_back(0.5 * static_cast<double>(ids.size()));
+    }
+    const cxl_batch batch{kFrames,      ids.data(), extended.data(), lengths.data(), payloads.data(), kStride,
+                          times.data(), kRows,      physical.data(), present.data(), index.data(),    timesOut.data()};
+    ASSERT_EQ(cxl_decode_batch(database_, &batch, CXL_CLAMP), CXL_OK);
+    EXPECT_EQ(timesOut, times);
+    for (size_t f = 0; f < kFrames; ++f) {
+        SCOPED_TRACE("frame " + std::to_string(f));
+        const cxl_message* m = cxl_find_message(database_, ids[f], extended[f]);
+        cxl_value values[kColumns] = {};
+        cxl_message_info info{};
+        if (m != nullptr) {
+            cxl_get_message_info(m, &info);
+            cxl_decode(m, &payloads[f * kStride], lengths[f], CXL_CLAMP, values);
+        }
+        EXPECT_EQ(index[f], m == nullptr ? -1 : static_cast<int32_t>(info.index));
+        for (size_t s = 0; s < kColumns; ++s) {
+            EXPECT_EQ(present[s * kRows + f], values[s].present) << "column " << s;
+            const double got = physical[s * kRows + f];
+            EXPECT_TRUE(values[s].present ? got == values[s].physical : std::isnan(got)) << "column " << s;
+        }
+    }
+    for (size_t s = 0; s < kColumns; ++s) EXPECT_EQ(present[s * kRows + kFrames], 9) << "past the frames";
 }
 
 struct EncodeRow {

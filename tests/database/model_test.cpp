@@ -74,12 +74,16 @@ std::string dump(const cxl_database* database) {
     return out.str();
 }
 
-TEST(Model, EverySectionReachesTheModel) {
+// A DBC file that uses every section, and a ".zcd" document.
+class Model : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Model, EveryDefinitionReachesTheModel) {
+    const std::string name = GetParam();
     cxl_database* raw = nullptr;
-    ASSERT_EQ(cxl_open_file((kData + "model.dbc").c_str(), &raw), CXL_OK);
+    ASSERT_EQ(cxl_open_file((kData + name).c_str(), &raw), CXL_OK);
     DatabasePtr database(raw);
     const std::string text = dump(database.get());
-    const std::string golden = kData + "model.golden";
+    const std::string golden = kData + name + ".golden";
     if (std::getenv("CANXLATE_REGENERATE_GOLDEN") != nullptr) std::ofstream(golden) << text;
     std::ifstream input(golden);
     std::stringstream expected;
@@ -90,15 +94,18 @@ TEST(Model, EverySectionReachesTheModel) {
     EXPECT_EQ(cxl_find_message(database.get(), 0x18FEF1FE, 0), nullptr);
 }
 
-TEST(Model, OpeningRefusesWhatIsNoDatabase) {
+INSTANTIATE_TEST_SUITE_P(Files, Model, ::testing::Values("model.dbc", "model.zcd"),
+                         [](const auto& info) { return std::string(info.param).substr(6); });
+
+TEST(Opening, RefusesWhatIsNoDatabase) {
     const struct {
         std::string path;
         cxl_status status;
     } rows[] = {
         {kData + "folder.dbc", CXL_ERR_CANNOT_OPEN},  // a directory
         {kData + "missing.dbc", CXL_ERR_CANNOT_OPEN},
-        {kData + "model.golden", CXL_ERR_FORMAT},  // unknown extension
-        {kData + "binary.DBC", CXL_ERR_FORMAT},    // NUL bytes; extension in capitals
+        {kData + "model.dbc.golden", CXL_ERR_FORMAT},  // unknown extension
+        {kData + "binary.DBC", CXL_ERR_FORMAT},        // NUL bytes; extension in capitals
     };
     for (const auto& row : rows) {
         cxl_database* database = reinterpret_cast<cxl_database*>(1);

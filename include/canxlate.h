@@ -294,7 +294,7 @@ typedef struct cxl_log_issue {
     uint64_t position;
     const char* message; /* static text */
 } cxl_log_issue;
-typedef void (*cxl_log_issue_callback)(void* context, const cxl_log_issue* issue);
+typedef void(CXL_CALL* cxl_log_issue_callback)(void* context, const cxl_log_issue* issue);
 
 /* Reader options (flags of cxl_log_open_*). */
 #define CXL_LOG_SKIP_REMOTE 1u
@@ -306,34 +306,34 @@ typedef struct cxl_log_writer cxl_log_writer;
 /* Opens a log for reading; path "-" is standard input. format is
  * CXL_LOG_AUTO or a CXL_LOG_* value. callback (optional) is called for every
  * issue as it is met, on the reading thread. On failure *reader is null. */
-CXL_API cxl_status cxl_log_open_file(const char* path, int32_t format, uint32_t flags,
+CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, uint32_t flags,
                                      cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
 /* The same from memory; the buffer must outlive the reader. */
-CXL_API cxl_status cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
+CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
                                        cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
 /* Fills up to frames->capacity frames and sets frames->count; 0 at the end.
  * CXL_ERR_FORMAT when reading stopped at a fatal problem (see
  * cxl_log_fatal_issue); frames read before it are delivered first. */
-CXL_API cxl_status cxl_log_read(cxl_log_reader* reader, cxl_frames* frames);
+CXL_API cxl_status CXL_CALL cxl_log_read(cxl_log_reader* reader, cxl_frames* frames);
 /* The recognised format (CXL_LOG_*). */
-CXL_API int32_t cxl_log_format(const cxl_log_reader* reader);
-CXL_API cxl_status cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts);
+CXL_API int32_t CXL_CALL cxl_log_format(const cxl_log_reader* reader);
+CXL_API cxl_status CXL_CALL cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts);
 /* The problem that stopped reading: CXL_ERR_NOT_FOUND when there is none. */
-CXL_API cxl_status cxl_log_fatal_issue(const cxl_log_reader* reader, cxl_log_issue* issue);
+CXL_API cxl_status CXL_CALL cxl_log_fatal_issue(const cxl_log_reader* reader, cxl_log_issue* issue);
 /* The interface name a candump log gives a channel ("vcan0"), or null. */
-CXL_API const char* cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel);
+CXL_API const char* CXL_CALL cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel);
 /* Start of the recording in ns since 1970 UTC when the log gives it, else 0. */
-CXL_API int64_t cxl_log_start_ns(const cxl_log_reader* reader);
-CXL_API void cxl_log_close(cxl_log_reader* reader);
+CXL_API int64_t CXL_CALL cxl_log_start_ns(const cxl_log_reader* reader);
+CXL_API void CXL_CALL cxl_log_close(cxl_log_reader* reader);
 
 /* Creates a log file in format (not CXL_LOG_AUTO); path "-" is standard
  * output. */
-CXL_API cxl_status cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer);
+CXL_API cxl_status CXL_CALL cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer);
 /* Writes frames->count frames. */
-CXL_API cxl_status cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames);
+CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames);
 /* Completes the file and frees the writer; the status says whether every
  * byte reached the file. */
-CXL_API cxl_status cxl_log_finish(cxl_log_writer* writer);
+CXL_API cxl_status CXL_CALL cxl_log_finish(cxl_log_writer* writer);
 
 #ifdef __cplusplus
 }

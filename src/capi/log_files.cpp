@@ -135,7 +135,7 @@ cxl_status openReader(std::unique_ptr<cxl_log_reader> state, int32_t format, uin
 
 extern "C" {
 
-CXL_API cxl_status cxl_log_open_file(const char* path, int32_t format, uint32_t flags, cxl_log_issue_callback callback,
+CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, uint32_t flags, cxl_log_issue_callback callback,
                                      void* context, cxl_log_reader** reader) {
     if (reader == nullptr) return CXL_ERR_ARGUMENT;
     *reader = nullptr;
@@ -154,7 +154,7 @@ CXL_API cxl_status cxl_log_open_file(const char* path, int32_t format, uint32_t 
     });
 }
 
-CXL_API cxl_status cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
+CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
                                        cxl_log_issue_callback callback, void* context, cxl_log_reader** reader) {
     if (reader == nullptr) return CXL_ERR_ARGUMENT;
     *reader = nullptr;
@@ -166,7 +166,7 @@ CXL_API cxl_status cxl_log_open_memory(const void* data, size_t size, int32_t fo
     });
 }
 
-CXL_API cxl_status cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
+CXL_API cxl_status CXL_CALL cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
     if (reader == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
     frames->count = 0;
     if (frames->capacity != 0 && (frames->timestamps == nullptr || frames->ids == nullptr ||
@@ -198,11 +198,11 @@ CXL_API cxl_status cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
     });
 }
 
-CXL_API int32_t cxl_log_format(const cxl_log_reader* reader) {
+CXL_API int32_t CXL_CALL cxl_log_format(const cxl_log_reader* reader) {
     return reader == nullptr ? CXL_LOG_AUTO : fromLogFormat(reader->format);
 }
 
-CXL_API cxl_status cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts) {
+CXL_API cxl_status CXL_CALL cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts) {
     if (reader == nullptr || counts == nullptr) return CXL_ERR_ARGUMENT;
     const logs::ReadCounts& c = reader->reader->counts();
     *counts = cxl_log_counts{c.frames,        c.remoteFrames, c.errorFrames,
@@ -211,26 +211,26 @@ CXL_API cxl_status cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_coun
     return CXL_OK;
 }
 
-CXL_API cxl_status cxl_log_fatal_issue(const cxl_log_reader* reader, cxl_log_issue* issue) {
+CXL_API cxl_status CXL_CALL cxl_log_fatal_issue(const cxl_log_reader* reader, cxl_log_issue* issue) {
     if (reader == nullptr || issue == nullptr) return CXL_ERR_ARGUMENT;
     if (!reader->reader->failed()) return CXL_ERR_NOT_FOUND;
     *issue = toIssue(reader->reader->fatal());
     return CXL_OK;
 }
 
-CXL_API const char* cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel) {
+CXL_API const char* CXL_CALL cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel) {
     if (reader == nullptr) return nullptr;
     const auto found = reader->channelNames.find(channel);
     return found == reader->channelNames.end() ? nullptr : found->second.c_str();
 }
 
-CXL_API int64_t cxl_log_start_ns(const cxl_log_reader* reader) {
+CXL_API int64_t CXL_CALL cxl_log_start_ns(const cxl_log_reader* reader) {
     return reader == nullptr ? 0 : reader->reader->startNs();
 }
 
-CXL_API void cxl_log_close(cxl_log_reader* reader) { delete reader; }
+CXL_API void CXL_CALL cxl_log_close(cxl_log_reader* reader) { delete reader; }
 
-CXL_API cxl_status cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer) {
+CXL_API cxl_status CXL_CALL cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer) {
     if (writer == nullptr) return CXL_ERR_ARGUMENT;
     *writer = nullptr;
     if (path == nullptr || !validFormat(format, false)) return CXL_ERR_ARGUMENT;
@@ -251,7 +251,7 @@ CXL_API cxl_status cxl_log_create_file(const char* path, int32_t format, cxl_log
     });
 }
 
-CXL_API cxl_status cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames) {
+CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames) {
     if (writer == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
     if (frames->count != 0 && (frames->timestamps == nullptr || frames->ids == nullptr ||
                                frames->extended == nullptr || frames->lengths == nullptr ||
@@ -289,7 +289,7 @@ CXL_API cxl_status cxl_log_write(cxl_log_writer* writer, const cxl_frames* frame
     });
 }
 
-CXL_API cxl_status cxl_log_finish(cxl_log_writer* writer) {
+CXL_API cxl_status CXL_CALL cxl_log_finish(cxl_log_writer* writer) {
     if (writer == nullptr) return CXL_ERR_ARGUMENT;
     const bool written = writer->writer->finish();
     const bool closed = writer->ownsFile ? std::fclose(writer->file) == 0 : std::fflush(writer->file) == 0;

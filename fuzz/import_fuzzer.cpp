@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // line, so that the selection path is fuzzed as well.
     if (size % 2 == 1) {
         std::string name;
-        for (size_t i = 0; i < size && data[i] != '\n' && name.size() < 64; ++i) name.push_back(static_cast<char>(data[i]));
+        for (size_t i = 0; i < size && data[i] != '\n' && name.size() < 64; ++i)
+            name.push_back(static_cast<char>(data[i]));
         if (inputStringBufferAdd(name.c_str()) != kSuccess) std::abort();
     }
     const int32_t status =

@@ -19,15 +19,15 @@
  * names of 32-bit compilers onto them). On 64-bit Windows there is only one
  * convention and CXL_CALL changes nothing. */
 #if defined(_WIN32)
-#define CXL_CALL __cdecl
-#if defined(CANXLATE_BUILDING_FULL_LIBRARY)
-#define CXL_API __declspec(dllexport)
+#  define CXL_CALL __cdecl
+#  if defined(CANXLATE_BUILDING_FULL_LIBRARY)
+#    define CXL_API __declspec(dllexport)
+#  else
+#    define CXL_API __declspec(dllimport)
+#  endif
 #else
-#define CXL_API __declspec(dllimport)
-#endif
-#else
-#define CXL_CALL
-#define CXL_API __attribute__((visibility("default")))
+#  define CXL_CALL
+#  define CXL_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus
@@ -265,9 +265,9 @@ typedef struct cxl_frames {
     double* timestamps; /* seconds, the same instant */
     uint32_t* ids;
     uint8_t* extended;
-    uint8_t* lengths;  /* data bytes, 0..64 */
-    uint8_t* payloads; /* frame f at payloads + f * CXL_LOG_PAYLOAD_STRIDE */
-    uint16_t* flags;   /* optional: CXL_FRAME_* bits */
+    uint8_t* lengths;   /* data bytes, 0..64 */
+    uint8_t* payloads;  /* frame f at payloads + f * CXL_LOG_PAYLOAD_STRIDE */
+    uint16_t* flags;    /* optional: CXL_FRAME_* bits */
     uint16_t* channels; /* optional: from 0 (ASC, BLF show it plus one; candump canN is N unless taken: see names) */
     uint8_t* dlcs;      /* optional: the data length code as the log gives it */
 } cxl_frames;
@@ -289,7 +289,7 @@ typedef struct cxl_log_counts {
 #define CXL_LOG_ISSUE_SKIPPED_FRAME 2
 #define CXL_LOG_ISSUE_FATAL 3
 typedef struct cxl_log_issue {
-    int32_t kind;          /* CXL_LOG_ISSUE_* */
+    int32_t kind;             /* CXL_LOG_ISSUE_* */
     int32_t position_is_line; /* 1: position is a line number (from 1); 0: a byte offset */
     uint64_t position;
     const char* message; /* static text */
@@ -307,10 +307,11 @@ typedef struct cxl_log_writer cxl_log_writer;
  * CXL_LOG_AUTO or a CXL_LOG_* value. callback (optional) is called for every
  * issue as it is met, on the reading thread. On failure *reader is null. */
 CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, uint32_t flags,
-                                     cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
+                                              cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
 /* The same from memory; the buffer must outlive the reader. */
 CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
-                                       cxl_log_issue_callback callback, void* context, cxl_log_reader** reader);
+                                                cxl_log_issue_callback callback, void* context,
+                                                cxl_log_reader** reader);
 /* Fills up to frames->capacity frames and sets frames->count; 0 at the end.
  * CXL_ERR_FORMAT when reading stopped at a fatal problem (see
  * cxl_log_fatal_issue); frames read before it are delivered first. */

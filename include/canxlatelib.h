@@ -43,18 +43,18 @@ extern "C" {
 /* Status codes. */
 enum {
     kSuccess = 0,
-    kWarnBitsOverlap = 5400,      /* channel added; its bit range meets an existing channel's */
-    kWarnMessageNotFound = 5401,  /* no such message in the table; nothing converted */
+    kWarnBitsOverlap = 5400,     /* channel added; its bit range meets an existing channel's */
+    kWarnMessageNotFound = 5401, /* no such message in the table; nothing converted */
     kErrDuplicateChannelName = -8005,
-    kErrInvalidTable = -8701,     /* handle is not 0 but not a live table */
-    kErrNullArgument = -8702,     /* handle 0 or a required pointer is NULL */
+    kErrInvalidTable = -8701, /* handle is not 0 but not a live table */
+    kErrNullArgument = -8702, /* handle 0 or a required pointer is NULL */
     kErrInvalidByteOrder = -8703,
     kErrInvalidDataType = -8704,
-    kErrFileFormat = -8706,       /* bad file name or extension, unreadable or unparsable file */
+    kErrFileFormat = -8706, /* bad file name or extension, unreadable or unparsable file */
     kErrInvalidBitLayout = -8707,
     kErrUnknownMessage = -8708,
     kErrInvalidMessageSize = -8709,
-    kErrTableInUse = -8710,       /* table frozen by a query or conversion */
+    kErrTableInUse = -8710, /* table frozen by a query or conversion */
     /* Memory ran out. Nothing was changed: the table is as it was before the
      * call and no output was written. */
     kErrOutOfMemory = -8711
@@ -72,8 +72,8 @@ enum {
  * n / 8. A Motorola field continues upward in that byte, then into lower-numbered
  * bytes. */
 enum {
-    kByteOrderIntel = 0,    /* little-endian field */
-    kByteOrderMotorola = 1  /* big-endian field */
+    kByteOrderIntel = 0,   /* little-endian field */
+    kByteOrderMotorola = 1 /* big-endian field */
 };
 
 /* Opaque, pointer-sized table handle. 0 is never a live handle. */
@@ -116,8 +116,8 @@ CANXLATE_API int32_t CANXLATE_CALL getLargestNumberOfChannels(MessageTableHandle
  * xcvtDeleteArray. Freezes the table, but not for an unknown ID.
  * kSuccess; kErrNullArgument; kErrInvalidTable; kErrUnknownMessage;
  * kErrOutOfMemory (nothing handed out, table not frozen). */
-CANXLATE_API int32_t CANXLATE_CALL xcvtGetChannelNames(MessageTableHandle table, uint32_t messageId,
-                                                       uint32_t* count, char*** names);
+CANXLATE_API int32_t CANXLATE_CALL xcvtGetChannelNames(MessageTableHandle table, uint32_t messageId, uint32_t* count,
+                                                       char*** names);
 
 /* Releases an array from xcvtGetChannelNames: each of the first count strings,
  * then the array itself. Pass the count that xcvtGetChannelNames reported;
@@ -162,8 +162,8 @@ CANXLATE_API int32_t CANXLATE_CALL convertFrameToChannelU32(MessageTableHandle t
  * Motorola fields are ORed in. Freezes the table, also for an unknown ID.
  * kSuccess; kWarnMessageNotFound (payload and values untouched);
  * kErrNullArgument; kErrInvalidTable. */
-CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle table, uint32_t messageId,
-                                                         double* values, uint8_t* payload);
+CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle table, uint32_t messageId, double* values,
+                                                         uint8_t* payload);
 
 /* As convertChannelToFrame, delivering the payload as two words in the layout
  * of convertFrameToChannelU32. */

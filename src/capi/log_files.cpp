@@ -39,8 +39,7 @@ static_assert(logs::kExtendedId == CXL_FRAME_EXTENDED && logs::kFlexibleData == 
 static_assert(logs::kLargestDataLength == CXL_LOG_PAYLOAD_STRIDE);
 
 cxl_log_issue toIssue(const logs::ReadIssue& issue) {
-    return cxl_log_issue{static_cast<int32_t>(issue.kind), issue.positionIsLine ? 1 : 0, issue.position,
-                         issue.message};
+    return cxl_log_issue{static_cast<int32_t>(issue.kind), issue.positionIsLine ? 1 : 0, issue.position, issue.message};
 }
 
 struct IssueForwarder {
@@ -135,8 +134,8 @@ cxl_status openReader(std::unique_ptr<cxl_log_reader> state, int32_t format, uin
 
 extern "C" {
 
-CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, uint32_t flags, cxl_log_issue_callback callback,
-                                     void* context, cxl_log_reader** reader) {
+CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, uint32_t flags,
+                                              cxl_log_issue_callback callback, void* context, cxl_log_reader** reader) {
     if (reader == nullptr) return CXL_ERR_ARGUMENT;
     *reader = nullptr;
     if (path == nullptr || !validFormat(format, true)) return CXL_ERR_ARGUMENT;
@@ -155,7 +154,8 @@ CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, 
 }
 
 CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
-                                       cxl_log_issue_callback callback, void* context, cxl_log_reader** reader) {
+                                                cxl_log_issue_callback callback, void* context,
+                                                cxl_log_reader** reader) {
     if (reader == nullptr) return CXL_ERR_ARGUMENT;
     *reader = nullptr;
     if ((data == nullptr && size != 0) || !validFormat(format, true)) return CXL_ERR_ARGUMENT;
@@ -169,9 +169,9 @@ CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, i
 CXL_API cxl_status CXL_CALL cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
     if (reader == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
     frames->count = 0;
-    if (frames->capacity != 0 && (frames->timestamps == nullptr || frames->ids == nullptr ||
-                                  frames->extended == nullptr || frames->lengths == nullptr ||
-                                  frames->payloads == nullptr))
+    if (frames->capacity != 0 &&
+        (frames->timestamps == nullptr || frames->ids == nullptr || frames->extended == nullptr ||
+         frames->lengths == nullptr || frames->payloads == nullptr))
         return CXL_ERR_ARGUMENT;
     return guarded([&]() -> cxl_status {
         while (frames->count < frames->capacity) {
@@ -205,8 +205,12 @@ CXL_API int32_t CXL_CALL cxl_log_format(const cxl_log_reader* reader) {
 CXL_API cxl_status CXL_CALL cxl_log_get_counts(const cxl_log_reader* reader, cxl_log_counts* counts) {
     if (reader == nullptr || counts == nullptr) return CXL_ERR_ARGUMENT;
     const logs::ReadCounts& c = reader->reader->counts();
-    *counts = cxl_log_counts{c.frames,        c.remoteFrames, c.errorFrames,
-                             c.skippedFrames, c.unknownEvents, c.malformed,
+    *counts = cxl_log_counts{c.frames,
+                             c.remoteFrames,
+                             c.errorFrames,
+                             c.skippedFrames,
+                             c.unknownEvents,
+                             c.malformed,
                              reader->reader->bytesConsumed()};
     return CXL_OK;
 }
@@ -253,9 +257,8 @@ CXL_API cxl_status CXL_CALL cxl_log_create_file(const char* path, int32_t format
 
 CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames) {
     if (writer == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
-    if (frames->count != 0 && (frames->timestamps == nullptr || frames->ids == nullptr ||
-                               frames->extended == nullptr || frames->lengths == nullptr ||
-                               frames->payloads == nullptr))
+    if (frames->count != 0 && (frames->timestamps == nullptr || frames->ids == nullptr || frames->extended == nullptr ||
+                               frames->lengths == nullptr || frames->payloads == nullptr))
         return CXL_ERR_ARGUMENT;
     for (std::size_t f = 0; f < frames->count; ++f)
         if (frames->lengths[f] > CXL_LOG_PAYLOAD_STRIDE) return CXL_ERR_LENGTH;
@@ -267,8 +270,8 @@ CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_fram
                 logs::FrameRecord& record = writer->records[r];
                 record = logs::FrameRecord{};
                 record.seconds = frames->timestamps[f];
-                record.timestampNs = frames->time_ns != nullptr ? frames->time_ns[f]
-                                                                : std::llround(frames->timestamps[f] * 1e9);
+                record.timestampNs =
+                    frames->time_ns != nullptr ? frames->time_ns[f] : std::llround(frames->timestamps[f] * 1e9);
                 record.id = frames->ids[f];
                 const uint16_t flags = frames->flags != nullptr ? frames->flags[f] : 0;
                 record.flags = flags & 0x3Fu;
@@ -278,8 +281,8 @@ CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_fram
                                                                  : logs::Direction::kUnknown;
                 record.channel = frames->channels != nullptr ? frames->channels[f] : 0;
                 record.length = frames->lengths[f];
-                record.dlc = frames->dlcs != nullptr ? frames->dlcs[f]
-                                                     : static_cast<uint8_t>(logs::dlcOfLength(record.length));
+                record.dlc =
+                    frames->dlcs != nullptr ? frames->dlcs[f] : static_cast<uint8_t>(logs::dlcOfLength(record.length));
                 std::memcpy(record.data, frames->payloads + f * CXL_LOG_PAYLOAD_STRIDE, record.length);
             }
             if (!writer->writer->write(writer->records, batch)) return CXL_ERR_CANNOT_OPEN;

@@ -16,14 +16,10 @@ cxl_status open(cxl_database** database, db::LoadResult (*load)(cxl_database&, c
     return guarded([&]() -> cxl_status {
         auto opened = std::make_unique<cxl_database>();
         switch (load(*opened, data, size, format)) {
-        case db::LoadResult::kLoaded:
-            *database = opened.release();
-            return CXL_OK;
-        case db::LoadResult::kCannotOpen:
-            return CXL_ERR_CANNOT_OPEN;
-        case db::LoadResult::kNotText:
-        case db::LoadResult::kUnknownFormat:
-            break;
+            case db::LoadResult::kLoaded: *database = opened.release(); return CXL_OK;
+            case db::LoadResult::kCannotOpen: return CXL_ERR_CANNOT_OPEN;
+            case db::LoadResult::kNotText:
+            case db::LoadResult::kUnknownFormat: break;
         }
         return CXL_ERR_FORMAT;
     });
@@ -35,30 +31,18 @@ extern "C" {
 
 CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
     switch (status) {
-    case CXL_OK:
-        return "success";
-    case CXL_ERR_ARGUMENT:
-        return "an argument is null or out of its range";
-    case CXL_ERR_NO_MEMORY:
-        return "out of memory";
-    case CXL_ERR_CANNOT_OPEN:
-        return "the file cannot be opened or read";
-    case CXL_ERR_FORMAT:
-        return "the data is not a DBC or ZCD text (binary data or an unknown file extension)";
-    case CXL_ERR_NOT_FOUND:
-        return "no such message or signal";
-    case CXL_ERR_OUT_OF_RANGE:
-        return "a value is outside its signal's minimum and maximum";
-    case CXL_ERR_MISSING:
-        return "a signal that the frame carries has no value";
-    case CXL_ERR_NOT_CARRIED:
-        return "a value was given for a signal that the switch value leaves out";
-    case CXL_ERR_LENGTH:
-        return "the payload length does not suit the message";
-    case CXL_ERR_INTERNAL:
-        return "an unexpected failure inside the library";
-    default:
-        return "unknown status";
+        case CXL_OK: return "success";
+        case CXL_ERR_ARGUMENT: return "an argument is null or out of its range";
+        case CXL_ERR_NO_MEMORY: return "out of memory";
+        case CXL_ERR_CANNOT_OPEN: return "the file cannot be opened or read";
+        case CXL_ERR_FORMAT: return "the data is not a DBC or ZCD text (binary data or an unknown file extension)";
+        case CXL_ERR_NOT_FOUND: return "no such message or signal";
+        case CXL_ERR_OUT_OF_RANGE: return "a value is outside its signal's minimum and maximum";
+        case CXL_ERR_MISSING: return "a signal that the frame carries has no value";
+        case CXL_ERR_NOT_CARRIED: return "a value was given for a signal that the switch value leaves out";
+        case CXL_ERR_LENGTH: return "the payload length does not suit the message";
+        case CXL_ERR_INTERNAL: return "an unexpected failure inside the library";
+        default: return "unknown status";
     }
 }
 

@@ -36,18 +36,10 @@ FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
     codec.leftShift = static_cast<uint8_t>(64 - shift - signal.length);
     codec.rightShift = static_cast<uint8_t>(64 - signal.length);
     switch (signal.type) {
-    case ValueType::kSigned:
-        codec.flags |= kIntegerField | kSignedField;
-        break;
-    case ValueType::kUnsigned:
-        codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField;
-        break;
-    case ValueType::kSingle:
-        codec.flags |= kSingleField;
-        break;
-    case ValueType::kDouble:
-        codec.flags |= kDoubleField;
-        break;
+        case ValueType::kSigned: codec.flags |= kIntegerField | kSignedField; break;
+        case ValueType::kUnsigned: codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField; break;
+        case ValueType::kSingle: codec.flags |= kSingleField; break;
+        case ValueType::kDouble: codec.flags |= kDoubleField; break;
     }
     if (!signal.values.empty()) codec.flags |= kHasValueTable;
     codec.slot = slot;
@@ -97,12 +89,9 @@ inline uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexc
 
 double floatingOrWide(const FieldCodec& codec, uint64_t raw) noexcept {
     switch (codec.flags & kKindBits) {
-    case kUnsigned64Field:
-        return static_cast<double>(raw);
-    case kSingleField:
-        return static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)));
-    default:
-        return std::bit_cast<double>(raw);
+        case kUnsigned64Field: return static_cast<double>(raw);
+        case kSingleField: return static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)));
+        default: return std::bit_cast<double>(raw);
     }
 }
 

@@ -47,22 +47,20 @@ void reportProblem(cxl_encode_report* report, const Signal* signal, const char* 
 uint64_t fieldFromPhysical(const Signal& signal, double physical) noexcept {
     const double scaled = (physical - signal.offset) / signal.factor;
     switch (signal.type) {
-    case ValueType::kSingle:
-        return std::bit_cast<uint32_t>(roundToSingle(scaled));
-    case ValueType::kDouble:
-        return std::bit_cast<uint64_t>(scaled);
-    case ValueType::kSigned:
-        if (signal.length <= 53) {
-            const double limit = std::ldexp(1.0, static_cast<int>(signal.length) - 1);
-            return roundedIntegerField(scaled, -limit, limit - 1.0, signal.field.mask);
-        }
-        break;
-    case ValueType::kUnsigned:
-        if (signal.length <= 53) {
-            return roundedIntegerField(scaled, 0.0, std::ldexp(1.0, static_cast<int>(signal.length)) - 1.0,
-                                       signal.field.mask);
-        }
-        break;
+        case ValueType::kSingle: return std::bit_cast<uint32_t>(roundToSingle(scaled));
+        case ValueType::kDouble: return std::bit_cast<uint64_t>(scaled);
+        case ValueType::kSigned:
+            if (signal.length <= 53) {
+                const double limit = std::ldexp(1.0, static_cast<int>(signal.length) - 1);
+                return roundedIntegerField(scaled, -limit, limit - 1.0, signal.field.mask);
+            }
+            break;
+        case ValueType::kUnsigned:
+            if (signal.length <= 53) {
+                return roundedIntegerField(scaled, 0.0, std::ldexp(1.0, static_cast<int>(signal.length)) - 1.0,
+                                           signal.field.mask);
+            }
+            break;
     }
     return wideIntegerField(signal, scaled);
 }

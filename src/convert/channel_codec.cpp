@@ -23,19 +23,17 @@ ChannelCodec makeChannelCodec(const ChannelDefinition& definition) noexcept {
     codec.signShift = static_cast<uint8_t>(64 - bits);
 
     switch (definition.dataType) {
-    case kDataTypeSignedInt:
-        codec.kind = RawKind::kSigned;
-        codec.rawMinimum = -std::ldexp(1.0, static_cast<int>(bits) - 1);
-        codec.rawMaximum = std::ldexp(1.0, static_cast<int>(bits) - 1) - 1.0;
-        break;
-    case kDataTypeUnsignedInt:
-        codec.kind = RawKind::kUnsigned;
-        codec.rawMinimum = 0.0;
-        codec.rawMaximum = std::ldexp(1.0, static_cast<int>(bits)) - 1.0;
-        break;
-    default:
-        codec.kind = bits == 32 ? RawKind::kSingle : RawKind::kDouble;
-        break;
+        case kDataTypeSignedInt:
+            codec.kind = RawKind::kSigned;
+            codec.rawMinimum = -std::ldexp(1.0, static_cast<int>(bits) - 1);
+            codec.rawMaximum = std::ldexp(1.0, static_cast<int>(bits) - 1) - 1.0;
+            break;
+        case kDataTypeUnsignedInt:
+            codec.kind = RawKind::kUnsigned;
+            codec.rawMinimum = 0.0;
+            codec.rawMaximum = std::ldexp(1.0, static_cast<int>(bits)) - 1.0;
+            break;
+        default: codec.kind = bits == 32 ? RawKind::kSingle : RawKind::kDouble; break;
     }
 
     codec.factor = definition.factor;

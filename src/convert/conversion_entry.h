@@ -11,8 +11,8 @@
 
 namespace canxlate {
 
-inline int32_t findMessageForConversion(TableHandle handle, uint32_t messageId, const void* input,
-                                        const void* output, const MessageRecord** message) noexcept {
+inline int32_t findMessageForConversion(TableHandle handle, uint32_t messageId, const void* input, const void* output,
+                                        const MessageRecord** message) noexcept {
     if (input == nullptr || output == nullptr) return kErrNullArgument;
     MessageTable* table = nullptr;
     int32_t status = validateTableHandle(handle, &table);

@@ -13,8 +13,8 @@ void decodeChannels(const MessageRecord& message, uint64_t littleEndian, double*
     const ChannelCodec* const end = codec + message.codecs.size();
     for (; codec != end; ++codec, ++values) {
         const uint64_t shifted = words[codec->bigEndian] >> codec->wordShift;
-        const uint64_t raw = static_cast<uint64_t>(static_cast<int64_t>(shifted) >> codec->fieldShift) &
-                             codec->fieldMask;
+        const uint64_t raw =
+            static_cast<uint64_t>(static_cast<int64_t>(shifted) >> codec->fieldShift) & codec->fieldMask;
         double physical = rawToValue(codec->kind, codec->signShift, raw) * codec->factor + codec->offset;
         // Minimum first; a NaN passes both tests.
         if (physical < codec->lowerLimit)

@@ -11,13 +11,11 @@ namespace {
 
 inline uint64_t rawField(const ChannelCodec& codec, double scaled) noexcept {
     switch (codec.kind) {
-    case RawKind::kSigned:
-    case RawKind::kUnsigned:
-        return roundedIntegerField(scaled, codec.rawMinimum, codec.rawMaximum, codec.fieldMask);
-    case RawKind::kSingle:
-        return std::bit_cast<uint32_t>(roundToSingle(scaled));
-    case RawKind::kDouble:
-        break;
+        case RawKind::kSigned:
+        case RawKind::kUnsigned:
+            return roundedIntegerField(scaled, codec.rawMinimum, codec.rawMaximum, codec.fieldMask);
+        case RawKind::kSingle: return std::bit_cast<uint32_t>(roundToSingle(scaled));
+        case RawKind::kDouble: break;
     }
     return std::bit_cast<uint64_t>(scaled);
 }

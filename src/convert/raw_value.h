@@ -16,14 +16,10 @@ namespace canxlate {
 // width (signShift = 64 - width), unsigned, or an IEEE single or double.
 inline double rawToValue(RawKind kind, uint8_t signShift, uint64_t raw) noexcept {
     switch (kind) {
-    case RawKind::kSigned:
-        return static_cast<double>(static_cast<int64_t>(raw << signShift) >> signShift);
-    case RawKind::kUnsigned:
-        return static_cast<double>(raw);
-    case RawKind::kSingle:
-        return static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)));
-    case RawKind::kDouble:
-        break;
+        case RawKind::kSigned: return static_cast<double>(static_cast<int64_t>(raw << signShift) >> signShift);
+        case RawKind::kUnsigned: return static_cast<double>(raw);
+        case RawKind::kSingle: return static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)));
+        case RawKind::kDouble: break;
     }
     return std::bit_cast<double>(raw);
 }

@@ -47,11 +47,8 @@ LoadResult loadFromMemory(std::string_view text, Format format, Database& databa
     // Text files hold no NUL byte; anything that does is binary.
     if (text.find('\0') != std::string_view::npos) return LoadResult::kNotText;
     switch (format) {
-    case Format::kDbc:
-        dbc::readDbc(text, database);
-        return LoadResult::kLoaded;
-    case Format::kZcd:
-        return zcd::readZcd(text, database) ? LoadResult::kLoaded : LoadResult::kNotText;
+        case Format::kDbc: dbc::readDbc(text, database); return LoadResult::kLoaded;
+        case Format::kZcd: return zcd::readZcd(text, database) ? LoadResult::kLoaded : LoadResult::kNotText;
     }
     return LoadResult::kUnknownFormat;
 }

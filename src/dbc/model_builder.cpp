@@ -167,20 +167,15 @@ private:
     void applyComments() {
         for (CommentDef& def : defs_.comments) {
             switch (def.object.kind) {
-            case ObjectKind::kNetwork:
-                db_.comment = std::move(def.text);
-                break;
-            case ObjectKind::kNode:
-                knownNode(def.object);
-                break;
-            case ObjectKind::kMessage:
-                if (Message* message = findMessage(def.object)) message->comment = std::move(def.text);
-                break;
-            case ObjectKind::kSignal:
-                if (Signal* signal = findSignal(def.object)) signal->comment = std::move(def.text);
-                break;
-            case ObjectKind::kOther:
-                break;
+                case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
+                case ObjectKind::kNode: knownNode(def.object); break;
+                case ObjectKind::kMessage:
+                    if (Message* message = findMessage(def.object)) message->comment = std::move(def.text);
+                    break;
+                case ObjectKind::kSignal:
+                    if (Signal* signal = findSignal(def.object)) signal->comment = std::move(def.text);
+                    break;
+                case ObjectKind::kOther: break;
             }
         }
     }
@@ -264,26 +259,21 @@ private:
         }
         for (const AttributeValueDef& def : defs_.attributeValues) {
             switch (def.object.kind) {
-            case ObjectKind::kMessage: {
-                Message* message = findMessage(def.object);
-                if (message == nullptr) break;
-                if (def.name == "GenMsgCycleTime") {
-                    if (const double* number = std::get_if<double>(&def.value))
-                        message->cycleTime = std::isfinite(*number) ? std::llround(*number) : -1;
-                } else if (def.name == "VFrameFormat") {
-                    message->fd =
-                        message->length > 8 || attributeText(formatDef, def.value).find("FD") != std::string::npos;
+                case ObjectKind::kMessage: {
+                    Message* message = findMessage(def.object);
+                    if (message == nullptr) break;
+                    if (def.name == "GenMsgCycleTime") {
+                        if (const double* number = std::get_if<double>(&def.value))
+                            message->cycleTime = std::isfinite(*number) ? std::llround(*number) : -1;
+                    } else if (def.name == "VFrameFormat") {
+                        message->fd =
+                            message->length > 8 || attributeText(formatDef, def.value).find("FD") != std::string::npos;
+                    }
+                    break;
                 }
-                break;
-            }
-            case ObjectKind::kSignal:
-                findSignal(def.object);
-                break;
-            case ObjectKind::kNode:
-                knownNode(def.object);
-                break;
-            default:
-                break;
+                case ObjectKind::kSignal: findSignal(def.object); break;
+                case ObjectKind::kNode: knownNode(def.object); break;
+                default: break;
             }
         }
     }

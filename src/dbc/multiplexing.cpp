@@ -63,24 +63,23 @@ void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef
         Signal& signal = message.signals[i];
         const MuxIndicatorDef& def = indicators[i];
         switch (def.indicator) {
-        case MuxIndicator::kNone:
-            break;
-        case MuxIndicator::kSwitch:
-            signal.role = MuxRole::kSwitch;
-            if (mainSwitch == db::kNoSwitch) {
-                mainSwitch = i;
-            } else {
-                sink.warning(positions[i], "message " + quote(message.name) + " has a second switch " +
-                                               quote(signal.name) + "; m<k> signals without SG_MUL_VAL_ follow " +
-                                               quote(message.signals[mainSwitch].name));
-            }
-            break;
-        case MuxIndicator::kMultiplexed:
-        case MuxIndicator::kMultiplexedSwitch:
-            signal.role =
-                def.indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
-            signal.muxRanges.push_back({def.value, def.value});
-            break;
+            case MuxIndicator::kNone: break;
+            case MuxIndicator::kSwitch:
+                signal.role = MuxRole::kSwitch;
+                if (mainSwitch == db::kNoSwitch) {
+                    mainSwitch = i;
+                } else {
+                    sink.warning(positions[i], "message " + quote(message.name) + " has a second switch " +
+                                                   quote(signal.name) + "; m<k> signals without SG_MUL_VAL_ follow " +
+                                                   quote(message.signals[mainSwitch].name));
+                }
+                break;
+            case MuxIndicator::kMultiplexed:
+            case MuxIndicator::kMultiplexedSwitch:
+                signal.role =
+                    def.indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
+                signal.muxRanges.push_back({def.value, def.value});
+                break;
         }
     }
     // SG_MUL_VAL_ names the switch and replaces the indicator's value.

@@ -56,8 +56,8 @@ CANXLATE_API int32_t CANXLATE_CALL getLargestNumberOfChannels(MessageTableHandle
     return canxlate::queryLargestChannelCount(table, count);
 }
 
-CANXLATE_API int32_t CANXLATE_CALL xcvtGetChannelNames(MessageTableHandle table, uint32_t messageId,
-                                                       uint32_t* count, char*** names) {
+CANXLATE_API int32_t CANXLATE_CALL xcvtGetChannelNames(MessageTableHandle table, uint32_t messageId, uint32_t* count,
+                                                       char*** names) {
     return withoutExceptions([&] { return canxlate::exportChannelNames(table, messageId, count, names); });
 }
 
@@ -71,8 +71,8 @@ CANXLATE_API int32_t CANXLATE_CALL addNewchannelDefinition(MessageTableHandle ta
                                                            double offset, double minimum, double maximum,
                                                            uint32_t messageId, uint32_t payloadSize) {
     return withoutExceptions([&] {
-        return canxlate::addChannelDefinition(table, channelName, unit, startBit, bitCount, dataType, byteOrder,
-                                              factor, offset, minimum, maximum, messageId, payloadSize);
+        return canxlate::addChannelDefinition(table, channelName, unit, startBit, bitCount, dataType, byteOrder, factor,
+                                              offset, minimum, maximum, messageId, payloadSize);
     });
 }
 
@@ -86,8 +86,8 @@ CANXLATE_API int32_t CANXLATE_CALL convertFrameToChannelU32(MessageTableHandle t
     return canxlate::decodeFrameWords(table, messageId, words, values);
 }
 
-CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle table, uint32_t messageId,
-                                                         double* values, uint8_t* payload) {
+CANXLATE_API int32_t CANXLATE_CALL convertChannelToFrame(MessageTableHandle table, uint32_t messageId, double* values,
+                                                         uint8_t* payload) {
     return canxlate::encodeFrame(table, messageId, values, payload);
 }
 

@@ -12,11 +12,11 @@
 
 namespace canxlate {
 
-inline constexpr uint32_t kBucketPrimes[] = {
-    53u,        97u,        193u,       389u,       769u,       1543u,       3079u,       6151u,
-    12289u,     24593u,     49157u,     98317u,     196613u,    393241u,     786433u,     1572869u,
-    3145739u,   6291469u,   12582917u,  25165843u,  50331653u,  100663319u,  201326611u, 402653189u,
-    805306457u, 1610612741u, 3221225473u, 4294967291u};
+inline constexpr uint32_t kBucketPrimes[] = {53u,        97u,         193u,        389u,       769u,       1543u,
+                                             3079u,      6151u,       12289u,      24593u,     49157u,     98317u,
+                                             196613u,    393241u,     786433u,     1572869u,   3145739u,   6291469u,
+                                             12582917u,  25165843u,   50331653u,   100663319u, 201326611u, 402653189u,
+                                             805306457u, 1610612741u, 3221225473u, 4294967291u};
 
 // The smallest listed prime not below wanted; the largest prime beyond them all.
 constexpr uint32_t nextBucketCount(uint64_t wanted) noexcept {

@@ -1,7 +1,7 @@
 // On ELF platforms the loader runs these when the library is loaded and
 // unloaded, where Windows calls the DLL entry point.
 #if !defined(_WIN32)
-#include "frame/library_lifecycle.h"
+#  include "frame/library_lifecycle.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Windows calls the DLL entry point where ELF loaders run the library's
 // constructor and destructor.
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 
-#include "frame/library_lifecycle.h"
+#  include "frame/library_lifecycle.h"
 
 // Process attach builds the process-wide objects and the lock; a failed attach
 // has destroyed them again and refuses the load. Windows then calls process
@@ -11,8 +11,7 @@
 // Thread attach and detach have nothing to do.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
-        case DLL_PROCESS_ATTACH:
-            return canxlate::attachProcess() ? TRUE : FALSE;
+        case DLL_PROCESS_ATTACH: return canxlate::attachProcess() ? TRUE : FALSE;
         case DLL_PROCESS_DETACH:
             // reserved is non-null when the process is exiting: its other
             // threads were stopped wherever they were, possibly inside the
@@ -21,8 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
             // everything.
             if (reserved == nullptr) canxlate::detachProcess();
             return TRUE;
-        default:
-            return TRUE;
+        default: return TRUE;
     }
 }
 #endif

@@ -3,9 +3,9 @@
 #pragma once
 
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 #else
-#include <pthread.h>
+#  include <pthread.h>
 #endif
 
 namespace canxlate::platform {

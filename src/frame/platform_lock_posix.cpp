@@ -1,5 +1,5 @@
 #if !defined(_WIN32)
-#include "frame/platform_lock.h"
+#  include "frame/platform_lock.h"
 
 namespace canxlate::platform {
 
@@ -23,9 +23,9 @@ void RecursiveLock::leave() noexcept { pthread_mutex_unlock(&mutex_); }
 SharedExclusiveLock::SharedExclusiveLock() noexcept {
     pthread_rwlockattr_t attributes;
     pthread_rwlockattr_init(&attributes);
-#if defined(__GLIBC__)
+#  if defined(__GLIBC__)
     pthread_rwlockattr_setkind_np(&attributes, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
-#endif
+#  endif
     // A process-private rwlock needs no resources: its initialisation cannot fail.
     pthread_rwlock_init(&lock_, &attributes);
     pthread_rwlockattr_destroy(&attributes);

@@ -1,5 +1,5 @@
 #if defined(_WIN32)
-#include "frame/platform_lock.h"
+#  include "frame/platform_lock.h"
 
 namespace canxlate::platform {
 

@@ -29,8 +29,7 @@ TableRegistry::TableRegistry() : tables_(kInitialRegistryBuckets), version_(newR
 int32_t TableRegistry::validate(TableHandle handle, MessageTable** table) const noexcept {
     if (handle == 0) return kErrNullArgument;
     LastValidation& last = t_lastValidation;
-    if (last.handle == handle && last.registry == this &&
-        last.version == version_.load(std::memory_order_acquire)) {
+    if (last.handle == handle && last.registry == this && last.version == version_.load(std::memory_order_acquire)) {
         *table = last.table;
         return kSuccess;
     }

@@ -11,9 +11,7 @@ namespace canxlate {
 
 namespace {
 
-bool isCWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isCWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -34,11 +32,11 @@ struct ScannedReal {
     bool negative = false;
     std::size_t numberBegin = 0;
     std::size_t numberEnd = 0;
-    std::size_t integerEnd = 0;      // end of the integer digits (== separator position if any)
-    std::size_t fractionBegin = 0;   // first fraction digit (== integerEnd when no separator)
+    std::size_t integerEnd = 0;     // end of the integer digits (== separator position if any)
+    std::size_t fractionBegin = 0;  // first fraction digit (== integerEnd when no separator)
     std::size_t fractionEnd = 0;
     std::size_t separator = std::string_view::npos;
-    int64_t exponent = 0;            // saturated, see kExponentLimit
+    int64_t exponent = 0;  // saturated, see kExponentLimit
 };
 
 // Large enough that any exponent beyond it over- or underflows whatever the
@@ -117,8 +115,7 @@ int64_t decimalMagnitude(std::string_view text, const ScannedReal& scan) {
 // Converts the scanned span, which uses '.' as its separator, correctly rounded.
 double convertScanned(std::string_view text, std::string_view span, const ScannedReal& scan) {
     double magnitude = 0.0;
-    const auto result = std::from_chars(span.data(), span.data() + span.size(), magnitude,
-                                        std::chars_format::general);
+    const auto result = std::from_chars(span.data(), span.data() + span.size(), magnitude, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         magnitude = decimalMagnitude(text, scan) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (result.ec != std::errc{}) {

@@ -31,8 +31,7 @@ public:
 
     // Appends every record made to callerResults (whatever the status) and
     // returns 0/positive on success or a negative status.
-    int32_t load(ImportedChannelList& callerResults, const ChannelSelection& channelSelection,
-                 const char* fileName);
+    int32_t load(ImportedChannelList& callerResults, const ChannelSelection& channelSelection, const char* fileName);
     // The same for a stream open for binary reading, read to its end and left
     // open.
     int32_t load(ImportedChannelList& callerResults, const ChannelSelection& channelSelection, DefinitionFormat format,

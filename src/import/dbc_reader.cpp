@@ -95,9 +95,7 @@ void readLine(DbcLineSource& source, std::string& line) {
     }
 }
 
-bool contains(std::string_view line, std::string_view keyword) {
-    return line.find(keyword) != std::string_view::npos;
-}
+bool contains(std::string_view line, std::string_view keyword) { return line.find(keyword) != std::string_view::npos; }
 
 // Position just after the first delimiter found at or after from; 0 when
 // there is none, so that the next search and conversion restart at the
@@ -137,9 +135,8 @@ void readSignalLine(tChannelDefinitionFileLoader& loader, std::string_view line)
     const std::size_t nameBegin = line.find(kSignalKeyword) + kSignalKeyword.size();
     const std::size_t nameEnd = line.find(" : ", nameBegin);
     // A multiplexer indicator ("Speed m2", "Mode M") stays part of the name.
-    const std::string name(upToNul(line.substr(nameBegin, nameEnd == std::string_view::npos
-                                                              ? std::string_view::npos
-                                                              : nameEnd - nameBegin)));
+    const std::string name(upToNul(
+        line.substr(nameBegin, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - nameBegin)));
     if (!isSelected(loader, name)) {
         return;
     }
@@ -179,8 +176,8 @@ void readSignalLine(tChannelDefinitionFileLoader& loader, std::string_view line)
     // any quote the whole line is the unit.
     const std::size_t unitBegin = positionAfter(line, '"', afterLimitBar);
     const std::size_t unitEnd = line.find('"', unitBegin);
-    const std::string unit(upToNul(line.substr(
-        unitBegin, unitEnd == std::string_view::npos ? std::string_view::npos : unitEnd - unitBegin)));
+    const std::string unit(upToNul(
+        line.substr(unitBegin, unitEnd == std::string_view::npos ? std::string_view::npos : unitEnd - unitBegin)));
 
     loader.results.push_back(std::make_unique<ImportedChannel>(
         name.c_str(), unit.c_str(), channelStartBit, static_cast<uint32_t>(bitCount), dataType, byteOrder, factor,

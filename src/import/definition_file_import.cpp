@@ -39,8 +39,7 @@ int32_t importWith(TableHandle handle, const Load& load) {
     for (const auto& c : channels) {
         // A refused channel is simply not in the table.
         addChannelDefinition(handle, c->name.c_str(), c->unit.c_str(), c->startBit, c->bitCount, c->dataType,
-                             c->byteOrder, c->factor, c->offset, c->minimum, c->maximum, c->messageId,
-                             c->payloadSize);
+                             c->byteOrder, c->factor, c->offset, c->minimum, c->maximum, c->messageId, c->payloadSize);
     }
     return status;
 }
@@ -49,10 +48,9 @@ int32_t importWith(TableHandle handle, const Load& load) {
 
 int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
     if (fileName == nullptr) return kErrNullArgument;
-    return importWith(handle, [fileName](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
-                                         const ChannelSelection& selection) {
-        return loader.load(channels, selection, fileName);
-    });
+    return importWith(
+        handle, [fileName](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
+                           const ChannelSelection& selection) { return loader.load(channels, selection, fileName); });
 }
 
 int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle) {

@@ -86,9 +86,9 @@ private:
     // Handed to startElement; rebuilt before every call so that a callee that
     // rewrites the pointers cannot redirect the parser's own writes.
     char* attributeList_[kAttributeSlotCount] = {};
-    std::size_t attributeCount_ = 0;     // attributes begun in the current tag
-    std::size_t attributeLength_ = 0;    // characters stored in the current slot
-    bool discardingAttribute_ = false;   // current attribute has no slot left
+    std::size_t attributeCount_ = 0;    // attributes begun in the current tag
+    std::size_t attributeLength_ = 0;   // characters stored in the current slot
+    bool discardingAttribute_ = false;  // current attribute has no slot left
 };
 
 }  // namespace canxlate

@@ -18,11 +18,11 @@ namespace {
 // The position of a word is the kind it stands for. Some words occur twice, so
 // the kind found depends on where the search starts.
 constexpr std::array<std::string_view, 35> kKeywords = {
-    "zecan_config", "min_version", "saved",     "message", "channel",        "bitfield", "linear_scaling",
-    "mux",          "mode",        "name",      "id",      "extended",       "dbc",      "conflicts",
-    "bytes",        "interface",   "name",      "comment", "start",          "bits",     "order",
-    "type",         "factor",      "offset",    "max",     "min",            "default",  "unit",
-    "name",         "start",       "bits",      "order",   "defmode",        "conflicts", "val",
+    "zecan_config", "min_version", "saved",  "message", "channel",  "bitfield",  "linear_scaling",
+    "mux",          "mode",        "name",   "id",      "extended", "dbc",       "conflicts",
+    "bytes",        "interface",   "name",   "comment", "start",    "bits",      "order",
+    "type",         "factor",      "offset", "max",     "min",      "default",   "unit",
+    "name",         "start",       "bits",   "order",   "defmode",  "conflicts", "val",
 };
 
 enum Kind : int32_t {

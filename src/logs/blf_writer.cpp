@@ -7,7 +7,7 @@
 #include <vector>
 
 #ifdef CANXLATE_HAVE_ZLIB
-#include <zlib.h>
+#  include <zlib.h>
 #endif
 
 #include "logs/blf_layout.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include <io.h>
+#  include <io.h>
 #else
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 namespace canxlate::logs {

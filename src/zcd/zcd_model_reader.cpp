@@ -117,19 +117,15 @@ private:
             return;
         }
         switch (channel.dataType) {
-        case kDataTypeSignedInt:
-            signal.type = db::ValueType::kSigned;
-            break;
-        case kDataTypeUnsignedInt:
-            signal.type = db::ValueType::kUnsigned;
-            break;
-        default:
-            signal.type = channel.bitCount == 64 ? db::ValueType::kDouble : db::ValueType::kSingle;
-            if (channel.bitCount != 32 && channel.bitCount != 64) {
-                sink_.error(kWholeFile, name + " is an IEEE float of " + std::to_string(channel.bitCount) +
-                                            " bits, not 32 or 64; it cannot be decoded");
-                return;
-            }
+            case kDataTypeSignedInt: signal.type = db::ValueType::kSigned; break;
+            case kDataTypeUnsignedInt: signal.type = db::ValueType::kUnsigned; break;
+            default:
+                signal.type = channel.bitCount == 64 ? db::ValueType::kDouble : db::ValueType::kSingle;
+                if (channel.bitCount != 32 && channel.bitCount != 64) {
+                    sink_.error(kWholeFile, name + " is an IEEE float of " + std::to_string(channel.bitCount) +
+                                                " bits, not 32 or 64; it cannot be decoded");
+                    return;
+                }
         }
         dbc::layOutSignal(signal, channel.startBit, channel.bitCount, *message, kWholeFile, sink_, true);
     }

@@ -3,9 +3,9 @@
 // at unload, and threads starting and ending meanwhile (which Windows reports
 // to the DLL entry point) change nothing.
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 #else
-#include <dlfcn.h>
+#  include <dlfcn.h>
 #endif
 
 #include <filesystem>

@@ -15,10 +15,21 @@ namespace {
 
 struct Columns {
     explicit Columns(size_t capacity)
-        : ns(capacity), seconds(capacity), ids(capacity), extended(capacity), lengths(capacity),
-          payloads(capacity * CXL_LOG_PAYLOAD_STRIDE), flags(capacity), channels(capacity), dlcs(capacity) {
-        frames = cxl_frames{capacity,         0,           ns.data(),    seconds.data(), ids.data(), extended.data(),
-                            lengths.data(),   payloads.data(), flags.data(), channels.data(), dlcs.data()};
+        : ns(capacity),
+          seconds(capacity),
+          ids(capacity),
+          extended(capacity),
+          lengths(capacity),
+          payloads(capacity * CXL_LOG_PAYLOAD_STRIDE),
+          flags(capacity),
+          channels(capacity),
+          dlcs(capacity) {
+        frames = cxl_frames{capacity,       0,
+                            ns.data(),      seconds.data(),
+                            ids.data(),     extended.data(),
+                            lengths.data(), payloads.data(),
+                            flags.data(),   channels.data(),
+                            dlcs.data()};
     }
     // Frame f as a record, so that describe() spells it as the tables do.
     FrameRecord record(size_t f) const {
@@ -27,7 +38,7 @@ struct Columns {
         r.seconds = seconds[f];
         r.id = ids[f];
         r.flags = flags[f] & 0x3F;
-        r.direction = (flags[f] & CXL_FRAME_TX) ? Direction::kTransmitted
+        r.direction = (flags[f] & CXL_FRAME_TX)   ? Direction::kTransmitted
                       : (flags[f] & CXL_FRAME_RX) ? Direction::kReceived
                                                   : Direction::kUnknown;
         r.channel = channels[f];
@@ -127,13 +138,22 @@ TEST(LogFilesCApi, BatchDecodingTakesTheColumnsAsTheyAre) {
     std::vector<double> physical(slots * n);
     std::vector<uint8_t> present(slots * n);
     std::vector<int32_t> message(n);
-    const cxl_batch batch{n, columns.ids.data(), columns.extended.data(), columns.lengths.data(),
-                          columns.payloads.data(), CXL_LOG_PAYLOAD_STRIDE, columns.seconds.data(), n,
-                          physical.data(), present.data(), message.data(), nullptr};
+    const cxl_batch batch{n,
+                          columns.ids.data(),
+                          columns.extended.data(),
+                          columns.lengths.data(),
+                          columns.payloads.data(),
+                          CXL_LOG_PAYLOAD_STRIDE,
+                          columns.seconds.data(),
+                          n,
+                          physical.data(),
+                          present.data(),
+                          message.data(),
+                          nullptr};
     ASSERT_EQ(cxl_decode_batch(database, &batch, 0), CXL_OK);
-    ASSERT_GE(message[0], 0);                 // 100#2003...: EngineSpeed = 0x0320 * 0.25
+    ASSERT_GE(message[0], 0);  // 100#2003...: EngineSpeed = 0x0320 * 0.25
     EXPECT_EQ(physical[0], 200.0);
-    EXPECT_EQ(message[2], -1);                // 7FF is not in the database
+    EXPECT_EQ(message[2], -1);  // 7FF is not in the database
     cxl_log_close(reader);
     cxl_close(database);
 }

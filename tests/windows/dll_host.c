@@ -48,7 +48,7 @@ int main(void) {
     }
 #if defined(CANXLATE_HOST_LINKS_IMPORT_LIBRARY)
     /* Each name linked through the import library is the export of that name. */
-#define LINKED(name) CHECK((Function)name == g_bound[at_##name]);
+#  define LINKED(name) CHECK((Function)name == g_bound[at_##name]);
     EXPORTS(LINKED)
 #endif
     CHECK(BOUND(createMessageTable)(&table) == kSuccess);

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
-for package in cmake g++ pkg-config dpkg-dev file unzip man-db; do
+for package in cmake g++ pkg-config dpkg-dev file unzip man-db python3-venv python3-numpy; do
   dpkg -s "$package" >/dev/null 2>&1 || { apt-get update -qq; apt-get install -y -qq --no-install-recommends "$package"; }
 done
 work=$(mktemp -d)
@@ -33,6 +33,18 @@ cmake --install build-package --prefix "$work/prefix" >/dev/null
 "$work/prefix/bin/canxlate" info examples/powertrain.dbc | tail -n 1
 run_host "$work/prefix" OFF
 run_host "$work/prefix" ON
+
+echo "== the Python package, installed as the README says"
+/usr/bin/python3 -m venv --system-site-packages "$work/env"
+CANXLATE_LIBRARY="$PWD/build-package/libcanxlate.so" "$work/env/bin/pip" install -q --no-build-isolation ./python
+(cd "$work" && "$work/env/bin/python" - "$OLDPWD/examples/powertrain.dbc" <<'PY'
+import sys
+import canxlate
+db = canxlate.load_file(sys.argv[1])
+assert canxlate.__file__.startswith(sys.prefix), canxlate.__file__
+assert db.decode_message(0x100, bytes.fromhex("8A131F80FB900000"))["EngineSpeed"] == 1250.5
+PY
+)
 
 echo "== Debian packages"
 (cd build-package && cpack -G DEB >/dev/null)

@@ -88,6 +88,8 @@ TEST(AllocationFailure, ALoadWithoutMemoryLeavesTablesUncreatable) {
             MessageTableHandle table = 77;
             EXPECT_EQ(createMessageTable(&table), kErrOutOfMemory);
             EXPECT_EQ(table, 0u);
+            EXPECT_EQ(closeMessageTable(1), kErrInvalidTable);
+            EXPECT_EQ(inputStringBufferAdd("x"), kErrOutOfMemory);
         });
     EXPECT_GE(allocations, 3);  // registry, selection, name list, lock
     MessageTableHandle table = 0;

@@ -49,6 +49,7 @@ const AddRow kRows[] = {
     {"Motorola after Speed", {.name = "M", .startBit = 8, .bitCount = 16, .byteOrder = kMotorola, .messageId = 0x301}, kSuccess},
     {"A at bit 8", {.name = "A", .startBit = 8, .bitCount = 1, .messageId = 0x302}, kSuccess},
     {"meets M numerically", {.name = "B", .startBit = 23, .bitCount = 4, .byteOrder = kMotorola, .messageId = 0x301}, kWarnBitsOverlap},
+    {"ends just before A's bit", {.name = "D", .startBit = 0, .bitCount = 8, .messageId = 0x302}, kSuccess},
     {"ends on A's bit", {.name = "C", .startBit = 0, .bitCount = 9, .messageId = 0x302}, kWarnBitsOverlap},
 };
 // clang-format on

@@ -69,6 +69,9 @@ TEST(HashMap, MatchesAReferenceModel) {
             EXPECT_EQ(value, values[key]);
         });
         ASSERT_EQ(actual, expected);
+        actual.clear();
+        std::as_const(map).forEach([&](uint32_t key, int) { actual.push_back(key); });
+        ASSERT_EQ(actual, expected);
         for (const auto& [key, value] : values) ASSERT_TRUE(map.find(key) != nullptr && *map.find(key) == value);
         map.clear();
         EXPECT_EQ(map.size(), 0u);

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "can_id_text.h"
 #include "csv_field.h"
@@ -36,7 +39,67 @@ struct FrameDecoder::MessageFormat {
     std::unique_ptr<OutputBuffer> fileOut;
 };
 
+// One batch of frames as read, with its decoded columns.
+struct FrameDecoder::Batch {
+    std::vector<int64_t> timeNs;
+    std::vector<double> timestamps;
+    std::vector<uint32_t> ids;
+    std::vector<uint8_t> extended;
+    std::vector<uint8_t> lengths;
+    std::vector<uint8_t> payloads;
+    std::vector<uint16_t> channels;
+    std::vector<double> physical;
+    std::vector<uint8_t> present;
+    std::vector<int32_t> messageIndex;
+    std::vector<std::string> channelNames;  // by channel as the log names them, "" when it does not
+    std::vector<uint8_t> named;
+    std::size_t count = 0;
+    bool decoded = false;
+    bool last = false;
+
+    explicit Batch(std::size_t columns)
+        : timeNs(kBatchFrames),
+          timestamps(kBatchFrames),
+          ids(kBatchFrames),
+          extended(kBatchFrames),
+          lengths(kBatchFrames),
+          payloads(kBatchFrames * CXL_LOG_PAYLOAD_STRIDE),
+          channels(kBatchFrames),
+          physical(columns * kBatchFrames),
+          present(columns * kBatchFrames),
+          messageIndex(kBatchFrames) {}
+
+    cxl_frames frames() {
+        return cxl_frames{kBatchFrames,   0,
+                          timeNs.data(),  timestamps.data(),
+                          ids.data(),     extended.data(),
+                          lengths.data(), payloads.data(),
+                          nullptr,        channels.data(),
+                          nullptr};
+    }
+
+    // The names of the channels in this batch, taken while the reader is
+    // not reading: it renames channels on the way.
+    void takeChannelNames(const cxl_log_reader* reader) {
+        std::fill(named.begin(), named.end(), 0);
+        for (std::size_t f = 0; f < count; ++f) {
+            const uint16_t channel = channels[f];
+            if (channel >= named.size()) {
+                named.resize(channel + std::size_t{1});
+                channelNames.resize(named.size());
+            }
+            if (named[channel]) continue;
+            named[channel] = 1;
+            const char* name = cxl_log_channel_name(reader, channel);
+            channelNames[channel] = name != nullptr ? name : "";
+        }
+    }
+};
+
 namespace {
+
+// Batches read ahead of the formatting.
+constexpr std::size_t kBatchesInFlight = 3;
 
 // Room for "(" seconds "." micros ") " and one of the separators around it.
 constexpr std::size_t kTimestampSpace = 40;
@@ -196,28 +259,7 @@ bool FrameDecoder::prepare(std::string& error) {
         return false;
     }
 
-    const std::size_t n = kBatchFrames;
-    timeNs_.resize(n);
-    timestamps_.resize(n);
-    ids_.resize(n);
-    extended_.resize(n);
-    lengths_.resize(n);
-    payloads_.resize(n * CXL_LOG_PAYLOAD_STRIDE);
-    channels_.resize(n);
-    frames_ = cxl_frames{n,
-                         0,
-                         timeNs_.data(),
-                         timestamps_.data(),
-                         ids_.data(),
-                         extended_.data(),
-                         lengths_.data(),
-                         payloads_.data(),
-                         nullptr,
-                         channels_.data(),
-                         nullptr};
-    physical_.resize(columns_ * n);
-    present_.resize(columns_ * n);
-    messageIndex_.resize(n);
+    for (std::size_t i = 0; i < kBatchesInFlight; ++i) batches_.push_back(std::make_unique<Batch>(columns_));
     values_.resize(columns_);
     return true;
 }
@@ -254,12 +296,12 @@ OutputBuffer* FrameDecoder::wideOutput(MessageFormat& message) {
     return target;
 }
 
-const std::string& FrameDecoder::interfaceName(const cxl_log_reader* reader, uint16_t channel) {
+const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t channel) {
     if (channel >= interfaces_.size()) interfaces_.resize(channel + std::size_t{1});
     std::string& name = interfaces_[channel];
     if (name.empty()) {
-        const char* given = cxl_log_channel_name(reader, channel);
-        const std::string raw = given != nullptr ? given : "can" + std::to_string(channel);
+        const std::string& given = batch.channelNames[channel];
+        const std::string raw = !given.empty() ? given : "can" + std::to_string(channel);
         switch (settings_.output) {
             case DecodeOutput::kText: name = raw; break;
             case DecodeOutput::kCsv:
@@ -272,24 +314,25 @@ const std::string& FrameDecoder::interfaceName(const cxl_log_reader* reader, uin
 
 // The part of a frame's output before its message: "(time) can0",
 // "time,can0", "{"timestamp":time,"interface":"can0"".
-std::size_t FrameDecoder::writePrefix(char* out, std::size_t frame, const cxl_log_reader* reader) {
+std::size_t FrameDecoder::writePrefix(char* out, const Batch& batch, std::size_t frame) {
     char* const start = out;
-    const std::string& interface = interfaceName(reader, channels_[frame]);
+    const std::string& interface = interfaceName(batch, batch.channels[frame]);
+    const int64_t ns = batch.timeNs[frame];
     switch (settings_.output) {
         case DecodeOutput::kText:
             *out++ = '(';
-            out = writeTimestamp(out, timeNs_[frame]);
+            out = writeTimestamp(out, ns);
             *out++ = ')';
             *out++ = ' ';
             break;
         case DecodeOutput::kCsv:
         case DecodeOutput::kCsvWide:
-            out = writeTimestamp(out, timeNs_[frame]);
+            out = writeTimestamp(out, ns);
             *out++ = ',';
             break;
         case DecodeOutput::kJsonLines:
             std::memcpy(out, "{\"timestamp\":", 13);
-            out = writeTimestamp(out + 13, timeNs_[frame]);
+            out = writeTimestamp(out + 13, ns);
             std::memcpy(out, ",\"interface\":", 13);
             out += 13;
             break;
@@ -298,43 +341,99 @@ std::size_t FrameDecoder::writePrefix(char* out, std::size_t frame, const cxl_lo
     return static_cast<std::size_t>(out - start);
 }
 
+namespace {
+
+// Hands batches from the reading thread to the formatting one, in order.
+struct BatchQueue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    uint64_t produced = 0;
+    uint64_t consumed = 0;
+    cxl_status status = CXL_OK;
+};
+
+}  // namespace
+
 cxl_status FrameDecoder::decodeLog(cxl_log_reader* reader, ProgressIndicator* progress) {
-    uint64_t batches = 0;
-    uint64_t frames = 0;
-    for (;;) {
-        const cxl_status status = cxl_log_read(reader, &frames_);
-        if (frames_.count > 0) {
-            decodeBatch(reader);
-            frames += frames_.count;
+    BatchQueue queue;
+    std::thread reading([&] {
+        uint64_t framesRead = 0;
+        for (uint64_t n = 0;; ++n) {
+            {
+                std::unique_lock lock(queue.mutex);
+                queue.changed.wait(lock, [&] { return n - queue.consumed < batches_.size(); });
+            }
+            Batch& batch = *batches_[n % batches_.size()];
+            cxl_frames frames = batch.frames();
+            const cxl_status status = cxl_log_read(reader, &frames);
+            batch.count = frames.count;
+            batch.last = status != CXL_OK || frames.count == 0;
+            batch.decoded = false;
+            if (batch.count > 0) {
+                const cxl_batch columns{batch.count,
+                                        batch.ids.data(),
+                                        batch.extended.data(),
+                                        batch.lengths.data(),
+                                        batch.payloads.data(),
+                                        CXL_LOG_PAYLOAD_STRIDE,
+                                        nullptr,
+                                        kBatchFrames,
+                                        batch.physical.data(),
+                                        batch.present.data(),
+                                        batch.messageIndex.data(),
+                                        nullptr};
+                batch.decoded = cxl_decode_batch(database_, &columns, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
+                batch.takeChannelNames(reader);
+                framesRead += batch.count;
+            }
+            if (progress != nullptr && (batch.last || n % kProgressBatches == kProgressBatches - 1)) {
+                cxl_log_counts counts{};
+                cxl_log_get_counts(reader, &counts);
+                progress->update(counts.bytes_read, framesRead);
+                if (batch.last) progress->finish();
+            }
+            {
+                std::lock_guard lock(queue.mutex);
+                queue.produced = n + 1;
+                if (batch.last) queue.status = status;
+            }
+            queue.changed.notify_all();
+            if (batch.last) return;
         }
-        if (status != CXL_OK || frames_.count == 0) {
-            if (progress != nullptr) progress->finish();
-            return status;
+    });
+    for (uint64_t n = 0;; ++n) {
+        {
+            std::unique_lock lock(queue.mutex);
+            queue.changed.wait(lock, [&] { return queue.produced > n; });
         }
-        if (progress != nullptr && ++batches % kProgressBatches == 0) {
-            cxl_log_counts counts{};
-            cxl_log_get_counts(reader, &counts);
-            progress->update(counts.bytes_read, frames);
+        const Batch& batch = *batches_[n % batches_.size()];
+        writeBatch(batch);
+        const bool last = batch.last;
+        {
+            std::lock_guard lock(queue.mutex);
+            queue.consumed = n + 1;
         }
+        queue.changed.notify_all();
+        if (last) break;
     }
+    reading.join();
+    return queue.status;
 }
 
-void FrameDecoder::decodeBatch(const cxl_log_reader* reader) {
-    const std::size_t count = frames_.count;
+void FrameDecoder::writeBatch(const Batch& batch) {
+    const std::size_t count = batch.count;
     const std::size_t stride = kBatchFrames;
-    const cxl_batch batch{
-        count,   ids_.data(), extended_.data(), lengths_.data(), payloads_.data(),     CXL_LOG_PAYLOAD_STRIDE,
-        nullptr, stride,      physical_.data(), present_.data(), messageIndex_.data(), nullptr};
-    const uint32_t flags = settings_.clamp ? CXL_CLAMP : 0u;
-    if (cxl_decode_batch(database_, &batch, flags) != CXL_OK) {
+    if (!batch.decoded) {
         counts_.notInDatabase += count;
         return;
     }
-    // A log may rename a channel on the way: names are looked up per batch.
+    const uint32_t flags = settings_.clamp ? CXL_CLAMP : 0u;
+    const std::vector<double>& physical = batch.physical;
+    const std::vector<uint8_t>& carried = batch.present;
     interfaces_.clear();
     char prefix[512];
     for (std::size_t f = 0; f < count; ++f) {
-        const int32_t index = messageIndex_[f];
+        const int32_t index = batch.messageIndex[f];
         if (index < 0) {
             ++counts_.notInDatabase;
             continue;
@@ -346,11 +445,11 @@ void FrameDecoder::decodeBatch(const cxl_log_reader* reader) {
         }
         ++counts_.decoded;
         if (message.hasTexts)
-            cxl_decode(message.handle, payloads_.data() + f * CXL_LOG_PAYLOAD_STRIDE, lengths_[f], flags,
+            cxl_decode(message.handle, batch.payloads.data() + f * CXL_LOG_PAYLOAD_STRIDE, batch.lengths[f], flags,
                        values_.data());
-        const std::size_t interfaceSize = interfaceName(reader, channels_[f]).size();
+        const std::size_t interfaceSize = interfaceName(batch, batch.channels[f]).size();
         const std::size_t prefixSize =
-            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, f, reader) : 0;
+            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f) : 0;
         const std::size_t prefixRoom = prefixSize == 0 ? kTimestampSpace + interfaceSize : prefixSize;
 
         OutputBuffer* target = &out_;
@@ -365,7 +464,7 @@ void FrameDecoder::decodeBatch(const cxl_log_reader* reader) {
                 std::memcpy(at, prefix, prefixSize);
                 return at + prefixSize;
             }
-            return at + writePrefix(at, f, reader);
+            return at + writePrefix(at, batch, f);
         };
         const bool csvLong = settings_.output == DecodeOutput::kCsv;
         if (!csvLong) out = copy(writeFramePrefix(out), message.head);
@@ -373,8 +472,8 @@ void FrameDecoder::decodeBatch(const cxl_log_reader* reader) {
         bool anyText = false;
         for (const SignalFormat& signal : message.signals) {
             const std::size_t cell = signal.slot * stride + f;
-            const bool present = message.hasTexts ? values_[signal.slot].present != 0 : present_[cell] != 0;
-            const double value = message.hasTexts ? values_[signal.slot].physical : physical_[cell];
+            const bool present = message.hasTexts ? values_[signal.slot].present != 0 : carried[cell] != 0;
+            const double value = message.hasTexts ? values_[signal.slot].physical : physical[cell];
             const char* text = message.hasTexts ? values_[signal.slot].text : nullptr;
             anyText = anyText || (present && text != nullptr);
             switch (settings_.output) {

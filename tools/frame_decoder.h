@@ -1,7 +1,8 @@
 // Decoding of logged frames: read in batches by libcanxlate's log readers,
 // decoded with one library call per batch and written as text, CSV (long or
-// wide) or JSON lines. The output buffers are reused, so decoding allocates
-// nothing per frame.
+// wide) or JSON lines. Reading and decoding run on a thread of their own,
+// a few batches ahead of the formatting, so the output keeps the log's order.
+// The batches and output buffers are reused: nothing is allocated per frame.
 #pragma once
 
 #include <canxlate.h>
@@ -42,7 +43,7 @@ struct DecodeCounts {
 
 class FrameDecoder {
 public:
-    static constexpr std::size_t kBatchFrames = 2048;
+    static constexpr std::size_t kBatchFrames = 4096;
 
     FrameDecoder(const cxl_database* database, DecodeSettings settings, OutputBuffer& out);
     ~FrameDecoder();
@@ -54,7 +55,8 @@ public:
     // The CSV header (long and wide to the output); nothing for the other forms.
     void writeHeader();
     // Reads the whole log and writes its frames. Returns the status of the
-    // last read: CXL_ERR_FORMAT when a fatal problem stopped it.
+    // last read: CXL_ERR_FORMAT when a fatal problem stopped it. The reader's
+    // issue callback and the progress run on the reading thread.
     cxl_status decodeLog(cxl_log_reader* reader, ProgressIndicator* progress);
     // Flushes the per-message files; false with the reason in error.
     bool finish(std::string& error);
@@ -64,10 +66,12 @@ public:
 private:
     struct SignalFormat;
     struct MessageFormat;
+    struct Batch;
 
-    void decodeBatch(const cxl_log_reader* reader);
-    std::size_t writePrefix(char* out, std::size_t frame, const cxl_log_reader* reader);
-    const std::string& interfaceName(const cxl_log_reader* reader, uint16_t channel);
+    void readBatches(cxl_log_reader* reader, ProgressIndicator* progress);
+    void writeBatch(const Batch& batch);
+    std::size_t writePrefix(char* out, const Batch& batch, std::size_t frame);
+    const std::string& interfaceName(const Batch& batch, uint16_t channel);
     OutputBuffer* wideOutput(MessageFormat& message);
 
     const cxl_database* database_;
@@ -76,18 +80,7 @@ private:
     std::vector<MessageFormat> messages_;
     std::size_t columns_ = 0;
 
-    // The frame columns and the decoded columns of one batch.
-    std::vector<int64_t> timeNs_;
-    std::vector<double> timestamps_;
-    std::vector<uint32_t> ids_;
-    std::vector<uint8_t> extended_;
-    std::vector<uint8_t> lengths_;
-    std::vector<uint8_t> payloads_;
-    std::vector<uint16_t> channels_;
-    cxl_frames frames_{};
-    std::vector<double> physical_;
-    std::vector<uint8_t> present_;
-    std::vector<int32_t> messageIndex_;
+    std::vector<std::unique_ptr<Batch>> batches_;
     std::vector<cxl_value> values_;  // single-frame decoding for value-table texts
 
     std::vector<std::string> interfaces_;  // by channel, as written (CSV quoted where needed)

@@ -9,6 +9,7 @@
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "help_text.h"
+#include "terminal.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ int runHelp(std::span<const std::string_view> arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    canxlate::cli::useBinaryStandardStreams();
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::fwrite(canxlate::cli::kProgramHelp.data(), 1, canxlate::cli::kProgramHelp.size(), stderr);

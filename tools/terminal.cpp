@@ -4,6 +4,7 @@
 #include <system_error>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #define CANXLATE_ISATTY _isatty
 #else
@@ -14,6 +15,13 @@
 namespace canxlate::cli {
 
 bool showsProgress() { return CANXLATE_ISATTY(2) != 0 && CANXLATE_ISATTY(1) == 0; }
+
+void useBinaryStandardStreams() {
+#if defined(_WIN32)
+    _setmode(0, _O_BINARY);
+    _setmode(1, _O_BINARY);
+#endif
+}
 
 uint64_t regularFileSize(const std::string& path) {
     std::error_code error;

@@ -443,7 +443,6 @@ void FrameDecoder::writeBatch(const Batch& batch) {
             ++counts_.notSelected;
             continue;
         }
-        ++counts_.decoded;
         if (message.hasTexts)
             cxl_decode(message.handle, batch.payloads.data() + f * CXL_LOG_PAYLOAD_STRIDE, batch.lengths[f], flags,
                        values_.data());
@@ -455,8 +454,12 @@ void FrameDecoder::writeBatch(const Batch& batch) {
         OutputBuffer* target = &out_;
         if (settings_.output == DecodeOutput::kCsvWide) {
             target = wideOutput(message);
-            if (target == nullptr) continue;
+            if (target == nullptr) {
+                ++counts_.notSelected;
+                continue;
+            }
         }
+        ++counts_.decoded;
         const std::size_t signalCount = message.signals.size();
         char* out = target->reserve(prefixRoom * (signalCount + 1) + message.space);
         const auto writeFramePrefix = [&](char* at) {

@@ -25,7 +25,7 @@ echo "== Windows: cross builds (i686, x86-64)"
 for arch in i686 x86_64; do
   build=build-mingw-$([ "$arch" = i686 ] && echo i686 || echo x64)
   cmake -S . -B "$build" --toolchain "cmake/mingw-w64-$arch.cmake" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
-    -DCANXLATE_BUILD_TESTS=ON -DCANXLATE_BUILD_BENCHMARKS=OFF -DCANXLATE_BUILD_TOOLS=OFF -DCANXLATE_BUILD_FUZZERS=OFF
+    -DCANXLATE_BUILD_TESTS=ON -DCANXLATE_BUILD_BENCHMARKS=OFF -DCANXLATE_BUILD_TOOLS=ON -DCANXLATE_BUILD_FUZZERS=OFF
   cmake --build "$build" -j2
   rm -rf "$build/host-kit"
   cmake --install "$build" --prefix "$build/host-kit" >/dev/null

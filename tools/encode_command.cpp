@@ -1,36 +1,47 @@
-// canxlate encode DB ID NAME=VALUE...
-#include <algorithm>
-#include <array>
-#include <bit>
+// canxlate encode DB MESSAGE NAME=VALUE...
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "can_id_text.h"
 #include "channel_assignment.h"
 #include "command_line.h"
 #include "commands.h"
-#include "database_loading.h"
+#include "database.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "help_text.h"
 #include "hex_digits.h"
-#include "shortest_double.h"
-#include "status_names.h"
 
 namespace canxlate::cli {
 namespace {
 
-constexpr OptionSpec kEncodeOptions[] = {{"--help"}, {"-h"}};
+constexpr OptionSpec kEncodeOptions[] = {{"--clamp"}, {"--help"}, {"-h"}};
 
-std::string valueText(double value) {
-    char text[kShortestDoubleMaxLength];
-    return std::string(text, writeShortestDouble(text, value));
+// A value given as a value-table text ("DRIVE"): the physical value of its raw
+// value.
+std::optional<double> valueOfText(const cxl_signal* signal, std::string_view text) {
+    cxl_signal_info info{};
+    if (cxl_get_signal_info(signal, &info) != CXL_OK) return std::nullopt;
+    for (std::size_t i = 0; i < info.value_text_count; ++i) {
+        int64_t raw = 0;
+        const char* entry = nullptr;
+        if (cxl_signal_value_text(signal, i, &raw, &entry) == CXL_OK && text == entry)
+            return static_cast<double>(raw) * info.factor + info.offset;
+    }
+    return std::nullopt;
 }
 
-std::string frameText(CanId id, const std::array<uint8_t, 8>& payload, uint8_t size) {
-    std::string text = canIdText(id) + '#';
-    for (std::size_t i = 0; i < size && i < payload.size(); ++i) {
+std::string rangeProblem(const cxl_signal* signal, const cxl_named_value& value) {
+    cxl_signal_info info{};
+    cxl_get_signal_info(signal, &info);
+    return std::string(info.name) + '=' + numberText(value.value) + " is outside its range " +
+           numberText(info.minimum) + ".." + numberText(info.maximum) + " (--clamp applies the range)";
+}
+
+std::string frameText(const cxl_message_info& info, const uint8_t* payload) {
+    std::string text = messageIdText(info) + (info.fd ? "##0" : "#");
+    for (std::size_t i = 0; i < info.length; ++i) {
         text += kUpperHexDigits[payload[i] >> 4];
         text += kUpperHexDigits[payload[i] & 0xF];
     }
@@ -52,14 +63,8 @@ int runEncode(std::span<const std::string_view> arguments) {
     }
     const auto& positionals = commandLine->positionals;
     if (positionals.size() < 2) {
-        reportUsageError("encode", positionals.empty() ? "missing database file" : "missing message ID");
+        reportUsageError("encode", positionals.empty() ? "missing database file" : "missing message");
         return kExitUsage;
-    }
-    const std::string path(positionals[0]);
-    const std::optional<CanId> id = parseCanIdArgument(positionals[1]);
-    if (!id) {
-        reportError("bad message ID '" + std::string(positionals[1]) + "': hex digits up to 1FFFFFFF expected");
-        return kExitFailure;
     }
     std::vector<ChannelAssignment> assignments;
     for (std::size_t i = 2; i < positionals.size(); ++i) {
@@ -71,55 +76,64 @@ int runEncode(std::span<const std::string_view> arguments) {
         assignments.push_back(*assignment);
     }
 
-    MessageCatalog catalog;
-    if (!loadDatabase(path, {}, catalog)) return kExitFailure;
-    const int32_t index = catalog.find(id->value);
-    if (index == MessageLookup::kNotFound) {
-        uint32_t count = 0;
-        const int32_t status = getNumberOfChannels(catalog.table(), id->value, &count);
-        reportError(path + ": no message " + canIdText(*id) + " (" + statusName(status) + ")");
-        return kExitFailure;
-    }
-    const MessageInfo& message = catalog.messages()[static_cast<std::size_t>(index)];
+    const std::string path(positionals[0]);
+    const Database database = openDatabase(path, DiagnosticLevel::kWarnings);
+    if (!database) return kExitFailure;
+    const cxl_message* message = findMessageArgument(database.get(), path, positionals[1]);
+    if (message == nullptr) return kExitFailure;
+    cxl_message_info info{};
+    cxl_get_message_info(message, &info);
 
-    std::vector<double> values(message.channelNames.size(), 0.0);
-    std::vector<bool> given(values.size(), false);
+    std::vector<std::string> names;
+    std::vector<cxl_named_value> values;
+    names.reserve(assignments.size());
     for (const ChannelAssignment& assignment : assignments) {
-        const auto channel = std::find(message.channelNames.begin(), message.channelNames.end(), assignment.name);
-        if (channel == message.channelNames.end()) {
-            reportError(path + ": message " + canIdText(*id) + " has no channel '" + std::string(assignment.name) +
-                        "'");
+        const std::string name(assignment.name);
+        const cxl_signal* signal = cxl_find_signal(message, name.c_str());
+        if (signal == nullptr) {
+            reportError(path + ": message " + info.name + " has no signal '" + name + "'");
             return kExitFailure;
         }
-        const auto position = static_cast<std::size_t>(channel - message.channelNames.begin());
-        if (given[position]) {
-            reportError("channel '" + std::string(assignment.name) + "' is given twice");
-            return kExitFailure;
+        for (const std::string& given : names) {
+            if (given == name) {
+                reportError("signal '" + name + "' is given twice");
+                return kExitFailure;
+            }
         }
-        const std::optional<double> value = parseValue(assignment.valueText);
+        std::optional<double> value = parseValue(assignment.valueText);
+        if (!value) value = valueOfText(signal, assignment.valueText);
         if (!value) {
-            reportError("bad number '" + std::string(assignment.valueText) + "' for channel '" +
-                        std::string(assignment.name) + "'");
+            reportError("bad value '" + std::string(assignment.valueText) + "' for signal '" + name +
+                        "': a number or a text of its value table");
             return kExitFailure;
         }
-        values[position] = *value;
-        given[position] = true;
+        names.push_back(name);
+        values.push_back({nullptr, *value, 0});
     }
+    for (std::size_t i = 0; i < values.size(); ++i) values[i].name = names[i].c_str();
 
-    const std::vector<double> requested = values;
-    std::array<uint8_t, 8> payload{};
-    if (const int32_t status = convertChannelToFrame(catalog.table(), id->value, values.data(), payload.data());
-        status != kSuccess) {
-        reportError(path + ": convertChannelToFrame returned " + statusName(status));
+    uint8_t payload[64] = {};
+    cxl_encode_report report{};
+    const uint32_t flags = CXL_KEEP_MISSING | (commandLine->has("--clamp") ? CXL_CLAMP : 0u);
+    const cxl_status status =
+        cxl_encode(message, values.data(), values.size(), flags, payload, sizeof payload, &report);
+    if (status != CXL_OK) {
+        std::string problem = report.text[0] != '\0' ? report.text : cxl_status_text(status);
+        if (status == CXL_ERR_OUT_OF_RANGE && report.signal != nullptr) {
+            cxl_signal_info si{};
+            cxl_get_signal_info(report.signal, &si);
+            for (const cxl_named_value& value : values) {
+                if (std::strcmp(value.name, si.name) == 0) problem = rangeProblem(report.signal, value);
+            }
+        }
+        reportError(std::string(info.name) + ": " + problem);
         return kExitFailure;
     }
-    // The library writes a clamped value back; any other change is not made.
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (std::bit_cast<uint64_t>(values[i]) != std::bit_cast<uint64_t>(requested[i]))
-            reportError(message.channelNames[i] + "=" + valueText(requested[i]) + " clamped to " +
-                        valueText(values[i]));
+    for (const cxl_named_value& value : values) {
+        if (value.clamped)
+            reportError(std::string(value.name) + '=' + numberText(value.value) + " clamped to its range");
     }
-    const std::string frame = frameText(*id, payload, message.payloadSize);
+    const std::string frame = frameText(info, payload);
     if (std::fwrite(frame.data(), 1, frame.size(), stdout) != frame.size() || std::fflush(stdout) != 0) {
         reportError("cannot write the output");
         return kExitFailure;

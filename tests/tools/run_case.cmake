@@ -11,6 +11,7 @@
 # what the program does instead of comparing: for a deliberate change of output; read the
 # diff before committing it.
 # Called as: cmake -DPROGRAM=<canxlate> -DCASE=<folder> -DEXAMPLES=<folder> -DACTUAL=<prefix> -P run_case.cmake
+# with -DWRAPPER=<runner> for a program that runs through another (Windows builds under Wine).
 cmake_minimum_required(VERSION 3.25)
 
 file(STRINGS "${CASE}/args" arguments)
@@ -20,7 +21,7 @@ set(input /dev/null)
 if(EXISTS "${CASE}/stdin")
   set(input "${CASE}/stdin")
 endif()
-execute_process(COMMAND "${PROGRAM}" ${arguments} WORKING_DIRECTORY "${CASE}" INPUT_FILE "${input}"
+execute_process(COMMAND ${WRAPPER} "${PROGRAM}" ${arguments} WORKING_DIRECTORY "${CASE}" INPUT_FILE "${input}"
                 OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr RESULT_VARIABLE status)
 set(status "${status}\n")
 

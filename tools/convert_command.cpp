@@ -1,0 +1,124 @@
+// canxlate convert LOG --to asc|blf|candump [-o FILE]
+#include <canxlate.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "commands.h"
+#include "diagnostics.h"
+#include "exit_status.h"
+#include "help_text.h"
+
+namespace canxlate::cli {
+namespace {
+
+constexpr OptionSpec kConvertOptions[] = {{"--to", true}, {"-o", true}, {"--output", true}, {"--help"}, {"-h"}};
+constexpr std::size_t kBatchFrames = 1024;
+
+void reportIssue(void* context, const cxl_log_issue* issue) {
+    if (issue->kind != CXL_LOG_ISSUE_MALFORMED && issue->kind != CXL_LOG_ISSUE_FATAL) return;
+    const auto* name = static_cast<const std::string*>(context);
+    reportError(*name + (issue->position_is_line ? ":" : ": byte ") + std::to_string(issue->position) + ": " +
+                issue->message);
+}
+
+// All columns, so that nothing the log keeps is lost on the way.
+struct FrameColumns {
+    std::vector<int64_t> timeNs = std::vector<int64_t>(kBatchFrames);
+    std::vector<double> timestamps = std::vector<double>(kBatchFrames);
+    std::vector<uint32_t> ids = std::vector<uint32_t>(kBatchFrames);
+    std::vector<uint8_t> extended = std::vector<uint8_t>(kBatchFrames);
+    std::vector<uint8_t> lengths = std::vector<uint8_t>(kBatchFrames);
+    std::vector<uint8_t> payloads = std::vector<uint8_t>(kBatchFrames * CXL_LOG_PAYLOAD_STRIDE);
+    std::vector<uint16_t> flags = std::vector<uint16_t>(kBatchFrames);
+    std::vector<uint16_t> channels = std::vector<uint16_t>(kBatchFrames);
+    std::vector<uint8_t> dlcs = std::vector<uint8_t>(kBatchFrames);
+
+    cxl_frames frames() {
+        return cxl_frames{kBatchFrames,   0,
+                          timeNs.data(),  timestamps.data(),
+                          ids.data(),     extended.data(),
+                          lengths.data(), payloads.data(),
+                          flags.data(),   channels.data(),
+                          dlcs.data()};
+    }
+};
+
+}  // namespace
+
+int runConvert(std::span<const std::string_view> arguments) {
+    std::string error;
+    const auto commandLine = parseCommandLine(arguments, kConvertOptions, error);
+    if (!commandLine) {
+        reportUsageError("convert", error);
+        return kExitUsage;
+    }
+    if (commandLine->has("--help") || commandLine->has("-h")) {
+        std::fwrite(kConvertHelp.data(), 1, kConvertHelp.size(), stdout);
+        return kExitSuccess;
+    }
+    const std::vector<std::string> formats = commandLine->values("--to");
+    std::vector<std::string> outputs = commandLine->values("-o");
+    for (const std::string& output : commandLine->values("--output")) outputs.push_back(output);
+    int32_t format = 0;
+    if (formats.size() == 1) {
+        format = formats[0] == "asc"       ? CXL_LOG_ASC
+                 : formats[0] == "blf"     ? CXL_LOG_BLF
+                 : formats[0] == "candump" ? CXL_LOG_CANDUMP
+                                           : 0;
+    }
+    if (commandLine->positionals.size() != 1) {
+        error = commandLine->positionals.empty() ? "missing log file" : "too many arguments";
+    } else if (format == 0) {
+        error = "--to takes one of asc, blf, candump";
+    } else if (outputs.size() > 1) {
+        error = "the output is given once";
+    }
+    if (!error.empty()) {
+        reportUsageError("convert", error);
+        return kExitUsage;
+    }
+    const std::string input(commandLine->positionals[0]);
+    const std::string inputName = input == "-" ? "<stdin>" : input;
+    const std::string output = outputs.empty() ? "-" : outputs[0];
+
+    cxl_log_reader* reader = nullptr;
+    if (const cxl_status status = cxl_log_open_file(input.c_str(), CXL_LOG_AUTO, 0, &reportIssue,
+                                                    const_cast<std::string*>(&inputName), &reader);
+        status != CXL_OK) {
+        reportError(inputName + ": cannot open: " + cxl_status_text(status));
+        return kExitFailure;
+    }
+    cxl_log_writer* writer = nullptr;
+    if (const cxl_status status = cxl_log_create_file(output.c_str(), format, &writer); status != CXL_OK) {
+        reportError((output == "-" ? std::string("<stdout>") : output) + ": cannot create: " + cxl_status_text(status));
+        cxl_log_close(reader);
+        return kExitFailure;
+    }
+    FrameColumns columns;
+    cxl_frames frames = columns.frames();
+    cxl_status readStatus = CXL_OK;
+    cxl_status writeStatus = CXL_OK;
+    do {
+        readStatus = cxl_log_read(reader, &frames);
+        if (frames.count > 0 && writeStatus == CXL_OK) writeStatus = cxl_log_write(writer, &frames);
+    } while (readStatus == CXL_OK && frames.count > 0);
+    cxl_log_counts counts{};
+    cxl_log_get_counts(reader, &counts);
+    cxl_log_issue fatal{};
+    if (readStatus != CXL_OK && cxl_log_fatal_issue(reader, &fatal) != CXL_OK)
+        reportError(inputName + ": cannot read: " + cxl_status_text(readStatus));
+    cxl_log_close(reader);
+    const cxl_status finished = cxl_log_finish(writer);
+    if (writeStatus == CXL_OK) writeStatus = finished;
+    if (writeStatus != CXL_OK) reportError("cannot write the output: " + std::string(cxl_status_text(writeStatus)));
+    reportError(std::to_string(counts.frames) + " frames written (" + std::to_string(counts.remote_frames) +
+                " remote, " + std::to_string(counts.error_frames) + " error frames); " +
+                std::to_string(counts.unknown_events) + " other events and " + std::to_string(counts.malformed) +
+                " malformed left out");
+    return readStatus == CXL_OK && writeStatus == CXL_OK && counts.malformed == 0 ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace canxlate::cli

@@ -1,0 +1,559 @@
+#include "frame_decoder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "can_id_text.h"
+#include "csv_field.h"
+#include "database.h"
+#include "json_string.h"
+#include "shortest_double.h"
+
+namespace canxlate::cli {
+
+struct FrameDecoder::SignalFormat {
+    std::size_t slot = 0;  // the signal's index in its message
+    std::string name;
+    std::string label;          // before the value: " NAME=", "MESSAGE,NAME,", "\"NAME\":"
+    std::string unit;           // after it: " rpm", ",rpm,"
+    std::size_t textSpace = 0;  // the most a value-table text takes, quoted
+};
+
+struct FrameDecoder::MessageFormat {
+    const cxl_message* handle = nullptr;
+    std::string name;
+    std::string head;  // after the interface: " 100 EngineData:", ",100,", ...
+    std::vector<SignalFormat> signals;
+    bool selected = false;
+    bool hasTexts = false;  // some selected signal has a value table
+    bool wideStarted = false;
+    std::size_t space = 0;      // the most one frame's output takes, without the prefixes
+    std::FILE* file = nullptr;  // kCsvWide with an output directory
+    std::unique_ptr<OutputBuffer> fileOut;
+};
+
+// One batch of frames as read, with its decoded columns.
+struct FrameDecoder::Batch {
+    std::vector<int64_t> timeNs;
+    std::vector<double> timestamps;
+    std::vector<uint32_t> ids;
+    std::vector<uint8_t> extended;
+    std::vector<uint8_t> lengths;
+    std::vector<uint8_t> payloads;
+    std::vector<uint16_t> channels;
+    std::vector<double> physical;
+    std::vector<uint8_t> present;
+    std::vector<int32_t> messageIndex;
+    std::vector<std::string> channelNames;  // by channel as the log names them, "" when it does not
+    std::vector<uint8_t> named;
+    std::size_t count = 0;
+    bool decoded = false;
+    bool last = false;
+
+    explicit Batch(std::size_t columns)
+        : timeNs(kBatchFrames),
+          timestamps(kBatchFrames),
+          ids(kBatchFrames),
+          extended(kBatchFrames),
+          lengths(kBatchFrames),
+          payloads(kBatchFrames * CXL_LOG_PAYLOAD_STRIDE),
+          channels(kBatchFrames),
+          physical(columns * kBatchFrames),
+          present(columns * kBatchFrames),
+          messageIndex(kBatchFrames) {}
+
+    cxl_frames frames() {
+        return cxl_frames{kBatchFrames,   0,
+                          timeNs.data(),  timestamps.data(),
+                          ids.data(),     extended.data(),
+                          lengths.data(), payloads.data(),
+                          nullptr,        channels.data(),
+                          nullptr};
+    }
+
+    // The names of the channels in this batch, taken while the reader is
+    // not reading: it renames channels on the way.
+    void takeChannelNames(const cxl_log_reader* reader) {
+        std::fill(named.begin(), named.end(), 0);
+        for (std::size_t f = 0; f < count; ++f) {
+            const uint16_t channel = channels[f];
+            if (channel >= named.size()) {
+                named.resize(channel + std::size_t{1});
+                channelNames.resize(named.size());
+            }
+            if (named[channel]) continue;
+            named[channel] = 1;
+            const char* name = cxl_log_channel_name(reader, channel);
+            channelNames[channel] = name != nullptr ? name : "";
+        }
+    }
+};
+
+namespace {
+
+// Batches read ahead of the formatting.
+constexpr std::size_t kBatchesInFlight = 3;
+
+// Room for "(" seconds "." micros ") " and one of the separators around it.
+constexpr std::size_t kTimestampSpace = 40;
+constexpr uint64_t kProgressBatches = 8;
+
+// Seconds with six decimals, rounded to the microsecond, as candump writes
+// them.
+char* writeTimestamp(char* out, int64_t ns) {
+    int64_t micros = ns / 1000;
+    const int64_t rest = ns % 1000;
+    if (rest >= 500) ++micros;
+    if (rest < -500) --micros;
+    if (micros < 0) {
+        *out++ = '-';
+        micros = -micros;
+    }
+    out = std::to_chars(out, out + 20, micros / 1000000).ptr;
+    *out++ = '.';
+    int64_t fraction = micros % 1000000;
+    for (int i = 5; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return out + 6;
+}
+
+char* copy(char* out, const std::string& text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* writeJsonNumber(char* out, double value) {
+    if (!std::isfinite(value)) {
+        std::memcpy(out, "null", 4);
+        return out + 4;
+    }
+    return writeShortestDouble(out, value);
+}
+
+char* writeJsonText(char* out, const char* text) {
+    std::string quoted;
+    appendJsonString(quoted, text);
+    return copy(out, quoted);
+}
+
+std::string jsonText(std::string_view text) {
+    std::string quoted;
+    appendJsonString(quoted, text);
+    return quoted;
+}
+
+// Room for a value-table text in any output form.
+std::size_t textSpace(const cxl_signal* signal, std::size_t count) {
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        int64_t raw = 0;
+        const char* text = nullptr;
+        if (cxl_signal_value_text(signal, i, &raw, &text) == CXL_OK) longest = std::max(longest, std::strlen(text));
+    }
+    return count == 0 ? 0 : 6 * longest + 8;  // JSON may escape a byte as \u00XX
+}
+
+}  // namespace
+
+FrameDecoder::FrameDecoder(const cxl_database* database, DecodeSettings settings, OutputBuffer& out)
+    : database_(database), settings_(std::move(settings)), out_(out) {}
+
+FrameDecoder::~FrameDecoder() {
+    for (MessageFormat& message : messages_) {
+        message.fileOut.reset();
+        if (message.file != nullptr) std::fclose(message.file);
+    }
+}
+
+bool FrameDecoder::prepare(std::string& error) {
+    cxl_database_info info{};
+    if (cxl_get_database_info(database_, &info) != CXL_OK) {
+        error = "cannot read the database";
+        return false;
+    }
+    columns_ = std::max<std::size_t>(info.largest_signal_count, 1);
+    messages_.resize(info.message_count);
+    std::vector<std::vector<bool>> chosen(info.message_count);
+    for (std::size_t m = 0; m < info.message_count; ++m) {
+        messages_[m].handle = cxl_message_at(database_, m);
+        cxl_message_info mi{};
+        cxl_get_message_info(messages_[m].handle, &mi);
+        messages_[m].name = mi.name;
+        chosen[m].assign(mi.signal_count, settings_.select.empty());
+    }
+    for (const std::string& item : settings_.select) {
+        bool found = false;
+        const std::size_t dot = item.find('.');
+        for (std::size_t m = 0; m < messages_.size(); ++m) {
+            if (dot != std::string::npos && messages_[m].name != item.substr(0, dot)) continue;
+            const std::string name = dot == std::string::npos ? item : item.substr(dot + 1);
+            if (const cxl_signal* signal = cxl_find_signal(messages_[m].handle, name.c_str())) {
+                cxl_signal_info si{};
+                cxl_get_signal_info(signal, &si);
+                chosen[m][si.index] = true;
+                found = true;
+            }
+        }
+        if (!found) {
+            error = "no signal '" + item + "' in the database";
+            return false;
+        }
+    }
+    bool wideMessageFound = settings_.wideMessage.empty();
+    for (std::size_t m = 0; m < messages_.size(); ++m) {
+        MessageFormat& message = messages_[m];
+        if (!settings_.wideMessage.empty() && message.name != settings_.wideMessage) continue;
+        wideMessageFound = true;
+        cxl_message_info mi{};
+        cxl_get_message_info(message.handle, &mi);
+        const std::string id = messageIdText(mi);
+        switch (settings_.output) {
+            case DecodeOutput::kText: message.head = ' ' + id + ' ' + message.name + ':'; break;
+            case DecodeOutput::kCsv: message.head = ',' + id + ','; break;
+            case DecodeOutput::kCsvWide: message.head = ',' + id; break;
+            case DecodeOutput::kJsonLines:
+                message.head = ",\"id\":\"" + id + "\",\"extended\":" + (mi.extended ? "true" : "false") +
+                               ",\"message\":" + jsonText(message.name) + ",\"signals\":{";
+                break;
+        }
+        message.space = message.head.size() + 32;
+        for (std::size_t s = 0; s < chosen[m].size(); ++s) {
+            if (!chosen[m][s]) continue;
+            const cxl_signal* signal = cxl_signal_at(message.handle, s);
+            cxl_signal_info si{};
+            if (cxl_get_signal_info(signal, &si) != CXL_OK) continue;
+            SignalFormat& format = message.signals.emplace_back();
+            format.slot = s;
+            format.name = si.name;
+            const std::string unit = si.unit == nullptr ? "" : si.unit;
+            switch (settings_.output) {
+                case DecodeOutput::kText:
+                    format.label = ' ' + format.name + '=';
+                    format.unit = unit.empty() ? "" : ' ' + unit;
+                    break;
+                case DecodeOutput::kCsv:
+                    format.label = csvField(message.name) + ',' + csvField(format.name) + ',';
+                    format.unit = ',' + csvField(unit) + ',';
+                    break;
+                case DecodeOutput::kCsvWide: format.label = ","; break;
+                case DecodeOutput::kJsonLines: format.label = jsonText(format.name) + ':'; break;
+            }
+            format.textSpace = textSpace(signal, si.value_text_count);
+            message.hasTexts = message.hasTexts || si.value_text_count > 0;
+            message.space += message.head.size() + format.label.size() + format.unit.size() + 2 * format.textSpace +
+                             2 * format.name.size() + kShortestDoubleMaxLength + 16;
+        }
+        message.selected = !message.signals.empty();
+    }
+    if (!wideMessageFound) {
+        error = "no message '" + settings_.wideMessage + "' in the database";
+        return false;
+    }
+
+    for (std::size_t i = 0; i < kBatchesInFlight; ++i) batches_.push_back(std::make_unique<Batch>(columns_));
+    values_.resize(columns_);
+    return true;
+}
+
+void FrameDecoder::writeHeader() {
+    if (settings_.output == DecodeOutput::kCsv) out_.append(kCsvHeader);
+    if (settings_.output != DecodeOutput::kCsvWide || settings_.wideMessage.empty()) return;
+    for (MessageFormat& message : messages_) {
+        if (message.name == settings_.wideMessage) wideOutput(message);
+    }
+}
+
+// Where a message's wide rows go: the output for --message, else its own
+// file, opened with its header at the message's first frame. Null when the
+// file cannot be created (then the message is left out and finish reports it).
+OutputBuffer* FrameDecoder::wideOutput(MessageFormat& message) {
+    if (message.wideStarted) return message.fileOut != nullptr ? message.fileOut.get() : &out_;
+    message.wideStarted = true;
+    OutputBuffer* target = &out_;
+    if (settings_.wideMessage.empty()) {
+        const std::filesystem::path path = std::filesystem::path(settings_.outputDirectory) / (message.name + ".csv");
+        message.file = std::fopen(path.string().c_str(), "wb");
+        if (message.file == nullptr) {
+            if (fileError_.empty()) fileError_ = path.string() + ": cannot create: " + std::strerror(errno);
+            message.selected = false;
+            return nullptr;
+        }
+        message.fileOut = std::make_unique<OutputBuffer>(message.file, std::size_t{1} << 16);
+        target = message.fileOut.get();
+    }
+    std::string header = "timestamp,interface,message_id";
+    for (const SignalFormat& signal : message.signals) header += ',' + csvField(signal.name);
+    target->append(header + '\n');
+    return target;
+}
+
+const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t channel) {
+    if (channel >= interfaces_.size()) interfaces_.resize(channel + std::size_t{1});
+    std::string& name = interfaces_[channel];
+    if (name.empty()) {
+        const std::string& given = batch.channelNames[channel];
+        const std::string raw = !given.empty() ? given : "can" + std::to_string(channel);
+        switch (settings_.output) {
+            case DecodeOutput::kText: name = raw; break;
+            case DecodeOutput::kCsv:
+            case DecodeOutput::kCsvWide: name = csvField(raw); break;
+            case DecodeOutput::kJsonLines: name = jsonText(raw); break;
+        }
+    }
+    return name;
+}
+
+// The part of a frame's output before its message: "(time) can0",
+// "time,can0", "{"timestamp":time,"interface":"can0"".
+std::size_t FrameDecoder::writePrefix(char* out, const Batch& batch, std::size_t frame) {
+    char* const start = out;
+    const std::string& interface = interfaceName(batch, batch.channels[frame]);
+    const int64_t ns = batch.timeNs[frame];
+    switch (settings_.output) {
+        case DecodeOutput::kText:
+            *out++ = '(';
+            out = writeTimestamp(out, ns);
+            *out++ = ')';
+            *out++ = ' ';
+            break;
+        case DecodeOutput::kCsv:
+        case DecodeOutput::kCsvWide:
+            out = writeTimestamp(out, ns);
+            *out++ = ',';
+            break;
+        case DecodeOutput::kJsonLines:
+            std::memcpy(out, "{\"timestamp\":", 13);
+            out = writeTimestamp(out + 13, ns);
+            std::memcpy(out, ",\"interface\":", 13);
+            out += 13;
+            break;
+    }
+    out = copy(out, interface);
+    return static_cast<std::size_t>(out - start);
+}
+
+namespace {
+
+// Hands batches from the reading thread to the formatting one, in order.
+struct BatchQueue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    uint64_t produced = 0;
+    uint64_t consumed = 0;
+    cxl_status status = CXL_OK;
+};
+
+}  // namespace
+
+cxl_status FrameDecoder::decodeLog(cxl_log_reader* reader, ProgressIndicator* progress) {
+    BatchQueue queue;
+    std::thread reading([&] {
+        uint64_t framesRead = 0;
+        for (uint64_t n = 0;; ++n) {
+            {
+                std::unique_lock lock(queue.mutex);
+                queue.changed.wait(lock, [&] { return n - queue.consumed < batches_.size(); });
+            }
+            Batch& batch = *batches_[n % batches_.size()];
+            cxl_frames frames = batch.frames();
+            const cxl_status status = cxl_log_read(reader, &frames);
+            batch.count = frames.count;
+            batch.last = status != CXL_OK || frames.count == 0;
+            batch.decoded = false;
+            if (batch.count > 0) {
+                const cxl_batch columns{batch.count,
+                                        batch.ids.data(),
+                                        batch.extended.data(),
+                                        batch.lengths.data(),
+                                        batch.payloads.data(),
+                                        CXL_LOG_PAYLOAD_STRIDE,
+                                        nullptr,
+                                        kBatchFrames,
+                                        batch.physical.data(),
+                                        batch.present.data(),
+                                        batch.messageIndex.data(),
+                                        nullptr};
+                batch.decoded = cxl_decode_batch(database_, &columns, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
+                batch.takeChannelNames(reader);
+                framesRead += batch.count;
+            }
+            if (progress != nullptr && (batch.last || n % kProgressBatches == kProgressBatches - 1)) {
+                cxl_log_counts counts{};
+                cxl_log_get_counts(reader, &counts);
+                progress->update(counts.bytes_read, framesRead);
+                if (batch.last) progress->finish();
+            }
+            {
+                std::lock_guard lock(queue.mutex);
+                queue.produced = n + 1;
+                if (batch.last) queue.status = status;
+            }
+            queue.changed.notify_all();
+            if (batch.last) return;
+        }
+    });
+    for (uint64_t n = 0;; ++n) {
+        {
+            std::unique_lock lock(queue.mutex);
+            queue.changed.wait(lock, [&] { return queue.produced > n; });
+        }
+        const Batch& batch = *batches_[n % batches_.size()];
+        writeBatch(batch);
+        const bool last = batch.last;
+        {
+            std::lock_guard lock(queue.mutex);
+            queue.consumed = n + 1;
+        }
+        queue.changed.notify_all();
+        if (last) break;
+    }
+    reading.join();
+    return queue.status;
+}
+
+void FrameDecoder::writeBatch(const Batch& batch) {
+    const std::size_t count = batch.count;
+    const std::size_t stride = kBatchFrames;
+    if (!batch.decoded) {
+        counts_.notInDatabase += count;
+        return;
+    }
+    const uint32_t flags = settings_.clamp ? CXL_CLAMP : 0u;
+    const std::vector<double>& physical = batch.physical;
+    const std::vector<uint8_t>& carried = batch.present;
+    interfaces_.clear();
+    char prefix[512];
+    for (std::size_t f = 0; f < count; ++f) {
+        const int32_t index = batch.messageIndex[f];
+        if (index < 0) {
+            ++counts_.notInDatabase;
+            continue;
+        }
+        MessageFormat& message = messages_[static_cast<std::size_t>(index)];
+        if (!message.selected) {
+            ++counts_.notSelected;
+            continue;
+        }
+        if (message.hasTexts)
+            cxl_decode(message.handle, batch.payloads.data() + f * CXL_LOG_PAYLOAD_STRIDE, batch.lengths[f], flags,
+                       values_.data());
+        const std::size_t interfaceSize = interfaceName(batch, batch.channels[f]).size();
+        const std::size_t prefixSize =
+            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f) : 0;
+        const std::size_t prefixRoom = prefixSize == 0 ? kTimestampSpace + interfaceSize : prefixSize;
+
+        OutputBuffer* target = &out_;
+        if (settings_.output == DecodeOutput::kCsvWide) {
+            target = wideOutput(message);
+            if (target == nullptr) {
+                ++counts_.notSelected;
+                continue;
+            }
+        }
+        ++counts_.decoded;
+        const std::size_t signalCount = message.signals.size();
+        char* out = target->reserve(prefixRoom * (signalCount + 1) + message.space);
+        const auto writeFramePrefix = [&](char* at) {
+            if (prefixSize > 0) {
+                std::memcpy(at, prefix, prefixSize);
+                return at + prefixSize;
+            }
+            return at + writePrefix(at, batch, f);
+        };
+        const bool csvLong = settings_.output == DecodeOutput::kCsv;
+        if (!csvLong) out = copy(writeFramePrefix(out), message.head);
+        bool first = true;
+        bool anyText = false;
+        for (const SignalFormat& signal : message.signals) {
+            const std::size_t cell = signal.slot * stride + f;
+            const bool present = message.hasTexts ? values_[signal.slot].present != 0 : carried[cell] != 0;
+            const double value = message.hasTexts ? values_[signal.slot].physical : physical[cell];
+            const char* text = message.hasTexts ? values_[signal.slot].text : nullptr;
+            anyText = anyText || (present && text != nullptr);
+            switch (settings_.output) {
+                case DecodeOutput::kText:
+                    if (!present) break;
+                    if (!first) *out++ = ',';
+                    out = writeShortestDouble(copy(out, signal.label), value);
+                    out = copy(out, signal.unit);
+                    if (text != nullptr) {
+                        *out++ = ' ';
+                        *out++ = '(';
+                        const std::size_t size = std::strlen(text);
+                        std::memcpy(out, text, size);
+                        out += size;
+                        *out++ = ')';
+                    }
+                    first = false;
+                    break;
+                case DecodeOutput::kCsv:
+                    if (!present) break;
+                    out = copy(writeFramePrefix(out), message.head);
+                    out = writeShortestDouble(copy(out, signal.label), value);
+                    out = copy(out, signal.unit);
+                    if (text != nullptr) out = writeCsvField(out, text);
+                    *out++ = '\n';
+                    break;
+                case DecodeOutput::kCsvWide:
+                    *out++ = ',';
+                    if (present) out = writeShortestDouble(out, value);
+                    break;
+                case DecodeOutput::kJsonLines:
+                    if (!present) break;
+                    if (!first) *out++ = ',';
+                    out = writeJsonNumber(copy(out, signal.label), value);
+                    first = false;
+                    break;
+            }
+        }
+        if (settings_.output == DecodeOutput::kJsonLines) {
+            *out++ = '}';
+            if (anyText) {
+                std::memcpy(out, ",\"labels\":{", 11);
+                out += 11;
+                bool firstLabel = true;
+                for (const SignalFormat& signal : message.signals) {
+                    const cxl_value& v = values_[signal.slot];
+                    if (v.present == 0 || v.text == nullptr) continue;
+                    if (!firstLabel) *out++ = ',';
+                    out = writeJsonText(copy(out, signal.label), v.text);
+                    firstLabel = false;
+                }
+                *out++ = '}';
+            }
+            *out++ = '}';
+        }
+        if (!csvLong) *out++ = '\n';
+        target->commit(out);
+    }
+}
+
+bool FrameDecoder::finish(std::string& error) {
+    if (!fileError_.empty()) {
+        error = fileError_;
+        return false;
+    }
+    for (MessageFormat& message : messages_) {
+        if (message.file == nullptr) continue;
+        const bool written = message.fileOut->flush();
+        message.fileOut.reset();
+        const bool closed = std::fclose(message.file) == 0;
+        message.file = nullptr;
+        if (!written || !closed) {
+            error = message.name + ".csv: cannot write: " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace canxlate::cli

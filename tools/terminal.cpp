@@ -4,12 +4,12 @@
 #include <system_error>
 
 #if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#define CANXLATE_ISATTY _isatty
+#  include <fcntl.h>
+#  include <io.h>
+#  define CANXLATE_ISATTY _isatty
 #else
-#include <unistd.h>
-#define CANXLATE_ISATTY isatty
+#  include <unistd.h>
+#  define CANXLATE_ISATTY isatty
 #endif
 
 namespace canxlate::cli {

@@ -62,6 +62,7 @@ echo "== Windows kits"
 for build in build-mingw-i686 build-mingw-x64; do
   [ -d "$build" ] || { echo "$build is missing: run .ci/windows.sh first"; exit 1; }
   (cd "$build" && cpack -G ZIP >/dev/null)
-  unzip -l "$build"/canxlate-*-windows-*.zip | grep -E '\.(dll|lib|def|h)$'
+  unzip -l "$build"/canxlate-*-windows-*.zip | grep -E '\.(dll|lib|def|h|exe)$'
+  unzip -l "$build"/canxlate-*-windows-*.zip | grep -q 'bin/canxlate.exe$' || { echo "the $build kit lacks canxlate.exe"; exit 1; }
 done
 echo "== packaging passed"

@@ -9,34 +9,11 @@
 #include <vector>
 
 #include "canxlatelib.h"
+#include "typical_message.h"
 
 namespace {
 
 constexpr uint32_t kMessageCount = 2000;
-
-// Eight channels per message: Intel and Motorola, signed, unsigned and a float.
-void addTypicalMessage(MessageTableHandle table, uint32_t id) {
-    struct Channel {
-        uint32_t start, bits, type, order;
-        double factor, offset, minimum, maximum;
-    };
-    static const Channel channels[] = {
-        {0, 16, kDataTypeUnsigned, kByteOrderIntel, 0.25, 0, 0, 16383.75},
-        {16, 8, kDataTypeSigned, kByteOrderIntel, 1, -40, -40, 215},
-        {24, 4, kDataTypeUnsigned, kByteOrderIntel, 1, 0, 0, 0},
-        {28, 4, kDataTypeUnsigned, kByteOrderIntel, 1, 0, 0, 0},
-        {40, 12, kDataTypeSigned, kByteOrderMotorola, 0.1, 0, -200, 200},
-        {48, 8, kDataTypeUnsigned, kByteOrderMotorola, 0.5, 0, 0, 100},
-        {56, 1, kDataTypeUnsigned, kByteOrderIntel, 1, 0, 0, 0},
-        {32, 32, kDataTypeFloat, kByteOrderIntel, 1, 0, 0, 0},
-    };
-    int index = 0;
-    for (const auto& c : channels) {
-        const std::string name = "channel" + std::to_string(index++);
-        addNewchannelDefinition(table, name.c_str(), "", c.start, c.bits, c.type, c.order, c.factor, c.offset,
-                                c.minimum, c.maximum, id, 8);
-    }
-}
 
 struct Fixture {
     Fixture() {

@@ -23,9 +23,6 @@ foreach(library IN LISTS CANXLATE_PUBLIC_LIBRARIES)
 endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   COMPONENT development FILES_MATCHING PATTERN "*.h")
-if(WIN32)
-  install(FILES ${CANXLATE_DEF_FILE} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
-endif()
 
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/canxlate)
 install(EXPORT canxlateTargets NAMESPACE canxlate:: DESTINATION ${config_dir} COMPONENT development)

@@ -328,11 +328,7 @@ private:
 }  // namespace
 
 std::unique_ptr<FrameReader> openAscReader(ByteSource& source, const ReaderOptions& options) {
-    try {
-        return std::make_unique<AscReader>(source, options);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return makeOrNull<AscReader>(source, options);
 }
 
 }  // namespace canxlate::logs

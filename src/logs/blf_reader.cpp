@@ -465,11 +465,7 @@ private:
 }  // namespace
 
 std::unique_ptr<FrameReader> openBlfReader(ByteSource& source, const ReaderOptions& options) {
-    try {
-        return std::make_unique<BlfReader>(source, options);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return makeOrNull<BlfReader>(source, options);
 }
 
 }  // namespace canxlate::logs

@@ -86,11 +86,7 @@ private:
 }  // namespace
 
 std::unique_ptr<FrameReader> openCandumpReader(ByteSource& source, const ReaderOptions& options) {
-    try {
-        return std::make_unique<CandumpReader>(source, options);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return makeOrNull<CandumpReader>(source, options);
 }
 
 }  // namespace canxlate::logs

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 
 #include "logs/byte_source.h"
 #include "logs/frame_record.h"
@@ -62,6 +64,16 @@ protected:
 // reader. Returns null only when memory runs out.
 std::unique_ptr<FrameReader> openFrameReader(ByteSource& source, const ReaderOptions& options = {},
                                              LogFormat* format = nullptr);
+
+// A new T, or null when memory runs out: what every reader factory returns.
+template <typename T, typename... Arguments>
+std::unique_ptr<T> makeOrNull(Arguments&&... arguments) noexcept {
+    try {
+        return std::make_unique<T>(std::forward<Arguments>(arguments)...);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 // Opens a reader for a known format.
 std::unique_ptr<FrameReader> openCandumpReader(ByteSource& source, const ReaderOptions& options);

@@ -72,11 +72,22 @@ CXL_API void CXL_CALL cxl_close(cxl_database* database);
 #define CXL_SEVERITY_WARNING 1
 #define CXL_SEVERITY_ERROR 2 /* the definition concerned is left out or cannot be decoded */
 
+/* What a diagnostic is about, so that a host can decide by kind. */
+#define CXL_TOPIC_OTHER 0
+#define CXL_TOPIC_SYNTAX 1       /* text that cannot be read: skipped */
+#define CXL_TOPIC_LAYOUT 2       /* a signal or message that does not fit its payload */
+#define CXL_TOPIC_OVERLAP 3      /* signals sharing bits within one multiplexer branch */
+#define CXL_TOPIC_DUPLICATE 4    /* a name or ID given twice */
+#define CXL_TOPIC_REFERENCE 5    /* a reference to an unknown message, signal, node or table */
+#define CXL_TOPIC_MULTIPLEXING 6 /* switches and branches that do not fit together */
+#define CXL_TOPIC_VALUE_TYPE 7   /* a value type that the signal's length cannot hold */
+
 typedef struct cxl_diagnostic {
     int32_t severity;
     uint32_t line;   /* 1-based; 0 for the whole file */
     uint32_t column; /* 1-based */
     const char* text;
+    int32_t topic; /* CXL_TOPIC_* */
 } cxl_diagnostic;
 
 CXL_API size_t CXL_CALL cxl_diagnostic_count(const cxl_database* database);

@@ -23,6 +23,8 @@ FORMAT_ZCD = 2
 SEVERITY_INFO = 0
 SEVERITY_WARNING = 1
 SEVERITY_ERROR = 2
+# cxl_diagnostic.topic
+TOPICS = ("other", "syntax", "layout", "overlap", "duplicate", "reference", "multiplexing", "value type")
 
 BYTE_ORDER_BIG_ENDIAN = 1
 VALUE_SIGNED = 0
@@ -39,7 +41,13 @@ KEEP_MISSING = 2
 
 
 class Diagnostic(Structure):
-    _fields_ = [("severity", c_int32), ("line", c_uint32), ("column", c_uint32), ("text", c_char_p)]
+    _fields_ = [
+        ("severity", c_int32),
+        ("line", c_uint32),
+        ("column", c_uint32),
+        ("text", c_char_p),
+        ("topic", c_int32),
+    ]
 
 
 class DatabaseInfo(Structure):

@@ -13,15 +13,8 @@ from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFor
 _FORMATS = {"dbc": _lib.FORMAT_DBC, "zcd": _lib.FORMAT_ZCD}
 _SEVERITIES = {_lib.SEVERITY_INFO: "info", _lib.SEVERITY_WARNING: "warning", _lib.SEVERITY_ERROR: "error"}
 # Warnings that strict loading refuses as the familiar toolkits do: overlapping signals, a signal outside
-# its message, and lines the reader could not make sense of.
-_STRICT_WARNINGS = (
-    "shares bits with",
-    ", past the ",
-    "statement skipped",
-    "text outside any statement",
-    "signal outside a message",
-    "unknown section",
-)
+# its message, and text the reader could not make sense of.
+_STRICT_TOPICS = ("overlap", "layout", "syntax")
 # One cxl_value as the C compiler lays it out.
 _VALUE = struct.Struct("@iiQdP")
 assert _VALUE.size == ctypes.sizeof(_lib.Value), "cxl_value layout"
@@ -63,18 +56,17 @@ class NamedSignalValue:
 
 
 class Diagnostic:
-    """What the reader said about one place in the file: severity ('info', 'warning', 'error'), line, column, text."""
+    """What the reader said about one place in the file: severity ('info', 'warning', 'error'), line, column, text,
+    and topic ('syntax', 'layout', 'overlap', 'duplicate', 'reference', 'multiplexing', 'value type' or 'other')."""
 
-    __slots__ = ("severity", "line", "column", "text")
+    __slots__ = ("severity", "line", "column", "text", "topic")
 
-    def __init__(self, severity, line, column, text):
-        self.severity, self.line, self.column, self.text = severity, line, column, text
+    def __init__(self, severity, line, column, text, topic="other"):
+        self.severity, self.line, self.column, self.text, self.topic = severity, line, column, text, topic
 
     @property
     def refused_when_strict(self):
-        return self.severity == "error" or (
-            self.severity == "warning" and any(words in self.text for words in _STRICT_WARNINGS)
-        )
+        return self.severity == "error" or (self.severity == "warning" and self.topic in _STRICT_TOPICS)
 
     def __str__(self):
         return f"line {self.line}, column {self.column}: {self.severity}: {self.text}"
@@ -380,7 +372,8 @@ class Database:
         for i in range(lib.cxl_diagnostic_count(self._handle)):
             lib.cxl_get_diagnostic(self._handle, i, byref(item))
             severity = _SEVERITIES.get(item.severity, "error")
-            diagnostics.append(Diagnostic(severity, item.line, item.column, _lib.text(item.text)))
+            topic = _lib.TOPICS[item.topic] if 0 <= item.topic < len(_lib.TOPICS) else "other"
+            diagnostics.append(Diagnostic(severity, item.line, item.column, _lib.text(item.text), topic))
         return diagnostics
 
     def get_message_by_name(self, name):

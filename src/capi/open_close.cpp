@@ -75,6 +75,9 @@ CXL_API cxl_status CXL_CALL cxl_open_memory(const void* data, size_t size, int32
 
 CXL_API void CXL_CALL cxl_close(cxl_database* database) { delete database; }
 
+static_assert(static_cast<int32_t>(db::Topic::kSyntax) == CXL_TOPIC_SYNTAX &&
+              static_cast<int32_t>(db::Topic::kValueType) == CXL_TOPIC_VALUE_TYPE);
+
 CXL_API size_t CXL_CALL cxl_diagnostic_count(const cxl_database* database) {
     return database == nullptr ? 0 : database->model.diagnostics.size();
 }
@@ -83,7 +86,8 @@ CXL_API cxl_status CXL_CALL cxl_get_diagnostic(const cxl_database* database, siz
     if (database == nullptr || diagnostic == nullptr || index >= database->model.diagnostics.size())
         return CXL_ERR_ARGUMENT;
     const db::Diagnostic& entry = database->model.diagnostics[index];
-    *diagnostic = {static_cast<int32_t>(entry.severity), entry.line, entry.column, entry.text.c_str()};
+    *diagnostic = {static_cast<int32_t>(entry.severity), entry.line, entry.column, entry.text.c_str(),
+                   static_cast<int32_t>(entry.topic)};
     return CXL_OK;
 }
 

@@ -44,11 +44,13 @@ public:
                 statement.push_back(*current);
             }
             statement.push_back(Token{TokenKind::kEnd, false, current->line, current->column, {}});
-            for (const Tokenizer::Problem& problem : tokenizer_.problems()) sink_.error(problem, problem.text);
+            for (const Tokenizer::Problem& problem : tokenizer_.problems())
+                sink_.error(db::Topic::kSyntax, problem, problem.text);
             tokenizer_.problems().clear();
             const Token& first = statement.front();
             if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
-                sink_.warning(first, "text outside any statement skipped, starting at " + quoted(first));
+                sink_.warning(db::Topic::kSyntax, first,
+                              "text outside any statement skipped, starting at " + quoted(first));
             } else if (first.text != "NS_") {  // NS_ lists keywords: nothing to keep
                 inMessage = dispatch(&first, &statement.back(), inMessage);
             }
@@ -73,7 +75,7 @@ private:
         try {
             if (keyword == "SG_") {
                 if (!inMessage) {
-                    sink_.warning(*begin, "signal outside a message skipped");
+                    sink_.warning(db::Topic::kSyntax, *begin, "signal outside a message skipped");
                     return false;
                 }
                 readSignal(cursor, *begin);
@@ -135,10 +137,11 @@ private:
                 cursor.finish();
                 definitions_.transmitters.push_back(std::move(def));
             } else if (!isIgnored(keyword)) {
-                sink_.warning(*begin, "unknown section " + quoted(*begin) + " skipped");
+                sink_.warning(db::Topic::kSyntax, *begin, "unknown section " + quoted(*begin) + " skipped");
             }
         } catch (const StatementError& error) {
-            sink_.warning(error.position, std::string(keyword) + " statement skipped: " + error.text);
+            sink_.warning(db::Topic::kSyntax, error.position,
+                          std::string(keyword) + " statement skipped: " + error.text);
         }
         return false;
     }

@@ -14,25 +14,25 @@ public:
     static constexpr size_t kLimit = 1000;
     explicit DiagnosticSink(db::DiagnosticList& list) : list_(list) {}
 
-    void report(db::Severity severity, uint32_t line, uint32_t column, std::string text) {
+    void report(db::Severity severity, db::Topic topic, uint32_t line, uint32_t column, std::string text) {
         if (list_.size() < kLimit) {
-            list_.push_back({severity, line, column, std::move(text)});
+            list_.push_back({severity, line, column, std::move(text), topic});
         } else if (!overflowed_) {
             overflowed_ = true;
             list_.push_back({db::Severity::kInfo, line, column, "further diagnostics are left out"});
         }
     }
     template <typename At>
-    void error(const At& at, std::string text) {
-        report(db::Severity::kError, at.line, at.column, std::move(text));
+    void error(db::Topic topic, const At& at, std::string text) {
+        report(db::Severity::kError, topic, at.line, at.column, std::move(text));
     }
     template <typename At>
-    void warning(const At& at, std::string text) {
-        report(db::Severity::kWarning, at.line, at.column, std::move(text));
+    void warning(db::Topic topic, const At& at, std::string text) {
+        report(db::Severity::kWarning, topic, at.line, at.column, std::move(text));
     }
     template <typename At>
-    void info(const At& at, std::string text) {
-        report(db::Severity::kInfo, at.line, at.column, std::move(text));
+    void info(db::Topic topic, const At& at, std::string text) {
+        report(db::Severity::kInfo, topic, at.line, at.column, std::move(text));
     }
 
 private:

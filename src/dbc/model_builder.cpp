@@ -33,9 +33,9 @@ public:
             message.signalsByName.reserve(message.signals.size());
             for (uint32_t s = 0; s < message.signals.size(); ++s)
                 if (!message.signalsByName.add(message.signals[s].name, s))
-                    sink_.warning(signalPositions_[i][s], "signal " + quote(message.signals[s].name) +
-                                                              " appears twice in message " + quote(message.name) +
-                                                              "; its name finds the first");
+                    sink_.warning(db::Topic::kDuplicate, signalPositions_[i][s],
+                                  "signal " + quote(message.signals[s].name) + " appears twice in message " +
+                                      quote(message.name) + "; its name finds the first");
         }
         applyTransmitters();
         applyComments();
@@ -57,7 +57,7 @@ private:
     void addNodes() {
         for (auto& [position, name] : defs_.nodes) {
             if (!nodes_.add(name, 0)) {
-                sink_.warning(position, "node " + quote(name) + " is listed twice");
+                sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
                 continue;
             }
             db_.nodes.emplace_back(name);
@@ -67,8 +67,9 @@ private:
     void addMessage(MessageDef& def) {
         if (def.name == kIndependentSignals) return;  // signals that belong to no message
         if (def.rawId > 0xFFFFFFFFu || (def.rawId & 0x60000000u) != 0) {
-            sink_.error(def.position, "message " + quote(def.name) + " skipped: ID " + std::to_string(def.rawId) +
-                                          " is not a standard or extended CAN ID");
+            sink_.error(db::Topic::kOther, def.position,
+                        "message " + quote(def.name) + " skipped: ID " + std::to_string(def.rawId) +
+                            " is not a standard or extended CAN ID");
             return;
         }
         Message message;
@@ -77,12 +78,14 @@ private:
         message.id = static_cast<uint32_t>(def.rawId) & kIdMask;
         if (!message.extended && message.id > 0x7FF) {
             message.extended = true;
-            sink_.warning(def.position, "message " + quote(def.name) +
-                                            ": ID over 0x7FF without the extended flag (bit 31), read as extended");
+            sink_.warning(
+                db::Topic::kOther, def.position,
+                "message " + quote(def.name) + ": ID over 0x7FF without the extended flag (bit 31), read as extended");
         }
         if (def.length < 0 || def.length > 64) {
-            sink_.error(def.position, "message " + quote(def.name) + " has length " + std::to_string(def.length) +
-                                          "; a payload holds 0 to 64 bytes, so 64 is used");
+            sink_.error(db::Topic::kLayout, def.position,
+                        "message " + quote(def.name) + " has length " + std::to_string(def.length) +
+                            "; a payload holds 0 to 64 bytes, so 64 is used");
             def.length = def.length < 0 ? 0 : 64;
         }
         message.length = static_cast<uint32_t>(def.length);
@@ -90,12 +93,14 @@ private:
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.emplace_back(def.sender);
         const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
         if (auto [it, added] = idKeys_.emplace(key, static_cast<uint32_t>(db_.messages.size())); !added) {
-            sink_.error(def.position, "message " + quote(def.name) + " has the ID of message " +
-                                          quote(db_.messages[it->second].name) + "; its ID finds the first");
+            sink_.error(db::Topic::kDuplicate, def.position,
+                        "message " + quote(def.name) + " has the ID of message " +
+                            quote(db_.messages[it->second].name) + "; its ID finds the first");
         }
         rawIds_.emplace(def.rawId, static_cast<uint32_t>(db_.messages.size()));
         if (!messageNames_.add(def.name, 0)) {
-            sink_.warning(def.position, "message name " + quote(def.name) + " appears twice; the name finds the first");
+            sink_.warning(db::Topic::kDuplicate, def.position,
+                          "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
         std::vector<Position> positions;
         std::vector<MuxIndicatorDef> muxDefs;
@@ -127,7 +132,8 @@ private:
     Message* findMessage(const ObjectRef& ref) {
         auto it = rawIds_.find(ref.rawId);
         if (it == rawIds_.end()) {
-            sink_.warning(ref.position, "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
+            sink_.warning(db::Topic::kReference, ref.position,
+                          "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
             return nullptr;
         }
         lastMessage_ = it->second;
@@ -139,8 +145,9 @@ private:
         if (message == nullptr) return nullptr;
         const uint32_t index = message->signalsByName.find(ref.name);
         if (index == db::NameIndex::kAbsent) {
-            sink_.warning(ref.position, "message " + quote(message->name) + " has no signal " + quote(ref.name) +
-                                            "; reference skipped");
+            sink_.warning(
+                db::Topic::kReference, ref.position,
+                "message " + quote(message->name) + " has no signal " + quote(ref.name) + "; reference skipped");
             return nullptr;
         }
         return &message->signals[index];
@@ -148,7 +155,8 @@ private:
 
     bool knownNode(const ObjectRef& ref) {
         if (nodes_.find(ref.name) != db::NameIndex::kAbsent) return true;
-        sink_.warning(ref.position, "no node is named " + quote(ref.name) + "; reference skipped");
+        sink_.warning(db::Topic::kReference, ref.position,
+                      "no node is named " + quote(ref.name) + "; reference skipped");
         return false;
     }
 
@@ -186,17 +194,18 @@ private:
             if (signal == nullptr) continue;
             if (def.type == 0) continue;
             if (def.type != 1 && def.type != 2) {
-                sink_.warning(def.typePosition, "value type " + std::to_string(def.type) + " of signal " +
-                                                    quote(signal->name) + " is not 0, 1 or 2; skipped");
+                sink_.warning(db::Topic::kValueType, def.typePosition,
+                              "value type " + std::to_string(def.type) + " of signal " + quote(signal->name) +
+                                  " is not 0, 1 or 2; skipped");
                 continue;
             }
             signal->type = def.type == 1 ? db::ValueType::kSingle : db::ValueType::kDouble;
             const uint32_t wanted = def.type == 1 ? 32 : 64;
             if (signal->length != wanted) {
-                sink_.error(def.typePosition, "signal " + quote(signal->name) + " is an IEEE " +
-                                                  (def.type == 1 ? "single" : "double") + " of " +
-                                                  std::to_string(signal->length) + " bits instead of " +
-                                                  std::to_string(wanted) + "; it cannot be decoded");
+                sink_.error(db::Topic::kValueType, def.typePosition,
+                            "signal " + quote(signal->name) + " is an IEEE " + (def.type == 1 ? "single" : "double") +
+                                " of " + std::to_string(signal->length) + " bits instead of " + std::to_string(wanted) +
+                                "; it cannot be decoded");
                 signal->decodable = false;
             }
         }
@@ -206,7 +215,7 @@ private:
         std::unordered_map<std::string_view, const ValueTableDef*> tables;
         for (const ValueTableDef& table : defs_.valueTables)
             if (!tables.emplace(table.name, &table).second)
-                sink_.warning(table.position,
+                sink_.warning(db::Topic::kDuplicate, table.position,
                               "value table " + quote(table.name) + " is defined twice; the first counts");
         for (ValueDescriptionDef& def : defs_.valueDescriptions) {
             Signal* signal = findSignal(def.signal);
@@ -215,7 +224,8 @@ private:
             if (!def.tableName.empty()) {
                 auto it = tables.find(def.tableName);
                 if (it == tables.end()) {
-                    sink_.warning(def.tablePosition, "no value table is named " + quote(def.tableName) + "; skipped");
+                    sink_.warning(db::Topic::kReference, def.tablePosition,
+                                  "no value table is named " + quote(def.tableName) + "; skipped");
                     continue;
                 }
                 entries = &it->second->entries;

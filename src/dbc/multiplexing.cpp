@@ -30,8 +30,9 @@ private:
         Signal& signal = message_.signals[index];
         if (signal.switchIndex != db::kNoSwitch) {
             if (state_[signal.switchIndex] == kVisiting) {
-                sink_.error(positions_[index], "the switches of signal " + quote(signal.name) +
-                                                   " lead round in a circle; it cannot be decoded");
+                sink_.error(
+                    db::Topic::kMultiplexing, positions_[index],
+                    "the switches of signal " + quote(signal.name) + " lead round in a circle; it cannot be decoded");
                 signal.switchIndex = db::kNoSwitch;
                 signal.decodable = false;
             } else {
@@ -69,9 +70,10 @@ void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef
                 if (mainSwitch == db::kNoSwitch) {
                     mainSwitch = i;
                 } else {
-                    sink.warning(positions[i], "message " + quote(message.name) + " has a second switch " +
-                                                   quote(signal.name) + "; m<k> signals without SG_MUL_VAL_ follow " +
-                                                   quote(message.signals[mainSwitch].name));
+                    sink.warning(db::Topic::kMultiplexing, positions[i],
+                                 "message " + quote(message.name) + " has a second switch " + quote(signal.name) +
+                                     "; m<k> signals without SG_MUL_VAL_ follow " +
+                                     quote(message.signals[mainSwitch].name));
                 }
                 break;
             case MuxIndicator::kMultiplexed:
@@ -89,9 +91,10 @@ void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef
         const uint32_t switchIndex = message.signalsByName.find(def->switchName);
         Signal& signal = message.signals[index];
         if (switchIndex == db::NameIndex::kAbsent || switchIndex == index) {
-            sink.warning(def->switchPosition, "message " + quote(message.name) + " has no other signal " +
-                                                  quote(std::string(def->switchName)) + " to switch " +
-                                                  quote(signal.name) + "; ranges skipped");
+            sink.warning(db::Topic::kMultiplexing, def->switchPosition,
+                         "message " + quote(message.name) + " has no other signal " +
+                             quote(std::string(def->switchName)) + " to switch " + quote(signal.name) +
+                             "; ranges skipped");
             continue;
         }
         if (!ranged[index]) signal.muxRanges.clear();
@@ -107,8 +110,9 @@ void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef
         const bool multiplexed = signal.role == MuxRole::kMultiplexed || signal.role == MuxRole::kMultiplexedSwitch;
         if (!multiplexed || signal.switchIndex != db::kNoSwitch) continue;
         if (mainSwitch == db::kNoSwitch) {
-            sink.error(positions[i], "signal " + quote(signal.name) + " is multiplexed but message " +
-                                         quote(message.name) + " has no switch (M); it cannot be decoded");
+            sink.error(db::Topic::kMultiplexing, positions[i],
+                       "signal " + quote(signal.name) + " is multiplexed but message " + quote(message.name) +
+                           " has no switch (M); it cannot be decoded");
             signal.decodable = false;
             continue;
         }

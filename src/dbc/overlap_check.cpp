@@ -65,8 +65,9 @@ void checkOverlaps(const db::Message& message, const std::vector<Position>& posi
             for (size_t w = 0; w < db::kMaxPayloadBytes / 8 && !shared; ++w)
                 shared = (bits[i].words[w] & bits[j].words[w]) != 0;
             if (!shared || exclusive(conditions[i], conditions[j])) continue;
-            sink.warning(positions[j], "signal '" + message.signals[j].name + "' shares bits with signal '" +
-                                           message.signals[i].name + "' in message '" + message.name + "'");
+            sink.warning(db::Topic::kOverlap, positions[j],
+                         "signal '" + message.signals[j].name + "' shares bits with signal '" +
+                             message.signals[i].name + "' in message '" + message.name + "'");
             break;
         }
     }

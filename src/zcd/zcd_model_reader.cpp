@@ -51,15 +51,15 @@ public:
 
     void run(const ImportedChannelList& channels) {
         for (const auto& channel : channels) add(*channel);
-        if (channels.empty()) sink_.warning(kWholeFile, "the document defines no channel");
+        if (channels.empty()) sink_.warning(db::Topic::kOther, kWholeFile, "the document defines no channel");
         for (db::Message& message : db_.messages) {
             message.signalsByName.reserve(message.signals.size());
             for (uint32_t s = 0; s < message.signals.size(); ++s) {
                 message.decodeOrder.push_back(s);
                 if (!message.signalsByName.add(message.signals[s].name, s))
-                    sink_.warning(kWholeFile, "channel " + quote(message.signals[s].name) +
-                                                  " appears twice in message " + quote(message.name) +
-                                                  "; its name finds the first");
+                    sink_.warning(db::Topic::kDuplicate, kWholeFile,
+                                  "channel " + quote(message.signals[s].name) + " appears twice in message " +
+                                      quote(message.name) + "; its name finds the first");
             }
         }
         db_.buildIndexes();
@@ -68,7 +68,8 @@ public:
 private:
     db::Message* messageFor(const ImportedChannel& channel) {
         if (channel.messageId > kLargestExtendedId) {
-            sink_.error(kWholeFile, "channel " + quote(channel.name) + " skipped: its message has no CAN ID");
+            sink_.error(db::Topic::kOther, kWholeFile,
+                        "channel " + quote(channel.name) + " skipped: its message has no CAN ID");
             return nullptr;
         }
         const bool extended = channel.messageId > kLargestStandardId;
@@ -77,9 +78,9 @@ private:
         if (!added) {
             db::Message& message = db_.messages[it->second];
             if (channel.payloadSize != message.length)
-                sink_.warning(kWholeFile, "message " + quote(message.name) + " is given " +
-                                              std::to_string(channel.payloadSize) + " bytes as well as " +
-                                              std::to_string(message.length) + "; the first counts");
+                sink_.warning(db::Topic::kOther, kWholeFile,
+                              "message " + quote(message.name) + " is given " + std::to_string(channel.payloadSize) +
+                                  " bytes as well as " + std::to_string(message.length) + "; the first counts");
             return &message;
         }
         db::Message& message = db_.messages.emplace_back();
@@ -88,8 +89,9 @@ private:
         message.name = hexName(message.id, extended);
         message.length = channel.payloadSize;
         if (message.length > db::kMaxPayloadBytes) {
-            sink_.error(kWholeFile, "message " + quote(message.name) + " has length " + std::to_string(message.length) +
-                                        "; a payload holds 0 to 64 bytes, so 64 is used");
+            sink_.error(db::Topic::kLayout, kWholeFile,
+                        "message " + quote(message.name) + " has length " + std::to_string(message.length) +
+                            "; a payload holds 0 to 64 bytes, so 64 is used");
             message.length = db::kMaxPayloadBytes;
         }
         message.fd = message.length > 8;
@@ -112,8 +114,9 @@ private:
         signal.maximum = channel.maximum;
         const std::string name = "channel " + quote(signal.name) + " of message " + quote(message->name);
         if (channel.byteOrder > kByteOrderBigEndian || channel.dataType > kDataTypeIeeeFloat) {
-            sink_.error(kWholeFile, name + " has byte order " + std::to_string(channel.byteOrder) + " and type " +
-                                        std::to_string(channel.dataType) + "; it cannot be decoded");
+            sink_.error(db::Topic::kValueType, kWholeFile,
+                        name + " has byte order " + std::to_string(channel.byteOrder) + " and type " +
+                            std::to_string(channel.dataType) + "; it cannot be decoded");
             return;
         }
         switch (channel.dataType) {
@@ -122,8 +125,9 @@ private:
             default:
                 signal.type = channel.bitCount == 64 ? db::ValueType::kDouble : db::ValueType::kSingle;
                 if (channel.bitCount != 32 && channel.bitCount != 64) {
-                    sink_.error(kWholeFile, name + " is an IEEE float of " + std::to_string(channel.bitCount) +
-                                                " bits, not 32 or 64; it cannot be decoded");
+                    sink_.error(db::Topic::kValueType, kWholeFile,
+                                name + " is an IEEE float of " + std::to_string(channel.bitCount) +
+                                    " bits, not 32 or 64; it cannot be decoded");
                     return;
                 }
         }

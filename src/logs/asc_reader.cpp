@@ -7,7 +7,7 @@
 
 #include "logs/frame_reader.h"
 #include "logs/hex_text.h"
-#include "logs/line_reader.h"
+#include "logs/text_log_reader.h"
 #include "logs/time_text.h"
 
 namespace canxlate::logs {
@@ -87,31 +87,11 @@ bool parseDate(const std::string_view* tokens, int count, int64_t& nanoseconds) 
     return true;
 }
 
-class AscReader final : public FrameReader {
+class AscReader final : public TextLogReader {
 public:
-    AscReader(ByteSource& source, const ReaderOptions& options) : FrameReader(options), lines_(source) {}
-    int readError() const override { return lines_.readError(); }
-    uint64_t bytesConsumed() const override { return lines_.bytesConsumed(); }
-
-protected:
-    std::size_t readSome(FrameRecord* records, std::size_t capacity) override {
-        std::size_t count = 0;
-        std::string_view line;
-        while (count < capacity && lines_.nextLine(line)) {
-            ++lineNumber_;
-            if (lines_.lineWasCut()) {
-                malformed("line too long");
-                continue;
-            }
-            if (readLine(line, records[count]) && keepFrame(records[count], lineNumber_, true)) ++count;
-        }
-        if (count < capacity && lines_.readError() != 0)
-            report(IssueKind::kFatal, lineNumber_, true, "the input could not be read");
-        return count;
-    }
+    AscReader(ByteSource& source, const ReaderOptions& options) : TextLogReader(source, options) {}
 
 private:
-    void malformed(const char* message) { report(IssueKind::kMalformed, lineNumber_, true, message); }
     void unknownEvent() { report(IssueKind::kUnknownEvent, lineNumber_, true, "event that is not a frame"); }
 
     // Splits at blanks, up to kMaxTokens fields.
@@ -163,7 +143,7 @@ private:
         return false;
     }
 
-    bool readLine(std::string_view line, FrameRecord& record) {
+    bool readLine(std::string_view line, FrameRecord& record) override {
         split(line);
         if (tokenCount_ == 0 || readHeaderLine()) return false;
         int64_t offset = 0;
@@ -315,8 +295,6 @@ private:
         return true;
     }
 
-    LineReader lines_;
-    uint64_t lineNumber_ = 0;
     int base_ = 16;
     bool relative_ = false;
     int64_t previousNs_ = 0;

@@ -4,7 +4,7 @@
 
 #include "logs/candump_line.h"
 #include "logs/frame_reader.h"
-#include "logs/line_reader.h"
+#include "logs/text_log_reader.h"
 #include "logs/time_text.h"
 
 namespace canxlate::logs {
@@ -19,45 +19,26 @@ uint16_t channelOfInterface(std::string_view name) {
     return value <= 0xFFFF ? static_cast<uint16_t>(value) : 0;
 }
 
-class CandumpReader final : public FrameReader {
+class CandumpReader final : public TextLogReader {
 public:
-    CandumpReader(ByteSource& source, const ReaderOptions& options) : FrameReader(options), lines_(source) {}
-    int readError() const override { return lines_.readError(); }
-    uint64_t bytesConsumed() const override { return lines_.bytesConsumed(); }
-
-protected:
-    std::size_t readSome(FrameRecord* records, std::size_t capacity) override {
-        std::size_t count = 0;
-        std::string_view line;
-        while (count < capacity && lines_.nextLine(line)) {
-            ++lineNumber_;
-            if (lines_.lineWasCut()) {
-                report(IssueKind::kMalformed, lineNumber_, true, "line too long");
-                continue;
-            }
-            if (fill(line, records[count]) && keepFrame(records[count], lineNumber_, true)) ++count;
-        }
-        if (count < capacity && lines_.readError() != 0)
-            report(IssueKind::kFatal, lineNumber_, true, "the input could not be read");
-        return count;
-    }
+    CandumpReader(ByteSource& source, const ReaderOptions& options) : TextLogReader(source, options) {}
 
 private:
-    bool fill(std::string_view line, FrameRecord& record) {
+    bool readLine(std::string_view line, FrameRecord& record) override {
         record = FrameRecord{};
         const ParsedLine parsed = parseLogLine(line, record.data);
         if (parsed.kind == LineKind::kBlank) return false;
         if (parsed.kind == LineKind::kMalformed) {
-            report(IssueKind::kMalformed, lineNumber_, true, parsed.problem.data());
+            malformed(parsed.problem.data());
             return false;
         }
         const LogFrame& frame = parsed.frame;
         if (!frame.timestamp.empty() && !parseSeconds(frame.timestamp, record.timestampNs)) {
-            report(IssueKind::kMalformed, lineNumber_, true, "timestamp is not a number of seconds");
+            malformed("timestamp is not a number of seconds");
             return false;
         }
         if (frame.interfaceName.size() >= kInterfaceNameCapacity) {
-            report(IssueKind::kMalformed, lineNumber_, true, "interface name longer than 15 characters");
+            malformed("interface name longer than 15 characters");
             return false;
         }
         record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
@@ -78,9 +59,6 @@ private:
         if (frame.kind == FrameKind::kError) record.flags |= kErrorFrame;
         return true;
     }
-
-    LineReader lines_;
-    uint64_t lineNumber_ = 0;
 };
 
 }  // namespace

@@ -347,6 +347,43 @@ CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_fram
  * byte reached the file. */
 CXL_API cxl_status CXL_CALL cxl_log_finish(cxl_log_writer* writer);
 
+/* ---- A decoded batch as rows ------------------------------------------- */
+
+/* The long form of cxl_decode_batch's columns: one row per value the batch
+ * carries, frame by frame and, within a frame, in its message's signal order.
+ * Frames of unknown IDs give no rows. Every output column is optional (null:
+ * not written). Message, signal and channel codes are signed integers of
+ * code_size bytes (1, 2 or 4), looked up in the caller's tables. */
+typedef struct cxl_rows {
+    size_t capacity;  /* rows each output column holds */
+    size_t code_size; /* 1, 2 or 4 */
+    /* Tables (code_size bytes an entry). null: the index itself is written. */
+    const void* message_codes; /* by message index */
+    const void* signal_codes;  /* by message index * signal_stride + signal slot */
+    size_t signal_stride;      /* at least the database's largest signal count */
+    const uint16_t* channels;  /* the frames' channel numbers; needed for channel */
+    const void* channel_codes; /* by channel number */
+    size_t channel_count;      /* entries of channel_codes */
+    size_t first_frame;        /* added to the batch position written to frame */
+    /* Outputs. */
+    double* value;
+    double* timestamp; /* the batch's timestamps; NaN without them */
+    uint32_t* frame_id;
+    void* message;
+    void* signal;
+    void* channel;
+    uint64_t* frame; /* first_frame + the frame's position in the batch */
+    size_t count;    /* set: rows written */
+} cxl_rows;
+
+/* Writes the rows of a batch that cxl_decode_batch has filled (frame_count,
+ * ids, timestamps, column_stride, physical, present and message_index are
+ * read). CXL_ERR_LENGTH when the batch carries more than capacity values:
+ * count is then the number needed and the first capacity rows are written.
+ * CXL_ERR_ARGUMENT for a bad code_size, a short signal_stride, a channel
+ * beyond channel_count or a null table that an output needs (channels). */
+CXL_API cxl_status CXL_CALL cxl_batch_rows(const cxl_database* database, const cxl_batch* batch, cxl_rows* rows);
+
 #ifdef __cplusplus
 }
 #endif

@@ -127,6 +127,28 @@ class Batch(Structure):
     ]
 
 
+class Rows(Structure):
+    _fields_ = [
+        ("capacity", c_size_t),
+        ("code_size", c_size_t),
+        ("message_codes", c_void_p),
+        ("signal_codes", c_void_p),
+        ("signal_stride", c_size_t),
+        ("channels", c_void_p),
+        ("channel_codes", c_void_p),
+        ("channel_count", c_size_t),
+        ("first_frame", c_size_t),
+        ("value", c_void_p),
+        ("timestamp", c_void_p),
+        ("frame_id", c_void_p),
+        ("message", c_void_p),
+        ("signal", c_void_p),
+        ("channel", c_void_p),
+        ("frame", c_void_p),
+        ("count", c_size_t),
+    ]
+
+
 class NamedValue(Structure):
     _fields_ = [("name", c_char_p), ("value", c_double), ("clamped", c_int32)]
 
@@ -187,6 +209,7 @@ _PROTOTYPES = {
     # The payload goes in as bytes (no copy); the values as a writable buffer.
     "cxl_decode": (c_int32, [c_void_p, c_char_p, c_size_t, c_uint32, c_void_p]),
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
+    "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
     "cxl_log_open_memory": (

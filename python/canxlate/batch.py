@@ -65,7 +65,7 @@ def decode_frames(database, frame_ids, data, lengths=None, extended=None, timest
         if status:
             raise DecodeError(f"decoding {count} frames: {_lib.status_text(status)}")
     if timestamps is not None:
-        timestamps = np.asarray(timestamps, dtype=np.float64)
+        timestamps = np.ascontiguousarray(timestamps, dtype=np.float64)
     return DecodedFrames(database, ids, physical, present.view(np.bool_), message_index, timestamps, channels)
 
 
@@ -115,22 +115,42 @@ class DecodedFrames:
         columns[None] = None if self.timestamps is None else self.timestamps[self.rows(message)]
         return columns
 
-    def _long_into(self, columns, at, channel_codes):
-        """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as codes)."""
-        message_code, _, code_table, width, _ = _name_codes(self.database)
-        carried = np.ascontiguousarray(self.present.T).ravel()  # frame by frame, signals in message order
-        frames = np.repeat(np.arange(len(self)), self.present.sum(axis=0, dtype=np.intp))
-        rows = slice(at, at + len(frames))
-        np.compress(carried, np.ascontiguousarray(self.physical.T).ravel(), out=columns["value"][rows])
-        np.compress(carried, code_table.reshape(-1, width)[self.message_index].ravel(), out=columns["signal"][rows])
-        np.take(message_code[self.message_index], frames, out=columns["message"][rows])
-        np.take(self.frame_ids, frames, out=columns["frame_id"][rows])
-        if self.timestamps is not None:
-            np.take(self.timestamps, frames, out=columns["timestamp"][rows])
-        else:
-            columns["timestamp"][rows] = np.nan
-        if columns["channel"] is not None:
-            np.take(channel_codes[self.channels], frames, out=columns["channel"][rows])
+    def _long_into(self, columns, at, codes):
+        """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as ``codes``: message
+        codes, signal codes by message and slot, channel codes by number), in one library call."""
+        message_code, code_table, channel_codes = codes
+        rows = slice(at, None)
+        out = {name: None if column is None else _pointer(column[rows]) for name, column in columns.items()}
+        channels = None if self.channels is None else np.ascontiguousarray(self.channels, dtype=np.uint16)
+        batch = _lib.Batch(
+            frame_count=len(self),
+            ids=_pointer(self.frame_ids),
+            timestamps=_pointer(self.timestamps),
+            column_stride=len(self),
+            physical=_pointer(self.physical) if self.physical.size else None,
+            present=_pointer(self.present) if self.present.size else None,
+            message_index=_pointer(self.message_index),
+        )
+        request = _lib.Rows(
+            capacity=len(columns["value"]) - at,
+            code_size=code_table.itemsize,
+            message_codes=_pointer(message_code),
+            signal_codes=_pointer(code_table),
+            signal_stride=max(1, self.database._largest_signal_count),
+            channels=_pointer(channels),
+            channel_codes=_pointer(channel_codes),
+            channel_count=len(channel_codes),
+            value=out["value"],
+            timestamp=out["timestamp"],
+            frame_id=out["frame_id"],
+            message=out["message"],
+            signal=out["signal"],
+            channel=out["channel"] if channels is not None else None,
+        )
+        status = lib.cxl_batch_rows(self.database._handle, ctypes.byref(batch), ctypes.byref(request))
+        if status:
+            raise DecodeError(f"rows of {len(self)} frames: {_lib.status_text(status)}")
+        return request.count
 
     def to_dataframe(self, message=None):
         """A pandas DataFrame: long (one row per carried value: LONG_COLUMNS) or, with ``message``, wide
@@ -188,21 +208,39 @@ def long_frame(database, parts, channel_labels, message=None):
     message_code, message_names, code_table, _, signal_names = _name_codes(database)
     counts = [int(np.count_nonzero(part.present)) for part in parts]
     labels = [label for label in channel_labels if label is not None]  # None (python-can's unnamed channel): NaN
-    channel_codes = np.full(len(channel_labels), -1, _code_type(len(labels)))
-    channel_codes[[label is not None for label in channel_labels]] = np.arange(len(labels))
+    # One code type for the three coded columns, the one pandas keeps for the largest of them.
+    code_type = _code_type(max(len(message_names), len(signal_names), len(labels)))
+    channel_codes = np.full(max(1, len(channel_labels)), -1, code_type)
+    channel_codes[: len(channel_labels)][[label is not None for label in channel_labels]] = np.arange(len(labels))
+    codes = message_code.astype(code_type), code_table.astype(code_type), channel_codes
     with_channels = parts and all(part.channels is not None for part in parts)
+    total = sum(counts)
     columns = {
-        "timestamp": np.empty(sum(counts)),
-        "channel": np.empty(sum(counts), channel_codes.dtype) if with_channels else None,
-        "frame_id": np.empty(sum(counts), np.uint32),
-        "message": np.empty(sum(counts), message_code.dtype),
-        "signal": np.empty(sum(counts), code_table.dtype),
-        "value": np.empty(sum(counts)),
+        "timestamp": np.empty(total),
+        "channel": np.empty(total, code_type) if with_channels else None,
+        "frame_id": np.empty(total, np.uint32),
+        "message": np.empty(total, code_type),
+        "signal": np.empty(total, code_type),
+        "value": np.empty(total),
     }
     for part, at in zip(parts, np.cumsum([0] + counts)):
-        part._long_into(columns, at, channel_codes)
-    columns["message"] = pd.Categorical.from_codes(columns["message"], message_names)
-    columns["signal"] = pd.Categorical.from_codes(columns["signal"], signal_names)
+        part._long_into(columns, int(at), codes)
+    columns["message"] = _categorical(columns["message"], message_names)
+    columns["signal"] = _categorical(columns["signal"], signal_names)
     if with_channels:
-        columns["channel"] = pd.Categorical.from_codes(columns["channel"], labels)
-    return pd.DataFrame(columns, columns=LONG_COLUMNS, copy=False)
+        columns["channel"] = _categorical(columns["channel"], labels)
+    else:
+        columns["channel"] = np.full(total, np.nan, object)
+    # From the dict alone, in LONG_COLUMNS order: with ``columns=`` pandas 1.5 first turns every column into objects.
+    return pd.DataFrame(columns, copy=False)
+
+
+def _categorical(codes, categories):
+    """A Categorical of codes the library wrote from valid tables, without checking them again where pandas
+    allows."""
+    import pandas as pd
+
+    try:
+        return pd.Categorical.from_codes(codes, categories, validate=False)
+    except TypeError:  # pandas before 2.1
+        return pd.Categorical.from_codes(codes, categories)

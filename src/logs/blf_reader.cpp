@@ -358,6 +358,15 @@ private:
         return false;
     }
 
+    // Channel, direction, remote flag, DLC and ID: the head that CAN_MESSAGE,
+    // CAN_MESSAGE2 and CAN_FD_MESSAGE objects share.
+    void readMessageHead(const uint8_t* body, FrameRecord& record) {
+        record.channel = channelOf(get16(body));
+        record.direction = (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
+        if ((body[2] & kMessageRemote) != 0) record.flags |= kRemoteFrame;
+        record.dlc = body[3];
+        setId(get32(body + 4), record);
+    }
     bool fillFrame(const uint8_t* object, uint32_t headerSize, uint32_t size, uint32_t type, FrameRecord& record) {
         record = FrameRecord{};
         if (!setTimestamp(object, record)) return false;
@@ -380,12 +389,7 @@ private:
         switch (type) {
             case kCanMessage:
             case kCanMessage2: {
-                record.channel = channelOf(get16(body));
-                record.direction =
-                    (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
-                if ((body[2] & kMessageRemote) != 0) record.flags |= kRemoteFrame;
-                record.dlc = body[3];
-                setId(get32(body + 4), record);
+                readMessageHead(body, record);
                 record.length = record.has(kRemoteFrame) ? 0 : std::min<uint8_t>(record.dlc, kClassicDataLength);
                 std::memcpy(record.data, body + 8, record.length);
                 return true;
@@ -409,12 +413,7 @@ private:
             case kCanFdMessage: {
                 const uint8_t validBytes = body[14];
                 if (validBytes > kLargestDataLength) break;
-                record.channel = channelOf(get16(body));
-                record.direction =
-                    (body[2] & kMessageTransmitted) != 0 ? Direction::kTransmitted : Direction::kReceived;
-                if ((body[2] & kMessageRemote) != 0) record.flags |= kRemoteFrame;
-                record.dlc = body[3];
-                setId(get32(body + 4), record);
+                readMessageHead(body, record);
                 const uint8_t fdFlags = body[13];
                 if ((fdFlags & kFdExtendedDataLength) != 0) record.flags |= kFlexibleData;
                 if ((fdFlags & kFdBitRateSwitch) != 0) record.flags |= kBitRateSwitch;

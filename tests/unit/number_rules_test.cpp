@@ -63,6 +63,7 @@ TEST(NumberRules, RealsReadLikeAtof) {
         {zeros + "1.25", 1.25}, {"0." + zeros + "1e400005", 1e4}, {"0." + zeros + "1", 0},
         // Out of range: the exponent's digits decide between infinity and zero.
         {"1" + zeros.substr(0, 120000) + "e-99999", kInf}, {"0." + zeros.substr(0, 120000) + "1e99999", 0},
+        {zeros.substr(0, 500) + "1e-400", 0},  // leading zeros do not count towards the magnitude
         // Digits far beyond the 17th still decide the rounding.
         {"9007199254740993." + zeros.substr(0, 10000) + "1", 9007199254740994.0},
         {"9007199254740993." + zeros.substr(0, 10000), 9007199254740992.0},

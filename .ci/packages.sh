@@ -18,9 +18,9 @@ run_host() { # prefix-or-empty pkg-config-ON/OFF
   local host="$work/host-${2}-$(basename "${1:-system}")"
   cmake -S examples/downstream -B "$host" ${1:+-DCMAKE_PREFIX_PATH="$1"} -DUSE_PKG_CONFIG="$2" >/dev/null
   cmake --build "$host" >/dev/null
-  "$host/decode_frame" examples/powertrain.dbc | grep -q 'EngineSpeed = 1250.5' \
+  grep -q 'EngineSpeed = 1250.5' <<<"$("$host/decode_frame" examples/powertrain.dbc)" \
     || { echo "the canxlatelib host built with USE_PKG_CONFIG=$2 against ${1:-the system} decoded wrongly"; exit 1; }
-  "$host/database_decode" examples/diagnostics.dbc DiagResponse | grep -q 'OdometerKm = 12345.6 km' \
+  grep -q 'OdometerKm = 12345.6 km' <<<"$("$host/database_decode" examples/diagnostics.dbc DiagResponse)" \
     || { echo "the libcanxlate host built with USE_PKG_CONFIG=$2 against ${1:-the system} decoded wrongly"; exit 1; }
 }
 
@@ -50,7 +50,7 @@ echo "== Debian packages"
 (cd build-package && cpack -G DEB >/dev/null)
 ls -l build-package/*.deb
 apt-get install -y -qq --reinstall ./build-package/*.deb >/dev/null
-canxlate encode examples/powertrain.dbc 100 EngineSpeed=1250.5 | grep -qx '100#8A13000000000000' \
+grep -qx '100#8A13000000000000' <<<"$(canxlate encode examples/powertrain.dbc 100 EngineSpeed=1250.5)" \
   || { echo "the installed program encoded wrongly"; exit 1; }
 man -w canxlate >/dev/null
 run_host "" OFF
@@ -62,7 +62,8 @@ echo "== Windows kits"
 for build in build-mingw-i686 build-mingw-x64; do
   [ -d "$build" ] || { echo "$build is missing: run .ci/windows.sh first"; exit 1; }
   (cd "$build" && cpack -G ZIP >/dev/null)
-  unzip -l "$build"/canxlate-*-windows-*.zip | grep -E '\.(dll|lib|def|h|exe)$'
-  unzip -l "$build"/canxlate-*-windows-*.zip | grep -q 'bin/canxlate.exe$' || { echo "the $build kit lacks canxlate.exe"; exit 1; }
+  listing=$(unzip -l "$build"/canxlate-*-windows-*.zip)
+  grep -E '\.(dll|lib|def|h|exe)$' <<<"$listing"
+  grep -q 'bin/canxlate\.exe$' <<<"$listing" || { echo "the $build kit lacks canxlate.exe"; exit 1; }
 done
 echo "== packaging passed"

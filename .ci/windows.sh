@@ -72,8 +72,8 @@ check_dll() {
   done
   echo "$name.dll exports: the $count functions, undecorated; imports: $(paste -sd' ' "$work/imports")"
 }
-check_dll canxlatelib src/exports/canxlatelib.map 16
-check_dll canxlate src/capi/canxlate.map "$(grep -c '^[[:space:]]*cxl_[A-Za-z0-9_]*;' src/capi/canxlate.map)"
+check_dll canxlatelib src/canxlatelib/exports/canxlatelib.map 16
+check_dll canxlate src/canxlate/capi/canxlate.map "$(grep -c '^[[:space:]]*cxl_[A-Za-z0-9_]*;' src/canxlate/capi/canxlate.map)"
 rm -rf "$work"
 
 echo "== Windows: test suite and C hosts under Wine (i686, x86-64)"

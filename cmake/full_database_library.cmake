@@ -1,14 +1,12 @@
 # libcanxlate (canxlate.dll on Windows): the full-database library, a second
-# face on the parts it shares with canxlatelib (number reading, field rounding
-# and saturation). Included by the top-level CMakeLists.txt.
+# face on the parts it shares with canxlatelib (src/shared: number reading,
+# field rounding and saturation, the ".zcd" reader). Included by the top-level
+# CMakeLists.txt.
 
 file(GLOB CANXLATE_FULL_SOURCES CONFIGURE_DEPENDS
-     src/database/*.cpp src/dbc/*.cpp src/codec/*.cpp src/zcd/*.cpp src/capi/*.cpp)
-# The ".zcd" documents go through the 16-function library's own import reader.
-list(APPEND CANXLATE_FULL_SOURCES
-     src/import/c_number_conversion.cpp src/import/dbc_number_rules.cpp src/import/xml_parser.cpp
-     src/import/zcd_reader.cpp src/import/dbc_reader.cpp src/import/channel_definition_file_loader.cpp
-     src/convert/channel_definition.cpp)
+     src/canxlate/database/*.cpp src/canxlate/dbc/*.cpp src/canxlate/codec/*.cpp src/canxlate/zcd/*.cpp
+     src/canxlate/capi/*.cpp)
+list(APPEND CANXLATE_FULL_SOURCES ${CANXLATE_SHARED_SOURCES})
 add_library(canxlate_full_objects OBJECT ${CANXLATE_FULL_SOURCES})
 target_include_directories(canxlate_full_objects PUBLIC include src)
 target_compile_definitions(canxlate_full_objects PUBLIC CANXLATE_BUILDING_FULL_LIBRARY)
@@ -24,7 +22,7 @@ endif()
 # file is libcanxlate.so / canxlate.dll.
 add_library(canxlate_library SHARED $<TARGET_OBJECTS:canxlate_full_objects>)
 add_library(canxlate::canxlate ALIAS canxlate_library)
-# The log readers and writers (src/logs) are behind the same C interface.
+# The log readers and writers (src/canxlate/logs) are behind the same C interface.
 target_link_libraries(canxlate_full_objects PUBLIC canxlate_logs)
 target_link_libraries(canxlate_library PRIVATE canxlate_logs)
 target_include_directories(canxlate_library PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
@@ -33,5 +31,5 @@ set_target_properties(canxlate_library PROPERTIES OUTPUT_NAME canxlate EXPORT_NA
 # Installed and packaged beside canxlatelib: imported target canxlate::canxlate,
 # pkg-config canxlate (cmake/install.cmake).
 list(APPEND CANXLATE_EXTRA_PUBLIC_LIBRARIES canxlate_library)
-set(CANXLATE_FULL_EXPORT_MAP ${CMAKE_CURRENT_SOURCE_DIR}/src/capi/canxlate.map)
+set(CANXLATE_FULL_EXPORT_MAP ${CMAKE_CURRENT_SOURCE_DIR}/src/canxlate/capi/canxlate.map)
 canxlate_export_only(canxlate_library ${CANXLATE_FULL_EXPORT_MAP})

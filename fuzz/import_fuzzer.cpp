@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "canxlatelib.h"
-#include "import/definition_file_import.h"
+#include "canxlatelib/import/definition_file_import.h"
 
 namespace {
 

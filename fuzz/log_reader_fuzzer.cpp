@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "logs/byte_sink.h"
-#include "logs/byte_source.h"
-#include "logs/frame_reader.h"
-#include "logs/frame_writer.h"
+#include "canxlate/logs/byte_sink.h"
+#include "canxlate/logs/byte_source.h"
+#include "canxlate/logs/frame_reader.h"
+#include "canxlate/logs/frame_writer.h"
 
 using namespace canxlate::logs;
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../api/api_test_support.h"
-#include "frame/library_lifecycle.h"
+#include "canxlatelib/frame/library_lifecycle.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/logs/blf_layout.h"
 #include "log_test_support.h"
-#include "logs/blf_layout.h"
 
 namespace canxlate::logs::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "logs/byte_sink.h"
-#include "logs/frame_writer.h"
+#include "canxlate/logs/byte_sink.h"
+#include "canxlate/logs/frame_writer.h"
 
 namespace canxlate::logs::test {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "logs/frame_reader.h"
-#include "logs/frame_record.h"
+#include "canxlate/logs/frame_reader.h"
+#include "canxlate/logs/frame_record.h"
 
 namespace canxlate::logs::test {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/logs/blf_layout.h"
+#include "canxlate/logs/byte_sink.h"
+#include "canxlate/logs/frame_writer.h"
 #include "log_test_support.h"
-#include "logs/blf_layout.h"
-#include "logs/byte_sink.h"
-#include "logs/frame_writer.h"
 
 namespace canxlate::logs::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "canxlatelib.h"
-#include "import/channel_definition_file_loader.h"
+#include "shared/definitions/channel_definition_file_loader.h"
 #include "unit_test_support.h"
 
 namespace canxlate {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <thread>
 
-#include "frame/global_lock.h"
-#include "frame/library_lifecycle.h"
+#include "canxlatelib/frame/global_lock.h"
+#include "canxlatelib/frame/library_lifecycle.h"
 
 namespace canxlate {
 namespace {

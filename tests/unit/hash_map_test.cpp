@@ -1,6 +1,6 @@
 // The hash map's growth and order rules, which hosts see as the order of
 // message IDs.
-#include "frame/hash_map.h"
+#include "canxlatelib/frame/hash_map.h"
 
 #include <gtest/gtest.h>
 

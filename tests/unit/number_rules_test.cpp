@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "import/c_number_conversion.h"
-#include "import/dbc_number_rules.h"
+#include "shared/numbers/c_number_conversion.h"
+#include "shared/numbers/dbc_number_rules.h"
 
 namespace canxlate {
 namespace {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "import/channel_definition_file_loader.h"
+#include "shared/definitions/channel_definition_file_loader.h"
 
 namespace canxlate {
 

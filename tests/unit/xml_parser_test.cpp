@@ -1,4 +1,4 @@
-#include "import/xml_parser.h"
+#include "shared/definitions/xml_parser.h"
 
 #include <gtest/gtest.h>
 

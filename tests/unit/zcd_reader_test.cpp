@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "import/channel_definition_file_loader.h"
+#include "shared/definitions/channel_definition_file_loader.h"
 #include "unit_test_support.h"
 
 namespace canxlate {

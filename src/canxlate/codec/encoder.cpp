@@ -1,0 +1,138 @@
+#include "canxlate/codec/encoder.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "canxlate/codec/decoder.h"
+#include "shared/payload/raw_value.h"
+
+namespace canxlate::db {
+namespace {
+
+constexpr int32_t kNotGiven = -1;
+
+// Fields of 54 to 64 bits: their limits are not all doubles, so the
+// saturation compares against powers of two instead.
+uint64_t wideIntegerField(const Signal& signal, double scaled) noexcept {
+    const double rounded = scaled < 0.0 ? scaled - 0.5 : scaled + 0.5;
+    const int bits = static_cast<int>(signal.length);
+    if (signal.type == ValueType::kSigned) {
+        const double limit = std::ldexp(1.0, bits - 1);
+        int64_t value;
+        if (rounded >= limit) {
+            value = static_cast<int64_t>(signal.field.mask >> 1);
+        } else if (!(rounded >= -limit)) {
+            value = -static_cast<int64_t>(signal.field.mask >> 1) - 1;
+        } else {
+            value = static_cast<int64_t>(rounded);
+        }
+        return static_cast<uint64_t>(value) & signal.field.mask;
+    }
+    if (rounded >= std::ldexp(1.0, bits)) return signal.field.mask;
+    if (!(rounded >= 1.0)) return 0;
+    return static_cast<uint64_t>(rounded);
+}
+
+void reportProblem(cxl_encode_report* report, const Signal* signal, const char* format, const char* name,
+                   double value = 0.0, double low = 0.0, double high = 0.0) {
+    if (report == nullptr) return;
+    report->signal = reinterpret_cast<const cxl_signal*>(signal);
+    std::snprintf(report->text, sizeof report->text, format, name, value, low, high);
+}
+
+}  // namespace
+
+uint64_t fieldFromPhysical(const Signal& signal, double physical) noexcept {
+    const double scaled = (physical - signal.offset) / signal.factor;
+    switch (signal.type) {
+        case ValueType::kSingle: return std::bit_cast<uint32_t>(roundToSingle(scaled));
+        case ValueType::kDouble: return std::bit_cast<uint64_t>(scaled);
+        case ValueType::kSigned:
+            if (signal.length <= 53) {
+                const double limit = std::ldexp(1.0, static_cast<int>(signal.length) - 1);
+                return roundedIntegerField(scaled, -limit, limit - 1.0, signal.field.mask);
+            }
+            break;
+        case ValueType::kUnsigned:
+            if (signal.length <= 53) {
+                return roundedIntegerField(scaled, 0.0, std::ldexp(1.0, static_cast<int>(signal.length)) - 1.0,
+                                           signal.field.mask);
+            }
+            break;
+    }
+    return wideIntegerField(signal, scaled);
+}
+
+cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
+                         uint8_t* payload, size_t length, cxl_encode_report* report) {
+    if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
+    if (length < message.length || length > kMaxPayloadBytes) {
+        reportProblem(report, nullptr, "message '%s' needs a payload of its length, at most 64 bytes",
+                      message.name.c_str());
+        return CXL_ERR_LENGTH;
+    }
+    const size_t signalCount = message.signals.size();
+    std::vector<int32_t> given(signalCount, kNotGiven);
+    for (size_t v = 0; v < count; ++v) {
+        const char* name = values[v].name != nullptr ? values[v].name : "";
+        const uint32_t index = message.signalsByName.find(name);
+        if (index == NameIndex::kAbsent) {
+            reportProblem(report, nullptr, "message has no signal '%s'", name);
+            return CXL_ERR_NOT_FOUND;
+        }
+        given[index] = static_cast<int32_t>(v);
+        values[v].clamped = 0;
+    }
+    const bool clamp = (flags & CXL_CLAMP) != 0;
+    const bool keepMissing = (flags & CXL_KEEP_MISSING) != 0;
+    // The raw field of every carried signal first; nothing is written unless all are good.
+    std::vector<uint64_t> raw(signalCount, 0);
+    std::vector<uint8_t> carried(signalCount, 0);
+    for (const uint32_t i : message.decodeOrder) {
+        const Signal& signal = message.signals[i];
+        const char* name = signal.name.c_str();
+        bool isCarried = signal.decodable && signal.field.endByte <= length;
+        if (isCarried && signal.switchIndex != kNoSwitch)
+            isCarried = carried[signal.switchIndex] && inRanges(signal.muxRanges, raw[signal.switchIndex]);
+        if (!isCarried) {
+            if (given[i] != kNotGiven) {
+                reportProblem(report, &signal,
+                              signal.decodable ? "signal '%s' is not carried by the frame as its switch is set"
+                                               : "signal '%s' cannot be encoded as the file defines it",
+                              name);
+                return CXL_ERR_NOT_CARRIED;
+            }
+            continue;
+        }
+        carried[i] = 1;
+        if (given[i] == kNotGiven) {
+            if (!keepMissing) {
+                reportProblem(report, &signal, "signal '%s' is carried by the frame but has no value", name);
+                return CXL_ERR_MISSING;
+            }
+            raw[i] = readField(signal.field, payload, length);
+            continue;
+        }
+        cxl_named_value& entry = values[static_cast<size_t>(given[i])];
+        double value = entry.value;
+        if (!(signal.minimum == 0.0 && signal.maximum == 0.0) &&
+            (value < signal.minimum || value > signal.maximum || std::isnan(value))) {
+            if (!clamp) {
+                reportProblem(report, &signal, "signal '%s': value %.17g is outside its range [%.17g, %.17g]", name,
+                              value, signal.minimum, signal.maximum);
+                return CXL_ERR_OUT_OF_RANGE;
+            }
+            if (value > signal.maximum) value = signal.maximum;
+            if (value < signal.minimum) value = signal.minimum;
+            entry.clamped = 1;
+        }
+        raw[i] = fieldFromPhysical(signal, value);
+    }
+    for (size_t i = 0; i < signalCount; ++i)
+        if (carried[i]) writeField(message.signals[i].field, raw[i], payload);
+    return CXL_OK;
+}
+
+}  // namespace canxlate::db

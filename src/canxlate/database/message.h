@@ -1,0 +1,37 @@
+// A message: identity, layout, and its signals in file order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "canxlate/database/name_index.h"
+#include "canxlate/database/signal.h"
+#include "canxlate/database/signal_codec.h"
+
+namespace canxlate::db {
+
+struct Message {
+    DecodePlan plan;  // built with the indexes
+    uint32_t id = 0;
+    bool extended = false;
+    bool fd = false;
+    std::string name;
+    uint32_t length = 0;
+    std::vector<std::string> senders;
+    int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
+    std::string comment;
+    std::vector<Signal> signals;
+    NameIndex signalsByName;
+    // Signal indexes in an order where every switch precedes what it switches.
+    std::vector<uint32_t> decodeOrder;
+    bool multiplexed = false;
+    size_t index = 0;  // within the database
+
+    PlanView planView() const noexcept {
+        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()), plan.unconditional,
+                static_cast<uint32_t>(signals.size()), plan.fastLength};
+    }
+};
+
+}  // namespace canxlate::db

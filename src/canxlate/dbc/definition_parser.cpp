@@ -1,0 +1,367 @@
+// The first pass: the token stream cut into statements (a statement begins
+// with an identifier that is the first token on its line), each read into its
+// definition record.
+#include <string>
+#include <utility>
+
+#include "canxlate/dbc/definitions.h"
+#include "canxlate/dbc/diagnostic_sink.h"
+#include "canxlate/dbc/statement_cursor.h"
+
+namespace canxlate::dbc {
+namespace {
+
+// Sections that this reader has no use for: skipped without a word.
+constexpr std::string_view kIgnoredSections[] = {
+    "BA_DEF_REL_",   "BA_REL_",      "BA_DEF_DEF_REL_",  "BU_SG_REL_",       "BU_EV_REL_",     "BU_BO_REL_",
+    "EV_",           "ENVVAR_DATA_", "SGTYPE_",          "SGTYPE_VAL_",      "BA_DEF_SGTYPE_", "BA_SGTYPE_",
+    "SIG_TYPE_REF_", "SIG_GROUP_",   "SIGTYPE_VALTYPE_", "CAT_DEF_",         "CAT_",           "FILTER",
+    "NS_DESC_",      "EV_DATA_",     "ENVVAR_DATA_",     "SG_MUL_VAL_TYPE_", "BO_EXT_",
+};
+
+class DefinitionParser {
+public:
+    DefinitionParser(std::string_view text, DiagnosticSink& sink) : tokenizer_(text), sink_(sink) {}
+
+    Definitions run() {
+        std::vector<Token> statement;  // reused: one statement's tokens, then an end mark
+        // Two tokens in turn, read in place: copying one just written stalls
+        // on its stores.
+        Token tokens[2];
+        Token* current = &tokens[0];
+        Token* following = &tokens[1];
+        tokenizer_.next(*current);
+        tokenizer_.next(*following);
+        bool inMessage = false;
+        while (current->kind != TokenKind::kEnd) {
+            statement.assign(1, *current);
+            // The statement runs up to the token that begins the next one.
+            while (true) {
+                std::swap(current, following);
+                if (current->kind == TokenKind::kEnd) break;
+                tokenizer_.next(*following);
+                if (startsStatement(*current, *following)) break;
+                statement.push_back(*current);
+            }
+            statement.push_back(Token{TokenKind::kEnd, false, current->line, current->column, {}});
+            for (const Tokenizer::Problem& problem : tokenizer_.problems())
+                sink_.error(db::Topic::kSyntax, problem, problem.text);
+            tokenizer_.problems().clear();
+            const Token& first = statement.front();
+            if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
+                sink_.warning(db::Topic::kSyntax, first,
+                              "text outside any statement skipped, starting at " + quoted(first));
+            } else if (first.text != "NS_") {  // NS_ lists keywords: nothing to keep
+                inMessage = dispatch(&first, &statement.back(), inMessage);
+            }
+        }
+        return std::move(definitions_);
+    }
+
+private:
+    static std::string quoted(const Token& token) { return "'" + std::string(token.text.substr(0, 32)) + "'"; }
+
+    // An identifier first on its line, unless it stands alone on an indented
+    // line: such lines continue the lists of NS_ and BU_.
+    static bool startsStatement(const Token& token, const Token& following) {
+        if (!token.lineStart || token.kind != TokenKind::kIdentifier) return false;
+        return token.column == 1 || !following.lineStart;
+    }
+
+    // Returns whether a following SG_ belongs to a message.
+    bool dispatch(const Token* begin, const Token* end, bool inMessage) {
+        const std::string_view keyword = begin->text;
+        StatementCursor cursor(begin + 1, end);
+        try {
+            if (keyword == "SG_") {
+                if (!inMessage) {
+                    sink_.warning(db::Topic::kSyntax, *begin, "signal outside a message skipped");
+                    return false;
+                }
+                readSignal(cursor, *begin);
+                return true;
+            }
+            if (keyword == "BO_") {
+                readMessage(cursor, *begin);
+                return true;
+            }
+            if (keyword == "VERSION") {
+                definitions_.version = cursor.string("the version");
+            } else if (keyword == "BS_") {
+                // bus speed: nothing to keep
+            } else if (keyword == "BU_") {
+                cursor.punctuation(':');
+                while (!cursor.atEnd()) {
+                    Position at = cursor.position();
+                    definitions_.nodes.emplace_back(at, cursor.identifier("a node name"));
+                    cursor.acceptPunctuation(',');
+                }
+            } else if (keyword == "CM_") {
+                readComment(cursor);
+            } else if (keyword == "BA_DEF_") {
+                readAttributeDefinition(cursor);
+            } else if (keyword == "BA_DEF_DEF_") {
+                AttributeDefaultDef def{cursor.position(), cursor.string("the attribute name"), {}};
+                def.value = readAttributeValue(cursor);
+                cursor.finish();
+                definitions_.attributeDefaults.push_back(std::move(def));
+            } else if (keyword == "BA_") {
+                readAttribute(cursor);
+            } else if (keyword == "VAL_TABLE_") {
+                ValueTableDef def{cursor.position(), cursor.identifier("the value table name"), {}};
+                def.entries = readValueEntries(cursor);
+                cursor.finish();
+                definitions_.valueTables.push_back(std::move(def));
+            } else if (keyword == "VAL_") {
+                readValueDescription(cursor);
+            } else if (keyword == "SIG_VALTYPE_") {
+                ValueTypeDef def;
+                def.signal = readSignalRef(cursor);
+                cursor.acceptPunctuation(':');
+                def.typePosition = cursor.position();
+                def.type = cursor.integer("the value type");
+                cursor.finish();
+                definitions_.valueTypes.push_back(def);
+            } else if (keyword == "SG_MUL_VAL_") {
+                readMuxValues(cursor);
+            } else if (keyword == "BO_TX_BU_") {
+                TransmittersDef def;
+                def.message.kind = ObjectKind::kMessage;
+                def.message.position = cursor.position();
+                def.message.rawId = cursor.unsignedInteger("a message ID");
+                cursor.punctuation(':');
+                while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+                    def.nodes.push_back(cursor.identifier("a node name"));
+                    cursor.acceptPunctuation(',');
+                }
+                cursor.finish();
+                definitions_.transmitters.push_back(std::move(def));
+            } else if (!isIgnored(keyword)) {
+                sink_.warning(db::Topic::kSyntax, *begin, "unknown section " + quoted(*begin) + " skipped");
+            }
+        } catch (const StatementError& error) {
+            sink_.warning(db::Topic::kSyntax, error.position,
+                          std::string(keyword) + " statement skipped: " + error.text);
+        }
+        return false;
+    }
+
+    static bool isIgnored(std::string_view keyword) {
+        for (std::string_view ignored : kIgnoredSections)
+            if (keyword == ignored) return true;
+        return false;
+    }
+
+    void readMessage(StatementCursor& cursor, const Token& keyword) {
+        MessageDef def;
+        def.position = {keyword.line, keyword.column};
+        def.rawId = cursor.unsignedInteger("a message ID");
+        def.name = cursor.identifier("the message name");
+        cursor.punctuation(':');
+        def.length = cursor.integer("the message length");
+        if (!cursor.atEnd()) def.sender = cursor.identifier("the sending node");
+        if (!cursor.atEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
+        definitions_.messages.push_back(std::move(def));
+    }
+
+    void readSignal(StatementCursor& cursor, const Token& keyword) {
+        SignalDef def;
+        def.position = {keyword.line, keyword.column};
+        def.name = cursor.identifier("the signal name");
+        if (cursor.peekKind(TokenKind::kIdentifier)) {
+            const Position at = cursor.position();
+            readMuxIndicator(cursor.next().text, at, def);
+        }
+        cursor.punctuation(':');
+        def.startBit = cursor.integer("the start bit");
+        cursor.punctuation('|');
+        def.length = cursor.integer("the bit length");
+        cursor.punctuation('@');
+        const Position orderAt = cursor.position();
+        const int64_t order = cursor.integer("the byte order");
+        if (order != 0 && order != 1) throw StatementError{orderAt, "the byte order must be 0 or 1"};
+        def.bigEndian = order == 0;
+        if (cursor.acceptPunctuation('-')) {
+            def.isSigned = true;
+        } else {
+            cursor.punctuation('+');
+        }
+        cursor.punctuation('(');
+        def.factor = cursor.real("the factor");
+        cursor.punctuation(',');
+        def.offset = cursor.real("the offset");
+        cursor.punctuation(')');
+        cursor.punctuation('[');
+        def.minimum = cursor.real("the minimum");
+        cursor.punctuation('|');
+        def.maximum = cursor.real("the maximum");
+        cursor.punctuation(']');
+        def.unit = cursor.string("the unit");
+        while (!cursor.atEnd()) {
+            def.receivers.push_back(cursor.identifier("a receiving node"));
+            cursor.acceptPunctuation(',');
+        }
+        definitions_.messages.back().signals.push_back(std::move(def));
+    }
+
+    static void readMuxIndicator(std::string_view text, Position at, SignalDef& def) {
+        if (text == "M") {
+            def.mux = MuxIndicator::kSwitch;
+            return;
+        }
+        std::string_view digits = text.substr(text.empty() ? 0 : 1);
+        bool alsoSwitch = !digits.empty() && digits.back() == 'M';
+        if (alsoSwitch) digits.remove_suffix(1);
+        if (text.empty() || text[0] != 'm' || digits.empty() || !readUnsigned(digits, &def.muxValue) ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            throw StatementError{at, "'" + std::string(text) + "' is not a multiplexer indicator (M, m<k> or m<k>M)"};
+        }
+        def.mux = alsoSwitch ? MuxIndicator::kMultiplexedSwitch : MuxIndicator::kMultiplexed;
+    }
+
+    ObjectRef readSignalRef(StatementCursor& cursor) {
+        ObjectRef ref;
+        ref.kind = ObjectKind::kSignal;
+        ref.position = cursor.position();
+        ref.rawId = cursor.unsignedInteger("a message ID");
+        ref.name = cursor.identifier("a signal name");
+        return ref;
+    }
+
+    // After CM_ and BA_: the object, or none for the network.
+    ObjectRef readObject(StatementCursor& cursor) {
+        ObjectRef ref;
+        ref.position = cursor.position();
+        if (!cursor.peekKind(TokenKind::kIdentifier)) return ref;
+        const std::string_view kind = cursor.next().text;
+        if (kind == "BU_") {
+            ref.kind = ObjectKind::kNode;
+            ref.name = cursor.identifier("a node name");
+        } else if (kind == "BO_") {
+            ref.kind = ObjectKind::kMessage;
+            ref.rawId = cursor.unsignedInteger("a message ID");
+        } else if (kind == "SG_") {
+            ref.kind = ObjectKind::kSignal;
+            ref.rawId = cursor.unsignedInteger("a message ID");
+            ref.name = cursor.identifier("a signal name");
+        } else if (kind == "EV_") {
+            ref.kind = ObjectKind::kOther;
+            cursor.identifier("an environment variable name");
+        } else {
+            throw StatementError{ref.position, "'" + std::string(kind) + "' is not BU_, BO_, SG_ or EV_"};
+        }
+        return ref;
+    }
+
+    void readComment(StatementCursor& cursor) {
+        CommentDef def;
+        def.object = readObject(cursor);
+        def.text = cursor.string("the comment");
+        cursor.finish();
+        definitions_.comments.push_back(std::move(def));
+    }
+
+    void readAttributeDefinition(StatementCursor& cursor) {
+        AttributeDefinitionDef def;
+        def.position = cursor.position();
+        if (cursor.peekKind(TokenKind::kIdentifier)) {
+            const std::string_view kind = cursor.next().text;
+            def.kind = kind == "BU_"   ? ObjectKind::kNode
+                       : kind == "BO_" ? ObjectKind::kMessage
+                       : kind == "SG_" ? ObjectKind::kSignal
+                                       : ObjectKind::kOther;
+        }
+        def.name = cursor.string("the attribute name");
+        const std::string_view type = cursor.identifier("the attribute type");
+        if (type == "INT" || type == "HEX" || type == "FLOAT") {
+            cursor.real("the minimum");
+            cursor.real("the maximum");
+        } else if (type == "STRING") {
+            def.isString = true;
+        } else if (type == "ENUM") {
+            def.isEnum = true;
+            while (cursor.peekKind(TokenKind::kString)) {
+                def.enumValues.push_back(cursor.string("an enumeration value"));
+                cursor.acceptPunctuation(',');
+            }
+        } else {
+            cursor.fail("'" + std::string(type) + "' is not INT, HEX, FLOAT, STRING or ENUM");
+        }
+        cursor.finish();
+        definitions_.attributeDefinitions.push_back(std::move(def));
+    }
+
+    static AttributeValue readAttributeValue(StatementCursor& cursor) {
+        if (cursor.peekKind(TokenKind::kString)) return cursor.string("the value");
+        return cursor.real("the value");
+    }
+
+    void readAttribute(StatementCursor& cursor) {
+        AttributeValueDef def;
+        def.position = cursor.position();
+        def.name = cursor.string("the attribute name");
+        def.object = readObject(cursor);
+        def.value = readAttributeValue(cursor);
+        cursor.finish();
+        definitions_.attributeValues.push_back(std::move(def));
+    }
+
+    static std::vector<ValueEntry> readValueEntries(StatementCursor& cursor) {
+        std::vector<ValueEntry> entries;
+        while (cursor.peekKind(TokenKind::kNumber)) {
+            const int64_t value = cursor.integer("a raw value");
+            entries.push_back({value, cursor.string("the value's text")});
+        }
+        return entries;
+    }
+
+    void readValueDescription(StatementCursor& cursor) {
+        ValueDescriptionDef def;
+        if (!cursor.peekKind(TokenKind::kNumber)) return;  // an environment variable's values
+        def.signal = readSignalRef(cursor);
+        if (cursor.peekKind(TokenKind::kIdentifier)) {
+            def.tablePosition = cursor.position();
+            def.tableName = cursor.next().text;
+        } else {
+            def.entries = readValueEntries(cursor);
+        }
+        cursor.finish();
+        definitions_.valueDescriptions.push_back(std::move(def));
+    }
+
+    void readMuxValues(StatementCursor& cursor) {
+        MuxValuesDef def;
+        def.signal = readSignalRef(cursor);
+        def.switchPosition = cursor.position();
+        def.switchName = cursor.identifier("the switch name");
+        do {
+            // "3-5" reads as the numbers 3 and -5.
+            MuxRangeDef range{};
+            const Position at = cursor.position();
+            range.low = cursor.unsignedInteger("the range's first value");
+            std::string_view high;
+            if (cursor.peekKind(TokenKind::kNumber) && cursor.peek().text[0] == '-') {
+                high = cursor.next().text.substr(1);
+            } else {
+                cursor.punctuation('-');
+                if (!cursor.peekKind(TokenKind::kNumber)) cursor.fail("expected the range's last value");
+                high = cursor.next().text;
+            }
+            if (!readUnsigned(high, &range.high)) throw StatementError{at, "the range's last value is not a number"};
+            if (range.high < range.low) throw StatementError{at, "the range ends before it starts"};
+            def.ranges.push_back(range);
+        } while (cursor.acceptPunctuation(','));
+        cursor.finish();
+        definitions_.muxValues.push_back(std::move(def));
+    }
+
+    Tokenizer tokenizer_;
+    DiagnosticSink& sink_;
+    Definitions definitions_;
+};
+
+}  // namespace
+
+Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink) { return DefinitionParser(text, sink).run(); }
+
+}  // namespace canxlate::dbc

@@ -1,0 +1,150 @@
+// What the first pass reads from a DBC file: one record per statement, each
+// remembering where it stands, with names still unresolved. The second pass
+// (model_builder) resolves the references and builds the model.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "canxlate/database/diagnostic.h"
+
+namespace canxlate::dbc {
+
+struct Position {
+    uint32_t line = 0;
+    uint32_t column = 0;
+};
+
+enum class MuxIndicator : uint8_t { kNone, kSwitch, kMultiplexed, kMultiplexedSwitch };
+
+struct SignalDef {
+    Position position;
+    std::string_view name;
+    MuxIndicator mux = MuxIndicator::kNone;
+    uint64_t muxValue = 0;
+    int64_t startBit = 0;
+    int64_t length = 0;
+    bool bigEndian = false;
+    bool isSigned = false;
+    double factor = 1.0;
+    double offset = 0.0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    std::string unit;
+    std::vector<std::string_view> receivers;
+};
+
+struct MessageDef {
+    Position position;
+    uint64_t rawId = 0;
+    std::string_view name;
+    int64_t length = 0;
+    std::string_view sender;
+    std::vector<SignalDef> signals;
+};
+
+// The object a comment or attribute value is attached to.
+enum class ObjectKind : uint8_t { kNetwork, kNode, kMessage, kSignal, kOther };
+
+struct ObjectRef {
+    ObjectKind kind = ObjectKind::kNetwork;
+    uint64_t rawId = 0;     // messages and signals
+    std::string_view name;  // nodes and signals
+    Position position;      // of the reference, for diagnostics
+};
+
+struct CommentDef {
+    ObjectRef object;
+    std::string text;
+};
+
+using AttributeValue = std::variant<double, std::string>;
+
+struct AttributeDefinitionDef {
+    Position position;
+    ObjectKind kind = ObjectKind::kNetwork;
+    std::string name;
+    bool isEnum = false;
+    bool isString = false;
+    std::vector<std::string> enumValues;
+};
+
+struct AttributeDefaultDef {
+    Position position;
+    std::string name;
+    AttributeValue value;
+};
+
+struct AttributeValueDef {
+    Position position;
+    std::string name;
+    ObjectRef object;
+    AttributeValue value;
+};
+
+struct ValueEntry {
+    int64_t value;
+    std::string text;
+};
+
+struct ValueTableDef {
+    Position position;
+    std::string_view name;
+    std::vector<ValueEntry> entries;
+};
+
+struct ValueDescriptionDef {
+    ObjectRef signal;
+    std::string_view tableName;  // "VAL_ id signal TableName;" names a VAL_TABLE_
+    Position tablePosition;
+    std::vector<ValueEntry> entries;
+};
+
+struct ValueTypeDef {
+    ObjectRef signal;
+    int64_t type = 0;  // 1 IEEE single, 2 IEEE double
+    Position typePosition;
+};
+
+struct MuxRangeDef {
+    uint64_t low;
+    uint64_t high;
+};
+
+struct MuxValuesDef {
+    ObjectRef signal;
+    std::string_view switchName;
+    Position switchPosition;
+    std::vector<MuxRangeDef> ranges;
+};
+
+struct TransmittersDef {
+    ObjectRef message;
+    std::vector<std::string_view> nodes;
+};
+
+struct Definitions {
+    std::string version;
+    std::vector<std::pair<Position, std::string_view>> nodes;
+    std::vector<MessageDef> messages;
+    std::vector<CommentDef> comments;
+    std::vector<AttributeDefinitionDef> attributeDefinitions;
+    std::vector<AttributeDefaultDef> attributeDefaults;
+    std::vector<AttributeValueDef> attributeValues;
+    std::vector<ValueTableDef> valueTables;
+    std::vector<ValueDescriptionDef> valueDescriptions;
+    std::vector<ValueTypeDef> valueTypes;
+    std::vector<MuxValuesDef> muxValues;
+    std::vector<TransmittersDef> transmitters;
+};
+
+class DiagnosticSink;
+
+// First pass: every statement into its record; a statement that does not
+// read is skipped with a diagnostic. Views point into text.
+Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink);
+
+}  // namespace canxlate::dbc

@@ -1,0 +1,126 @@
+#include "canxlate/dbc/multiplexing.h"
+
+#include <string>
+
+namespace canxlate::dbc {
+namespace {
+
+using db::MuxRole;
+using db::Signal;
+
+std::string quote(const std::string& name) { return "'" + name + "'"; }
+
+// Depth-first: a signal's switch goes into the order before the signal.
+class OrderBuilder {
+public:
+    OrderBuilder(db::Message& message, const std::vector<Position>& positions, DiagnosticSink& sink)
+        : message_(message), positions_(positions), sink_(sink), state_(message.signals.size(), kNew) {}
+
+    void run() {
+        message_.decodeOrder.reserve(message_.signals.size());
+        for (uint32_t i = 0; i < message_.signals.size(); ++i) visit(i);
+    }
+
+private:
+    enum State : uint8_t { kNew, kVisiting, kDone };
+
+    void visit(uint32_t index) {
+        if (state_[index] != kNew) return;
+        state_[index] = kVisiting;
+        Signal& signal = message_.signals[index];
+        if (signal.switchIndex != db::kNoSwitch) {
+            if (state_[signal.switchIndex] == kVisiting) {
+                sink_.error(
+                    db::Topic::kMultiplexing, positions_[index],
+                    "the switches of signal " + quote(signal.name) + " lead round in a circle; it cannot be decoded");
+                signal.switchIndex = db::kNoSwitch;
+                signal.decodable = false;
+            } else {
+                visit(signal.switchIndex);
+            }
+        }
+        state_[index] = kDone;
+        message_.decodeOrder.push_back(index);
+    }
+
+    db::Message& message_;
+    const std::vector<Position>& positions_;
+    DiagnosticSink& sink_;
+    std::vector<State> state_;
+};
+
+void markSwitch(Signal& signal) {
+    if (signal.role == MuxRole::kPlain) signal.role = MuxRole::kSwitch;
+    if (signal.role == MuxRole::kMultiplexed) signal.role = MuxRole::kMultiplexedSwitch;
+}
+
+}  // namespace
+
+void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef>& indicators,
+                         const std::vector<MuxValuesDef*>& rangeDefs, const std::vector<Position>& positions,
+                         DiagnosticSink& sink) {
+    uint32_t mainSwitch = db::kNoSwitch;
+    for (uint32_t i = 0; i < message.signals.size(); ++i) {
+        Signal& signal = message.signals[i];
+        const MuxIndicatorDef& def = indicators[i];
+        switch (def.indicator) {
+            case MuxIndicator::kNone: break;
+            case MuxIndicator::kSwitch:
+                signal.role = MuxRole::kSwitch;
+                if (mainSwitch == db::kNoSwitch) {
+                    mainSwitch = i;
+                } else {
+                    sink.warning(db::Topic::kMultiplexing, positions[i],
+                                 "message " + quote(message.name) + " has a second switch " + quote(signal.name) +
+                                     "; m<k> signals without SG_MUL_VAL_ follow " +
+                                     quote(message.signals[mainSwitch].name));
+                }
+                break;
+            case MuxIndicator::kMultiplexed:
+            case MuxIndicator::kMultiplexedSwitch:
+                signal.role =
+                    def.indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
+                signal.muxRanges.push_back({def.value, def.value});
+                break;
+        }
+    }
+    // SG_MUL_VAL_ names the switch and replaces the indicator's value.
+    std::vector<bool> ranged(message.signals.size(), false);
+    for (const MuxValuesDef* def : rangeDefs) {
+        const uint32_t index = message.signalsByName.find(def->signal.name);
+        const uint32_t switchIndex = message.signalsByName.find(def->switchName);
+        Signal& signal = message.signals[index];
+        if (switchIndex == db::NameIndex::kAbsent || switchIndex == index) {
+            sink.warning(db::Topic::kMultiplexing, def->switchPosition,
+                         "message " + quote(message.name) + " has no other signal " +
+                             quote(std::string(def->switchName)) + " to switch " + quote(signal.name) +
+                             "; ranges skipped");
+            continue;
+        }
+        if (!ranged[index]) signal.muxRanges.clear();
+        ranged[index] = true;
+        for (const MuxRangeDef& range : def->ranges) signal.muxRanges.push_back({range.low, range.high});
+        if (signal.role == MuxRole::kPlain) signal.role = MuxRole::kMultiplexed;
+        if (signal.role == MuxRole::kSwitch) signal.role = MuxRole::kMultiplexedSwitch;
+        signal.switchIndex = switchIndex;
+        markSwitch(message.signals[switchIndex]);
+    }
+    for (uint32_t i = 0; i < message.signals.size(); ++i) {
+        Signal& signal = message.signals[i];
+        const bool multiplexed = signal.role == MuxRole::kMultiplexed || signal.role == MuxRole::kMultiplexedSwitch;
+        if (!multiplexed || signal.switchIndex != db::kNoSwitch) continue;
+        if (mainSwitch == db::kNoSwitch) {
+            sink.error(db::Topic::kMultiplexing, positions[i],
+                       "signal " + quote(signal.name) + " is multiplexed but message " + quote(message.name) +
+                           " has no switch (M); it cannot be decoded");
+            signal.decodable = false;
+            continue;
+        }
+        signal.switchIndex = mainSwitch;
+    }
+    for (const Signal& signal : message.signals)
+        message.multiplexed = message.multiplexed || signal.role != MuxRole::kPlain;
+    OrderBuilder(message, positions, sink).run();
+}
+
+}  // namespace canxlate::dbc

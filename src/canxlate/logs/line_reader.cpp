@@ -1,0 +1,90 @@
+#include "canxlate/logs/line_reader.h"
+
+#include <cstring>
+
+namespace canxlate::logs {
+
+LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t lineLimit)
+    : source_(source), buffer_(blockSize > 0 ? blockSize : 1), lineLimit_(lineLimit > 0 ? lineLimit : 1) {}
+
+bool LineReader::nextLine(std::string_view& line) {
+    lineWasCut_ = false;
+    std::size_t searchFrom = begin_;
+    for (;;) {
+        const char* start = buffer_.data() + begin_;
+        const void* found = std::memchr(buffer_.data() + searchFrom, '\n', end_ - searchFrom);
+        if (found != nullptr && static_cast<std::size_t>(static_cast<const char*>(found) - start) <= lineLimit_) {
+            const auto* lineEnd = static_cast<const char*>(found);
+            line = {start, static_cast<std::size_t>(lineEnd - start)};
+            const std::size_t next = static_cast<std::size_t>(lineEnd - buffer_.data()) + 1;
+            bytesConsumed_ += next - begin_;
+            begin_ = next;
+            return true;
+        }
+        if (found != nullptr || end_ - begin_ > lineLimit_) {
+            lineWasCut_ = true;
+            passOverRestOfLine();  // may move the buffer
+            line = {buffer_.data() + begin_ - lineLimit_, lineLimit_};
+            return true;
+        }
+        if (endOfInput_) {
+            if (begin_ == end_) return false;
+            line = {start, end_ - begin_};
+            bytesConsumed_ += end_ - begin_;
+            begin_ = end_;
+            return true;
+        }
+        searchFrom = end_ - begin_;  // the partial line moves to the front
+        if (!refill()) return false;
+    }
+}
+
+// The cut line stays in the buffer (the caller holds a view of it); bytes up
+// to and including the line feed are consumed behind it.
+void LineReader::passOverRestOfLine() {
+    std::size_t at = begin_ + lineLimit_;
+    bytesConsumed_ += lineLimit_;
+    for (;;) {
+        const void* found = std::memchr(buffer_.data() + at, '\n', end_ - at);
+        if (found != nullptr) {
+            const std::size_t next = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) + 1;
+            bytesConsumed_ += next - at;
+            // Keep the cut line's start where the view points; what follows the
+            // line feed moves up behind it.
+            std::memmove(buffer_.data() + begin_ + lineLimit_, buffer_.data() + next, end_ - next);
+            end_ = begin_ + lineLimit_ + (end_ - next);
+            begin_ += lineLimit_;
+            return;
+        }
+        bytesConsumed_ += end_ - at;
+        if (endOfInput_) {
+            end_ = begin_ + lineLimit_;
+            begin_ = end_;
+            return;
+        }
+        // Drop the passed-over bytes and read more behind the kept line.
+        end_ = begin_ + lineLimit_;
+        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() + kDefaultBlockSize);
+        const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+        if (got == 0) endOfInput_ = true;
+        end_ += got;
+        at = begin_ + lineLimit_;
+    }
+}
+
+bool LineReader::refill() {
+    const std::size_t pending = end_ - begin_;
+    if (pending > 0 && begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, pending);
+    begin_ = 0;
+    end_ = pending;
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (got == 0) {
+        endOfInput_ = true;
+        return source_.error() == 0;
+    }
+    end_ += got;
+    return true;
+}
+
+}  // namespace canxlate::logs

@@ -1,0 +1,108 @@
+#include "canxlate/logs/time_text.h"
+
+#include <cstdio>
+
+namespace canxlate::logs {
+namespace {
+
+constexpr int64_t kLargestWholeSeconds = 9000000000;  // keeps nanoseconds within int64_t
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, with
+// years counted from March so that the leap day ends a year.
+int64_t daysFromCivil(int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int shiftedMonth = month > 2 ? month - 3 : month + 9;
+    const int64_t dayOfYear = (153 * shiftedMonth + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+int64_t floorDivide(int64_t value, int64_t divisor) {
+    const int64_t quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+}  // namespace
+
+bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
+    std::size_t at = 0;
+    int64_t whole = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        whole = whole * 10 + (text[at] - '0');
+        if (whole > kLargestWholeSeconds) return false;
+        ++at;
+    }
+    if (at == 0) return false;
+    int64_t fraction = 0;
+    int64_t scale = kNanosecondsPerSecond;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        const std::size_t firstDigit = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            if (scale > 1) {
+                scale /= 10;
+                fraction += (text[at] - '0') * scale;
+            }
+            ++at;
+        }
+        if (at == firstDigit) return false;
+    }
+    if (at != text.size()) return false;
+    nanoseconds = whole * kNanosecondsPerSecond + fraction;
+    return true;
+}
+
+std::size_t formatSeconds(int64_t nanoseconds, char* out) {
+    const bool negative = nanoseconds < 0;
+    // Magnitude without overflow for the most negative value.
+    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(nanoseconds) : static_cast<uint64_t>(nanoseconds);
+    const uint64_t whole = magnitude / kNanosecondsPerSecond;
+    const uint64_t fraction = magnitude % kNanosecondsPerSecond;
+    const int written =
+        fraction % 1000 == 0
+            ? std::snprintf(out, kSecondsTextCapacity, "%s%llu.%06llu", negative ? "-" : "",
+                            static_cast<unsigned long long>(whole), static_cast<unsigned long long>(fraction / 1000))
+            : std::snprintf(out, kSecondsTextCapacity, "%s%llu.%09llu", negative ? "-" : "",
+                            static_cast<unsigned long long>(whole), static_cast<unsigned long long>(fraction));
+    return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
+CivilTime civilFromNanoseconds(int64_t nanoseconds) {
+    const int64_t milliseconds = floorDivide(nanoseconds, 1000000);
+    const int64_t days = floorDivide(milliseconds, 86400000);
+    int64_t ofDay = milliseconds - days * 86400000;
+    CivilTime time;
+    time.millisecond = static_cast<int>(ofDay % 1000);
+    ofDay /= 1000;
+    time.second = static_cast<int>(ofDay % 60);
+    time.minute = static_cast<int>(ofDay / 60 % 60);
+    time.hour = static_cast<int>(ofDay / 3600);
+    time.weekday = static_cast<int>((days % 7 + 11) % 7);  // 1970-01-01 was a Thursday
+    // Inverse of daysFromCivil.
+    const int64_t shifted = days + 719468;
+    const int64_t era = floorDivide(shifted, 146097);
+    const int64_t dayOfEra = shifted - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    time.day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    time.month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    time.year = static_cast<int>(yearOfEra + era * 400 + (time.month <= 2 ? 1 : 0));
+    return time;
+}
+
+bool nanosecondsFromCivil(const CivilTime& time, int64_t& nanoseconds) {
+    static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (time.year < 1970 || time.year > 2200 || time.month < 1 || time.month > 12 || time.day < 1 ||
+        time.day > kDaysInMonth[time.month - 1] || time.hour < 0 || time.hour > 23 || time.minute < 0 ||
+        time.minute > 59 || time.second < 0 || time.second > 60 || time.millisecond < 0 || time.millisecond > 999)
+        return false;
+    const int64_t days = daysFromCivil(time.year, time.month, time.day);
+    const int64_t seconds = days * 86400 + time.hour * 3600 + time.minute * 60 + time.second;
+    nanoseconds = seconds * kNanosecondsPerSecond + int64_t{time.millisecond} * 1000000;
+    return true;
+}
+
+}  // namespace canxlate::logs

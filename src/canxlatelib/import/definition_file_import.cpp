@@ -1,0 +1,63 @@
+#include "canxlatelib/import/definition_file_import.h"
+
+#include "canxlatelib.h"
+#include "canxlatelib/convert/channel_definition_adder.h"
+#include "canxlatelib/frame/global_lock.h"
+#include "canxlatelib/frame/message_table.h"
+#include "canxlatelib/import/channel_selection_list.h"
+
+namespace canxlate {
+namespace {
+
+// Releases the pending selection when the import ends, however it ends.
+struct SelectionRelease {
+    ~SelectionRelease() { releaseChannelSelection(); }
+};
+
+// The import around one loader call: load(loader, channels, selection) reads
+// the definition.
+template <typename Load>
+int32_t importWith(TableHandle handle, const Load& load) {
+    MessageTable* table = nullptr;
+    int32_t status = validateTableHandle(handle, &table);
+    if (status != kSuccess) return status;
+
+    GlobalLockGuard guard;
+    // Declared after the guard, so the selection's hold is left first and the
+    // import's own enter last.
+    SelectionRelease releaseSelection;
+    if (table->inUse()) return kErrTableInUse;
+
+    static const ChannelSelection kNoSelection;
+    ImportedChannelList channels;
+    {
+        tChannelDefinitionFileLoader loader;
+        status = load(loader, channels, g_channelSelection != nullptr ? *g_channelSelection : kNoSelection);
+    }
+    if (status < 0) return status;
+
+    for (const auto& c : channels) {
+        // A refused channel is simply not in the table.
+        addChannelDefinition(handle, c->name.c_str(), c->unit.c_str(), c->startBit, c->bitCount, c->dataType,
+                             c->byteOrder, c->factor, c->offset, c->minimum, c->maximum, c->messageId, c->payloadSize);
+    }
+    return status;
+}
+
+}  // namespace
+
+int32_t importDefinitionFile(const char* fileName, TableHandle handle) {
+    if (fileName == nullptr) return kErrNullArgument;
+    return importWith(
+        handle, [fileName](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
+                           const ChannelSelection& selection) { return loader.load(channels, selection, fileName); });
+}
+
+int32_t importDefinitionStream(std::FILE* stream, DefinitionFormat format, TableHandle handle) {
+    return importWith(handle, [stream, format](tChannelDefinitionFileLoader& loader, ImportedChannelList& channels,
+                                               const ChannelSelection& selection) {
+        return loader.load(channels, selection, format, stream);
+    });
+}
+
+}  // namespace canxlate

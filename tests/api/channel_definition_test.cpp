@@ -1,5 +1,9 @@
 // Adding channels: the order of the checks, the layout rules, duplicate names,
 // overlaps, the message's fixed payload size and the in-use rule.
+#include <random>
+#include <string>
+#include <vector>
+
 #include "api_test_support.h"
 
 namespace canxlate::test {
@@ -93,6 +97,45 @@ TEST(ChannelDefinitions, ValidationRulesAndTheirOrder) {
         EXPECT_EQ(size, frozen ? 0 : 8);
         EXPECT_EQ(closeMessageTable(table), kSuccess);
     }
+}
+
+// A message of hundreds of channels follows the same first-decides rule as a
+// small one: each status equals the one a walk over the earlier channels gives.
+TEST(ChannelDefinitions, ManyChannelsInOneMessageFollowTheSameRule) {
+    MessageTableHandle table = 0;
+    ASSERT_EQ(createMessageTable(&table), kSuccess);
+    struct Added {
+        std::string name;
+        uint32_t first, last;
+    };
+    std::vector<Added> added;
+    std::mt19937 random(7);
+    for (int i = 0; i < 400; ++i) {
+        std::string name = "c" + std::to_string(random() % 300);
+        uint32_t startBit = random() % 64, bitCount = 1 + random() % (i < 200 ? 2 : 40);
+        if (random() % 4 == 0) {  // the name of the first channel on this bit: both rules meet there
+            bitCount = 1;
+            for (const Added& earlier : added)
+                if (earlier.first <= startBit && startBit <= earlier.last) {
+                    name = earlier.name;
+                    break;
+                }
+        }
+        const uint32_t byteOrder = startBit + bitCount > 64 ? uint32_t{kByteOrderMotorola} : uint32_t(random() % 2);
+        int32_t expected = kSuccess;
+        for (const Added& earlier : added) {
+            if (earlier.name == name)
+                expected = kErrDuplicateChannelName;
+            else if (startBit <= earlier.last && earlier.first <= startBit + bitCount - 1)
+                expected = kWarnBitsOverlap;
+            if (expected != kSuccess) break;
+        }
+        SCOPED_TRACE(i);
+        ASSERT_EQ(addChannel(table, {.name = name, .startBit = startBit, .bitCount = bitCount, .byteOrder = byteOrder}),
+                  expected);
+        if (expected >= 0) added.push_back({name, startBit, startBit + bitCount - 1});
+    }
+    EXPECT_EQ(closeMessageTable(table), kSuccess);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "canxlatelib/convert/channel_definition_adder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -16,18 +17,60 @@ namespace {
 constexpr uint32_t kMaxPayloadSize = 8;
 constexpr uint32_t kMaxIntegerBits = 52;
 
+// A message has a lookup from this many channels on, so that adding stays
+// linear in the number of channels.
+constexpr std::size_t kChannelsBeforeLookup = 32;
+
 // The first existing channel that has the new name or whose numeric bit range
 // meets the new one decides. The ranges are compared as numbers whatever the
 // byte order, so Motorola fields are not followed across bytes.
 int32_t checkAgainstExistingChannels(const MessageRecord& message, const char* name, uint32_t startBit,
-                                     uint32_t bitCount) noexcept {
+                                     uint32_t bitCount) {
     const uint32_t newEnd = startBit + bitCount - 1;
+    if (const ChannelLookup* lookup = message.lookup.get()) {
+        const auto named = lookup->firstByName.find(name);
+        const uint32_t nameIndex = named == lookup->firstByName.end() ? ChannelLookup::kNone : named->second;
+        uint32_t overlapIndex = ChannelLookup::kNone;
+        for (uint32_t bit = startBit; bit <= newEnd; ++bit)
+            overlapIndex = std::min(overlapIndex, lookup->firstCovering[bit]);
+        if (nameIndex == ChannelLookup::kNone && overlapIndex == ChannelLookup::kNone) return kSuccess;
+        return nameIndex <= overlapIndex ? kErrDuplicateChannelName : kWarnBitsOverlap;
+    }
     for (const auto& channel : message.channels) {
         if (std::strcmp(channel->name.c_str(), name) == 0) return kErrDuplicateChannelName;
         const uint32_t existingEnd = channel->startBit + channel->bitCount - 1;
         if (startBit <= existingEnd && channel->startBit <= newEnd) return kWarnBitsOverlap;
     }
     return kSuccess;
+}
+
+// Records channel index in the lookup: its name if new, and the bits it covers
+// that no earlier channel covers.
+void noteInLookup(ChannelLookup& lookup, const ChannelDefinition& channel, uint32_t index) {
+    lookup.firstByName.try_emplace(channel.name, index);
+    for (uint32_t bit = channel.startBit; bit < channel.startBit + channel.bitCount; ++bit)
+        if (lookup.firstCovering[bit] == ChannelLookup::kNone) lookup.firstCovering[bit] = index;
+}
+
+// Makes the lookup of a message that has reached kChannelsBeforeLookup
+// channels, before the next one is added. Throws std::bad_alloc and then
+// leaves the message as it was.
+void prepareLookup(MessageRecord& message) {
+    if (message.lookup != nullptr || message.channels.size() < kChannelsBeforeLookup) return;
+    auto lookup = std::make_unique<ChannelLookup>();
+    lookup->firstCovering.fill(ChannelLookup::kNone);
+    for (uint32_t i = 0; i < message.channels.size(); ++i) noteInLookup(*lookup, *message.channels[i], i);
+    message.lookup = std::move(lookup);
+}
+
+// The checks of a definition's own fields, in the order their statuses take precedence.
+int32_t checkFields(uint32_t dataType, uint32_t byteOrder, uint32_t startBit, uint32_t bitCount,
+                    uint32_t payloadSize) noexcept {
+    if (dataType > kDataTypeIeeeFloat) return kErrInvalidDataType;
+    if (byteOrder > kByteOrderBigEndian) return kErrInvalidByteOrder;
+    const int32_t status = checkBitLayout(startBit, bitCount, dataType, byteOrder);
+    if (status != kSuccess) return status;
+    return payloadSize > kMaxPayloadSize ? kErrInvalidMessageSize : kSuccess;
 }
 
 }  // namespace
@@ -45,38 +88,49 @@ int32_t addChannelDefinition(TableHandle handle, const char* name, const char* u
                              uint32_t bitCount, uint32_t dataType, uint32_t byteOrder, double factor, double offset,
                              double minimum, double maximum, uint32_t messageId, uint32_t payloadSize) {
     if (name == nullptr || unit == nullptr) return kErrNullArgument;
+    // Refusals that need no table come before the definition is made.
+    MessageTable* table = nullptr;
+    int32_t status = validateTableHandle(handle, &table);
+    if (status == kSuccess) status = checkFields(dataType, byteOrder, startBit, bitCount, payloadSize);
+    if (status != kSuccess) return status;
+    auto definition = std::make_unique<ChannelDefinition>(name, unit, startBit, bitCount, dataType, byteOrder, factor,
+                                                          offset, minimum, maximum, messageId, payloadSize);
+    return addChannelDefinition(handle, definition);
+}
+
+int32_t addChannelDefinition(TableHandle handle, std::unique_ptr<ChannelDefinition>& definition) {
     MessageTable* table = nullptr;
     int32_t status = validateTableHandle(handle, &table);
     if (status != kSuccess) return status;
-    if (dataType > kDataTypeIeeeFloat) return kErrInvalidDataType;
-    if (byteOrder > kByteOrderBigEndian) return kErrInvalidByteOrder;
-    status = checkBitLayout(startBit, bitCount, dataType, byteOrder);
+    ChannelDefinition& d = *definition;
+    status = checkFields(d.dataType, d.byteOrder, d.startBit, d.bitCount, d.payloadSize);
     if (status != kSuccess) return status;
-    if (payloadSize > kMaxPayloadSize) return kErrInvalidMessageSize;
 
     GlobalLockGuard guard;
     if (table->inUse()) return kErrTableInUse;
 
-    MessageRecord* message = table->findMessage(messageId);
+    MessageRecord* message = table->findMessage(d.messageId);
     if (message != nullptr) {
-        status = checkAgainstExistingChannels(*message, name, startBit, bitCount);
+        status = checkAgainstExistingChannels(*message, d.name.c_str(), d.startBit, d.bitCount);
         if (status == kErrDuplicateChannelName) return status;
     }
 
     // Everything that can fail for lack of memory happens before the table
     // changes; the commit below cannot throw.
-    const uint32_t recordSize = message != nullptr ? message->payloadSize : payloadSize;
-    auto definition = std::make_unique<ChannelDefinition>(name, unit, startBit, bitCount, dataType, byteOrder, factor,
-                                                          offset, minimum, maximum, messageId, recordSize);
-    const ChannelCodec codec = makeChannelCodec(*definition);
+    const ChannelCodec codec = makeChannelCodec(d);
     if (message == nullptr) {
-        MessageRecord fresh{messageId, payloadSize, {}, {}};
+        MessageRecord fresh{d.messageId, d.payloadSize, {}, {}, {}};
         reserveOneMore(fresh.channels);
         reserveOneMore(fresh.codecs);
-        message = table->messages.insert(messageId, std::move(fresh)).first;
+        message = table->messages.insert(d.messageId, std::move(fresh)).first;
     } else {
         reserveOneMore(message->channels);
         reserveOneMore(message->codecs);
+        prepareLookup(*message);
+        // Noting the channel is the last step that may throw.
+        if (message->lookup != nullptr)
+            noteInLookup(*message->lookup, d, static_cast<uint32_t>(message->channels.size()));
+        d.payloadSize = message->payloadSize;
     }
     message->channels.push_back(std::move(definition));
     message->codecs.push_back(codec);

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "canxlatelib/frame/table_registry.h"
+#include "shared/definitions/channel_definition.h"
 
 namespace canxlate {
 
@@ -12,6 +14,11 @@ namespace canxlate {
 int32_t addChannelDefinition(TableHandle handle, const char* name, const char* unit, uint32_t startBit,
                              uint32_t bitCount, uint32_t dataType, uint32_t byteOrder, double factor, double offset,
                              double minimum, double maximum, uint32_t messageId, uint32_t payloadSize);
+
+// The same for a definition that a file reader made: on success the table
+// takes it over (its payload size becomes the message's), so that a large
+// import holds each channel once; when it is refused, it stays with the caller.
+int32_t addChannelDefinition(TableHandle handle, std::unique_ptr<ChannelDefinition>& definition);
 
 // The bit-layout rules of a channel: kSuccess or kErrInvalidBitLayout.
 int32_t checkBitLayout(uint32_t startBit, uint32_t bitCount, uint32_t dataType, uint32_t byteOrder) noexcept;

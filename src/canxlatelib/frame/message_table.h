@@ -4,9 +4,12 @@
 // which is what lets any number of threads read it without the lock.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "canxlatelib/convert/channel_codec.h"
@@ -15,6 +18,16 @@
 
 namespace canxlate {
 
+// For a message of many channels, what adding one more must know without
+// walking them all: the first channel of each name, and the first channel
+// whose numeric bit range (start bit to start bit + count - 1) covers each bit.
+struct ChannelLookup {
+    static constexpr uint32_t kNone = UINT32_MAX;
+    static constexpr uint32_t kBitPositions = 127;  // start bit 63 + 64 bits - 1
+    std::unordered_map<std::string, uint32_t> firstByName;
+    std::array<uint32_t, kBitPositions> firstCovering;
+};
+
 struct MessageRecord {
     uint32_t messageId;
     uint32_t payloadSize;  // fixed by the message's first channel
@@ -22,6 +35,8 @@ struct MessageRecord {
     // contiguous for the conversion loops.
     std::vector<std::unique_ptr<ChannelDefinition>> channels;
     std::vector<ChannelCodec> codecs;
+    // Made once the message has many channels; never used for conversion.
+    std::unique_ptr<ChannelLookup> lookup;
 };
 
 inline constexpr uint32_t kInitialMessageBuckets = 100;  // gives 193 buckets

@@ -36,10 +36,11 @@ int32_t importWith(TableHandle handle, const Load& load) {
     }
     if (status < 0) return status;
 
-    for (const auto& c : channels) {
-        // A refused channel is simply not in the table.
-        addChannelDefinition(handle, c->name.c_str(), c->unit.c_str(), c->startBit, c->bitCount, c->dataType,
-                             c->byteOrder, c->factor, c->offset, c->minimum, c->maximum, c->messageId, c->payloadSize);
+    for (auto& channel : channels) {
+        // A refused channel is simply not in the table; an accepted one moves
+        // there, and a refused one is freed at once.
+        addChannelDefinition(handle, channel);
+        channel.reset();
     }
     return status;
 }

@@ -3,6 +3,7 @@
 // and signal value type lines ("SIG_VALTYPE_ ") are read; any line that
 // contains one of these keywords counts as such a line. No value is validated
 // here: addNewchannelDefinition decides what it accepts.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "canxlatelib.h"
 #include "shared/definitions/channel_definition_file_loader.h"
@@ -185,9 +188,38 @@ void readSignalLine(tChannelDefinitionFileLoader& loader, std::string_view line)
         static_cast<uint32_t>(loader.currentMessageSize)));
 }
 
+// The records by message ID and name, for the value type lines: they come
+// after the signals they refer to, and no record is added once they begin, so
+// the index is built once and each line is one search.
+class RecordIndex {
+public:
+    explicit RecordIndex(const ImportedChannelList& records) {
+        sorted_.reserve(records.size());
+        for (const auto& record : records) sorted_.push_back(record.get());
+        std::stable_sort(sorted_.begin(), sorted_.end(), [](const ImportedChannel* a, const ImportedChannel* b) {
+            return std::tie(a->messageId, a->name) < std::tie(b->messageId, b->name);
+        });
+    }
+
+    // Every record of that message with exactly that name.
+    template <typename Visit>
+    void forEach(uint32_t messageId, std::string_view name, Visit visit) const {
+        const auto below = [](const ImportedChannel* record, const std::pair<uint32_t, std::string_view>& key) {
+            return record->messageId < key.first || (record->messageId == key.first && record->name < key.second);
+        };
+        const std::pair<uint32_t, std::string_view> key{messageId, name};
+        for (auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key, below);
+             it != sorted_.end() && (*it)->messageId == messageId && (*it)->name == name; ++it)
+            visit(**it);
+    }
+
+private:
+    std::vector<ImportedChannel*> sorted_;
+};
+
 // "SIG_VALTYPE_ <id> <signal> : <type>;": type 1 (single) or 2 (double) marks
 // the signal of that message as an IEEE float.
-void readValueTypeLine(tChannelDefinitionFileLoader& loader, std::string_view line) {
+void readValueTypeLine(const RecordIndex& records, std::string_view line) {
     const std::size_t firstBlank = line.find(' ');  // the keyword's own blank at the latest
     const uint32_t messageId = dbcMessageIdFromInteger(integerAt(line, firstBlank + 1));
     // The name lies between the second and third blanks; every blank counts,
@@ -203,11 +235,7 @@ void readValueTypeLine(tChannelDefinitionFileLoader& loader, std::string_view li
     if (valueType != 1 && valueType != 2) {
         return;
     }
-    for (const auto& record : loader.results) {
-        if (record->messageId == messageId && record->name == name) {
-            record->dataType = kDataTypeIeeeFloat;
-        }
-    }
+    records.forEach(messageId, name, [](ImportedChannel& record) { record.dataType = kDataTypeIeeeFloat; });
 }
 
 enum class DbcReadingState { SeekMessage, InMessage, ValueTypes };
@@ -220,6 +248,7 @@ void readDbcLines(tChannelDefinitionFileLoader& loader, DbcLineSource& source) {
     line.reserve(kReservedLineLength);
     readLine(source, line);
     DbcReadingState state = DbcReadingState::SeekMessage;
+    std::unique_ptr<RecordIndex> records;  // made when the value type lines begin
     for (;;) {
         switch (state) {
             case DbcReadingState::SeekMessage:
@@ -247,11 +276,12 @@ void readDbcLines(tChannelDefinitionFileLoader& loader, DbcLineSource& source) {
                         return;
                     }
                     state = DbcReadingState::ValueTypes;  // applied as the first value type line
+                    records = std::make_unique<RecordIndex>(loader.results);
                 }
                 break;
             case DbcReadingState::ValueTypes:
                 if (contains(line, kValueTypeKeyword)) {
-                    readValueTypeLine(loader, line);
+                    readValueTypeLine(*records, line);
                 }
                 readLine(source, line);
                 if (source.endReached()) {

@@ -1,5 +1,6 @@
-// Opens the input as DBC text with libcanxlate's reader, then decodes and
-// encodes every message on a fixed payload, with and without clamping.
+// Opens the input with libcanxlate's reader of one format (CANXLATE_FUZZ_FORMAT:
+// DBC or ".zcd"), then decodes and encodes every message on a fixed payload,
+// with and without clamping.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cxl_database* database = nullptr;
-    const cxl_status status = cxl_open_memory(data, size, CXL_FORMAT_DBC, &database);
+    const cxl_status status = cxl_open_memory(data, size, CANXLATE_FUZZ_FORMAT, &database);
     if (status != CXL_OK) {
         if (database != nullptr) std::abort();
         return 0;

@@ -111,6 +111,39 @@ TEST(XmlParser, Documents) {
     }
 }
 
+struct MarkupCase {
+    std::string document;
+    int32_t result;
+    Events events;
+    uint32_t line = 0, column = 0, cutLine = 0;  // checked when the result is not 0
+};
+
+// With markup recognised: comments and declarations skipped, CDATA as text,
+// and where a document failed or was cut.
+// clang-format off
+const MarkupCase kMarkupCases[] = {
+    {R"(<!-- a > b - c --><!DOCTYPE a [<!ELEMENT a ANY>]><a x="1"/>)", 0, {"S a|x=1", "E a"}},
+    {"<a>1<!-- x -->2<![CDATA[<b>\" ]] ]x]]]></a>", 0, {"S a", "T 12<b>\" ]] ]x]", "E a"}},
+    {"<a><!-- -></a>", 2, {"S a"}, 1, 14}, {"<a><![CDATA[x]></a>", 2, {"S a"}, 1, 19},
+    {"<a>\n<b x=\"1\" y = \"2\"/></a>", 2, {"S a", "T \n"}, 2, 11},
+    {"<a>\n\n<b k=\"" + kLongValue + "\"/>", 2, {"S a", "T \n\n", "S b|k=" + kLongValue.substr(0, 253), "E b"}, 3, 309, 3}};
+// clang-format on
+
+TEST(XmlParser, MarkupPositionsAndCuts) {
+    RecordingXmlParser parser;
+    parser.recogniseMarkup();
+    for (const MarkupCase& c : kMarkupCases) {
+        SCOPED_TRACE(c.document);
+        EXPECT_EQ(parser.parse(c.document), c.result);
+        EXPECT_EQ(parser.events, c.events);
+        if (c.result == 0) continue;
+        EXPECT_EQ(parser.line(), c.line);
+        EXPECT_EQ(parser.column(), c.column);
+        EXPECT_EQ(parser.firstCutLine(), c.cutLine);
+        EXPECT_EQ(parser.endedOpen(), c.cutLine != 0);
+    }
+}
+
 // Every padding shifts the document by one byte, so each position inside the
 // tags, attributes and texts falls on a chunk boundary once.
 TEST(XmlParser, ChunkBoundaries) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "canxlate/dbc/diagnostic_sink.h"
 #include "canxlate/dbc/signal_layout.h"
@@ -145,8 +146,22 @@ bool readZcd(std::string_view text, db::Database& database) {
     const Stream stream = openText(text);
     if (stream == nullptr) return false;
     ImportedChannelList channels;
+    std::vector<tChannelDefinitionFileLoader::Finding> findings;
     tChannelDefinitionFileLoader loader;
-    if (loader.load(channels, ChannelSelection{}, DefinitionFormat::kZcd, stream.get()) < 0) return false;
+    loader.recogniseMarkup();
+    loader.findings = &findings;
+    const bool wellFormed = loader.load(channels, ChannelSelection{}, DefinitionFormat::kZcd, stream.get()) >= 0;
+    dbc::DiagnosticSink sink(database.diagnostics);
+    if (!wellFormed)
+        sink.error(db::Topic::kSyntax, dbc::Position{loader.line(), loader.column()},
+                   loader.endedOpen() ? "the document ends inside an element"
+                                      : "the document is not well-formed XML here; what follows is not read");
+    for (auto& finding : findings)
+        sink.error(db::Topic::kSyntax, dbc::Position{finding.line, finding.column}, std::move(finding.text));
+    if (const uint32_t line = loader.firstCutLine())
+        sink.warning(db::Topic::kSyntax, dbc::Position{line, 0},
+                     "an element name longer than 64 characters or an attribute longer than 255 was cut, or an "
+                     "element's attributes past the 16th were dropped");
     ModelFiller(database).run(channels);
     return true;
 }

@@ -42,6 +42,17 @@ public:
     int32_t readDbcFile(const char* fileName);
     int32_t readDbcStream(std::FILE* stream);
 
+    // What the ".zcd" reader passes over in silence under the 16-function
+    // rules, for a reader that reports it: set findings to collect it, and an
+    // "id" text that is not a decimal number below 2^32 then gives no ID (-1)
+    // instead of the number it wraps to.
+    struct Finding {
+        uint32_t line;
+        uint32_t column;
+        std::string text;
+    };
+    std::vector<Finding>* findings = nullptr;
+
     int32_t currentMessageId = -1;
     int32_t currentMessageSize = -1;
     bool loadAll = false;

@@ -1,10 +1,15 @@
 #include "shared/definitions/xml_parser.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 namespace canxlate {
 
 namespace {
+
+constexpr std::string_view kCommentOpening = "--";
+constexpr std::string_view kCDataOpening = "[CDATA[";
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -31,6 +36,10 @@ int32_t CXmlParser::parseFile(const char* fileName) {
 
 int32_t CXmlParser::parseStream(std::FILE* stream) {
     error_ = false;
+    cutLine_ = 0;
+    endedOpen_ = false;
+    line_ = 1;
+    column_ = 0;
     state_ = State::Outside;
     openElementCount_ = 0;
 
@@ -38,6 +47,12 @@ int32_t CXmlParser::parseStream(std::FILE* stream) {
     for (;;) {
         const std::size_t count = std::fread(chunk, 1, kChunkSize, stream);
         for (std::size_t i = 0; i < count && !error_; ++i) {
+            if (chunk[i] == '\n') {
+                ++line_;
+                column_ = 0;
+            } else {
+                ++column_;
+            }
             processByte(chunk[i]);
         }
         if (error_ || count != kChunkSize) {
@@ -49,8 +64,14 @@ int32_t CXmlParser::parseStream(std::FILE* stream) {
         return kCannotOpen;
     }
 
-    if (openElementCount_ != 0) {
+    // A comment, section or declaration that never ends is a syntax error.
+    if (state_ == State::MarkupStart || state_ == State::Comment || state_ == State::CData ||
+        state_ == State::Declaration) {
         error_ = true;
+    }
+    if (!error_ && openElementCount_ != 0) {
+        error_ = true;
+        endedOpen_ = true;
     }
     return error_ ? kSyntaxError : kParsed;
 }
@@ -75,7 +96,11 @@ void CXmlParser::processByte(char c) {
                     break;
                 case '/': state_ = nameLength_ == 0 ? State::EndTagName : State::EmptyTagEnd; break;
                 default:
-                    if (c == '?' && nameLength_ == 0) {
+                    if (c == '!' && nameLength_ == 0 && markup_) {
+                        markupReturn_ = State::Outside;
+                        markupPrefixLength_ = 0;
+                        state_ = State::MarkupStart;
+                    } else if (c == '?' && nameLength_ == 0) {
                         state_ = State::Instruction;
                     } else {
                         appendToName(c);
@@ -89,12 +114,33 @@ void CXmlParser::processByte(char c) {
                 case '"':
                 case '>': break;
                 case '<':
-                    characterData(text_);
-                    openTag();
+                    if (markup_) {
+                        state_ = State::ContentMarkup;  // the text may go on after a comment
+                    } else {
+                        characterData(text_);
+                        openTag();
+                    }
                     break;
                 default: appendToText(c); break;
             }
             break;
+
+        case State::ContentMarkup:
+            if (c == '!') {
+                markupReturn_ = State::Content;
+                markupPrefixLength_ = 0;
+                state_ = State::MarkupStart;
+            } else {
+                characterData(text_);
+                openTag();
+                processByte(c);
+            }
+            break;
+
+        case State::MarkupStart:
+        case State::Comment:
+        case State::CData:
+        case State::Declaration: processMarkup(c); break;
 
         case State::InTag:
             switch (c) {
@@ -172,6 +218,64 @@ void CXmlParser::processByte(char c) {
     }
 }
 
+void CXmlParser::processMarkup(char c) {
+    switch (state_) {
+        case State::MarkupStart: {
+            markupPrefix_[markupPrefixLength_++] = c;
+            const std::string_view prefix(markupPrefix_, markupPrefixLength_);
+            markupRun_ = 0;
+            if (prefix == kCommentOpening) {
+                state_ = State::Comment;
+            } else if (prefix == kCDataOpening) {
+                state_ = State::CData;
+            } else if (!kCommentOpening.starts_with(prefix) && !kCDataOpening.starts_with(prefix)) {
+                state_ = State::Declaration;
+                for (char seen : prefix) processMarkup(seen);
+            }
+            break;
+        }
+        case State::Comment:
+            // Ends at "-->"; a comment holds any character but "--".
+            if (c == '>' && markupRun_ >= 2) {
+                endMarkup();
+            } else {
+                markupRun_ = c == '-' ? markupRun_ + 1 : 0;
+            }
+            break;
+        case State::CData:
+            // Ends at "]]>"; brackets that turn out not to end it are text.
+            if (c == ']') {
+                ++markupRun_;
+            } else if (c == '>' && markupRun_ >= 2) {
+                for (uint32_t i = 2; i < markupRun_; ++i) appendToText(']');
+                endMarkup();
+            } else {
+                for (; markupRun_ > 0; --markupRun_) appendToText(']');
+                appendToText(c);
+            }
+            break;
+        default:
+            // A document type declaration, with its internal subset in brackets.
+            if (c == '[') {
+                ++markupRun_;
+            } else if (c == ']' && markupRun_ > 0) {
+                --markupRun_;
+            } else if (c == '>' && markupRun_ == 0) {
+                endMarkup();
+            } else if (c == '<' && markupRun_ == 0) {
+                error_ = true;
+            }
+            break;
+    }
+}
+
+// Back to where the markup began; its place in Content keeps the text going.
+void CXmlParser::endMarkup() { state_ = markupReturn_; }
+
+void CXmlParser::noteCut() noexcept {
+    if (cutLine_ == 0) cutLine_ = line_;
+}
+
 void CXmlParser::openTag() {
     attributeSlot(0)[0] = '\0';
     attributeCount_ = 0;
@@ -201,6 +305,7 @@ void CXmlParser::beginElement() {
 void CXmlParser::beginAttribute(char first) {
     if (attributeCount_ >= kAttributeSlotCount) {
         discardingAttribute_ = true;
+        noteCut();
         return;
     }
     ++attributeCount_;
@@ -213,6 +318,8 @@ void CXmlParser::appendToName(char c) {
     if (nameLength_ < kMaxNameLength) {
         elementName_[nameLength_++] = c;
         elementName_[nameLength_] = '\0';
+    } else {
+        noteCut();
     }
 }
 
@@ -224,7 +331,11 @@ void CXmlParser::appendToText(char c) {
 }
 
 void CXmlParser::appendToAttribute(char c) {
-    if (discardingAttribute_ || attributeCount_ == 0 || attributeLength_ >= kAttributeSlotSize - 1) {
+    if (discardingAttribute_ || attributeCount_ == 0) {
+        return;
+    }
+    if (attributeLength_ >= kAttributeSlotSize - 1) {
+        noteCut();
         return;
     }
     char* slot = attributeSlot(attributeCount_ - 1);

@@ -3,6 +3,11 @@
 // attributes), end tags and the text after a start tag through three callbacks.
 // It builds no tree, decodes no entities and allocates nothing while parsing:
 // the 16 attribute slots are allocated once, by the constructor.
+//
+// By default comments, CDATA sections and document type declarations are not
+// recognised (a '!' after '<' starts an element name). A reader that wants
+// them skipped (comments, declarations) or read as text (CDATA) calls
+// recogniseMarkup() before parsing.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +42,19 @@ public:
     // and left open; kCannotOpen when reading it fails.
     int32_t parseStream(std::FILE* stream);
 
+    // Comments and declarations are skipped, CDATA sections are text.
+    void recogniseMarkup() noexcept { markup_ = true; }
+
+    // Where the parse stopped on a syntax error, or where the input ended,
+    // counted from line 1, column 1 (bytes).
+    uint32_t line() const noexcept { return line_; }
+    uint32_t column() const noexcept { return column_; }
+    // Whether the last parse failed only because elements were left open.
+    bool endedOpen() const noexcept { return endedOpen_; }
+    // The line of the first element name or attribute that the last parse cut
+    // to its buffer (or dropped, past 16 attributes); 0 when none was.
+    uint32_t firstCutLine() const noexcept { return cutLine_; }
+
 protected:
     // attributes: the 16 slots, each "name=value" as written (quotes removed);
     // the list ends at the first slot that starts with NUL or after slot 16.
@@ -57,9 +75,18 @@ private:
         EmptyTagEnd,    // after a '/' inside a start tag
         EndTagName,     // after "</"
         Instruction,    // after "<?"
+        // With markup recognised:
+        ContentMarkup,  // after a '<' in Content, before its next character
+        MarkupStart,    // after "<!", until the kind of markup is known
+        Comment,        // inside "<!--"
+        CData,          // inside "<![CDATA["
+        Declaration,    // inside another "<!" declaration
     };
 
     void processByte(char c);
+    void processMarkup(char c);
+    void endMarkup();
+    void noteCut() noexcept;
     void openTag();
     void closeAttributeList();
     void beginElement();
@@ -71,7 +98,16 @@ private:
     void reportStartElement();
 
     bool error_ = false;
+    bool markup_ = false;
+    uint32_t cutLine_ = 0;
+    bool endedOpen_ = false;
+    uint32_t line_ = 1;
+    uint32_t column_ = 0;
     State state_ = State::Outside;
+    State markupReturn_ = State::Outside;  // where a comment or CDATA section was met
+    char markupPrefix_[8] = {};            // what followed "<!", up to "[CDATA["
+    std::size_t markupPrefixLength_ = 0;
+    uint32_t markupRun_ = 0;  // '-' or ']' just before, or the declaration's bracket depth
     int64_t openElementCount_ = 0;
 
     // Buffers are kept NUL-terminated after every append, so a callback may

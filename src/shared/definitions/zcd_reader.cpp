@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "shared/definitions/channel_definition_file_loader.h"
@@ -14,6 +15,26 @@
 namespace canxlate {
 
 namespace {
+
+std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const std::size_t begin = text.find_first_not_of(kBlanks);
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(kBlanks) + 1 - begin);
+}
+
+// Digits only, white space around them allowed, and a value that fits 32 bits.
+bool isDecimalBelow2To32(std::string_view text) {
+    text = trimmed(text);
+    if (text.empty()) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > UINT32_MAX) return false;
+    }
+    return true;
+}
 
 // The position of a word is the kind it stands for. Some words occur twice, so
 // the kind found depends on where the search starts.
@@ -211,8 +232,23 @@ void tChannelDefinitionFileLoader::characterData(char* text) {
         return;
     }
     switch (elementStack[elementStackTop]) {
-        case kId: currentMessageId = readCInteger(text); break;
-        case kBytes: currentMessageSize = readCInteger(text); break;
+        case kId:
+            currentMessageId = readCInteger(text);
+            if (findings != nullptr && !isDecimalBelow2To32(text)) {
+                findings->push_back(
+                    {line(), column(),
+                     "message ID '" + std::string(trimmed(text)) + "' is not a decimal number below 2^32"});
+                currentMessageId = -1;
+            }
+            break;
+        case kBytes:
+            currentMessageSize = readCInteger(text);
+            if (findings != nullptr && !isDecimalBelow2To32(text))
+                findings->push_back({line(), column(),
+                                     "message size '" + std::string(trimmed(text)) +
+                                         "' is not a decimal number below 2^32; " + std::to_string(currentMessageSize) +
+                                         " is used"});
+            break;
         default: break;
     }
 }

@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "canxlatelib.h"
@@ -197,7 +196,7 @@ public:
         sorted_.reserve(records.size());
         for (const auto& record : records) sorted_.push_back(record.get());
         std::stable_sort(sorted_.begin(), sorted_.end(), [](const ImportedChannel* a, const ImportedChannel* b) {
-            return std::tie(a->messageId, a->name) < std::tie(b->messageId, b->name);
+            return a->messageId < b->messageId || (a->messageId == b->messageId && a->name < b->name);
         });
     }
 

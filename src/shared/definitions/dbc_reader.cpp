@@ -204,7 +204,8 @@ public:
     template <typename Visit>
     void forEach(uint32_t messageId, std::string_view name, Visit visit) const {
         const auto below = [](const ImportedChannel* record, const std::pair<uint32_t, std::string_view>& key) {
-            return record->messageId < key.first || (record->messageId == key.first && record->name < key.second);
+            return record->messageId < key.first ||
+                   (record->messageId == key.first && record->name.compare(key.second) < 0);
         };
         const std::pair<uint32_t, std::string_view> key{messageId, name};
         for (auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key, below);

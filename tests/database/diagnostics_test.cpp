@@ -86,6 +86,25 @@ const Case kCases[] = {
      "CM_ \"a\n\\\"b\n\";\n" MSG " SG_ A : 0|0@1+ (1,0) [0|0] \"\" N\n",
      {{kE, 5, 2, "has length 0"}}},
     {"keywords inside text are text", "CM_ \"\nBO_ 5 X: 8 N\";\nBO_ 100 X: 8 N\n", {}},
+    {"bare m is the switch",
+     MSG " SG_ Code m : 6|2@1+ (1,0) [0|3] \"\" N\n SG_ A m0 : 8|8@1+ (1,0) [0|0] \"\" N\n"
+         " SG_ B m1 : 8|8@1+ (1,0) [0|0] \"\" N\n",
+     {{kW, 2, 2, "'Code' has 'm' without a value; read as the switch (M)", CXL_TOPIC_MULTIPLEXING}}},
+    {"bare m beside M",
+     MSG " SG_ S M : 0|8@1+ (1,0) [0|0] \"\" N\n SG_ C m : 8|8@1+ (1,0) [0|0] \"\" N\n",
+     {{kW, 3, 2, "read as a plain signal"}}},
+    {"signals after a bad line stay in their message",
+     MSG " SG_ A : 0|x@1+ (1,0) [0|0] \"\" N\nXYZ 1\n SG_ B : 0|8@1+ (1,0) [0|0] \"\" N\n SG_ C : 0|0@1+ (1,0) [0|0] "
+         "\"\" N\n",
+     {{kE, 2, 12, "SG_ statement skipped"}, {kW, 3, 1, "unknown section 'XYZ'"}, {kE, 5, 2, "'C' has length 0"}}},
+    {"factor beyond a double",
+     MSG " SG_ A : 0|8@1+ (1e309,0) [0|0] \"\" N\n",
+     {{kE, 2, 18, "the factor '1e309' is beyond the range"}}},
+    {"negative message length",
+     "BO_ 1 M: -1 N\n",
+     {{kE, 1, 1, "has length -1; a payload holds 0 to 64 bytes, so 0 is"}}},
+    {"node list keeps going", "BU_: A 7 B\nCM_ BU_ B \"b\";\n", {{kE, 1, 8, "'7' is not a node name"}}},
+    {"byte-order mark", "\xEF\xBB\xBFVERSION \"1\"\nFOO_\n", {{kW, 2, 1, "unknown section 'FOO_'"}}},
     {"junk after ';'", "CM_ \"a\"; x\n", {{kW, 1, 10, "unexpected 'x' after the statement"}}},
 };
 

@@ -250,7 +250,7 @@ private:
             values.reserve(entries->size());
             for (const ValueEntry& entry : *entries)
                 values.push_back({static_cast<int64_t>(static_cast<uint64_t>(entry.value) & mask), entry.text});
-            signal->values.assign(std::move(values));
+            signal->values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
         }
     }
 

@@ -33,9 +33,18 @@ void Database::buildIndexes() {
         while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
         if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i, message.planView()};
-        messagesByName_.add(message.name, i);
+        messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }
+}
+
+bool Database::addNode(std::string_view name) {
+    auto nameOf = [this](uint32_t i) { return std::string_view(node(i)); };
+    if (!nodesByName_.add(name, static_cast<uint32_t>(nodeStarts_.size()), nameOf)) return false;
+    nodeStarts_.push_back(static_cast<uint32_t>(nodeNames_.size()));
+    nodeNames_.append(name);
+    nodeNames_.push_back('\0');
+    return true;
 }
 
 const MessageEntry* Database::findEntry(uint32_t id, bool extended) const noexcept {

@@ -23,10 +23,17 @@ struct MessageEntry {
 struct Database {
     std::string version;
     std::string comment;
-    std::vector<std::string> nodes;
     std::vector<Message> messages;
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
+
+    // False (and nothing changes) when a node has the name already.
+    bool addNode(std::string_view name);
+    size_t nodeCount() const noexcept { return nodeStarts_.size(); }
+    const char* node(size_t index) const noexcept { return nodeNames_.c_str() + nodeStarts_[index]; }
+    bool hasNode(std::string_view name) const noexcept {
+        return nodesByName_.find(name, [this](uint32_t i) { return std::string_view(node(i)); }) != kNotFound;
+    }
 
     // Builds the decode plans and lookup tables; call once, after the last
     // message was added.
@@ -37,13 +44,20 @@ struct Database {
         const MessageEntry* entry = findEntry(id, extended);
         return entry == nullptr ? kNotFound : entry->index;
     }
-    uint32_t findMessage(std::string_view name) const noexcept { return messagesByName_.find(name); }
+    uint32_t findMessage(std::string_view name) const noexcept {
+        return messagesByName_.find(name, [this](uint32_t i) -> std::string_view { return messages[i].name; });
+    }
 
 private:
     // Open addressing with linear probing.
     size_t slotOf(uint32_t key) const noexcept;
     std::vector<MessageEntry> idSlots_;
     NameIndex messagesByName_;
+    // Node names one after the other, each ended by a NUL: a node costs its
+    // name and a few bytes, however many a file lists.
+    std::string nodeNames_;
+    std::vector<uint32_t> nodeStarts_;
+    NameIndex nodesByName_;
 };
 
 }  // namespace canxlate::db

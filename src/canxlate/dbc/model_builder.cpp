@@ -1,6 +1,7 @@
 #include "canxlate/dbc/model_builder.h"
 
 #include <cmath>
+#include <span>
 #include <string>
 #include <unordered_map>
 
@@ -19,52 +20,70 @@ constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
-class ModelBuilder {
+// Nodes, messages and signals arrive as the first pass reads them and go
+// straight into the model; the rest waits in the definitions for finish().
+class ModelBuilder final : public DefinitionReceiver {
 public:
-    ModelBuilder(Definitions& definitions, DiagnosticSink& sink, db::Database& database)
-        : defs_(definitions), sink_(sink), db_(database) {}
+    ModelBuilder(DiagnosticSink& sink, db::Database& database) : sink_(sink), db_(database) {}
 
-    void run() {
-        db_.version = defs_.version;
-        addNodes();
-        for (MessageDef& def : defs_.messages) addMessage(def);
-        for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            Message& message = db_.messages[i];
-            message.signalsByName.reserve(message.signals.size());
-            for (uint32_t s = 0; s < message.signals.size(); ++s)
-                if (!message.signalsByName.add(message.signals[s].name, s))
-                    sink_.warning(db::Topic::kDuplicate, signalPositions_[i][s],
-                                  "signal " + quote(message.signals[s].name) + " appears twice in message " +
-                                      quote(message.name) + "; its name finds the first");
-        }
+    void node(Position position, std::string_view name) override {
+        if (!db_.addNode(name))
+            sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+    }
+
+    void message(MessageDef& def) override {
+        closeMessage();
+        openMessage(def);
+    }
+
+    void signal(SignalDef& def) override {
+        if (!open_) return;  // of a message skipped with an error
+        Message& message = db_.messages.back();
+        Signal signal;
+        signal.name = def.name;
+        signal.unit = std::move(def.unit);
+        for (std::string_view receiver : def.receivers)
+            if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
+        signal.bigEndian = def.bigEndian;
+        signal.type = def.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
+        signal.factor = def.factor;
+        signal.offset = def.offset;
+        signal.minimum = def.minimum;
+        signal.maximum = def.maximum;
+        signal.startBit = static_cast<uint32_t>(def.startBit);
+        signal.length = static_cast<uint32_t>(def.length);
+        layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
+        positions_.push_back(def.position);
+        muxDefs_.push_back({def.mux, def.muxValue});
+        message.signals.push_back(std::move(signal));
+    }
+
+    void finish(Definitions& definitions) {
+        closeMessage();
+        defs_ = &definitions;
+        db_.version = definitions.version;
         applyTransmitters();
         applyComments();
         applyValueTypes();
         applyValueDescriptions();
         applyAttributes();
         std::vector<std::vector<MuxValuesDef*>> muxValues(db_.messages.size());
-        for (MuxValuesDef& def : defs_.muxValues) {
+        for (MuxValuesDef& def : definitions.muxValues) {
             if (findSignal(def.signal) != nullptr) muxValues[lastMessage_].push_back(&def);
         }
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            resolveMultiplexing(db_.messages[i], muxDefs_[i], muxValues[i], signalPositions_[i], sink_);
-            checkOverlaps(db_.messages[i], signalPositions_[i], sink_);
+            const std::span<const Position> positions(positions_.data() + firstSignal_[i],
+                                                      firstSignal_[i + 1] - firstSignal_[i]);
+            const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
+            resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
+            checkOverlaps(db_.messages[i], positions, sink_);
         }
         db_.buildIndexes();
     }
 
 private:
-    void addNodes() {
-        for (auto& [position, name] : defs_.nodes) {
-            if (!nodes_.add(name, 0)) {
-                sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
-                continue;
-            }
-            db_.nodes.emplace_back(name);
-        }
-    }
-
-    void addMessage(MessageDef& def) {
+    void openMessage(MessageDef& def) {
         if (def.name == kIndependentSignals) return;  // signals that belong to no message
         if (def.rawId > 0xFFFFFFFFu || (def.rawId & 0x60000000u) != 0) {
             sink_.error(db::Topic::kOther, def.position,
@@ -85,48 +104,42 @@ private:
         if (def.length < 0 || def.length > 64) {
             sink_.error(db::Topic::kLayout, def.position,
                         "message " + quote(def.name) + " has length " + std::to_string(def.length) +
-                            "; a payload holds 0 to 64 bytes, so 64 is used");
+                            "; a payload holds 0 to 64 bytes, so " + (def.length < 0 ? "0" : "64") + " is used");
             def.length = def.length < 0 ? 0 : 64;
         }
         message.length = static_cast<uint32_t>(def.length);
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.emplace_back(def.sender);
+        const uint32_t index = static_cast<uint32_t>(db_.messages.size());
         const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        if (auto [it, added] = idKeys_.emplace(key, static_cast<uint32_t>(db_.messages.size())); !added) {
+        if (auto [it, added] = idKeys_.emplace(key, index); !added) {
             sink_.error(db::Topic::kDuplicate, def.position,
                         "message " + quote(def.name) + " has the ID of message " +
                             quote(db_.messages[it->second].name) + "; its ID finds the first");
         }
-        rawIds_.emplace(def.rawId, static_cast<uint32_t>(db_.messages.size()));
-        if (!messageNames_.add(def.name, 0)) {
+        rawIds_.emplace(def.rawId, index);
+        db_.messages.push_back(std::move(message));
+        auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
+        if (!messageNames_.add(def.name, index, nameOf)) {
             sink_.warning(db::Topic::kDuplicate, def.position,
                           "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
-        std::vector<Position> positions;
-        std::vector<MuxIndicatorDef> muxDefs;
-        message.signals.reserve(def.signals.size());
-        for (SignalDef& signalDef : def.signals) {
-            Signal signal;
-            signal.name = signalDef.name;
-            signal.unit = std::move(signalDef.unit);
-            for (std::string_view receiver : signalDef.receivers)
-                if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
-            signal.bigEndian = signalDef.bigEndian;
-            signal.type = signalDef.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
-            signal.factor = signalDef.factor;
-            signal.offset = signalDef.offset;
-            signal.minimum = signalDef.minimum;
-            signal.maximum = signalDef.maximum;
-            signal.startBit = static_cast<uint32_t>(signalDef.startBit);
-            signal.length = static_cast<uint32_t>(signalDef.length);
-            layOutSignal(signal, signalDef.startBit, signalDef.length, message, signalDef.position, sink_);
-            positions.push_back(signalDef.position);
-            muxDefs.push_back({signalDef.mux, signalDef.muxValue});
-            message.signals.push_back(std::move(signal));
-        }
-        db_.messages.push_back(std::move(message));
-        signalPositions_.push_back(std::move(positions));
-        muxDefs_.push_back(std::move(muxDefs));
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        open_ = true;
+    }
+
+    // Its signals are all there: findable by name, and no larger than they need.
+    void closeMessage() {
+        if (!open_) return;
+        open_ = false;
+        Message& message = db_.messages.back();
+        message.signals.shrink_to_fit();
+        const Position* positions = positions_.data() + firstSignal_.back();
+        for (uint32_t s = 0; s < message.signals.size(); ++s)
+            if (!message.indexSignal(s))
+                sink_.warning(db::Topic::kDuplicate, positions[s],
+                              "signal " + quote(message.signals[s].name) + " appears twice in message " +
+                                  quote(message.name) + "; its name finds the first");
     }
 
     Message* findMessage(const ObjectRef& ref) {
@@ -143,7 +156,7 @@ private:
     Signal* findSignal(const ObjectRef& ref) {
         Message* message = findMessage(ref);
         if (message == nullptr) return nullptr;
-        const uint32_t index = message->signalsByName.find(ref.name);
+        const uint32_t index = message->findSignal(ref.name);
         if (index == db::NameIndex::kAbsent) {
             sink_.warning(
                 db::Topic::kReference, ref.position,
@@ -154,14 +167,14 @@ private:
     }
 
     bool knownNode(const ObjectRef& ref) {
-        if (nodes_.find(ref.name) != db::NameIndex::kAbsent) return true;
+        if (db_.hasNode(ref.name)) return true;
         sink_.warning(db::Topic::kReference, ref.position,
                       "no node is named " + quote(ref.name) + "; reference skipped");
         return false;
     }
 
     void applyTransmitters() {
-        for (TransmittersDef& def : defs_.transmitters) {
+        for (TransmittersDef& def : defs_->transmitters) {
             Message* message = findMessage(def.message);
             if (message == nullptr) continue;
             for (std::string_view node : def.nodes) {
@@ -173,7 +186,7 @@ private:
     }
 
     void applyComments() {
-        for (CommentDef& def : defs_.comments) {
+        for (CommentDef& def : defs_->comments) {
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
                 case ObjectKind::kNode: knownNode(def.object); break;
@@ -189,7 +202,7 @@ private:
     }
 
     void applyValueTypes() {
-        for (ValueTypeDef& def : defs_.valueTypes) {
+        for (ValueTypeDef& def : defs_->valueTypes) {
             Signal* signal = findSignal(def.signal);
             if (signal == nullptr) continue;
             if (def.type == 0) continue;
@@ -213,11 +226,11 @@ private:
 
     void applyValueDescriptions() {
         std::unordered_map<std::string_view, const ValueTableDef*> tables;
-        for (const ValueTableDef& table : defs_.valueTables)
+        for (const ValueTableDef& table : defs_->valueTables)
             if (!tables.emplace(table.name, &table).second)
                 sink_.warning(db::Topic::kDuplicate, table.position,
                               "value table " + quote(table.name) + " is defined twice; the first counts");
-        for (ValueDescriptionDef& def : defs_.valueDescriptions) {
+        for (ValueDescriptionDef& def : defs_->valueDescriptions) {
             Signal* signal = findSignal(def.signal);
             if (signal == nullptr) continue;
             const std::vector<ValueEntry>* entries = &def.entries;
@@ -230,15 +243,19 @@ private:
                 }
                 entries = &it->second->entries;
             }
+            // A negative key of an unsigned field is its bit pattern: -1 is all ones.
+            const bool pattern = signal->type == db::ValueType::kUnsigned && signal->length < 64;
+            const uint64_t mask = pattern ? (uint64_t{1} << signal->length) - 1 : ~uint64_t{0};
             std::vector<db::ValueText> values;
             values.reserve(entries->size());
-            for (const ValueEntry& entry : *entries) values.push_back({entry.value, entry.text});
-            signal->values.assign(std::move(values));
+            for (const ValueEntry& entry : *entries)
+                values.push_back({static_cast<int64_t>(static_cast<uint64_t>(entry.value) & mask), entry.text});
+            signal->values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
         }
     }
 
     const AttributeDefinitionDef* attributeDefinition(std::string_view name) {
-        for (const AttributeDefinitionDef& def : defs_.attributeDefinitions)
+        for (const AttributeDefinitionDef& def : defs_->attributeDefinitions)
             if (def.name == name) return &def;
         return nullptr;
     }
@@ -256,7 +273,7 @@ private:
         const AttributeDefinitionDef* formatDef = attributeDefinition("VFrameFormat");
         int64_t cycleDefault = -1;
         bool fdDefault = false;
-        for (const AttributeDefaultDef& def : defs_.attributeDefaults) {
+        for (const AttributeDefaultDef& def : defs_->attributeDefaults) {
             if (def.name == "GenMsgCycleTime") {
                 if (const double* number = std::get_if<double>(&def.value)) cycleDefault = std::llround(*number);
             } else if (def.name == "VFrameFormat") {
@@ -267,7 +284,7 @@ private:
             message.cycleTime = cycleDefault;
             message.fd = message.fd || fdDefault;
         }
-        for (const AttributeValueDef& def : defs_.attributeValues) {
+        for (const AttributeValueDef& def : defs_->attributeValues) {
             switch (def.object.kind) {
                 case ObjectKind::kMessage: {
                     Message* message = findMessage(def.object);
@@ -288,28 +305,29 @@ private:
         }
     }
 
-    Definitions& defs_;
+    Definitions* defs_ = nullptr;
     DiagnosticSink& sink_;
     db::Database& db_;
-    db::NameIndex nodes_;  // names in the text
     db::NameIndex messageNames_;
     std::unordered_map<uint64_t, uint32_t> idKeys_;
     std::unordered_map<uint64_t, uint32_t> rawIds_;
-    std::vector<std::vector<Position>> signalPositions_;
-    std::vector<std::vector<MuxIndicatorDef>> muxDefs_;
+    // Of every signal, message after message; a message's first at firstSignal_.
+    std::vector<Position> positions_;
+    std::vector<MuxIndicatorDef> muxDefs_;
+    std::vector<uint32_t> firstSignal_;
+    bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
 };
 
 }  // namespace
 
-void buildModel(Definitions& definitions, DiagnosticSink& sink, db::Database& database) {
-    ModelBuilder(definitions, sink, database).run();
-}
-
 void readDbc(std::string_view text, db::Database& database) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     DiagnosticSink sink(database.diagnostics);
-    Definitions definitions = parseDefinitions(text, sink);
-    buildModel(definitions, sink, database);
+    ModelBuilder builder(sink, database);
+    Definitions definitions = parseDefinitions(text, sink, builder);
+    builder.finish(definitions);
 }
 
 }  // namespace canxlate::dbc

@@ -76,6 +76,25 @@ TEST(TextLogReader, RowsOfLogText) {
          5,
          0,
          {2, 3, 4, 5, 6}},
+        {"candump: lone CR and CR LF line ends; 9 bytes after one #, flags digit 8 and more than 4096 names refused",
+         "(1.0) can0 001#01\r(1.0) can0 002#02\r\n(1.0) can0 003#010203040506070809\n(1.0) can0 004##8\r"
+         "(1.0) can0 005##5AA\n(1.0) can0 007#R\r",
+         LogFormat::kCandump,
+         {"1000000 0 1 - - 1 01", "1000000 0 2 - - 1 02", "1000000 0 5 fb - 1 aa", "1000000 0 7 r - 0 -"},
+         2,
+         0,
+         {3, 4}},
+        {"ASC: text after the data, channel 99999999, trailing named values, CANFD of 64 bytes without EDL",
+         "base hex timestamps absolute\n1.0 1 10 Rx d 2 11 22 GARBAGE\n1.0 99999999 10 Rx d 1 11\n"
+         "1.0 1 6F9 Rx d 1 05  Length = 240015 BitCount = 124 ID = 1785\n1.0 2 100 Tx r Length = 1 BitCount = 2 ID = "
+         "256\n1.0 CANFD 1 Rx 20 1 0 9 12 0 1 2 3 4 5 6 7 8 9 A B 0 0 0 0\n1.0 CANFD 1 Rx 21 1 1 2 2 1 2 0 0 0 0\n"
+         "1.0 CANFD 1 Rx 22 0 0 2 2 1 2 0 0 1000 0 X\n",
+         LogFormat::kAsc,
+         {"1000000 0 6f9 - rx 1 05", "1000000 1 100 r tx 0 -", "1000000 0 20 fb rx 12 000102030405060708090a0b",
+          "1000000 0 21 - rx 2 0102"},
+         3,
+         0,
+         {2, 3, 8}},
         {"ASC recognised by a first line with a timestamp; undated",
          "\n  1.0 1 7FF Rx d 0\n",
          LogFormat::kAsc,
@@ -95,6 +114,46 @@ TEST(TextLogReader, RowsOfLogText) {
         }
         EXPECT_EQ(lines, c.issueLines);
     }
+}
+
+// Error frames as SocketCAN has them: the class in the ID, 8 data bytes; logs
+// that only say "error frame" give a bus error (0x80) with zeros.
+TEST(TextLogReader, ErrorFramesCarryTheirClass) {
+    const struct {
+        std::string text;
+        uint32_t errorClass;
+        std::vector<uint8_t> data;
+    } cases[] = {
+        {"(1.0) can0 20000004#0004000000000000\n", 0x4, {0, 4, 0, 0, 0, 0, 0, 0}},
+        {"(1.0) can0 20000080#\n", 0x80, {}},
+        {"base hex\n1.0 1 ErrorFrame ECC: 10100010\n", 0x80, std::vector<uint8_t>(8)},
+        {"base hex\n1.0 CANFD 5 Tx ErrorFrame Not Acknowledge error\n", 0x80, std::vector<uint8_t>(8)},
+    };
+    for (const auto& c : cases) {
+        const ReadResult result = readLog(c.text);
+        ASSERT_EQ(result.frames.size(), 1u) << c.text;
+        const FrameRecord& frame = result.frames[0];
+        EXPECT_EQ(frame.flags, kErrorFrame) << c.text;
+        EXPECT_EQ(frame.id, c.errorClass) << c.text;
+        EXPECT_EQ(std::vector<uint8_t>(frame.data, frame.data + frame.length), c.data) << c.text;
+    }
+}
+
+// Interfaces keep their names; a name ending in a number taken already gets
+// the lowest free one; past 4096 names, frames are refused with their line.
+TEST(TextLogReader, InterfaceNamesGetChannelsUpToACap) {
+    std::string text = "(1.0) vcan1 001#\n(1.0) can1 001#\n(1.0) can0 001#\n(1.0) vcan1 001#\n";
+    for (int i = 0; i < 4096; ++i) text += "(1.0) x" + std::to_string(i) + "y 001#\n";
+    MemorySource source(text.data(), text.size());
+    auto reader = openFrameReader(source);
+    std::vector<FrameRecord> frames(5000);
+    frames.resize(reader->read(frames.data(), frames.size()));
+    ASSERT_EQ(frames.size(), 4097u);
+    EXPECT_EQ(reader->counts().malformed, 3u);
+    EXPECT_EQ(std::vector<int>({frames[0].channel, frames[1].channel, frames[2].channel, frames[3].channel}),
+              std::vector<int>({1, 0, 2, 1}));
+    EXPECT_STREQ(reader->channelName(2), "can0");
+    EXPECT_STREQ(reader->channelName(frames.back().channel), "x4092y");
 }
 
 TEST(TextLogReader, SkippedFramesAreCounted) {

@@ -3,6 +3,7 @@
 // time that the objects' timestamps count from, is written before the first
 // container and completed at the end when the sink can go back to it.
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -67,6 +68,15 @@ protected:
         if (!headerWritten_) return writeHeader(false);
         writeHeader(true);  // without a seekable sink the header keeps its first counts
         return true;
+    }
+
+    // Channels are stored plus one in 16 bits; error objects keep the class
+    // in their ID field (0 there means none) and have no direction.
+    const char* formatRefusal(const FrameRecord& record) const override {
+        if (record.channel == UINT16_MAX) return "BLF numbers channels from 1 to 65535";
+        if (record.has(kErrorFrame) && (record.id == 0 || record.direction != Direction::kUnknown))
+            return "BLF holds error frames with a class other than 0 and without direction";
+        return nullptr;
     }
 
 private:

@@ -156,6 +156,36 @@ TEST(TextLogReader, InterfaceNamesGetChannelsUpToACap) {
     EXPECT_STREQ(reader->channelName(frames.back().channel), "x4092y");
 }
 
+// .log.gz and .asc.gz, recognised by the gzip magic bytes; members one after
+// another read as one text; a cut-off member is a read error.
+TEST(TextLogReader, GzipCompressedLogsAreReadThroughTheirText) {
+    const std::string twoMembers(
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xd3\x30\xd4\x33\xd5\x54\x48\x4e\xcc\x33\x50\x30\x34\x32\x56\x36"
+        "\x34\x34\x32\xe2\x02\x00\xab\xe2\x60\x3c\x14\x00\x00\x00\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xd3\x30"
+        "\xd2\x33\xd0\x54\x48\x4e\xcc\x33\x54\x30\x34\x32\x51\x36\x36\xe6\x02\x00\x6e\xb6\x03\xb9\x12\x00\x00\x00",
+        78);
+    const std::string asc(
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4a\x2c\x4e\x55\xc8\x48\xad\xe0\x32\xd4\x33\x50\x30\x54\x30"
+        "\x34\x50\x08\xaa\x50\x48\x01\xb2\x1c\x1d\xb9\x00\xa4\x92\xd5\x0f\x1c\x00\x00\x00",
+        46);
+    const struct {
+        std::string bytes;
+        LogFormat format;
+        std::vector<std::string> frames;
+        bool fatal;
+    } cases[] = {
+        {twoMembers, LogFormat::kCandump, {"1500000 0 123 - - 2 1122", "2000000 1 124 - - 1 33"}, false},
+        {asc, LogFormat::kAsc, {"1000000 0 10 - rx 1 aa"}, false},
+        {twoMembers.substr(0, 30), LogFormat::kCandump, {}, true},
+    };
+    for (const auto& c : cases) {
+        const ReadResult result = readLog(c.bytes);
+        EXPECT_EQ(result.format, c.format);
+        EXPECT_EQ(result.described, c.frames);
+        EXPECT_EQ(!result.issues.empty() && result.issues.back().kind == IssueKind::kFatal, c.fatal);
+    }
+}
+
 TEST(TextLogReader, SkippedFramesAreCounted) {
     const ReadResult result = readLog("(1.0) can0 20000080#00\n(2.0) can0 001#R\n(3.0) can0 001#R\n",
                                       {.skipRemoteFrames = true, .skipErrorFrames = false});

@@ -12,14 +12,18 @@
 #include "canxlate/logs/byte_source.h"
 #include "canxlate/logs/frame_reader.h"
 #include "canxlate/logs/frame_writer.h"
+#include "canxlate/logs/gzip_source.h"
 
 using namespace canxlate::logs;
 
 namespace {
 
-std::unique_ptr<FrameReader> openReader(ByteSource& source) {
+// A gzip-compressed input (.log.gz, .asc.gz) goes through format detection
+// and the gzip reader to the reader of whatever it holds.
+std::unique_ptr<FrameReader> openReader(ByteSource& source, bool compressed) {
     constexpr auto kFormat = static_cast<LogFormat>(CANXLATE_LOG_FORMAT);
     const ReaderOptions options;
+    if (compressed) return openFrameReader(source, options);
     return kFormat == LogFormat::kCandump ? openCandumpReader(source, options)
            : kFormat == LogFormat::kAsc   ? openAscReader(source, options)
                                           : openBlfReader(source, options);
@@ -38,7 +42,7 @@ bool sameFrame(const FrameRecord& a, const FrameRecord& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     constexpr auto kFormat = static_cast<LogFormat>(CANXLATE_LOG_FORMAT);
     MemorySource source(data, size);
-    std::unique_ptr<FrameReader> reader = openReader(source);
+    std::unique_ptr<FrameReader> reader = openReader(source, startsLikeGzip(data, size));
     MemorySink sink;
     std::unique_ptr<FrameWriter> writer = openFrameWriter(kFormat, sink);
     if (reader == nullptr || writer == nullptr) std::abort();
@@ -58,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::abort();
     if (writer->timestampsRaised() != 0) return 0;  // ASC and BLF start at the first frame
     MemorySource written(sink.bytes().data(), sink.bytes().size());
-    std::unique_ptr<FrameReader> again = openReader(written);
+    std::unique_ptr<FrameReader> again = openReader(written, false);
     std::size_t at = 0;
     while (const std::size_t count = again->read(batch, 16)) {
         for (std::size_t i = 0; i < count; ++i)

@@ -66,6 +66,8 @@ cxl_frames slice(const cxl_frames& frames, std::size_t first, std::size_t count)
 // with their channels; a frame the output format cannot hold is reported
 // and left out, never shortened. Returns the write status.
 struct BatchWriter {
+    BatchWriter(cxl_log_reader* from, cxl_log_writer* to) : reader(from), writer(to) {}
+
     cxl_log_reader* reader;
     cxl_log_writer* writer;
     std::unordered_set<uint16_t> namedChannels;

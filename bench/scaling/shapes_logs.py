@@ -26,7 +26,7 @@ def can_message(identifier, data):
 
 def container(contents, declared=None, method=2):
     packed = zlib.compress(contents) if method == 2 else contents
-    head = struct.pack("<HHII", method, 0, len(contents) if declared is None else declared, 0)
+    head = struct.pack("<HHIII", method, 0, 0, len(contents) if declared is None else declared, 0)
     body = head + packed
     return b"LOBJ" + struct.pack("<HHII", 16, 1, 16 + len(body), 10) + body + bytes(len(body) % 4)
 
@@ -38,7 +38,7 @@ def convert(path, build):
 def lying_containers(scale, directory, build):
     """Containers of 32 bytes that each declare 16 MiB of contents."""
     path = directory / "lying.blf"
-    lying = b"LOBJ" + struct.pack("<HHII", 16, 1, 32, 10) + struct.pack("<HHII", 2, 0, 16 << 20, 0)
+    lying = b"LOBJ" + struct.pack("<HHII", 16, 1, 32, 10) + struct.pack("<HHIII", 2, 0, 0, 16 << 20, 0)
     path.write_bytes(blf_file_header() + lying * (400 * scale))
     return convert(path, build)
 

@@ -29,10 +29,12 @@ std::unique_ptr<FrameReader> openReader(ByteSource& source, bool compressed) {
                                           : openBlfReader(source, options);
 }
 
-bool sameFrame(const FrameRecord& a, const FrameRecord& b) {
-    return a.timestampNs == b.timestampNs && a.id == b.id && a.flags == b.flags && a.channel == b.channel &&
-           a.direction == b.direction && a.dlc == b.dlc && a.length == b.length &&
-           std::memcmp(a.data, b.data, a.length) == 0;
+// Channels are compared when no frame was left out: candump numbers the
+// channels of interface names in the order the names come.
+bool sameFrame(const FrameRecord& a, const FrameRecord& b, bool sameChannels) {
+    return a.timestampNs == b.timestampNs && a.id == b.id && a.flags == b.flags &&
+           (!sameChannels || a.channel == b.channel) && a.direction == b.direction && a.dlc == b.dlc &&
+           a.length == b.length && std::memcmp(a.data, b.data, a.length) == 0;
 }
 
 }  // namespace
@@ -66,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::size_t at = 0;
     while (const std::size_t count = again->read(batch, 16)) {
         for (std::size_t i = 0; i < count; ++i)
-            if (at >= accepted.size() || !sameFrame(batch[i], accepted[at++])) std::abort();
+            if (at >= accepted.size() || !sameFrame(batch[i], accepted[at++], accepted.size() == frames)) std::abort();
     }
     if (at != accepted.size() || again->counts().malformed != 0) std::abort();
     return 0;

@@ -86,7 +86,9 @@ std::vector<FrameRecord> readBack(const std::string& bytes) {
 TEST(ConversionProperty, AcceptedFramesComeBackWholeThroughEveryPairOfFormats) {
     for (unsigned seed = 1; seed <= 20; ++seed) {
         std::mt19937 random(seed);
-        int64_t ns = 1700000000000000000 + static_cast<int64_t>(random() % 1000000000);
+        // Some logs start after 2200, a date no header takes: they count from 1970.
+        int64_t ns =
+            (seed % 4 == 0 ? 8589208915000000000 : 1700000000000000000) + static_cast<int64_t>(random() % 1000000000);
         std::vector<FrameRecord> generated;
         for (int i = 0; i < 200; ++i) generated.push_back(randomFrame(random, ns));
         MemorySink unused;

@@ -76,14 +76,14 @@ TEST(TextLogReader, RowsOfLogText) {
          5,
          0,
          {2, 3, 4, 5, 6}},
-        {"candump: lone CR and CR LF line ends; 9 bytes after one #, flags digit 8 and more than 4096 names refused",
+        {"candump: lone CR and CR LF line ends; 9 bytes after one #, flags digit 8, a DLC suffix below 9 refused",
          "(1.0) can0 001#01\r(1.0) can0 002#02\r\n(1.0) can0 003#010203040506070809\n(1.0) can0 004##8\r"
-         "(1.0) can0 005##5AA\n(1.0) can0 007#R\r",
+         "(1.0) can0 005##5AA\n(1.0) can0 007#R\r(1.0) can0 008#1122334455667788_4\n",
          LogFormat::kCandump,
          {"1000000 0 1 - - 1 01", "1000000 0 2 - - 1 02", "1000000 0 5 fb - 1 aa", "1000000 0 7 r - 0 -"},
-         2,
+         3,
          0,
-         {3, 4}},
+         {3, 4, 7}},
         {"ASC: text after the data, channel 99999999, trailing named values, CANFD of 64 bytes without EDL",
          "base hex timestamps absolute\n1.0 1 10 Rx d 2 11 22 GARBAGE\n1.0 99999999 10 Rx d 1 11\n"
          "1.0 1 6F9 Rx d 1 05  Length = 240015 BitCount = 124 ID = 1785\n1.0 2 100 Tx r Length = 1 BitCount = 2 ID = "

@@ -10,8 +10,6 @@
 namespace canxlate::logs {
 namespace {
 
-constexpr int64_t kNanosecondsPerMillisecond = 1000000;
-
 class AscWriter final : public FrameWriter {
 public:
     explicit AscWriter(ByteSink& sink) : FrameWriter(sink), text_(sink) {}
@@ -50,10 +48,7 @@ private:
         static constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
         static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-        // The date line has milliseconds: the start is the first frame's time
-        // rounded down to them, and every line gives the rest exactly.
-        startNs_ = firstNs -
-                   ((firstNs % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) % kNanosecondsPerMillisecond;
+        startNs_ = headerStartNs(firstNs);  // every line gives the rest exactly
         const CivilTime start = civilFromNanoseconds(startNs_);
         char date[64];
         const int length = std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.%03d %d",

@@ -21,7 +21,6 @@ namespace {
 using namespace blf;
 
 constexpr std::size_t kContainerContents = 128 * 1024;
-constexpr int64_t kNanosecondsPerMillisecond = 1000000;
 
 void putSystemTime(uint8_t* at, int64_t nanoseconds) {
     const CivilTime time = civilFromNanoseconds(nanoseconds);
@@ -49,10 +48,7 @@ protected:
     bool writeSome(const FrameRecord* records, std::size_t count) override {
         for (std::size_t i = 0; i < count; ++i) {
             if (framesWritten_ == 0 && i == 0) {
-                // The header's start time has milliseconds; objects give the rest.
-                const int64_t first = records[0].timestampNs;
-                startNs_ = first - ((first % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) %
-                                       kNanosecondsPerMillisecond;
+                startNs_ = headerStartNs(records[0].timestampNs);  // objects give the rest
             }
             addObject(records[i]);
             stopNs_ = std::max(stopNs_, records[i].timestampNs);

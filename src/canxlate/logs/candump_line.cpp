@@ -123,7 +123,7 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
         if (cursor.peek() == '_') {
             // An 8-byte classic frame may carry its raw DLC (9..15) as _<digit>.
             ++cursor.at;
-            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexValue(*cursor.at) == kNotDigit)
+            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexValue(*cursor.at) <= kClassicFrameLength)
                 return malformed("misplaced DLC suffix");
             frame.dlc = static_cast<uint8_t>(hexValue(*cursor.at++));
         }

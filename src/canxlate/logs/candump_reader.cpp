@@ -97,6 +97,10 @@ private:
             malformed("interface name longer than 15 characters");
             return false;
         }
+        if (frame.interfaceName.find('\0') != std::string_view::npos) {
+            malformed("interface name with a zero byte");
+            return false;
+        }
         record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
         if (!channels_.channelOf(frame.interfaceName, record.channel)) {
             malformed("more than 4096 interface names");

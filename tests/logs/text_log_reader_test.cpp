@@ -63,11 +63,14 @@ TEST(TextLogReader, RowsOfLogText) {
          0,
          1,
          {8}},
-        {"ASC relative timestamps add up, CAN FD flags field tells classic frames",
-         "base hex  timestamps relative\n0.5 1 10 Rx d 1 AA\n0.25 1 10 Rx d 1 BB\n"
+        {"ASC relative timestamps add up past a malformed line, CAN FD flags field tells classic frames",
+         "base hex  timestamps relative\n0.5 1 10 Rx d 1 AA\n0.25 1 10 Rx d 1 BB\n0.125 1 10 Rx d 1 GG\n"
          "0.25 CANFD 1 Tx 10 0 0 2 2 01 02 0 0 0 0\n",
          LogFormat::kAsc,
-         {"500000 0 10 - rx 1 aa", "750000 0 10 - rx 1 bb", "1000000 0 10 - tx 2 0102"}},
+         {"500000 0 10 - rx 1 aa", "750000 0 10 - rx 1 bb", "1000000 0 10 - tx 2 0102"},
+         1,
+         0,
+         {4}},
         {"ASC malformed lines keep their numbers",
          "base hex timestamps absolute\n1.0 1 1G Rx d 1 AA\n1.0 1 10 Rx d 2 AA\ngarbage line\n1.0 1 800 Rx d 0\n"
          "1.0 CANFD 1 Rx 10 1 0 8 65 00\n2.0 1 10 Rx d 1 CC\n",

@@ -172,15 +172,23 @@ private:
             return false;
         }
         record.timestampNs = base + offset;
-        previousNs_ = record.timestampNs;
-        havePrevious_ = true;
         record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
-        if (equalsIgnoringCase(tokens_[1], "CANFD")) return readFlexibleDataFrame(record);
-        if (!allDigits(tokens_[1])) {
+        // Relative times count from the event before; a line that cannot be
+        // read is no event, and the next counts as if it were absent.
+        const uint64_t malformedBefore = counts_.malformed;
+        bool isFrame = false;
+        if (equalsIgnoringCase(tokens_[1], "CANFD")) {
+            isFrame = readFlexibleDataFrame(record);
+        } else if (!allDigits(tokens_[1])) {
             unknownEvent();
-            return false;
+        } else {
+            isFrame = readClassicFrame(record);
         }
-        return readClassicFrame(record);
+        if (counts_.malformed == malformedBefore) {
+            previousNs_ = record.timestampNs;
+            havePrevious_ = true;
+        }
+        return isFrame;
     }
 
     bool setChannel(std::string_view token, FrameRecord& record) {

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          googletest nlohmann-json3-dev wine64 wine32:i386)
+          libz-mingw-w64-dev googletest nlohmann-json3-dev wine64 wine32:i386)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -294,6 +294,7 @@ typedef struct cxl_log_counts {
     uint64_t unknown_events; /* ASC event lines and BLF objects that are not frames */
     uint64_t malformed;      /* lines or objects that could not be read: skipped */
     uint64_t bytes_read;     /* of the input, for progress reports */
+    uint64_t warnings;       /* frames delivered as an issue of kind CXL_LOG_ISSUE_WARNING says */
 } cxl_log_counts;
 
 /* One problem met while reading, with its position. */
@@ -301,6 +302,7 @@ typedef struct cxl_log_counts {
 #define CXL_LOG_ISSUE_UNKNOWN_EVENT 1
 #define CXL_LOG_ISSUE_SKIPPED_FRAME 2
 #define CXL_LOG_ISSUE_FATAL 3
+#define CXL_LOG_ISSUE_WARNING 4 /* e.g. data bytes a BLF object declares but lacks, read as zeros */
 typedef struct cxl_log_issue {
     int32_t kind;             /* CXL_LOG_ISSUE_* */
     int32_t position_is_line; /* 1: position is a line number (from 1); 0: a byte offset */
@@ -325,6 +327,13 @@ CXL_API cxl_status CXL_CALL cxl_log_open_file(const char* path, int32_t format, 
 CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, int32_t format, uint32_t flags,
                                                 cxl_log_issue_callback callback, void* context,
                                                 cxl_log_reader** reader);
+/* The same from a read function: it copies up to size bytes into buffer and
+ * returns how many (0 at the end, negative on an error); called on the
+ * reading thread, in blocks, so memory stays flat whatever the input. */
+typedef ptrdiff_t(CXL_CALL* cxl_log_read_callback)(void* context, void* buffer, size_t size);
+CXL_API cxl_status CXL_CALL cxl_log_open_callback(cxl_log_read_callback read, void* read_context, int32_t format,
+                                                  uint32_t flags, cxl_log_issue_callback callback, void* context,
+                                                  cxl_log_reader** reader);
 /* Fills up to frames->capacity frames and sets frames->count; 0 at the end.
  * CXL_ERR_FORMAT when reading stopped at a fatal problem (see
  * cxl_log_fatal_issue); frames read before it are delivered first. */
@@ -343,8 +352,17 @@ CXL_API void CXL_CALL cxl_log_close(cxl_log_reader* reader);
 /* Creates a log file in format (not CXL_LOG_AUTO); path "-" is standard
  * output. */
 CXL_API cxl_status CXL_CALL cxl_log_create_file(const char* path, int32_t format, cxl_log_writer** writer);
-/* Writes frames->count frames. */
+/* Writes frames->count frames. A frame the format cannot hold as it is (see
+ * cxl_log_refusal) is never shortened or narrowed: the call then writes no
+ * frame of the batch and returns CXL_ERR_FORMAT. */
 CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames);
+/* Why the writer's format cannot hold frame index of frames (static text),
+ * or null when it can. */
+CXL_API const char* CXL_CALL cxl_log_refusal(const cxl_log_writer* writer, const cxl_frames* frames, size_t index);
+/* The interface name candump writes for a channel (at most 15 characters,
+ * else CXL_ERR_LENGTH); channels without one are written can<channel>. ASC
+ * and BLF number channels: channel c is written as c + 1. */
+CXL_API cxl_status CXL_CALL cxl_log_name_channel(cxl_log_writer* writer, uint16_t channel, const char* name);
 /* Completes the file and frees the writer; the status says whether every
  * byte reached the file. */
 CXL_API cxl_status CXL_CALL cxl_log_finish(cxl_log_writer* writer);

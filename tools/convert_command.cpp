@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "command_line.h"
@@ -18,10 +19,10 @@ constexpr OptionSpec kConvertOptions[] = {{"--to", true}, {"-o", true}, {"--outp
 constexpr std::size_t kBatchFrames = 1024;
 
 void reportIssue(void* context, const cxl_log_issue* issue) {
-    if (issue->kind != CXL_LOG_ISSUE_MALFORMED && issue->kind != CXL_LOG_ISSUE_FATAL) return;
+    if (issue->kind == CXL_LOG_ISSUE_UNKNOWN_EVENT || issue->kind == CXL_LOG_ISSUE_SKIPPED_FRAME) return;
     const auto* name = static_cast<const std::string*>(context);
     reportError(*name + (issue->position_is_line ? ":" : ": byte ") + std::to_string(issue->position) + ": " +
-                issue->message);
+                (issue->kind == CXL_LOG_ISSUE_WARNING ? "warning: " : "") + issue->message);
 }
 
 // All columns, so that nothing the log keeps is lost on the way.
@@ -43,6 +44,60 @@ struct FrameColumns {
                           lengths.data(), payloads.data(),
                           flags.data(),   channels.data(),
                           dlcs.data()};
+    }
+};
+
+// Frames first..first+count of a batch, as a batch of their own.
+cxl_frames slice(const cxl_frames& frames, std::size_t first, std::size_t count) {
+    return cxl_frames{count,
+                      count,
+                      frames.time_ns + first,
+                      frames.timestamps + first,
+                      frames.ids + first,
+                      frames.extended + first,
+                      frames.lengths + first,
+                      frames.payloads + first * CXL_LOG_PAYLOAD_STRIDE,
+                      frames.flags + first,
+                      frames.channels + first,
+                      frames.dlcs + first};
+}
+
+// Writes a batch read from the log. The interface names the log gives go
+// with their channels; a frame the output format cannot hold is reported
+// and left out, never shortened. Returns the write status.
+struct BatchWriter {
+    BatchWriter(cxl_log_reader* from, cxl_log_writer* to) : reader(from), writer(to) {}
+
+    cxl_log_reader* reader;
+    cxl_log_writer* writer;
+    std::unordered_set<uint16_t> namedChannels;
+    uint64_t framesBefore = 0;
+    uint64_t refused = 0;
+
+    cxl_status write(const cxl_frames& frames) {
+        for (std::size_t f = 0; f < frames.count; ++f) {
+            const uint16_t channel = frames.channels[f];
+            if (!namedChannels.insert(channel).second) continue;
+            if (const char* name = cxl_log_channel_name(reader, channel); name != nullptr)
+                cxl_log_name_channel(writer, channel, name);
+        }
+        std::size_t runStart = 0;
+        cxl_status status = CXL_OK;
+        for (std::size_t f = 0; f <= frames.count && status == CXL_OK; ++f) {
+            const char* refusal = f < frames.count ? cxl_log_refusal(writer, &frames, f) : nullptr;
+            if (f < frames.count && refusal == nullptr) continue;
+            if (f > runStart) {
+                const cxl_frames run = slice(frames, runStart, f - runStart);
+                status = cxl_log_write(writer, &run);
+            }
+            runStart = f + 1;
+            if (refusal != nullptr) {
+                ++refused;
+                reportError("frame " + std::to_string(framesBefore + f + 1) + " left out: " + refusal);
+            }
+        }
+        framesBefore += frames.count;
+        return status;
     }
 };
 
@@ -101,9 +156,10 @@ int runConvert(std::span<const std::string_view> arguments) {
     cxl_frames frames = columns.frames();
     cxl_status readStatus = CXL_OK;
     cxl_status writeStatus = CXL_OK;
+    BatchWriter batches{reader, writer};
     do {
         readStatus = cxl_log_read(reader, &frames);
-        if (frames.count > 0 && writeStatus == CXL_OK) writeStatus = cxl_log_write(writer, &frames);
+        if (frames.count > 0 && writeStatus == CXL_OK) writeStatus = batches.write(frames);
     } while (readStatus == CXL_OK && frames.count > 0);
     cxl_log_counts counts{};
     cxl_log_get_counts(reader, &counts);
@@ -114,11 +170,15 @@ int runConvert(std::span<const std::string_view> arguments) {
     const cxl_status finished = cxl_log_finish(writer);
     if (writeStatus == CXL_OK) writeStatus = finished;
     if (writeStatus != CXL_OK) reportError("cannot write the output: " + std::string(cxl_status_text(writeStatus)));
-    reportError(std::to_string(counts.frames) + " frames written (" + std::to_string(counts.remote_frames) +
-                " remote, " + std::to_string(counts.error_frames) + " error frames); " +
-                std::to_string(counts.unknown_events) + " other events and " + std::to_string(counts.malformed) +
-                " malformed left out");
-    return readStatus == CXL_OK && writeStatus == CXL_OK && counts.malformed == 0 ? kExitSuccess : kExitFailure;
+    reportError(std::to_string(counts.frames - batches.refused) + " frames written (" +
+                std::to_string(counts.remote_frames) + " remote, " + std::to_string(counts.error_frames) +
+                " error frames); " + std::to_string(counts.unknown_events) + " other events, " +
+                std::to_string(counts.malformed) + " malformed and " + std::to_string(batches.refused) +
+                " frames the output cannot hold left out" +
+                (counts.warnings == 0 ? "" : "; " + std::to_string(counts.warnings) + " warnings"));
+    return readStatus == CXL_OK && writeStatus == CXL_OK && counts.malformed == 0 && batches.refused == 0
+               ? kExitSuccess
+               : kExitFailure;
 }
 
 }  // namespace canxlate::cli

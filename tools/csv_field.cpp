@@ -1,6 +1,6 @@
 #include "csv_field.h"
 
-#include <cstring>
+#include "printable_text.h"
 
 namespace canxlate::cli {
 
@@ -14,14 +14,11 @@ bool csvFieldNeedsQuotes(std::string_view field) {
 }
 
 char* writeCsvField(char* out, std::string_view field) {
-    if (!csvFieldNeedsQuotes(field)) {
-        if (!field.empty()) std::memcpy(out, field.data(), field.size());
-        return out + field.size();
-    }
+    if (!csvFieldNeedsQuotes(field)) return writePrintable(out, field);
     *out++ = '"';
     for (char c : field) {
         if (c == '"') *out++ = '"';
-        *out++ = c;
+        out = writePrintable(out, {&c, 1});
     }
     *out++ = '"';
     return out;

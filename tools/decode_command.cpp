@@ -34,10 +34,11 @@ struct IssueReport {
         auto* self = static_cast<IssueReport*>(context);
         // Remote and error frames are counted in the summary; events that are
         // not frames belong in a log and are counted too.
-        if (issue->kind != CXL_LOG_ISSUE_MALFORMED && issue->kind != CXL_LOG_ISSUE_FATAL) return;
+        if (issue->kind == CXL_LOG_ISSUE_UNKNOWN_EVENT || issue->kind == CXL_LOG_ISSUE_SKIPPED_FRAME) return;
         if (++self->shown > kIssuesShown) return;
         if (self->progress != nullptr) self->progress->finish();
-        reportError(self->position(*issue) + issue->message);
+        reportError(self->position(*issue) + (issue->kind == CXL_LOG_ISSUE_WARNING ? "warning: " : "") +
+                    issue->message);
         if (self->shown == kIssuesShown) reportError(self->name + ": further problems are counted, not shown");
     }
 

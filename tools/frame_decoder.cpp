@@ -14,6 +14,7 @@
 #include "csv_field.h"
 #include "database.h"
 #include "json_string.h"
+#include "printable_text.h"
 #include "shortest_double.h"
 
 namespace canxlate::cli {
@@ -217,7 +218,7 @@ bool FrameDecoder::prepare(std::string& error) {
         cxl_get_message_info(message.handle, &mi);
         const std::string id = messageIdText(mi);
         switch (settings_.output) {
-            case DecodeOutput::kText: message.head = ' ' + id + ' ' + message.name + ':'; break;
+            case DecodeOutput::kText: message.head = ' ' + id + ' ' + printable(message.name) + ':'; break;
             case DecodeOutput::kCsv: message.head = ',' + id + ','; break;
             case DecodeOutput::kCsvWide: message.head = ',' + id; break;
             case DecodeOutput::kJsonLines:
@@ -237,8 +238,8 @@ bool FrameDecoder::prepare(std::string& error) {
             const std::string unit = si.unit == nullptr ? "" : si.unit;
             switch (settings_.output) {
                 case DecodeOutput::kText:
-                    format.label = ' ' + format.name + '=';
-                    format.unit = unit.empty() ? "" : ' ' + unit;
+                    format.label = ' ' + printable(format.name) + '=';
+                    format.unit = unit.empty() ? "" : ' ' + printable(unit);
                     break;
                 case DecodeOutput::kCsv:
                     format.label = csvField(message.name) + ',' + csvField(format.name) + ',';
@@ -303,7 +304,7 @@ const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t chan
         const std::string& given = batch.channelNames[channel];
         const std::string raw = !given.empty() ? given : "can" + std::to_string(channel);
         switch (settings_.output) {
-            case DecodeOutput::kText: name = raw; break;
+            case DecodeOutput::kText: name = printable(raw); break;
             case DecodeOutput::kCsv:
             case DecodeOutput::kCsvWide: name = csvField(raw); break;
             case DecodeOutput::kJsonLines: name = jsonText(raw); break;
@@ -488,9 +489,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                     if (text != nullptr) {
                         *out++ = ' ';
                         *out++ = '(';
-                        const std::size_t size = std::strlen(text);
-                        std::memcpy(out, text, size);
-                        out += size;
+                        out = writePrintable(out, text);
                         *out++ = ')';
                     }
                     first = false;

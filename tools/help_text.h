@@ -120,10 +120,13 @@ Options:
 inline constexpr std::string_view kConvertHelp =
     R"(Usage: canxlate convert LOG --to asc|blf|candump [-o FILE]
 
-Writes the frames of LOG (candump, ASC or BLF, recognised from its content;
-"-" is standard input) in another format, to FILE or standard output. Times,
-channels, directions, CAN FD flags, remote and error frames and data are kept
-as far as the target format can hold them. A summary goes to standard error.
+Writes the frames of LOG (candump, ASC or BLF, recognised from its content,
+gzip-compressed text included; "-" is standard input) in another format, to
+FILE or standard output. Times, channels, directions, CAN FD flags, remote and
+error frames and data are kept. candump interfaces keep their names; ASC and
+BLF channel N is candump's canN-1. A frame the target format cannot hold is
+never shortened: it is left out with a message, and the exit status is 1.
+A summary goes to standard error.
 
 Options:
   --to FORMAT        asc, blf or candump

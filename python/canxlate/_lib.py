@@ -163,7 +163,7 @@ LOG_PAYLOAD_STRIDE = 64
 FRAME_EXTENDED = 0x01
 LOG_SKIP_REMOTE = 1
 LOG_SKIP_ERROR = 2
-LOG_ISSUE_KINDS = ("malformed", "unknown event", "skipped frame", "fatal")
+LOG_ISSUE_KINDS = ("malformed", "unknown event", "skipped frame", "fatal", "warning")
 
 
 class Frames(Structure):
@@ -177,7 +177,7 @@ class LogCounts(Structure):
     _fields_ = [
         (name, c_uint64)
         for name in ("frames", "remote_frames", "error_frames", "skipped_frames", "unknown_events", "malformed")
-    ] + [("bytes_read", c_uint64)]
+    ] + [("bytes_read", c_uint64), ("warnings", c_uint64)]
 
 
 class LogIssue(Structure):
@@ -185,6 +185,7 @@ class LogIssue(Structure):
 
 
 LogIssueCallback = ctypes.CFUNCTYPE(None, c_void_p, POINTER(LogIssue))
+LogReadCallback = ctypes.CFUNCTYPE(ctypes.c_ssize_t, c_void_p, c_void_p, c_size_t)
 
 _PROTOTYPES = {
     "cxl_status_text": (c_char_p, [c_int32]),
@@ -216,6 +217,10 @@ _PROTOTYPES = {
         c_int32,
         [c_char_p, c_size_t, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)],
     ),
+    "cxl_log_open_callback": (
+        c_int32,
+        [LogReadCallback, c_void_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)],
+    ),
     "cxl_log_read": (c_int32, [c_void_p, POINTER(Frames)]),
     "cxl_log_format": (c_int32, [c_void_p]),
     "cxl_log_get_counts": (c_int32, [c_void_p, POINTER(LogCounts)]),
@@ -225,6 +230,8 @@ _PROTOTYPES = {
     "cxl_log_close": (None, [c_void_p]),
     "cxl_log_create_file": (c_int32, [c_char_p, c_int32, POINTER(c_void_p)]),
     "cxl_log_write": (c_int32, [c_void_p, POINTER(Frames)]),
+    "cxl_log_refusal": (c_char_p, [c_void_p, POINTER(Frames), c_size_t]),
+    "cxl_log_name_channel": (c_int32, [c_void_p, ctypes.c_uint16, c_char_p]),
     "cxl_log_finish": (c_int32, [c_void_p]),
 }
 

@@ -84,7 +84,7 @@ def _format_code(log_format):
 
 
 class LogReader:
-    """A log opened through the library: a path, bytes, or a file object (read whole).
+    """A log opened through the library: a path, bytes, or a file object (read in blocks, as a path is).
 
     ``log_format`` None recognises candump, ASC or BLF from the content. Remote and error frames are left out
     unless ``keep_remote_and_error``. Iterating gives FrameChunks of up to ``chunk_frames`` frames; ``issues``
@@ -103,10 +103,14 @@ class LogReader:
         if isinstance(source, (str, os.PathLike)):
             self.name = os.fspath(source)
             status = lib.cxl_log_open_file(os.fsencode(self.name), code, flags, self._callback, None, handle)
+        elif hasattr(source, "read"):
+            self.name, self._source, self._read_error = str(getattr(source, "name", "<file>")), source, None
+            self._pending = b""
+            self._reader = _lib.LogReadCallback(self._read_block)  # kept alive as long as the reader
+            status = lib.cxl_log_open_callback(self._reader, None, code, flags, self._callback, None, handle)
         else:
-            data = source.read() if hasattr(source, "read") else source
-            self._data = data.encode("utf-8") if isinstance(data, str) else bytes(data)
-            self.name = getattr(source, "name", "<memory>")
+            self._data = source.encode("utf-8") if isinstance(source, str) else bytes(source)
+            self.name = "<memory>"
             status = lib.cxl_log_open_memory(self._data, len(self._data), code, flags, self._callback, None, handle)
         if status == _lib.ERR_CANNOT_OPEN:
             raise FileNotFoundError(2, _lib.status_text(status), self.name)
@@ -116,10 +120,23 @@ class LogReader:
         self.format = {v: k for k, v in _lib.LOG_FORMATS.items()}.get(lib.cxl_log_format(self._handle))
         self._labels = {}
 
+    def _read_block(self, context, buffer, size):
+        """Up to ``size`` bytes of the file object into the library's buffer; -1 (the error kept) on failure."""
+        try:
+            block = self._pending or self._source.read(size)
+            block = block.encode("utf-8") if isinstance(block, str) else bytes(block)
+            self._pending = block[size:]  # text files give characters: their bytes may be more
+            ctypes.memmove(buffer, block, min(len(block), size))
+            return min(len(block), size)
+        except Exception as error:  # raised again by read(): no exception may cross into the library
+            self._read_error = error
+            return -1
+
     def _on_issue(self, context, issue):
         if len(self.issues) < 1000:
             item = issue.contents
-            kind = _lib.LOG_ISSUE_KINDS[item.kind] if 0 <= item.kind < 4 else str(item.kind)
+            kinds = _lib.LOG_ISSUE_KINDS
+            kind = kinds[item.kind] if 0 <= item.kind < len(kinds) else str(item.kind)
             self.issues.append(LogIssue(kind, item.position, bool(item.position_is_line), _lib.text(item.message)))
 
     def _raise(self, issue):
@@ -143,6 +160,8 @@ class LogReader:
         chunk = FrameChunk.allocate(self.chunk_frames)
         frames = chunk._frames()
         status = lib.cxl_log_read(self._handle, frames)
+        if getattr(self, "_read_error", None) is not None:
+            raise self._read_error
         if self.strict and any(issue.kind == "malformed" for issue in self.issues):
             self._raise(next(issue for issue in self.issues if issue.kind == "malformed"))
         if status == _lib.ERR_FORMAT and not frames.count:
@@ -164,7 +183,7 @@ class LogReader:
     @property
     def counts(self):
         """What the reader met so far: frames, remote_frames, error_frames, skipped_frames, unknown_events,
-        malformed, bytes_read."""
+        malformed, bytes_read, warnings."""
         counts = _lib.LogCounts()
         lib.cxl_log_get_counts(self._handle, counts)
         return {name: getattr(counts, name) for name, _ in _lib.LogCounts._fields_}
@@ -206,8 +225,18 @@ class LogWriter:
         self._handle = handle.value
 
     def write(self, chunk):
+        """Writes a FrameChunk; a frame the format cannot hold is never shortened: LogError names it and
+        nothing of the chunk is written. Channels labelled by name (candump interfaces) keep their names."""
         if len(chunk):
-            status = lib.cxl_log_write(self._handle, chunk._frames())
+            for number, label in enumerate(chunk.channel_labels):
+                if isinstance(label, str):
+                    lib.cxl_log_name_channel(self._handle, number, label.encode("utf-8"))
+            frames = chunk._frames()
+            status = lib.cxl_log_write(self._handle, frames)
+            if status == _lib.ERR_FORMAT:
+                refused = next(f for f in range(len(chunk)) if lib.cxl_log_refusal(self._handle, frames, f))
+                reason = _lib.text(lib.cxl_log_refusal(self._handle, frames, refused))
+                raise LogError(f"{self.path}: frame {refused} of the chunk: {reason}")
             if status:
                 raise OSError(f"{self.path}: {_lib.status_text(status)}")
 
@@ -276,6 +305,8 @@ def _chunk(frames, labels):
         chunk.flags[f] = (
             frame.is_extended_id | frame.is_fd << 1 | frame.is_remote_frame << 4 | frame.is_error_frame << 5
         )
+        if frame.is_error_frame:  # SocketCAN's: the error class in the ID, no ID kind of its own
+            chunk.flags[f], chunk.extended[f], chunk.ids[f] = 0x20, 0, frame.arbitration_id & 0x1FFFFFFF
     chunk.time_ns = np.round(chunk.timestamps * 1e9).astype(np.int64)
     chunk.channel_labels = [labels.get(number) for number in range(max(labels) + 1)]
     return chunk

@@ -38,7 +38,7 @@ def test_frames_from_python_can(small_db, tmp_path):
     frames[2].channel, frames[3].channel, frames[3].is_fd = "vcan2", 1, True
     copy = tmp_path / "copy.log"
     assert canxlate.logs.write_log(copy, canxlate.logs.chunks_from_messages(frames, keep_remote_and_error=True)) == 4
-    written = ["can0 7BB#R8", "can0 20000000#", "can2 7BB#011027", "can1 000007BB##00000C03F00000000"]
+    written = ["can0 7BB#R8", "can0 20000000#", "vcan2 7BB#011027", "can1 000007BB##00000C03F00000000"]
     assert copy.read_text().splitlines() == [f"(0.000000) {line}" for line in written]
 
 

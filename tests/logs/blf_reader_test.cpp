@@ -91,10 +91,10 @@ TEST(BlfReader, DamagedFilesGiveCountedSkipsOrAFatalError) {
         {"header size lies", 4, "\xFF\xFF\xFF\x7F", "file header size not plausible", 4, true, 0},
         {"object header cut", container + 10, "", "object header cut off by the end of the file", container, false, 0},
         {"container cut", packed + 3, "", "container cut off by the end of the file", container, false, 0},
-        {"no object signature", container, "LOBX", "no object signature where an object must start", container, true,
+        {"no object signature", container, "LOBX", "no object signature where an object must start", container, false,
          0},
         {"object size below its header", container + 8, "\x04\0\0\0", "object size smaller than its header", container,
-         true, 0},
+         false, 0},
         {"container size lies", container + 8, "\xFF\xFF\xFF\x7F", "container size not plausible", container, false, 0},
         {"uncompressed size lies", container + 24, "\xFF\xFF\xFF\x7F", "uncompressed container size not plausible",
          container, false, 0},
@@ -132,6 +132,47 @@ TEST(BlfReader, LyingObjectSizesAndStrayBytesAreSkippedToTheNextObject) {
     EXPECT_EQ(messages, (std::vector<std::string>{
                             "object size not plausible for its type", "frame object smaller than its fields",
                             "no object where one must start", "object cut off by the end of the file"}));
+}
+
+// A frame object outside containers whose size cannot be right is reported
+// at its offset, and reading goes on at the next object (rather than taking
+// the rest of the file as that object's body).
+TEST(BlfReader, AbsurdObjectSizeOutsideContainersIsReportedAndPassed) {
+    const std::string absurd = blfObject(kCanMessage, std::string(kCanMessageSize, '\0'), 0, 0x7FFFFFFF);
+    const ReadResult result = readLog(blfFile({}) + absurd + canMessage(5, 0x55, 0) + canMessage(6, 0x66, 0));
+    EXPECT_EQ(result.described, (std::vector<std::string>{"0 0 5 - rx 1 55", "0 0 6 - rx 1 66"}));
+    ASSERT_EQ(result.issues.size(), 1u);
+    EXPECT_STREQ(result.issues[0].message, "object size not plausible for its type");
+    EXPECT_EQ(result.issues[0].position, kFileHeaderSize);
+    EXPECT_EQ(result.counts.malformed, 1u);
+}
+
+// CAN FD 64 objects that declare 64 data bytes but hold 48 (as one recorder
+// writes them): the bytes present, then zeros, with a warning at the object's
+// own offset.
+TEST(BlfReader, FlexibleDataObjectsShortOfTheirDataAreReadWithZeros) {
+    std::string body(kCanFdMessage64Size, '\0');
+    auto* bytes = reinterpret_cast<uint8_t*>(body.data());
+    bytes[0] = 1;
+    bytes[1] = 15;
+    bytes[2] = 64;
+    put32(bytes + 4, 0x123);
+    put32(bytes + 12, kFd64ExtendedDataLength | kFd64BitRateSwitch);
+    for (int i = 0; i < 48; ++i) body.push_back(static_cast<char>(i + 1));
+    const std::string shortObject = blfObject(kCanFdMessage64, body, 0);
+    ASSERT_EQ(shortObject.size(), 120u);
+    const std::string first = canMessage(1, 0x11, 0);
+    const ReadResult result = readLog(blfFile({first + shortObject}));
+    ASSERT_EQ(result.frames.size(), 2u);
+    const FrameRecord& frame = result.frames[1];
+    EXPECT_EQ(frame.flags, kFlexibleData | kBitRateSwitch);
+    ASSERT_EQ(frame.length, 64);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(frame.data[i], i < 48 ? i + 1 : 0) << i;
+    EXPECT_EQ(result.counts.warnings, 1u);
+    EXPECT_EQ(result.counts.malformed, 0u);
+    ASSERT_EQ(result.issues.size(), 1u);
+    EXPECT_EQ(result.issues[0].kind, IssueKind::kWarning);
+    EXPECT_EQ(result.issues[0].position, kFileHeaderSize + kBaseHeaderSize + kContainerHeaderSize + first.size());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // columns hold must be what the internal readers deliver, field by field.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -115,8 +116,13 @@ TEST(LogFilesCApi, ColumnsHoldWhatTheReadersDeliverAndWritersTakeThemBack) {
             const std::string copy = ::testing::TempDir() + "c_api_copy_" + target.file;
             cxl_log_writer* writer = nullptr;
             ASSERT_EQ(cxl_log_create_file(copy.c_str(), target.format, &writer), CXL_OK);
-            ASSERT_EQ(cxl_log_write(writer, &all.frames), CXL_OK);
+            // python-can's candump error frame has no data: not the bus error an ASC error line reads as.
+            std::size_t refused = 0;
+            for (size_t f = 0; f < records.size(); ++f) refused += cxl_log_refusal(writer, &all.frames, f) != nullptr;
+            EXPECT_EQ(refused, sample.format == CXL_LOG_CANDUMP && target.format == CXL_LOG_ASC ? 1u : 0u);
+            ASSERT_EQ(cxl_log_write(writer, &all.frames), refused == 0 ? CXL_OK : CXL_ERR_FORMAT);
             ASSERT_EQ(cxl_log_finish(writer), CXL_OK);
+            if (refused != 0) continue;
             EXPECT_EQ(described(readThroughC(copy, target.format)), readLog(readFile(copy)).described)
                 << sample.file << " as " << target.file;
             EXPECT_EQ(readLog(readFile(copy)).frames.size(), records.size()) << sample.file << " as " << target.file;
@@ -158,10 +164,22 @@ TEST(LogFilesCApi, BatchDecodingTakesTheColumnsAsTheyAre) {
     cxl_close(database);
 }
 
-TEST(LogFilesCApi, EachCandumpInterfaceKeepsAChannelOfItsOwn) {
-    const std::string log = "(1.0) can0 100#00\n(2.0) vcan0 100#00\n(3.0) can0 100#00\n(4.0) can1 100#00\n";
+// Read through a read function, 3 bytes at a time; written with the names
+// given, and read back with them.
+TEST(LogFilesCApi, EachCandumpInterfaceKeepsAChannelAndItsName) {
+    struct Pieces {
+        std::string text;
+        std::size_t at = 0;
+        static ptrdiff_t read(void* self, void* buffer, size_t size) {
+            auto* pieces = static_cast<Pieces*>(self);
+            const std::size_t count = std::min<std::size_t>({size, 3, pieces->text.size() - pieces->at});
+            std::memcpy(buffer, pieces->text.data() + pieces->at, count);
+            pieces->at += count;
+            return static_cast<ptrdiff_t>(count);
+        }
+    } pieces{"(1.0) can0 100#00\n(2.0) vcan0 100#00\n(3.0) can0 100#00\n(4.0) can1 100#00\n"};
     cxl_log_reader* reader = nullptr;
-    ASSERT_EQ(cxl_log_open_memory(log.data(), log.size(), CXL_LOG_AUTO, 0, nullptr, nullptr, &reader), CXL_OK);
+    ASSERT_EQ(cxl_log_open_callback(&Pieces::read, &pieces, CXL_LOG_AUTO, 0, nullptr, nullptr, &reader), CXL_OK);
     Columns columns(8);
     ASSERT_EQ(cxl_log_read(reader, &columns.frames), CXL_OK);
     ASSERT_EQ(columns.frames.count, 4u);
@@ -170,6 +188,35 @@ TEST(LogFilesCApi, EachCandumpInterfaceKeepsAChannelOfItsOwn) {
     EXPECT_STREQ(cxl_log_channel_name(reader, 1), "vcan0");
     EXPECT_STREQ(cxl_log_channel_name(reader, 2), "can1");
     cxl_log_close(reader);
+
+    const std::string copy = ::testing::TempDir() + "c_api_names.log";
+    cxl_log_writer* writer = nullptr;
+    ASSERT_EQ(cxl_log_create_file(copy.c_str(), CXL_LOG_CANDUMP, &writer), CXL_OK);
+    EXPECT_EQ(cxl_log_name_channel(writer, 1, "vcan0"), CXL_OK);
+    EXPECT_EQ(cxl_log_name_channel(writer, 2, "a_name_too_long_"), CXL_ERR_LENGTH);
+    ASSERT_EQ(cxl_log_write(writer, &columns.frames), CXL_OK);
+    ASSERT_EQ(cxl_log_finish(writer), CXL_OK);
+    EXPECT_EQ(readFile(copy),
+              "(1.000000) can0 100#00\n(2.000000) vcan0 100#00\n(3.000000) can0 100#00\n"
+              "(4.000000) can2 100#00\n");
+    std::remove(copy.c_str());
+}
+
+// A frame the format cannot hold is named and the batch refused whole.
+TEST(LogFilesCApi, WritingRefusesWhatTheFormatCannotHold) {
+    Columns columns(2);
+    columns.ids[0] = 0x123;
+    columns.ids[1] = 0x800;
+    columns.frames.count = 2;
+    const std::string copy = ::testing::TempDir() + "c_api_refused.log";
+    cxl_log_writer* writer = nullptr;
+    ASSERT_EQ(cxl_log_create_file(copy.c_str(), CXL_LOG_CANDUMP, &writer), CXL_OK);
+    EXPECT_EQ(cxl_log_refusal(writer, &columns.frames, 0), nullptr);
+    EXPECT_STREQ(cxl_log_refusal(writer, &columns.frames, 1), "standard ID above 7FF");
+    EXPECT_EQ(cxl_log_write(writer, &columns.frames), CXL_ERR_FORMAT);
+    ASSERT_EQ(cxl_log_finish(writer), CXL_OK);
+    EXPECT_EQ(readFile(copy), "");
+    std::remove(copy.c_str());
 }
 
 TEST(LogFilesCApi, RefusesBadArguments) {

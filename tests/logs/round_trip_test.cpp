@@ -47,7 +47,7 @@ std::vector<FrameRecord> sampleFrames() {
         frame(start + 2000000, 2, 0x100, kFlexibleData | kBitRateSwitch, tx, bytes(12), 9),
         frame(start + 3000001, 0, 0x1F, kExtendedId | kFlexibleData | kErrorStateIndicator, rx, bytes(64, 100), 15),
         frame(start + 4000000, 0, 0x200, kFlexibleData, rx, {}),
-        frame(start + 5000000, 1, 0x0, kErrorFrame, rx, {}),
+        frame(start + 5000000, 1, kBusErrorClass, kErrorFrame, Direction::kUnknown, std::vector<uint8_t>(8)),
         frame(start + 7200 * 1000000000LL, 0, 0x0, 0, rx, {}),
         frame(start + 7200 * 1000000000LL + 1, 0, 0x55, 0, tx, bytes(8, 1), 15),
     };

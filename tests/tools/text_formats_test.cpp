@@ -75,13 +75,14 @@ TEST(CsvField, QuotesOnlyWhereNeeded) {
                                                          {"Speed m2", "Speed m2"},
                                                          {"a,b", "\"a,b\""},
                                                          {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                                                         {"two\nlines", "\"two\nlines\""},
-                                                         {"cr\r", "\"cr\r\""},
+                                                         {"two\nlines", "\"two\\x0alines\""},
+                                                         {"cr\r", "\"cr\\x0d\""},
                                                          {" padded", "\" padded\""},
-                                                         {"padded\t", "\"padded\t\""},
+                                                         {"padded\t", "\"padded\\x09\""},
+                                                         {"\x1b[31m\x7f", "\\x1b[31m\\x7f"},
                                                          {"\"\"", "\"\"\"\"\"\""}};
     for (const auto& [field, expected] : cases) EXPECT_EQ(csvField(field), expected);
-    EXPECT_EQ(csvField("\"\"").size(), csvFieldMaxLength(2));  // the room promised is exactly the worst case
+    EXPECT_EQ(csvField("\n\n").size(), csvFieldMaxLength(2));  // the room promised is exactly the worst case
 }
 
 TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {

@@ -1,12 +1,14 @@
 // Log readers and writers through the C interface: records in batches,
 // scattered into (or gathered from) the caller's columns.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "canxlate/capi/handles.h"
 #include "canxlate/logs/byte_sink.h"
@@ -38,6 +40,33 @@ static_assert(logs::kExtendedId == CXL_FRAME_EXTENDED && logs::kFlexibleData == 
               logs::kRemoteFrame == CXL_FRAME_REMOTE && logs::kErrorFrame == CXL_FRAME_ERROR);
 static_assert(logs::kLargestDataLength == CXL_LOG_PAYLOAD_STRIDE);
 
+// Frame f of the columns as a record; the interface name from the names
+// given to the writer.
+void recordOf(const cxl_frames& frames, std::size_t f, const std::unordered_map<uint16_t, std::string>& names,
+              logs::FrameRecord& record) {
+    record = logs::FrameRecord{};
+    record.seconds = frames.timestamps[f];
+    record.timestampNs = frames.time_ns != nullptr ? frames.time_ns[f] : std::llround(frames.timestamps[f] * 1e9);
+    record.id = frames.ids[f];
+    const uint16_t flags = frames.flags != nullptr ? frames.flags[f] : 0;
+    record.flags = flags & 0x3Fu;
+    if (frames.extended[f] != 0) record.flags |= logs::kExtendedId;
+    record.direction = (flags & CXL_FRAME_TX) != 0   ? logs::Direction::kTransmitted
+                       : (flags & CXL_FRAME_RX) != 0 ? logs::Direction::kReceived
+                                                     : logs::Direction::kUnknown;
+    record.channel = frames.channels != nullptr ? frames.channels[f] : 0;
+    if (const auto name = names.find(record.channel); name != names.end())
+        std::memcpy(record.interfaceName, name->second.c_str(), name->second.size() + 1);
+    record.length = frames.lengths[f];
+    record.dlc = frames.dlcs != nullptr ? frames.dlcs[f] : static_cast<uint8_t>(logs::dlcOfLength(record.length));
+    std::memcpy(record.data, frames.payloads + f * CXL_LOG_PAYLOAD_STRIDE, std::min<std::size_t>(record.length, 64));
+}
+
+bool completeColumns(const cxl_frames& frames) {
+    return frames.timestamps != nullptr && frames.ids != nullptr && frames.extended != nullptr &&
+           frames.lengths != nullptr && frames.payloads != nullptr;
+}
+
 cxl_log_issue toIssue(const logs::ReadIssue& issue) {
     return cxl_log_issue{static_cast<int32_t>(issue.kind), issue.positionIsLine ? 1 : 0, issue.position, issue.message};
 }
@@ -52,6 +81,27 @@ struct IssueForwarder {
     }
 };
 
+// Bytes from the caller's read function (a Python file object, a socket).
+class CallbackSource final : public logs::ByteSource {
+public:
+    CallbackSource(cxl_log_read_callback read, void* context) : read_(read), context_(context) {}
+    std::size_t read(void* buffer, std::size_t size) override {
+        if (error_ != 0) return 0;
+        const ptrdiff_t got = read_(context_, buffer, size);
+        if (got < 0 || static_cast<std::size_t>(got) > size) {
+            error_ = EIO;
+            return 0;
+        }
+        return static_cast<std::size_t>(got);
+    }
+    int error() const override { return error_; }
+
+private:
+    cxl_log_read_callback read_;
+    void* context_;
+    int error_ = 0;
+};
+
 }  // namespace
 
 struct cxl_log_reader {
@@ -61,33 +111,12 @@ struct cxl_log_reader {
     std::unique_ptr<logs::FrameReader> reader;
     logs::LogFormat format = logs::LogFormat::kCandump;
     IssueForwarder forwarder;
-    std::map<uint16_t, std::string> channelNames;
     logs::FrameRecord records[kRecordBatch];
 
     ~cxl_log_reader() {
         reader.reset();
         if (ownsFile) std::fclose(file);
     }
-
-    // The channel of a candump frame: the number its interface name ends in,
-    // unless another name (can0 and vcan0) has it already; then the smallest
-    // free number. Each name keeps its channel for the whole log.
-    uint16_t channelOf(const logs::FrameRecord& record) {
-        if (record.interfaceName[0] == '\0') return record.channel;
-        if (lastName != nullptr && *lastName == record.interfaceName) return lastChannel;
-        for (const auto& [channel, name] : channelNames)
-            if (name == record.interfaceName) return remember(channel, name);
-        uint16_t channel = record.channel;
-        while (channelNames.count(channel) != 0) ++channel;
-        return remember(channel, channelNames.emplace(channel, record.interfaceName).first->second);
-    }
-    uint16_t remember(uint16_t channel, const std::string& name) {
-        lastName = &name;
-        lastChannel = channel;
-        return channel;
-    }
-    const std::string* lastName = nullptr;
-    uint16_t lastChannel = 0;
 };
 
 struct cxl_log_writer {
@@ -96,6 +125,7 @@ struct cxl_log_writer {
     std::unique_ptr<logs::StdioSink> sink;
     std::unique_ptr<logs::FrameWriter> writer;
     logs::FrameRecord records[kRecordBatch];
+    std::unordered_map<uint16_t, std::string> channelNames;  // for candump: interface names
 
     ~cxl_log_writer() {
         writer.reset();
@@ -166,6 +196,19 @@ CXL_API cxl_status CXL_CALL cxl_log_open_memory(const void* data, size_t size, i
     });
 }
 
+CXL_API cxl_status CXL_CALL cxl_log_open_callback(cxl_log_read_callback read, void* read_context, int32_t format,
+                                                  uint32_t flags, cxl_log_issue_callback callback, void* context,
+                                                  cxl_log_reader** reader) {
+    if (reader == nullptr) return CXL_ERR_ARGUMENT;
+    *reader = nullptr;
+    if (read == nullptr || !validFormat(format, true)) return CXL_ERR_ARGUMENT;
+    return guarded([&]() -> cxl_status {
+        auto state = std::make_unique<cxl_log_reader>();
+        state->source = std::make_unique<CallbackSource>(read, read_context);
+        return openReader(std::move(state), format, flags, callback, context, reader);
+    });
+}
+
 CXL_API cxl_status CXL_CALL cxl_log_read(cxl_log_reader* reader, cxl_frames* frames) {
     if (reader == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
     frames->count = 0;
@@ -187,8 +230,7 @@ CXL_API cxl_status CXL_CALL cxl_log_read(cxl_log_reader* reader, cxl_frames* fra
                 frames->lengths[f] = record.length;
                 std::memcpy(frames->payloads + f * CXL_LOG_PAYLOAD_STRIDE, record.data, CXL_LOG_PAYLOAD_STRIDE);
                 if (frames->flags != nullptr) frames->flags[f] = flagsOf(record);
-                const uint16_t channel = reader->channelOf(record);
-                if (frames->channels != nullptr) frames->channels[f] = channel;
+                if (frames->channels != nullptr) frames->channels[f] = record.channel;
                 if (frames->dlcs != nullptr) frames->dlcs[f] = record.dlc;
             }
             if (got < wanted) break;
@@ -211,7 +253,8 @@ CXL_API cxl_status CXL_CALL cxl_log_get_counts(const cxl_log_reader* reader, cxl
                              c.skippedFrames,
                              c.unknownEvents,
                              c.malformed,
-                             reader->reader->bytesConsumed()};
+                             reader->reader->bytesConsumed(),
+                             c.warnings};
     return CXL_OK;
 }
 
@@ -223,9 +266,7 @@ CXL_API cxl_status CXL_CALL cxl_log_fatal_issue(const cxl_log_reader* reader, cx
 }
 
 CXL_API const char* CXL_CALL cxl_log_channel_name(const cxl_log_reader* reader, uint16_t channel) {
-    if (reader == nullptr) return nullptr;
-    const auto found = reader->channelNames.find(channel);
-    return found == reader->channelNames.end() ? nullptr : found->second.c_str();
+    return reader == nullptr ? nullptr : reader->reader->channelName(channel);
 }
 
 CXL_API int64_t CXL_CALL cxl_log_start_ns(const cxl_log_reader* reader) {
@@ -257,37 +298,39 @@ CXL_API cxl_status CXL_CALL cxl_log_create_file(const char* path, int32_t format
 
 CXL_API cxl_status CXL_CALL cxl_log_write(cxl_log_writer* writer, const cxl_frames* frames) {
     if (writer == nullptr || frames == nullptr) return CXL_ERR_ARGUMENT;
-    if (frames->count != 0 && (frames->timestamps == nullptr || frames->ids == nullptr || frames->extended == nullptr ||
-                               frames->lengths == nullptr || frames->payloads == nullptr))
-        return CXL_ERR_ARGUMENT;
+    if (frames->count != 0 && !completeColumns(*frames)) return CXL_ERR_ARGUMENT;
     for (std::size_t f = 0; f < frames->count; ++f)
         if (frames->lengths[f] > CXL_LOG_PAYLOAD_STRIDE) return CXL_ERR_LENGTH;
     return guarded([&]() -> cxl_status {
+        for (std::size_t f = 0; f < frames->count; ++f) {
+            logs::FrameRecord& record = writer->records[0];
+            recordOf(*frames, f, writer->channelNames, record);
+            if (writer->writer->refusal(record) != nullptr) return CXL_ERR_FORMAT;
+        }
         for (std::size_t done = 0; done < frames->count;) {
             const std::size_t batch = std::min(kRecordBatch, frames->count - done);
-            for (std::size_t r = 0; r < batch; ++r) {
-                const std::size_t f = done + r;
-                logs::FrameRecord& record = writer->records[r];
-                record = logs::FrameRecord{};
-                record.seconds = frames->timestamps[f];
-                record.timestampNs =
-                    frames->time_ns != nullptr ? frames->time_ns[f] : std::llround(frames->timestamps[f] * 1e9);
-                record.id = frames->ids[f];
-                const uint16_t flags = frames->flags != nullptr ? frames->flags[f] : 0;
-                record.flags = flags & 0x3Fu;
-                if (frames->extended[f] != 0) record.flags |= logs::kExtendedId;
-                record.direction = (flags & CXL_FRAME_TX) != 0   ? logs::Direction::kTransmitted
-                                   : (flags & CXL_FRAME_RX) != 0 ? logs::Direction::kReceived
-                                                                 : logs::Direction::kUnknown;
-                record.channel = frames->channels != nullptr ? frames->channels[f] : 0;
-                record.length = frames->lengths[f];
-                record.dlc =
-                    frames->dlcs != nullptr ? frames->dlcs[f] : static_cast<uint8_t>(logs::dlcOfLength(record.length));
-                std::memcpy(record.data, frames->payloads + f * CXL_LOG_PAYLOAD_STRIDE, record.length);
-            }
+            for (std::size_t r = 0; r < batch; ++r)
+                recordOf(*frames, done + r, writer->channelNames, writer->records[r]);
             if (!writer->writer->write(writer->records, batch)) return CXL_ERR_CANNOT_OPEN;
             done += batch;
         }
+        return CXL_OK;
+    });
+}
+
+CXL_API const char* CXL_CALL cxl_log_refusal(const cxl_log_writer* writer, const cxl_frames* frames, size_t index) {
+    if (writer == nullptr || frames == nullptr || index >= frames->count || !completeColumns(*frames)) return nullptr;
+    if (frames->lengths[index] > CXL_LOG_PAYLOAD_STRIDE) return "more than 64 data bytes";
+    logs::FrameRecord record;
+    recordOf(*frames, index, writer->channelNames, record);
+    return writer->writer->refusal(record);
+}
+
+CXL_API cxl_status CXL_CALL cxl_log_name_channel(cxl_log_writer* writer, uint16_t channel, const char* name) {
+    if (writer == nullptr || name == nullptr) return CXL_ERR_ARGUMENT;
+    if (std::strlen(name) >= logs::kInterfaceNameCapacity) return CXL_ERR_LENGTH;
+    return guarded([&]() -> cxl_status {
+        writer->channelNames[channel] = name;
         return CXL_OK;
     });
 }

@@ -13,7 +13,10 @@
 namespace canxlate::logs {
 namespace {
 
-constexpr int kMaxTokens = 96;  // a CAN FD line: 10 fields, 64 bytes, 8 trailing fields; more are ignored
+constexpr int kMaxTokens = 96;  // a CAN FD line: 10 fields, 64 bytes, 8 trailing fields
+constexpr int kFlexibleDataTrailer = 8;
+constexpr uint32_t kAscRemote = 0x10;  // bits of a CANFD line's flags field
+constexpr uint32_t kAscExtendedDataLength = 0x1000;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -97,13 +100,17 @@ private:
     // Splits at blanks, up to kMaxTokens fields.
     void split(std::string_view line) {
         tokenCount_ = 0;
+        tokensDropped_ = false;
         std::size_t at = 0;
         while (at < line.size()) {
             while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == '\r')) ++at;
             if (at == line.size()) break;
             const std::size_t start = at;
             while (at < line.size() && line[at] != ' ' && line[at] != '\t' && line[at] != '\r') ++at;
-            if (tokenCount_ == kMaxTokens) return;
+            if (tokenCount_ == kMaxTokens) {
+                tokensDropped_ = true;
+                return;
+            }
             tokens_[tokenCount_++] = line.substr(start, at - start);
         }
     }
@@ -165,15 +172,23 @@ private:
             return false;
         }
         record.timestampNs = base + offset;
-        previousNs_ = record.timestampNs;
-        havePrevious_ = true;
         record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
-        if (equalsIgnoringCase(tokens_[1], "CANFD")) return readFlexibleDataFrame(record);
-        if (!allDigits(tokens_[1])) {
+        // Relative times count from the event before; a line that cannot be
+        // read is no event, and the next counts as if it were absent.
+        const uint64_t malformedBefore = counts_.malformed;
+        bool isFrame = false;
+        if (equalsIgnoringCase(tokens_[1], "CANFD")) {
+            isFrame = readFlexibleDataFrame(record);
+        } else if (!allDigits(tokens_[1])) {
             unknownEvent();
-            return false;
+        } else {
+            isFrame = readClassicFrame(record);
         }
-        return readClassicFrame(record);
+        if (counts_.malformed == malformedBefore) {
+            previousNs_ = record.timestampNs;
+            havePrevious_ = true;
+        }
+        return isFrame;
     }
 
     bool setChannel(std::string_view token, FrameRecord& record) {
@@ -216,9 +231,12 @@ private:
 
     // time channel id Rx|Tx d dlc bytes... | time channel id Rx|Tx r [dlc] | time channel ErrorFrame ...
     bool readClassicFrame(FrameRecord& record) {
-        setChannel(tokens_[1], record);
+        if (!setChannel(tokens_[1], record)) {
+            malformed("channel above 65536");
+            return false;
+        }
         if (equalsIgnoringCase(tokens_[2], "ErrorFrame")) {
-            record.flags |= kErrorFrame;
+            setErrorFrame(record);
             return true;
         }
         if (tokenCount_ < 5 || !setDirection(tokens_[3], record)) {
@@ -232,32 +250,67 @@ private:
         uint32_t dlc = 0;
         if (equalsIgnoringCase(tokens_[4], "r")) {
             record.flags |= kRemoteFrame;
-            if (tokenCount_ > 5 && parseNumber(tokens_[5], base_, 15, dlc)) record.dlc = static_cast<uint8_t>(dlc);
-            return true;
+            int end = 5;
+            if (tokenCount_ > 5 && parseNumber(tokens_[5], base_, 15, dlc)) {
+                record.dlc = static_cast<uint8_t>(dlc);
+                end = 6;
+            }
+            return onlyNamedValuesFrom(end);
         }
         if (!equalsIgnoringCase(tokens_[4], "d") || tokenCount_ < 6 || !parseNumber(tokens_[5], base_, 15, dlc)) {
             malformed("bad frame type or DLC");
             return false;
         }
         record.dlc = static_cast<uint8_t>(dlc);
-        if (!readBytes(6, dlc < 8 ? static_cast<int>(dlc) : 8, record)) {
+        const int length = dlc < 8 ? static_cast<int>(dlc) : 8;
+        if (!readBytes(6, length, record)) {
             malformed("data bytes missing or not numbers");
+            return false;
+        }
+        return onlyNamedValuesFrom(6 + length);
+    }
+
+    // What newer loggers append to a frame line: "Length = 240015 BitCount =
+    // 124 ID = 1785". Anything else after the data is reported.
+    bool onlyNamedValuesFrom(int at) {
+        for (; at < tokenCount_; at += 3) {
+            if (at + 2 >= tokenCount_ || tokens_[at + 1] != "=" || allDigits(tokens_[at])) {
+                malformed("unexpected text after the data");
+                return false;
+            }
+        }
+        if (tokensDropped_) {
+            malformed("unexpected text after the data");
             return false;
         }
         return true;
     }
 
+    // An error frame as SocketCAN has it: a bus error with 8 zero bytes. The
+    // line says nothing more that a frame could hold.
+    static void setErrorFrame(FrameRecord& record) {
+        record.flags = kErrorFrame;
+        record.direction = Direction::kUnknown;
+        record.id = kBusErrorClass;
+        record.length = kClassicDataLength;
+        record.dlc = kClassicDataLength;
+    }
+
     // time CANFD channel Rx|Tx id [name] brs esi dlc length bytes... [duration bits flags ...]
     bool readFlexibleDataFrame(FrameRecord& record) {
-        if (tokenCount_ < 5 || !setChannel(tokens_[2], record) || !setDirection(tokens_[3], record)) {
+        if (tokenCount_ < 5 || !setDirection(tokens_[3], record)) {
             unknownEvent();
             return false;
         }
-        record.flags |= kFlexibleData;
+        if (!setChannel(tokens_[2], record)) {
+            malformed("channel above 65536");
+            return false;
+        }
         if (equalsIgnoringCase(tokens_[4], "ErrorFrame")) {
-            record.flags |= kErrorFrame;
+            setErrorFrame(record);
             return true;
         }
+        record.flags |= kFlexibleData;
         if (!setId(tokens_[4], record)) {
             malformed("bad CAN ID");
             return false;
@@ -284,13 +337,27 @@ private:
         // The flags field after the duration and bit count tells classic
         // frames (no EDL bit) and remote frames apart; without it a frame
         // without data is a remote request.
-        const int flagsAt = at + 4 + static_cast<int>(length) + 2;
+        const int trailerAt = at + 4 + static_cast<int>(length);
+        const int flagsAt = trailerAt + 2;
         uint32_t flags = 0;
         if (flagsAt < tokenCount_ && parseNumber(tokens_[flagsAt], 16, 0xFFFFFFFF, flags)) {
-            if ((flags & 0x1000) == 0) record.flags &= static_cast<uint16_t>(~kFlexibleData);
-            if ((flags & 0x10) != 0) record.flags |= kRemoteFrame;
+            if ((flags & kAscExtendedDataLength) == 0) record.flags &= static_cast<uint16_t>(~kFlexibleData);
+            if ((flags & kAscRemote) != 0) record.flags |= kRemoteFrame;
         } else if (length == 0) {
             record.flags |= kRemoteFrame;
+        }
+        if (record.has(kRemoteFrame)) record.flags &= static_cast<uint16_t>(~kFlexibleData);
+        // Duration, bit count, flags, CRC and four bit timings: numbers only.
+        for (int i = trailerAt; i < tokenCount_; ++i) {
+            uint32_t ignored = 0;
+            if (i - trailerAt >= kFlexibleDataTrailer || !parseNumber(tokens_[i], 16, 0xFFFFFFFF, ignored)) {
+                malformed("unexpected text after the data");
+                return false;
+            }
+        }
+        if (tokensDropped_) {
+            malformed("unexpected text after the data");
+            return false;
         }
         return true;
     }
@@ -301,6 +368,7 @@ private:
     bool havePrevious_ = false;
     std::string_view tokens_[kMaxTokens];
     int tokenCount_ = 0;
+    bool tokensDropped_ = false;  // the line had more than kMaxTokens fields
 };
 
 }  // namespace

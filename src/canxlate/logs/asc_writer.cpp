@@ -10,8 +10,6 @@
 namespace canxlate::logs {
 namespace {
 
-constexpr int64_t kNanosecondsPerMillisecond = 1000000;
-
 class AscWriter final : public FrameWriter {
 public:
     explicit AscWriter(ByteSink& sink) : FrameWriter(sink), text_(sink) {}
@@ -33,15 +31,24 @@ protected:
         return text_.flush(true);
     }
 
+    // An error line holds no class, data or direction: only the bus error
+    // that it reads back as.
+    const char* formatRefusal(const FrameRecord& record) const override {
+        if (!record.has(kErrorFrame)) return nullptr;
+        bool zeros = true;
+        for (int i = 0; i < record.length; ++i) zeros = zeros && record.data[i] == 0;
+        if (record.id != kBusErrorClass || record.length != kClassicDataLength || !zeros ||
+            record.direction != Direction::kUnknown)
+            return "ASC holds error frames only as bus errors without data or direction";
+        return nullptr;
+    }
+
 private:
     void writeHeader(int64_t firstNs) {
         static constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
         static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-        // The date line has milliseconds: the start is the first frame's time
-        // rounded down to them, and every line gives the rest exactly.
-        startNs_ = firstNs -
-                   ((firstNs % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) % kNanosecondsPerMillisecond;
+        startNs_ = headerStartNs(firstNs);  // every line gives the rest exactly
         const CivilTime start = civilFromNanoseconds(startNs_);
         char date[64];
         const int length = std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.%03d %d",
@@ -65,7 +72,7 @@ private:
         char seconds[kSecondsTextCapacity];
         text_.appendPadded({seconds, formatSeconds(offset, seconds)}, 11);
         const std::string_view direction = record.direction == Direction::kTransmitted ? "Tx" : "Rx";
-        if (record.has(kFlexibleData) && !record.has(kRemoteFrame)) {
+        if (record.has(kFlexibleData)) {
             writeFlexibleData(record, direction);
             return;
         }
@@ -114,10 +121,6 @@ private:
         text_.append(' ');
         text_.append(direction);
         text_.append("   ");
-        if (record.has(kErrorFrame)) {
-            text_.append("ErrorFrame\n");
-            return;
-        }
         appendId(record);
         text_.append(record.has(kBitRateSwitch) ? " 1" : " 0");
         text_.append(record.has(kErrorStateIndicator) ? " 1 " : " 0 ");

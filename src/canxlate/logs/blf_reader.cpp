@@ -93,9 +93,48 @@ private:
     }
 
     std::size_t readBytes(void* buffer, std::size_t size) {
-        const std::size_t got = readFully(source_, buffer, size);
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        std::size_t got = std::min(size, lookahead_.size() - lookaheadAt_);
+        if (got > 0) std::memcpy(bytes, lookahead_.data() + lookaheadAt_, got);
+        lookaheadAt_ += got;
+        if (got < size) got += readFully(source_, bytes + got, size - got);
         fileOffset_ += got;
         return got;
+    }
+
+    // Puts bytes back in front of what is still to be read.
+    void unread(const uint8_t* bytes, std::size_t size) {
+        std::vector<uint8_t> rest(bytes, bytes + size);
+        rest.insert(rest.end(), lookahead_.begin() + static_cast<std::ptrdiff_t>(lookaheadAt_), lookahead_.end());
+        lookahead_ = std::move(rest);
+        lookaheadAt_ = 0;
+    }
+
+    // After an object header that cannot be right: on to the next object
+    // signature in the file, which is read next. False at the end.
+    bool resynchronise() {
+        uint8_t block[4096];
+        uint8_t carried[3] = {};
+        std::size_t carriedSize = 0;
+        for (;;) {
+            std::memcpy(block, carried, carriedSize);
+            const std::size_t got = readBytes(block + carriedSize, sizeof block - carriedSize);
+            const std::size_t size = carriedSize + got;
+            uint8_t* found = std::search(block, block + size, kObjectSignature, kObjectSignature + 4);
+            if (found != block + size) {
+                const auto at = static_cast<std::size_t>(found - block);
+                std::vector<uint8_t> rest(found, block + size);
+                rest.insert(rest.end(), lookahead_.begin() + static_cast<std::ptrdiff_t>(lookaheadAt_),
+                            lookahead_.end());
+                lookahead_ = std::move(rest);
+                lookaheadAt_ = 0;
+                fileOffset_ -= size - at;
+                return true;
+            }
+            if (got == 0) return false;
+            carriedSize = std::min<std::size_t>(size, 3);
+            std::memcpy(carried, block + size - carriedSize, carriedSize);
+        }
     }
 
     bool discard(uint64_t size) {
@@ -151,15 +190,18 @@ private:
                 report(IssueKind::kMalformed, objectStart, false, "object header cut off by the end of the file");
                 return false;
             }
-            if (std::memcmp(base, kObjectSignature, 4) != 0) {
-                report(IssueKind::kFatal, objectStart, false, "no object signature where an object must start");
-                return false;
-            }
             const uint32_t size = get32(base + 8);
             const uint32_t type = get32(base + 12);
-            if (size < kBaseHeaderSize) {
-                report(IssueKind::kFatal, objectStart, false, "object size smaller than its header", size);
-                return false;
+            const char* problem = objectHeaderProblem(base, size, type);
+            if (problem != nullptr) {
+                // Read on from the next object the file holds.
+                report(IssueKind::kMalformed, objectStart, false, problem, type);
+                restartStream();
+                fileOffset_ -= sizeof base;
+                unread(base + 1, sizeof base - 1);
+                ++fileOffset_;
+                if (!resynchronise()) return false;
+                continue;
             }
             const uint32_t bodySize = size - kBaseHeaderSize;
             bool loaded = false;
@@ -168,6 +210,7 @@ private:
             } else if (bodySize <= kLargestLooseObject) {
                 compactStream();
                 const std::size_t at = stream_.size();
+                beginChunk(objectStart);
                 stream_.resize(at + size);
                 std::memcpy(stream_.data() + at, base, sizeof base);
                 if (readBytes(stream_.data() + at + sizeof base, bodySize) != bodySize) {
@@ -175,11 +218,13 @@ private:
                     report(IssueKind::kMalformed, objectStart, false, "object cut off by the end of the file", type);
                     return false;
                 }
-                containerOffset_ = objectStart;
                 loaded = true;
             } else {
                 report(IssueKind::kUnknownEvent, objectStart, false, "object that is not a frame", type);
-                if (!discard(bodySize)) return false;
+                if (!discard(bodySize)) {
+                    report(IssueKind::kMalformed, objectStart, false, "object cut off by the end of the file", type);
+                    return false;
+                }
             }
             if (failed_ || endOfFile_) return false;
             if (!discard(size % 4)) return loaded;  // padding; the last object may lack it
@@ -187,10 +232,37 @@ private:
         }
     }
 
+    static const char* objectHeaderProblem(const uint8_t* base, uint32_t size, uint32_t type) {
+        if (std::memcmp(base, kObjectSignature, 4) != 0) return "no object signature where an object must start";
+        if (size < kBaseHeaderSize) return "object size smaller than its header";
+        if (isFrameObject(type) && size > kLargestFrameObject) return "object size not plausible for its type";
+        if (type == kLogContainer &&
+            (size < kBaseHeaderSize + kContainerHeaderSize || size - kBaseHeaderSize > kLargestContainer))
+            return "container size not plausible";
+        return nullptr;
+    }
+
+    // Where the byte at index of the stream lies in the file; for objects
+    // in compressed containers, where it would lie were they stored plain.
+    uint64_t positionOf(std::size_t index) const {
+        const auto at = static_cast<int64_t>(index);
+        return at >= currentStart_ ? currentBase_ + static_cast<uint64_t>(at - currentStart_)
+                                   : previousBase_ + static_cast<uint64_t>(at - previousStart_);
+    }
+    // Bytes from fileBase on are appended to the stream from here.
+    void beginChunk(uint64_t fileBase) {
+        previousStart_ = currentStart_;
+        previousBase_ = currentBase_;
+        currentStart_ = static_cast<int64_t>(stream_.size());
+        currentBase_ = fileBase;
+    }
+
     // Drops the parsed part of the stream before more is appended.
     void compactStream() {
         if (streamAt_ == 0) return;
         stream_.erase(stream_.begin(), stream_.begin() + static_cast<std::ptrdiff_t>(streamAt_));
+        currentStart_ -= static_cast<int64_t>(streamAt_);
+        previousStart_ -= static_cast<int64_t>(streamAt_);
         streamAt_ = 0;
     }
 
@@ -203,25 +275,19 @@ private:
     }
 
     bool loadContainer(uint64_t objectStart, uint32_t bodySize) {
-        if (bodySize < kContainerHeaderSize || bodySize > kLargestContainer) {
-            report(IssueKind::kMalformed, objectStart, false, "container size not plausible", bodySize);
-            restartStream();
-            if (!discard(bodySize)) endOfFile_ = true;
-            return false;
-        }
         packed_.resize(bodySize);
         if (readBytes(packed_.data(), bodySize) != bodySize) {
             report(IssueKind::kMalformed, objectStart, false, "container cut off by the end of the file");
             endOfFile_ = true;
             return false;
         }
-        containerOffset_ = objectStart;
         const uint16_t method = get16(packed_.data());
         const uint32_t unpackedSize = get32(packed_.data() + 8);
         const uint8_t* data = packed_.data() + kContainerHeaderSize;
         const uint32_t dataSize = bodySize - kContainerHeaderSize;
         compactStream();
         const std::size_t at = stream_.size();
+        beginChunk(objectStart + kBaseHeaderSize + kContainerHeaderSize);
         if (method == kNoCompression) {
             stream_.insert(stream_.end(), data, data + dataSize);
             return true;
@@ -237,8 +303,7 @@ private:
             restartStream();
             return false;
         }
-        stream_.resize(at + unpackedSize);
-        if (!inflateInto(data, dataSize, stream_.data() + at, unpackedSize)) {
+        if (!inflateOnto(data, dataSize, unpackedSize)) {
             stream_.resize(at);
             report(IssueKind::kMalformed, objectStart, false, inflateProblem_);
             restartStream();
@@ -247,24 +312,39 @@ private:
         return true;
     }
 
-    bool inflateInto(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize) {
+    // Appends the inflated container to the stream. The stream grows with
+    // what inflate gives (doubling), never to a declared size up front, so
+    // a container that declares 16 MiB and holds nothing costs nothing.
+    bool inflateOnto(const uint8_t* in, uint32_t inSize, uint32_t outSize) {
 #ifdef CANXLATE_HAVE_ZLIB
         if (!zlibReady_ || inflateReset(&zlib_) != Z_OK) {
             inflateProblem_ = "zlib could not be set up";
             return false;
         }
+        const std::size_t start = stream_.size();
+        std::size_t room = std::min<std::size_t>(outSize, std::size_t{4096} + 4 * std::size_t{inSize});
+        std::size_t produced = 0;
         zlib_.next_in = const_cast<Bytef*>(in);
         zlib_.avail_in = inSize;
-        zlib_.next_out = out;
-        zlib_.avail_out = outSize;
-        const int result = inflate(&zlib_, Z_FINISH);
-        if (result == Z_STREAM_END && zlib_.total_out == outSize) return true;
-        inflateProblem_ = result == Z_STREAM_END || result == Z_BUF_ERROR
+        int result = Z_OK;
+        for (;;) {
+            stream_.resize(start + room);
+            zlib_.next_out = stream_.data() + start + produced;
+            zlib_.avail_out = static_cast<uInt>(room - produced);
+            result = inflate(&zlib_, Z_FINISH);
+            produced = room - zlib_.avail_out;
+            // Done, failed, out of input, or at the declared size: stop.
+            if ((result != Z_BUF_ERROR && result != Z_OK) || zlib_.avail_out != 0 || room == outSize) break;
+            room = std::min<std::size_t>(outSize, room * 2);
+        }
+        stream_.resize(start + produced);
+        if (result == Z_STREAM_END && produced == outSize) return true;
+        inflateProblem_ = result == Z_STREAM_END || result == Z_BUF_ERROR || result == Z_OK
                               ? "compressed container does not hold the size its header gives"
                               : "corrupt zlib data in a container";
         return false;
 #else
-        (void)in, (void)inSize, (void)out, (void)outSize;
+        (void)in, (void)inSize, (void)outSize;
         inflateProblem_ = "compressed container: this build reads no zlib data";
         return false;
 #endif
@@ -281,7 +361,7 @@ private:
         const std::size_t available = stream_.size() - streamAt_;
         if (available < kBaseHeaderSize) return Step::kNeedMore;
         const uint8_t* object = stream_.data() + streamAt_;
-        objectPosition_ = containerOffset_;
+        objectPosition_ = positionOf(streamAt_);
         const uint16_t version = get16(object + 6);
         const uint32_t size = get32(object + 8);
         const uint32_t type = get32(object + 12);
@@ -322,7 +402,7 @@ private:
             return true;
         }
         if (!lostThread_ && available >= kPaddingSearch + 3) {
-            report(IssueKind::kMalformed, containerOffset_, false, "no object where one must start");
+            report(IssueKind::kMalformed, positionOf(streamAt_), false, "no object where one must start");
             lostThread_ = true;
             return findObjectStart();
         }
@@ -343,9 +423,24 @@ private:
         return true;
     }
 
-    static void setId(uint32_t raw, FrameRecord& record) {
+    // An ID too large for a standard frame is kept whole: the frame is taken
+    // as extended, with a warning.
+    void setId(uint32_t raw, FrameRecord& record) {
         record.id = raw & kExtendedIdMask;
-        if ((raw & kExtendedIdBit) != 0) record.flags |= kExtendedId;
+        if ((raw & kExtendedIdBit) != 0) {
+            record.flags |= kExtendedId;
+        } else if (record.id > kLargestStandardId) {
+            record.flags |= kExtendedId;
+            report(IssueKind::kWarning, objectPosition_, false,
+                   "standard frame with an ID above 7FF: taken as extended");
+        }
+    }
+
+    static void setBusError(FrameRecord& record) {
+        record.flags = kErrorFrame;
+        record.id = kBusErrorClass;
+        record.length = kClassicDataLength;
+        record.dlc = kClassicDataLength;
     }
 
     static uint16_t channelOf(uint32_t stored) { return static_cast<uint16_t>(stored > 0 ? stored - 1 : 0); }
@@ -380,7 +475,7 @@ private:
             case kCanFdError64: needed = kCanErrorSize; break;
             case kCanErrorExtended: needed = kCanErrorExtendedSize; break;
             case kCanFdMessage: needed = kCanFdMessageSize; break;
-            case kCanFdMessage64: needed = kCanFdMessage64Size + (bodySize > 2 ? body[2] : 0); break;
+            case kCanFdMessage64: needed = kCanFdMessage64Size; break;
         }
         if (bodySize < needed) {
             report(IssueKind::kMalformed, objectPosition_, false, "frame object smaller than its fields", type);
@@ -394,21 +489,29 @@ private:
                 std::memcpy(record.data, body + 8, record.length);
                 return true;
             }
-            case kCanErrorExtended:
+            case kCanErrorExtended: {
+                // The ID field holds the SocketCAN error class when this
+                // library wrote the object; recorders leave it 0 or all ones.
                 record.channel = channelOf(get16(body));
-                record.flags |= kErrorFrame;
-                record.dlc = body[10];
-                setId(get32(body + 16), record);
-                record.length = std::min<uint8_t>(record.dlc, kClassicDataLength);
+                const uint32_t errorClass = get32(body + 16);
+                if (errorClass == 0 || errorClass > kExtendedIdMask) {
+                    setBusError(record);
+                    return true;
+                }
+                record.flags = kErrorFrame;
+                record.id = errorClass;
+                record.length = std::min<uint8_t>(body[10], kClassicDataLength);
+                record.dlc = record.length;
                 std::memcpy(record.data, body + 24, record.length);
                 return true;
+            }
             case kCanError:
                 record.channel = channelOf(get16(body));
-                record.flags |= kErrorFrame;
+                setBusError(record);
                 return true;
             case kCanFdError64:
                 record.channel = channelOf(body[0]);
-                record.flags |= kErrorFrame | kFlexibleData;
+                setBusError(record);
                 return true;
             case kCanFdMessage: {
                 const uint8_t validBytes = body[14];
@@ -435,7 +538,13 @@ private:
                 if ((flags & kFd64ErrorStateIndicator) != 0) record.flags |= kErrorStateIndicator;
                 record.direction = body[34] != 0 ? Direction::kTransmitted : Direction::kReceived;
                 record.length = validBytes;
-                std::memcpy(record.data, body + kCanFdMessage64Size, validBytes);
+                // Some writers declare more data than the object holds; the
+                // bytes present are read and the rest are zeros, with a warning.
+                const uint32_t present = std::min<uint32_t>(validBytes, bodySize - kCanFdMessage64Size);
+                std::memcpy(record.data, body + kCanFdMessage64Size, present);
+                if (present < validBytes)
+                    report(IssueKind::kWarning, objectPosition_, false,
+                           "CAN FD object holds fewer data bytes than it declares: the rest read as zeros", type);
                 return true;
             }
         }
@@ -445,9 +554,16 @@ private:
 
     ByteSource& source_;
     uint64_t fileOffset_ = 0;
-    uint64_t containerOffset_ = 0;  // where the container being read starts in the file
+    // Stream indices where the last two chunks (container contents or loose
+    // objects) begin, and their positions in the file: see positionOf().
+    int64_t currentStart_ = 0;
+    uint64_t currentBase_ = 0;
+    int64_t previousStart_ = 0;
+    uint64_t previousBase_ = 0;
     uint64_t objectPosition_ = 0;
     std::vector<uint8_t> packed_;
+    std::vector<uint8_t> lookahead_;  // read from the source, not yet consumed
+    std::size_t lookaheadAt_ = 0;
     std::vector<uint8_t> stream_;
     std::size_t streamAt_ = 0;
     uint64_t skipLeft_ = 0;

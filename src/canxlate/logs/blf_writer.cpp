@@ -3,6 +3,7 @@
 // time that the objects' timestamps count from, is written before the first
 // container and completed at the end when the sink can go back to it.
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -20,7 +21,6 @@ namespace {
 using namespace blf;
 
 constexpr std::size_t kContainerContents = 128 * 1024;
-constexpr int64_t kNanosecondsPerMillisecond = 1000000;
 
 void putSystemTime(uint8_t* at, int64_t nanoseconds) {
     const CivilTime time = civilFromNanoseconds(nanoseconds);
@@ -48,10 +48,7 @@ protected:
     bool writeSome(const FrameRecord* records, std::size_t count) override {
         for (std::size_t i = 0; i < count; ++i) {
             if (framesWritten_ == 0 && i == 0) {
-                // The header's start time has milliseconds; objects give the rest.
-                const int64_t first = records[0].timestampNs;
-                startNs_ = first - ((first % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) %
-                                       kNanosecondsPerMillisecond;
+                startNs_ = headerStartNs(records[0].timestampNs);  // objects give the rest
             }
             addObject(records[i]);
             stopNs_ = std::max(stopNs_, records[i].timestampNs);
@@ -67,6 +64,15 @@ protected:
         if (!headerWritten_) return writeHeader(false);
         writeHeader(true);  // without a seekable sink the header keeps its first counts
         return true;
+    }
+
+    // Channels are stored plus one in 16 bits; error objects keep the class
+    // in their ID field (0 there means none) and have no direction.
+    const char* formatRefusal(const FrameRecord& record) const override {
+        if (record.channel == UINT16_MAX) return "BLF numbers channels from 1 to 65535";
+        if (record.has(kErrorFrame) && (record.id == 0 || record.direction != Direction::kUnknown))
+            return "BLF holds error frames with a class other than 0 and without direction";
+        return nullptr;
     }
 
 private:

@@ -6,9 +6,9 @@
 namespace canxlate::logs {
 namespace {
 
-constexpr uint32_t kErrorFrameFlag = 0x20000000;
 constexpr int kLargestFrameLength = kLargestDataLength;
 constexpr int kClassicFrameLength = kClassicDataLength;
+constexpr uint8_t kLargestFlexibleDataFlags = 7;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -48,8 +48,13 @@ std::string_view readId(std::string_view digits, LogFrame& frame) {
     }
     frame.extended = digits.size() == 8;
     if (!frame.extended && value > kLargestStandardId) return "standard CAN ID above 7FF";
-    if (frame.extended && (value & kErrorFrameFlag) != 0) frame.kind = FrameKind::kError;
-    frame.id = frame.extended ? value & kExtendedIdMask : value;
+    if (frame.extended && (value & kErrorFrameFlag) != 0) {
+        // SocketCAN's error frames: the error class in the ID bits, no
+        // extended ID of their own.
+        frame.kind = FrameKind::kError;
+        frame.extended = false;
+    }
+    frame.id = digits.size() == 8 ? value & kExtendedIdMask : value;
     return {};
 }
 
@@ -97,6 +102,9 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
             return malformed("CAN FD frame without its flags digit");
         frame.flexibleDataForm = true;
         frame.flexibleDataFlags = static_cast<uint8_t>(hexValue(*cursor.at));
+        // 1 bit rate switch, 2 error state, 4 the CAN FD mark newer kernels add.
+        if (frame.flexibleDataFlags > kLargestFlexibleDataFlags) return malformed("CAN FD flags digit above 7");
+        if (errorFrame) return malformed("an error frame is not a CAN FD frame");
         ++cursor.at;
         if (const std::string_view problem = readCompactData(cursor, frame, allData); !problem.empty())
             return malformed(problem);
@@ -115,12 +123,12 @@ ParsedLine parseCompactFrame(std::string_view token, Cursor rest, ParsedLine lin
         if (cursor.peek() == '_') {
             // An 8-byte classic frame may carry its raw DLC (9..15) as _<digit>.
             ++cursor.at;
-            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexValue(*cursor.at) == kNotDigit)
+            if (frame.length != kClassicFrameLength || cursor.atEnd() || hexValue(*cursor.at) <= kClassicFrameLength)
                 return malformed("misplaced DLC suffix");
             frame.dlc = static_cast<uint8_t>(hexValue(*cursor.at++));
         }
         if (!cursor.atEnd()) return malformed("unexpected text in the data");
-        if (!errorFrame && frame.length > kClassicFrameLength) frame.kind = FrameKind::kFlexibleData;
+        if (frame.length > kClassicFrameLength) return malformed("more than 8 data bytes after a single #");
     }
     // Logs that record the direction end with R (received) or T (transmitted).
     rest.skipBlanks();

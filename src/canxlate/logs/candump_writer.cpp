@@ -1,6 +1,8 @@
 // candump's log-file form: (seconds) interface ID#DATA, ID##<flags>DATA for
-// CAN FD, ID#R for remote requests, 8-digit IDs with the error flag for error
-// frames, and R or T at the end when the direction is known.
+// CAN FD, ID#R for remote requests, error frames as SocketCAN has them (the
+// error flag and class as an 8-digit ID, then the data), and R or T at the
+// end when the direction is known. Interfaces keep the names their log gives;
+// numbered channels (ASC, BLF) are written as can0 for channel 1 and so on.
 #include <new>
 
 #include "canxlate/logs/frame_writer.h"
@@ -9,8 +11,6 @@
 
 namespace canxlate::logs {
 namespace {
-
-constexpr uint32_t kErrorFrameFlag = 0x20000000;
 
 class CandumpWriter final : public FrameWriter {
 public:
@@ -26,6 +26,13 @@ protected:
         return true;
     }
     bool finishWriting() override { return text_.flush(true); }
+
+    // The DLC of a CAN FD frame is not written: it follows from the length.
+    const char* formatRefusal(const FrameRecord& record) const override {
+        if (record.has(kFlexibleData) && !record.has(kRemoteFrame) && record.dlc != dlcOfLength(record.length))
+            return "candump gives a CAN FD frame the DLC of its length";
+        return nullptr;
+    }
 
 private:
     void writeLine(const FrameRecord& record) {
@@ -43,11 +50,9 @@ private:
         }
         text_.append(' ');
         if (record.has(kErrorFrame)) {
-            text_.appendHex((record.id & kExtendedIdMask) | kErrorFrameFlag, 8);
-        } else if (record.has(kExtendedId)) {
-            text_.appendHex(record.id & kExtendedIdMask, 8);
+            text_.appendHex(record.id | kErrorFrameFlag, 8);
         } else {
-            text_.appendHex(record.id & kLargestStandardId, 3);
+            text_.appendHex(record.id, record.has(kExtendedId) ? 8 : 3);
         }
         text_.append('#');
         if (record.has(kRemoteFrame)) {

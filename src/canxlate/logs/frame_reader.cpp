@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "canxlate/logs/gzip_source.h"
+
 namespace canxlate::logs {
 namespace {
 
@@ -38,24 +40,33 @@ LogFormat detectFormat(std::string_view start) {
     return LogFormat::kCandump;
 }
 
-// Serves the detection bytes again, then the rest of the input.
+// Serves the detection bytes again, then the rest of the input; a
+// gzip-compressed log is read through its text.
 class DetectedReader final : public FrameReader {
 public:
-    DetectedReader(ByteSource& source, const ReaderOptions& options) : FrameReader(options), start_(kDetectionBytes) {
-        start_.resize(readFully(source, start_.data(), start_.size()));
-        prefixed_ = std::make_unique<PrefixedSource>(start_.data(), start_.size(), source);
+    DetectedReader(ByteSource& source, const ReaderOptions& options) : FrameReader(options) {
+        sniff(source, start_, prefixed_);
+        if (startsLikeGzip(start_.data(), start_.size())) {
+            gzip_ = std::make_unique<GzipSource>(*prefixed_);
+            sniff(*gzip_, textStart_, textPrefixed_);  // corrupt data: a read error of the text
+        }
     }
-    LogFormat format() const { return detectFormat({reinterpret_cast<const char*>(start_.data()), start_.size()}); }
+    LogFormat format() const {
+        const std::vector<uint8_t>& start = inText() ? textStart_ : start_;
+        return detectFormat({reinterpret_cast<const char*>(start.data()), start.size()});
+    }
     bool open(LogFormat format) {
+        ByteSource& source = inText() ? *textPrefixed_ : *prefixed_;
         switch (format) {
-            case LogFormat::kCandump: inner_ = openCandumpReader(*prefixed_, options_); break;
-            case LogFormat::kAsc: inner_ = openAscReader(*prefixed_, options_); break;
-            case LogFormat::kBlf: inner_ = openBlfReader(*prefixed_, options_); break;
+            case LogFormat::kCandump: inner_ = openCandumpReader(source, options_); break;
+            case LogFormat::kAsc: inner_ = openAscReader(source, options_); break;
+            case LogFormat::kBlf: inner_ = openBlfReader(source, options_); break;
         }
         return inner_ != nullptr;
     }
     int readError() const override { return inner_->readError(); }
-    uint64_t bytesConsumed() const override { return inner_->bytesConsumed(); }
+    uint64_t bytesConsumed() const override { return inText() ? gzip_->compressedConsumed() : inner_->bytesConsumed(); }
+    const char* channelName(uint16_t channel) const override { return inner_->channelName(channel); }
 
 protected:
     std::size_t readSome(FrameRecord* records, std::size_t capacity) override {
@@ -70,8 +81,18 @@ protected:
     }
 
 private:
+    static void sniff(ByteSource& source, std::vector<uint8_t>& start, std::unique_ptr<PrefixedSource>& prefixed) {
+        start.resize(kDetectionBytes);
+        start.resize(readFully(source, start.data(), start.size()));
+        prefixed = std::make_unique<PrefixedSource>(start.data(), start.size(), source);
+    }
+    bool inText() const { return gzip_ != nullptr; }
+
     std::vector<uint8_t> start_;
     std::unique_ptr<PrefixedSource> prefixed_;
+    std::unique_ptr<GzipSource> gzip_;  // when the input is gzip-compressed
+    std::vector<uint8_t> textStart_;
+    std::unique_ptr<PrefixedSource> textPrefixed_;
     std::unique_ptr<FrameReader> inner_;
 };
 
@@ -96,7 +117,11 @@ std::size_t FrameReader::read(FrameRecord* records, std::size_t capacity) {
     }
 }
 
-bool FrameReader::keepFrame(const FrameRecord& record, uint64_t position, bool positionIsLine) {
+bool FrameReader::keepFrame(FrameRecord& record, uint64_t position, bool positionIsLine) {
+    // A frame of more than 8 data bytes is CAN FD whatever a log's flags say;
+    // bit rate switch and error state belong to CAN FD frames only.
+    if (record.length > kClassicDataLength && !record.has(kErrorFrame)) record.flags |= kFlexibleData;
+    if (!record.has(kFlexibleData)) record.flags &= static_cast<uint16_t>(~(kBitRateSwitch | kErrorStateIndicator));
     if (record.has(kRemoteFrame)) {
         ++counts_.remoteFrames;
         if (options_.skipRemoteFrames) {
@@ -121,6 +146,7 @@ void FrameReader::report(IssueKind kind, uint64_t position, bool positionIsLine,
         case IssueKind::kMalformed: ++counts_.malformed; break;
         case IssueKind::kUnknownEvent: ++counts_.unknownEvents; break;
         case IssueKind::kSkippedFrame: ++counts_.skippedFrames; break;
+        case IssueKind::kWarning: ++counts_.warnings; break;
         case IssueKind::kFatal:
             failed_ = true;
             fatal_ = issue;

@@ -41,14 +41,18 @@ public:
     // Start of the recording in nanoseconds since 1970 when the log gives
     // it, else 0.
     int64_t startNs() const { return startNs_; }
+    // The interface name a log gives a channel (candump's "vcan0"), or null
+    // for logs that number their channels.
+    virtual const char* channelName(uint16_t /*channel*/) const { return nullptr; }
 
 protected:
     // Fills records like read(); may allocate (read() turns a failed
     // allocation into a fatal error).
     virtual std::size_t readSome(FrameRecord* records, std::size_t capacity) = 0;
 
-    // Counts a remote or error frame; true when it is to be delivered.
-    bool keepFrame(const FrameRecord& record, uint64_t position, bool positionIsLine);
+    // Settles what every format shares (see the definition), counts a remote
+    // or error frame; true when it is to be delivered.
+    bool keepFrame(FrameRecord& record, uint64_t position, bool positionIsLine);
     void report(IssueKind kind, uint64_t position, bool positionIsLine, const char* message, uint32_t detail = 0);
 
     ReaderOptions options_;

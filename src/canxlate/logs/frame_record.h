@@ -11,6 +11,11 @@ inline constexpr uint32_t kLargestStandardId = 0x7FF;
 inline constexpr uint32_t kExtendedIdMask = 0x1FFFFFFF;
 inline constexpr int kLargestDataLength = 64;
 inline constexpr int kClassicDataLength = 8;
+// Error frames follow SocketCAN: the error class in the ID (candump writes it
+// with the error flag), 8 data bytes of details. Logs that only say "error
+// frame" give a bus error (CAN_ERR_BUSERROR) with 8 zero bytes.
+inline constexpr uint32_t kErrorFrameFlag = 0x20000000;
+inline constexpr uint32_t kBusErrorClass = 0x80;
 
 // Bits of FrameRecord::flags.
 enum FrameFlag : uint16_t {
@@ -34,7 +39,7 @@ struct FrameRecord {
     // that compute with it.
     int64_t timestampNs = 0;
     double seconds = 0;
-    uint32_t id = 0;       // 11 or 29 bits; for error frames what the log gives
+    uint32_t id = 0;       // 11 or 29 bits; the error class of error frames
     uint16_t flags = 0;    // FrameFlag bits
     uint16_t channel = 0;  // counted from 0 (ASC and BLF write it plus one)
     // candump's interface (e.g. "can0"), zero-terminated; empty for formats

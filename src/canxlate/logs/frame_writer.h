@@ -20,8 +20,12 @@ public:
     FrameWriter& operator=(const FrameWriter&) = delete;
 
     // False when the sink refused bytes or memory ran out; the writer then
-    // stays failed.
+    // stays failed. Also false, writing nothing of the batch, when a frame
+    // is refused (see refusal()).
     bool write(const FrameRecord* records, std::size_t count);
+    // Why this format cannot hold the frame as it is, or null when it can.
+    // Nothing is ever shortened or narrowed to fit.
+    const char* refusal(const FrameRecord& record) const;
     // Writes what is still buffered and completes the file.
     bool finish();
 
@@ -34,6 +38,8 @@ protected:
     explicit FrameWriter(ByteSink& sink) : sink_(sink) {}
     virtual bool writeSome(const FrameRecord* records, std::size_t count) = 0;
     virtual bool finishWriting() = 0;
+    // What only this format cannot hold; refusal() checks what none can.
+    virtual const char* formatRefusal(const FrameRecord& /*record*/) const { return nullptr; }
 
     ByteSink& sink_;
     uint64_t framesWritten_ = 0;

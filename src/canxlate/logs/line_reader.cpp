@@ -3,20 +3,41 @@
 #include <cstring>
 
 namespace canxlate::logs {
+namespace {
+
+// The first line end in [from, to): a line feed, or a carriage return
+// (alone, or the CR of CR LF). Null when there is none.
+const char* findLineEnd(const char* from, const char* to) {
+    const auto* feed = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(to - from)));
+    const char* until = feed != nullptr ? feed : to;
+    const auto* carriage = static_cast<const char*>(std::memchr(from, '\r', static_cast<std::size_t>(until - from)));
+    return carriage != nullptr ? carriage : feed;
+}
+
+}  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t lineLimit)
     : source_(source), buffer_(blockSize > 0 ? blockSize : 1), lineLimit_(lineLimit > 0 ? lineLimit : 1) {}
 
 bool LineReader::nextLine(std::string_view& line) {
     lineWasCut_ = false;
+    if (skipLineFeed_) {
+        // The line feed of a CR LF pair whose CR ended the last line.
+        if (begin_ == end_ && !endOfInput_ && !refill()) return false;
+        if (begin_ < end_ && buffer_[begin_] == '\n') {
+            ++begin_;
+            ++bytesConsumed_;
+        }
+        skipLineFeed_ = false;
+    }
     std::size_t searchFrom = begin_;
     for (;;) {
         const char* start = buffer_.data() + begin_;
-        const void* found = std::memchr(buffer_.data() + searchFrom, '\n', end_ - searchFrom);
-        if (found != nullptr && static_cast<std::size_t>(static_cast<const char*>(found) - start) <= lineLimit_) {
-            const auto* lineEnd = static_cast<const char*>(found);
-            line = {start, static_cast<std::size_t>(lineEnd - start)};
-            const std::size_t next = static_cast<std::size_t>(lineEnd - buffer_.data()) + 1;
+        const char* found = findLineEnd(buffer_.data() + searchFrom, buffer_.data() + end_);
+        if (found != nullptr && static_cast<std::size_t>(found - start) <= lineLimit_) {
+            line = {start, static_cast<std::size_t>(found - start)};
+            skipLineFeed_ = *found == '\r';
+            const std::size_t next = static_cast<std::size_t>(found - buffer_.data()) + 1;
             bytesConsumed_ += next - begin_;
             begin_ = next;
             return true;
@@ -45,9 +66,10 @@ void LineReader::passOverRestOfLine() {
     std::size_t at = begin_ + lineLimit_;
     bytesConsumed_ += lineLimit_;
     for (;;) {
-        const void* found = std::memchr(buffer_.data() + at, '\n', end_ - at);
+        const char* found = findLineEnd(buffer_.data() + at, buffer_.data() + end_);
         if (found != nullptr) {
-            const std::size_t next = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) + 1;
+            skipLineFeed_ = *found == '\r';
+            const std::size_t next = static_cast<std::size_t>(found - buffer_.data()) + 1;
             bytesConsumed_ += next - at;
             // Keep the cut line's start where the view points; what follows the
             // line feed moves up behind it.

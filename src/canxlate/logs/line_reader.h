@@ -22,7 +22,8 @@ public:
     explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlockSize,
                         std::size_t lineLimit = kDefaultLineLimit);
 
-    // The next line without its line feed, valid until the next call. False
+    // The next line without its end (LF, CR LF or a lone CR), valid until the
+    // next call. False
     // at the end of the input or on a read error. A last line without a line
     // feed is still a line.
     bool nextLine(std::string_view& line);
@@ -44,6 +45,7 @@ private:
     std::size_t end_ = 0;
     bool endOfInput_ = false;
     bool lineWasCut_ = false;
+    bool skipLineFeed_ = false;  // the last line ended with a CR: a line feed right after it belongs to it
     uint64_t bytesConsumed_ = 0;
 };
 

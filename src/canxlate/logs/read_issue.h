@@ -11,6 +11,7 @@ enum class IssueKind : uint8_t {
     kUnknownEvent,  // an ASC event line or BLF object type that is not a frame: skipped
     kSkippedFrame,  // a remote or error frame left out as the options ask
     kFatal,         // reading stopped here
+    kWarning,       // a frame read as this says (e.g. missing data bytes as zeros): delivered
 };
 
 struct ReadIssue {
@@ -29,6 +30,7 @@ struct ReadCounts {
     uint64_t skippedFrames = 0;  // remote or error frames not delivered
     uint64_t unknownEvents = 0;
     uint64_t malformed = 0;
+    uint64_t warnings = 0;
 };
 
 using IssueCallback = void (*)(void* context, const ReadIssue& issue);

@@ -105,4 +105,12 @@ bool nanosecondsFromCivil(const CivilTime& time, int64_t& nanoseconds) {
     return true;
 }
 
+int64_t headerStartNs(int64_t firstNs) {
+    constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+    const int64_t start =
+        firstNs - ((firstNs % kNanosecondsPerMillisecond) + kNanosecondsPerMillisecond) % kNanosecondsPerMillisecond;
+    int64_t again = 0;
+    return start >= 0 && nanosecondsFromCivil(civilFromNanoseconds(start), again) ? start : 0;
+}
+
 }  // namespace canxlate::logs

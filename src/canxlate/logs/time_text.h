@@ -36,4 +36,10 @@ struct CivilTime {
 CivilTime civilFromNanoseconds(int64_t nanoseconds);
 bool nanosecondsFromCivil(const CivilTime& time, int64_t& nanoseconds);
 
+// The start that an ASC or BLF header gives for a log whose first frame is
+// at firstNs: that time rounded down to the millisecond (headers have no
+// finer unit; frames give the rest), or 1970 itself when the date is not one
+// the readers take (before 1970 or after 2200).
+int64_t headerStartNs(int64_t firstNs);
+
 }  // namespace canxlate::logs

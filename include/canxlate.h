@@ -363,8 +363,9 @@ CXL_API cxl_status CXL_CALL cxl_builder_create(cxl_builder** builder);
 CXL_API cxl_status CXL_CALL cxl_builder_copy(const cxl_database* database, cxl_builder** builder);
 /* Null is allowed. */
 CXL_API void CXL_CALL cxl_builder_free(cxl_builder* builder);
-/* CXL_ERR_REFUSED when the database would not read back as built (the
- * report gives the first error). */
+/* The database has the diagnostics of its DBC text, as one opened from a
+ * file; only a database copied with faults has errors among them (the
+ * report gives the first, or is ""). */
 CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_database** database,
                                                cxl_build_report* report);
 

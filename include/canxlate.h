@@ -173,7 +173,9 @@ CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* signal, size_
  * is signed: as a file writes no negative switch value, a negative raw value
  * carries no multiplexed signal. */
 CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
-/* Value-table entries in increasing raw value. */
+/* Value-table entries in increasing raw value. An unsigned signal's keys are
+ * its field's bit patterns (a file's -1 is all ones), in increasing order as
+ * unsigned numbers; those of 64-bit fields from 2^63 up come out negative. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
 

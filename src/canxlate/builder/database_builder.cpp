@@ -46,7 +46,7 @@ std::vector<std::string> splitNames(const char* list) {
 void rebuildSignalNames(db::Message& message) {
     message.signalsByName = db::NameIndex();
     message.signalsByName.reserve(message.signals.size());
-    for (uint32_t s = 0; s < message.signals.size(); ++s) message.signalsByName.add(message.signals[s].name, s);
+    for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
 }
 
 bool sameSignal(const db::Signal& a, const db::Signal& b) {
@@ -90,7 +90,7 @@ DatabaseBuilder::Found DatabaseBuilder::find(std::string_view message, std::stri
         return found;
     }
     if (signal.empty()) return found;
-    const uint32_t index = found.message->signalsByName.find(signal);
+    const uint32_t index = found.message->findSignal(signal);
     if (index == db::NameIndex::kAbsent) {
         found.problem = "message " + quote(message) + " has no signal " + quote(signal);
     } else {
@@ -101,8 +101,7 @@ DatabaseBuilder::Found DatabaseBuilder::find(std::string_view message, std::stri
 
 std::string DatabaseBuilder::addNode(std::string_view name) {
     if (std::string problem = nameProblem("node", name); !problem.empty()) return problem;
-    if (hasNode(name)) return "node " + quote(name) + " exists already";
-    model_.nodes.push_back({std::string(name), {}, {}});
+    if (!model_.addNode(name)) return "node " + quote(name) + " exists already";
     return {};
 }
 
@@ -475,7 +474,7 @@ std::string DatabaseBuilder::merge(const db::Database& other) {
     if (conflicts > 0)
         return first + (conflicts > 1 ? " (and " + std::to_string(conflicts - 1) + " more conflicts)" : "");
     for (const db::Node& node : other.nodes)
-        if (!hasNode(node.name)) model_.nodes.push_back(node);
+        if (model_.addNode(node.name)) model_.nodes.back() = node;
     for (const db::AttributeDefinition& definition : other.attributeDefinitions)
         if (std::none_of(model_.attributeDefinitions.begin(), model_.attributeDefinitions.end(),
                          [&](const db::AttributeDefinition& d) { return d.name == definition.name; }))

@@ -35,7 +35,8 @@ CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
         case CXL_ERR_ARGUMENT: return "an argument is null or out of its range";
         case CXL_ERR_NO_MEMORY: return "out of memory";
         case CXL_ERR_CANNOT_OPEN: return "the file cannot be opened or read";
-        case CXL_ERR_FORMAT: return "the data is not a DBC or ZCD text (binary data or an unknown file extension)";
+        case CXL_ERR_FORMAT:
+            return "the data is not a DBC or ZCD text (binary data, UTF-16 text or an unknown file extension)";
         case CXL_ERR_NOT_FOUND: return "no such message or signal";
         case CXL_ERR_OUT_OF_RANGE: return "a value is outside its signal's minimum and maximum";
         case CXL_ERR_MISSING: return "a signal that the frame carries has no value";

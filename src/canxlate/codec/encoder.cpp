@@ -77,7 +77,7 @@ cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t
     std::vector<int32_t> given(signalCount, kNotGiven);
     for (size_t v = 0; v < count; ++v) {
         const char* name = values[v].name != nullptr ? values[v].name : "";
-        const uint32_t index = message.signalsByName.find(name);
+        const uint32_t index = message.findSignal(name);
         if (index == NameIndex::kAbsent) {
             reportProblem(report, nullptr, "message has no signal '%s'", name);
             return CXL_ERR_NOT_FOUND;

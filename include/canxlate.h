@@ -46,6 +46,7 @@ typedef int32_t cxl_status;
 #define CXL_ERR_NOT_CARRIED (-8)  /* encoding: a signal given that the switch value leaves out */
 #define CXL_ERR_LENGTH (-9)       /* a payload too long or too short for the call */
 #define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
+#define CXL_ERR_REFUSED (-11)     /* building: a change that does not fit the database (see the report) */
 
 /* Text for a status, never null. */
 CXL_API const char* CXL_CALL cxl_status_text(cxl_status status);
@@ -177,6 +178,281 @@ CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_
  * unsigned numbers; those of 64-bit fields from 2^63 up come out negative. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
+
+/* ---- Everything else a database file says ------------------------------ */
+
+typedef struct cxl_database_details {
+    const char* bus_speed; /* what follows "BS_:", as written; "" for none */
+    size_t new_symbol_count;
+    size_t attribute_definition_count;
+    size_t attribute_count; /* of the network */
+    size_t relation_attribute_count;
+    size_t value_table_count;
+    size_t environment_variable_count;
+} cxl_database_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_database_details(const cxl_database* database, cxl_database_details* details);
+/* The keywords of the NS_ section as written; null past the end. */
+CXL_API const char* CXL_CALL cxl_new_symbol(const cxl_database* database, size_t index);
+
+typedef struct cxl_node_info {
+    const char* name; /* the long name when the file gives one */
+    const char* comment;
+    size_t attribute_count;
+} cxl_node_info;
+
+CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size_t index, cxl_node_info* info);
+
+/* What a message's and a signal's attributes say, read once when the
+ * database is built. Names are the long names (SystemMessageLongSymbol,
+ * SystemSignalLongSymbol, SystemNodeLongSymbol) wherever a file gives them. */
+typedef struct cxl_message_details {
+    const char* send_type; /* GenMsgSendType's text; "" for none */
+    int32_t j1939;         /* VFrameFormat says J1939PG (or 3) */
+    size_t attribute_count;
+    size_t signal_group_count;
+} cxl_message_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_message_details(const cxl_message* message, cxl_message_details* details);
+
+typedef struct cxl_signal_group {
+    const char* name;
+    uint32_t repetitions;
+    size_t signal_count;
+} cxl_signal_group;
+
+CXL_API cxl_status CXL_CALL cxl_get_signal_group(const cxl_message* message, size_t index, cxl_signal_group* group);
+/* The name of a group's signal; null past the end. */
+CXL_API const char* CXL_CALL cxl_signal_group_member(const cxl_message* message, size_t group, size_t index);
+
+typedef struct cxl_signal_details {
+    int32_t has_start_value;
+    double start_value; /* GenSigStartValue: a raw value */
+    size_t attribute_count;
+} cxl_signal_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* signal, cxl_signal_details* details);
+
+/* Value tables of their own (VAL_TABLE_), by name; entries in increasing raw value. */
+CXL_API cxl_status CXL_CALL cxl_value_table(const cxl_database* database, size_t index, const char** name,
+                                            size_t* entry_count);
+CXL_API cxl_status CXL_CALL cxl_value_table_entry(const cxl_database* database, size_t table, size_t index,
+                                                  int64_t* raw, const char** text);
+
+typedef struct cxl_environment_variable {
+    const char* name;
+    int32_t type; /* 0 integer, 1 float, 2 string */
+    double minimum;
+    double maximum;
+    const char* unit;
+    double initial_value;
+    uint64_t id;
+    const char* access_type; /* as written: DUMMY_NODE_VECTOR0 .. DUMMY_NODE_VECTOR8003 */
+    int64_t data_size;       /* ENVVAR_DATA_ bytes; -1 when not given */
+    const char* comment;
+    size_t access_node_count;
+    size_t value_text_count;
+    size_t attribute_count;
+} cxl_environment_variable;
+
+CXL_API cxl_status CXL_CALL cxl_get_environment_variable(const cxl_database* database, size_t index,
+                                                         cxl_environment_variable* variable);
+/* Null past the end. */
+CXL_API const char* CXL_CALL cxl_environment_variable_access_node(const cxl_database* database, size_t variable,
+                                                                  size_t index);
+CXL_API cxl_status CXL_CALL cxl_environment_variable_value_text(const cxl_database* database, size_t variable,
+                                                                size_t index, int64_t* raw, const char** text);
+
+/* Attributes. */
+#define CXL_ATTRIBUTE_INT 0
+#define CXL_ATTRIBUTE_HEX 1
+#define CXL_ATTRIBUTE_FLOAT 2
+#define CXL_ATTRIBUTE_STRING 3
+#define CXL_ATTRIBUTE_ENUM 4
+
+/* What an attribute belongs to. */
+#define CXL_OBJECT_NETWORK 0
+#define CXL_OBJECT_NODE 1
+#define CXL_OBJECT_MESSAGE 2
+#define CXL_OBJECT_SIGNAL 3
+#define CXL_OBJECT_ENVIRONMENT_VARIABLE 4
+#define CXL_OBJECT_NODE_MESSAGE 5              /* a node with a message (BU_BO_REL_) */
+#define CXL_OBJECT_NODE_SIGNAL 6               /* a node with a signal (BU_SG_REL_) */
+#define CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE 7 /* a node with an environment variable (BU_EV_REL_) */
+
+/* A typed value: number for INT, HEX and FLOAT; text for STRING; for ENUM
+ * both, the index into the definition's values and its text. */
+typedef struct cxl_attribute {
+    const char* name;
+    int32_t type; /* CXL_ATTRIBUTE_* */
+    double number;
+    const char* text; /* "" when there is none */
+} cxl_attribute;
+
+typedef struct cxl_attribute_definition {
+    const char* name;
+    int32_t object_kind; /* CXL_OBJECT_* */
+    int32_t type;        /* CXL_ATTRIBUTE_* */
+    double minimum;      /* INT, HEX and FLOAT */
+    double maximum;
+    size_t enum_value_count;
+    int32_t has_default;
+    double default_number;
+    const char* default_text;
+} cxl_attribute_definition;
+
+CXL_API cxl_status CXL_CALL cxl_get_attribute_definition(const cxl_database* database, size_t index,
+                                                         cxl_attribute_definition* definition);
+/* Null past the end. */
+CXL_API const char* CXL_CALL cxl_attribute_enum_value(const cxl_database* database, size_t definition, size_t index);
+
+/* The values given to one object, in file order; CXL_ERR_ARGUMENT past the end. */
+CXL_API cxl_status CXL_CALL cxl_network_attribute(const cxl_database* database, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_node_attribute(const cxl_database* database, size_t node, size_t index,
+                                               cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_message_attribute(const cxl_message* message, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_signal_attribute(const cxl_signal* signal, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_environment_variable_attribute(const cxl_database* database, size_t variable,
+                                                               size_t index, cxl_attribute* attribute);
+
+/* A value given to a node together with a message, a signal or an
+ * environment variable. */
+typedef struct cxl_relation_attribute {
+    int32_t object_kind; /* CXL_OBJECT_NODE_* */
+    const char* node;
+    const cxl_message* message;       /* node-message and node-signal */
+    const char* signal;               /* node-signal; "" otherwise */
+    const char* environment_variable; /* node-environment-variable; "" otherwise */
+    cxl_attribute attribute;
+} cxl_relation_attribute;
+
+CXL_API cxl_status CXL_CALL cxl_get_relation_attribute(const cxl_database* database, size_t index,
+                                                       cxl_relation_attribute* relation);
+
+/* ---- Writing DBC text -------------------------------------------------- */
+
+/* Any database (read from a DBC or ".zcd" file, or built) as DBC text that
+ * opens as the same model: every message, signal, multiplexing range, value
+ * text, comment, attribute and node; numbers in the shortest form that reads
+ * back as the same double. Lines end in CR LF. Names a DBC identifier cannot
+ * hold are written with '_' for other characters, and names longer than 32
+ * characters cut short, with the full name in its long-name attribute. */
+CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const char* path);
+/* The same into memory: *text (NUL-terminated, *size bytes before the NUL)
+ * is released with cxl_free_text. */
+CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, char** text, size_t* size);
+/* Null is allowed. */
+CXL_API void CXL_CALL cxl_free_text(char* text);
+
+/* ---- Building and changing a database --------------------------------- */
+
+/* A builder holds a database being made or changed. Every call checks its
+ * change and refuses one that does not fit (a name that is no DBC name or is
+ * taken, an ID given twice, a signal outside its message) with
+ * CXL_ERR_REFUSED and a report naming what is wrong; the builder is then as
+ * it was. cxl_builder_finish turns it into an ordinary database, which
+ * decodes as one read from a file; the builder stays usable. Messages and
+ * signals are named by their names. report is optional everywhere. */
+typedef struct cxl_builder cxl_builder;
+
+typedef struct cxl_build_report {
+    char text[200];
+} cxl_build_report;
+
+/* An empty database. */
+CXL_API cxl_status CXL_CALL cxl_builder_create(cxl_builder** builder);
+/* Everything an opened database holds, to change. */
+CXL_API cxl_status CXL_CALL cxl_builder_copy(const cxl_database* database, cxl_builder** builder);
+/* Null is allowed. */
+CXL_API void CXL_CALL cxl_builder_free(cxl_builder* builder);
+/* The database has the diagnostics of its DBC text, as one opened from a
+ * file; only a database copied with faults has errors among them (the
+ * report gives the first, or is ""). */
+CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_database** database,
+                                               cxl_build_report* report);
+
+CXL_API cxl_status CXL_CALL cxl_builder_set_version(cxl_builder* builder, const char* version);
+CXL_API cxl_status CXL_CALL cxl_builder_add_node(cxl_builder* builder, const char* name, cxl_build_report* report);
+
+typedef struct cxl_message_spec {
+    const char* name;
+    uint32_t id;
+    int32_t extended;
+    uint32_t length;     /* bytes, 0 to 64 */
+    const char* senders; /* node names separated by commas; null or "" for none */
+} cxl_message_spec;
+
+CXL_API cxl_status CXL_CALL cxl_builder_add_message(cxl_builder* builder, const cxl_message_spec* spec,
+                                                    cxl_build_report* report);
+/* Its signals stay; they must still fit. */
+CXL_API cxl_status CXL_CALL cxl_builder_change_message(cxl_builder* builder, const char* message,
+                                                       const cxl_message_spec* spec, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_message(cxl_builder* builder, const char* message,
+                                                       cxl_build_report* report);
+
+typedef struct cxl_signal_spec {
+    const char* name;
+    uint32_t start_bit; /* as a DBC file writes it: the most significant bit of a big-endian field */
+    uint32_t length;
+    int32_t byte_order; /* CXL_BYTE_ORDER_* */
+    int32_t value_type; /* CXL_VALUE_* */
+    double factor;
+    double offset;
+    double minimum;
+    double maximum;
+    const char* unit;       /* null for none */
+    const char* receivers;  /* node names separated by commas; null or "" for none */
+    int32_t mux_role;       /* CXL_MUX_* */
+    const char* mux_switch; /* multiplexed signals: the switch's name; null for the message's only switch */
+    uint64_t mux_low;       /* multiplexed signals: switch values low..high */
+    uint64_t mux_high;
+} cxl_signal_spec;
+
+CXL_API cxl_status CXL_CALL cxl_builder_add_signal(cxl_builder* builder, const char* message,
+                                                   const cxl_signal_spec* spec, cxl_build_report* report);
+/* Value texts, comment and attributes stay. */
+CXL_API cxl_status CXL_CALL cxl_builder_change_signal(cxl_builder* builder, const char* message, const char* signal,
+                                                      const cxl_signal_spec* spec, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_signal(cxl_builder* builder, const char* message, const char* signal,
+                                                      cxl_build_report* report);
+/* A further range of switch values for a multiplexed signal. */
+CXL_API cxl_status CXL_CALL cxl_builder_add_mux_range(cxl_builder* builder, const char* message, const char* signal,
+                                                      uint64_t low, uint64_t high, cxl_build_report* report);
+/* Adds or replaces the text of a raw value. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_value_text(cxl_builder* builder, const char* message, const char* signal,
+                                                       int64_t raw, const char* text, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_clear_value_texts(cxl_builder* builder, const char* message, const char* signal,
+                                                          cxl_build_report* report);
+
+/* The network, a node, a message or a signal. */
+typedef struct cxl_object_ref {
+    int32_t kind;        /* CXL_OBJECT_NETWORK, _NODE, _MESSAGE or _SIGNAL */
+    const char* node;    /* nodes */
+    const char* message; /* messages and signals */
+    const char* signal;  /* signals */
+} cxl_object_ref;
+
+/* "" removes the comment. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_comment(cxl_builder* builder, const cxl_object_ref* object,
+                                                    const char* text, cxl_build_report* report);
+/* Adds or replaces a definition (name, object_kind, type, range, default);
+ * enum_values holds enum_value_count texts for ENUM. */
+CXL_API cxl_status CXL_CALL cxl_builder_define_attribute(cxl_builder* builder,
+                                                         const cxl_attribute_definition* definition,
+                                                         const char* const* enum_values, cxl_build_report* report);
+/* Gives a defined attribute a value: number for INT, HEX, FLOAT and ENUM
+ * (the index), text for STRING (or an ENUM value's text). */
+CXL_API cxl_status CXL_CALL cxl_builder_set_attribute(cxl_builder* builder, const cxl_object_ref* object,
+                                                      const char* name, double number, const char* text,
+                                                      cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_attribute(cxl_builder* builder, const cxl_object_ref* object,
+                                                         const char* name, cxl_build_report* report);
+/* Joins another database in: its nodes, definitions, value tables and
+ * messages. A message of an ID or name already present is a conflict unless
+ * it is the same message; on any conflict nothing is joined and the report
+ * names the first (and how many there are). */
+CXL_API cxl_status CXL_CALL cxl_builder_merge(cxl_builder* builder, const cxl_database* other,
+                                              cxl_build_report* report);
 
 /* ---- Decoding ---------------------------------------------------------- */
 

@@ -2,7 +2,6 @@
 // and compared with a golden dump (CANXLATE_REGENERATE_GOLDEN=1 rewrites it).
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "model_dump.h"
 

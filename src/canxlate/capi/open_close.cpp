@@ -43,6 +43,7 @@ CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
         case CXL_ERR_NOT_CARRIED: return "a value was given for a signal that the switch value leaves out";
         case CXL_ERR_LENGTH: return "the payload length does not suit the message";
         case CXL_ERR_INTERNAL: return "an unexpected failure inside the library";
+        case CXL_ERR_REFUSED: return "the change does not fit the database";
         default: return "unknown status";
     }
 }

@@ -39,12 +39,16 @@ void Database::buildIndexes() {
 }
 
 bool Database::addNode(std::string_view name) {
-    auto nameOf = [this](uint32_t i) { return std::string_view(node(i)); };
-    if (!nodesByName_.add(name, static_cast<uint32_t>(nodeStarts_.size()), nameOf)) return false;
-    nodeStarts_.push_back(static_cast<uint32_t>(nodeNames_.size()));
-    nodeNames_.append(name);
-    nodeNames_.push_back('\0');
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
+    if (!nodesByName_.add(name, static_cast<uint32_t>(nodes.size()), nameOf)) return false;
+    nodes.push_back({std::string(name), {}, {}});
     return true;
+}
+
+void Database::reindexNodes() {
+    nodesByName_ = NameIndex();
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
+    for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
 }
 
 const MessageEntry* Database::findEntry(uint32_t id, bool extended) const noexcept {

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/database/attribute.h"
 #include "canxlate/database/diagnostic.h"
+#include "canxlate/database/environment_variable.h"
 #include "canxlate/database/message.h"
+#include "canxlate/database/node.h"
 
 namespace canxlate::db {
 
@@ -20,20 +23,38 @@ struct MessageEntry {
     PlanView plan;
 };
 
+// A value table given a name of its own (VAL_TABLE_).
+struct NamedValueTable {
+    std::string name;
+    ValueTable values;
+};
+
 struct Database {
     std::string version;
     std::string comment;
+    std::vector<std::string> newSymbols;  // the NS_ section as written
+    std::string busSpeed;                 // what follows "BS_:", as written
+    std::vector<Node> nodes;              // add them with addNode
     std::vector<Message> messages;
+    std::vector<NamedValueTable> valueTables;
+    std::vector<EnvironmentVariable> environmentVariables;
+    std::vector<AttributeDefinition> attributeDefinitions;
+    AttributeList attributes;  // of the network
+    std::vector<RelationAttribute> relationAttributes;
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
 
     // False (and nothing changes) when a node has the name already.
     bool addNode(std::string_view name);
-    size_t nodeCount() const noexcept { return nodeStarts_.size(); }
-    const char* node(size_t index) const noexcept { return nodeNames_.c_str() + nodeStarts_[index]; }
-    bool hasNode(std::string_view name) const noexcept {
-        return nodesByName_.find(name, [this](uint32_t i) { return std::string_view(node(i)); }) != kNotFound;
+    size_t nodeCount() const noexcept { return nodes.size(); }
+    const char* node(size_t index) const noexcept { return nodes[index].name.c_str(); }
+    // kNotFound when no node has the name.
+    uint32_t findNode(std::string_view name) const noexcept {
+        return nodesByName_.find(name, [this](uint32_t i) -> std::string_view { return nodes[i].name; });
     }
+    bool hasNode(std::string_view name) const noexcept { return findNode(name) != kNotFound; }
+    // After nodes were renamed.
+    void reindexNodes();
 
     // Builds the decode plans and lookup tables; call once, after the last
     // message was added.
@@ -53,10 +74,6 @@ private:
     size_t slotOf(uint32_t key) const noexcept;
     std::vector<MessageEntry> idSlots_;
     NameIndex messagesByName_;
-    // Node names one after the other, each ended by a NUL: a node costs its
-    // name and a few bytes, however many a file lists.
-    std::string nodeNames_;
-    std::vector<uint32_t> nodeStarts_;
     NameIndex nodesByName_;
 };
 

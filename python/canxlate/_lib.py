@@ -153,6 +153,14 @@ class NamedValue(Structure):
     _fields_ = [("name", c_char_p), ("value", c_double), ("clamped", c_int32)]
 
 
+class RawValue(Structure):
+    _fields_ = [("name", c_char_p), ("raw", c_uint64)]
+
+
+class Source(Structure):
+    _fields_ = [("data", c_char_p), ("size", c_size_t), ("format", c_int32)]
+
+
 class EncodeReport(Structure):
     _fields_ = [("signal", c_void_p), ("text", ctypes.c_char * 200)]
 
@@ -190,6 +198,7 @@ _PROTOTYPES = {
     "cxl_status_text": (c_char_p, [c_int32]),
     "cxl_open_file": (c_int32, [c_char_p, POINTER(c_void_p)]),
     "cxl_open_memory": (c_int32, [c_char_p, c_size_t, c_int32, POINTER(c_void_p)]),
+    "cxl_open_sources": (c_int32, [POINTER(Source), c_size_t, POINTER(c_void_p)]),
     "cxl_close": (None, [c_void_p]),
     "cxl_diagnostic_count": (c_size_t, [c_void_p]),
     "cxl_get_diagnostic": (c_int32, [c_void_p, c_size_t, POINTER(Diagnostic)]),
@@ -211,6 +220,7 @@ _PROTOTYPES = {
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
     "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_encode_raw": (c_int32, [c_void_p, POINTER(RawValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
     "cxl_log_open_memory": (
         c_int32,

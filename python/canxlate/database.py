@@ -3,6 +3,7 @@
 import collections.abc
 import ctypes
 import os
+import re
 import struct
 import threading
 from ctypes import byref
@@ -85,6 +86,29 @@ class Node:
 
     def __repr__(self):
         return f"node('{self.name}', {self.comment!r})"
+
+
+def _prune_choices(signal):
+    """Shortens value-table texts: several lose their longest common prefix ending in '_' (while each stays a
+    name), a single one keeps its part after the last '_' that is followed by letters and '_' only."""
+    if not signal.choices:
+        return
+    names = [choice.name for choice in signal.choices.values()]
+    if len(names) == 1:
+        match = re.match(r"^[0-9A-Za-z_]*?_([A-Za-z_]+)$", names[0])
+        cut = len(names[0]) - len(match.group(1)) if match else 0
+    else:
+        cut = len(os.path.commonprefix(names))
+        while cut and not (
+            names[0][cut - 1] == "_" and all(n[cut:].isidentifier() and not n[cut].isdigit() for n in names)
+        ):
+            cut -= 1
+    if cut:
+        for choice in signal.choices.values():
+            choice.name = choice.name[cut:]
+        signal._choice_raw = {}
+        for value, choice in signal.choices.items():
+            signal._choice_raw.setdefault(choice.name, value)
 
 
 def _ids_text(ranges):
@@ -255,6 +279,9 @@ class Message:
             infos.append(signal_info)
         # In the library's order, which decoding follows.
         self._signals = [Signal(h, i, names_by_handle) for h, i in zip(handles, infos)]
+        if database is not None and database._prune_choices:
+            for signal in self._signals:
+                _prune_choices(signal)
         sort_signals = sort_signals_by_start_bit if database is None else database._sort_signals
         self.signals = list(self._signals) if sort_signals is None else sort_signals(list(self._signals))
         self._signals_by_name = {}
@@ -273,8 +300,9 @@ class Message:
         for signal in self._signals:
             if signal.multiplexer_signal is not None and signal._mux_ranges:
                 branches.setdefault(signal.multiplexer_signal, set()).update(signal._mux_ranges)
+        self._branches = {name: sorted(ranges) for name, ranges in branches.items()}
         self._switches = [
-            (3 * i, signal.name, sorted(branches[signal.name]))
+            (3 * i, signal.name, self._branches[signal.name])
             for i, signal in enumerate(self._signals)
             if signal.name in branches
         ]
@@ -313,7 +341,9 @@ class Message:
         fields = self._fields.unpack_from(values)
         for place, name, ranges in self._switches:
             if fields[place] and not any(low <= fields[place + 1] <= high for low, high in ranges):
-                raise DecodeError(f"expected multiplexer id {_ids_text(ranges)}, but got {fields[place + 1]}")
+                raise DecodeError(
+                    f"switch '{name}': {fields[place + 1]} chooses no branch (expected {_ids_text(ranges)})"
+                )
         decoded = {}
         rows = zip(fields[0::3], fields[1::3], fields[2::3], self._plan)
         if decode_choices and scaling:  # the usual call, kept short
@@ -356,6 +386,10 @@ class Message:
                     raise EncodeError(f"message '{self.name}' has no signal '{name}'")
                 continue
             given.append((signal, signal._raw(value, scaling, strict)))
+        for signal, raw in given:
+            ranges = self._branches.get(signal.name)
+            if ranges is not None and not any(low <= raw <= high for low, high in ranges):
+                raise EncodeError(f"switch '{signal.name}': {raw} chooses no branch (expected {_ids_text(ranges)})")
         payload = ctypes.create_string_buffer(b"\xff" * self.length if padding else self.length, self.length)
         report = _lib.EncodeReport()
         while True:
@@ -446,12 +480,14 @@ class Database:
         frame_id_mask=None,
         strict=True,
         sort_signals=sort_signals_by_start_bit,
+        prune_choices=False,
     ):
         if messages:
             raise NotImplementedError("messages are read from database texts; build them with add_dbc_string")
         self._strict = strict
         self._frame_id_mask = 0xFFFFFFFF if frame_id_mask is None else frame_id_mask
         self._sort_signals = sort_signals
+        self._prune_choices = prune_choices
         self._sources = []  # (UTF-8 text, format) of each text added
         self.filename = None
         self._open([])
@@ -536,14 +572,19 @@ class Database:
     def _build_lookups(self):
         by_name, by_key = {}, {}
         info = _lib.MessageInfo()
-        for index in range(len(self._messages)):
-            lib.cxl_get_message_info(lib.cxl_message_at(self._handle, index), byref(info))
-            by_name[_lib.text(info.name)] = index
-            by_key[self._key(info.id, info.extended)] = index
+        for index, made in enumerate(self._messages):
+            if made is None:
+                lib.cxl_get_message_info(lib.cxl_message_at(self._handle, index), byref(info))
+                name, frame_id, extended = _lib.text(info.name), info.id, info.extended
+            else:  # as its attributes now are
+                name, frame_id, extended = made.name, made.frame_id, made.is_extended_frame
+            by_name[name] = index
+            by_key[self._key(frame_id, extended)] = index
         self._lookups = by_name, by_key
         return self._lookups
 
     def _key(self, frame_id, extended):
+        """cantools' lookup key: the masked ID, bit 31 for extended."""
         return (frame_id & self._frame_id_mask) | (0x80000000 if extended else 0)
 
     def refresh(self):
@@ -565,11 +606,12 @@ class Database:
         """The message of this frame ID: extended when forced or over 0x7FF, else standard, else extended."""
         by_key = (self._lookups or self._build_lookups())[1]
         extended = force_extended_id or frame_id > 0x7FF
-        index = by_key.get(self._key(frame_id, extended))
+        key = self._key(frame_id, extended)
+        index = by_key.get(key)
         if index is None and not extended:
             index = by_key.get(self._key(frame_id, True))
         if index is None:
-            raise KeyError(frame_id)
+            raise KeyError(key)
         return self._message_at(index)
 
     def find_message(self, frame_id, is_extended_frame):
@@ -609,7 +651,12 @@ class Database:
         return decode_frames(self, frame_ids, data, lengths=lengths, extended=extended, timestamps=timestamps)
 
     def __reduce__(self):
-        keywords = {"frame_id_mask": self._frame_id_mask, "strict": self._strict, "sort_signals": self._sort_signals}
+        keywords = {
+            "frame_id_mask": self._frame_id_mask,
+            "strict": self._strict,
+            "sort_signals": self._sort_signals,
+            "prune_choices": self._prune_choices,
+        }
         return (_reopen, (self._sources, self.filename, keywords))
 
     def __repr__(self):
@@ -666,8 +713,8 @@ _NOT_GIVEN = object()
 _LOAD_FORMATS = ("dbc", "zcd", None)
 
 
-def _keywords(frame_id_mask, strict, sort_signals):
-    keywords = {"frame_id_mask": frame_id_mask, "strict": strict}
+def _keywords(frame_id_mask, prune_choices, strict, sort_signals):
+    keywords = {"frame_id_mask": frame_id_mask, "prune_choices": prune_choices, "strict": strict}
     if sort_signals is not _NOT_GIVEN:
         keywords["sort_signals"] = sort_signals
     return keywords
@@ -684,9 +731,11 @@ def load_string(
     if database_format not in _LOAD_FORMATS:
         raise UnsupportedDatabaseFormatError(f"database format {database_format!r}: expected 'dbc' or 'zcd'")
     text = _text_of(string)
+    if not text.strip():
+        raise UnsupportedDatabaseFormatError("the text holds no database")
     if database_format is None:
         database_format = "zcd" if text.lstrip()[:1] == b"<" else "dbc"
-    return Database._from_text(text, database_format, **_keywords(frame_id_mask, strict, sort_signals))
+    return Database._from_text(text, database_format, **_keywords(frame_id_mask, prune_choices, strict, sort_signals))
 
 
 def load(fp, database_format=None, frame_id_mask=None, prune_choices=False, strict=True, sort_signals=_NOT_GIVEN):
@@ -716,5 +765,5 @@ def load_file(
         database_format = (
             "zcd" if extension == ".zcd" or (extension != ".dbc" and source.lstrip()[:1] == b"<") else "dbc"
         )
-    keywords = _keywords(frame_id_mask, strict, sort_signals)
+    keywords = _keywords(frame_id_mask, prune_choices, strict, sort_signals)
     return Database._from_text(_text_of(source, encoding), database_format, filename=filename, **keywords)

@@ -79,7 +79,7 @@ private:
         if (!message.extended && message.id > 0x7FF) {
             message.extended = true;
             sink_.warning(
-                db::Topic::kOther, def.position,
+                db::Topic::kLayout, def.position,
                 "message " + quote(def.name) + ": ID over 0x7FF without the extended flag (bit 31), read as extended");
         }
         if (def.length < 0 || def.length > 64) {

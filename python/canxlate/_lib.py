@@ -290,3 +290,27 @@ def text(pointer):
 
 def status_text(status):
     return text(lib.cxl_status_text(status))
+
+
+def _load_speedups():
+    """The compiled module of per-call decoding and encoding (canxlate._speedups, or the file that
+    CANXLATE_SPEEDUPS names), bound to this library; None when it is absent or CANXLATE_NO_SPEEDUPS is set."""
+    if os.environ.get("CANXLATE_NO_SPEEDUPS"):
+        return None
+    try:
+        from . import _speedups as module
+    except ImportError:
+        path = os.environ.get("CANXLATE_SPEEDUPS")
+        if not path:
+            return None
+        import importlib.util
+
+        spec = importlib.util.spec_from_file_location(f"{__package__}._speedups", path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+    address = lambda function: ctypes.cast(function, c_void_p).value  # noqa: E731
+    module.bind(address(lib.cxl_decode), address(lib.cxl_encode_raw))
+    return module
+
+
+speedups = _load_speedups()

@@ -135,6 +135,7 @@ class Signal:
         self.start = info.start_bit
         self.length = info.length
         self.byte_order = "big_endian" if info.byte_order == _lib.BYTE_ORDER_BIG_ENDIAN else "little_endian"
+        self._value_type = info.value_type
         self.is_signed = info.value_type == _lib.VALUE_SIGNED
         self.is_float = info.value_type in (_lib.VALUE_SINGLE, _lib.VALUE_DOUBLE)
         self.scale = info.factor
@@ -177,6 +178,26 @@ class Signal:
                 ids.extend(range(low, min(high, low + _MUX_LIST_LIMIT) + 1))
             self._multiplexer_ids = ids
         return self._multiplexer_ids
+
+    def _speedup_plan(self, ranges):
+        """This signal as the compiled module's plan takes it."""
+        name, kind, choices, scale, offset, _ = self._decode_plan()
+        kind = {_PHYSICAL: 0, _RAW: 1, _SCALED: 2}[kind]
+        limits = (None, None) if self.minimum is None else (self.minimum, self.maximum)
+        return (
+            name,
+            self._cname,
+            choices,
+            kind,
+            self._value_type,
+            self.length,
+            scale,
+            offset,
+            self.scale,
+            self.offset,
+            *limits,
+            ranges,
+        )
 
     def _decode_plan(self):
         """What decoding needs of this signal, as one tuple (read once per frame)."""
@@ -301,6 +322,11 @@ class Message:
             if signal.multiplexer_signal is not None and signal._mux_ranges:
                 branches.setdefault(signal.multiplexer_signal, set()).update(signal._mux_ranges)
         self._branches = {name: sorted(ranges) for name, ranges in branches.items()}
+        self._fast = None
+        if _lib.speedups is not None:
+            self._fast = _lib.speedups.plan(
+                handle, self.length, [s._speedup_plan(self._branches.get(s.name)) for s in self._signals]
+            )
         self._switches = [
             (3 * i, signal.name, self._branches[signal.name])
             for i, signal in enumerate(self._signals)
@@ -324,6 +350,10 @@ class Message:
         unless ``allow_excess`` is false."""
         if type(data) is not bytes:
             data = bytes(data)
+        if scaling and self._fast is not None:
+            decoded = self._fast.decode(data, decode_choices)
+            if decoded is not None:
+                return decoded
         size = len(data)
         if size != self.length:
             if size > self.length:
@@ -378,6 +408,10 @@ class Message:
         minimum..maximum (a value-table entry excepted), a name the message does not have or a signal of a
         branch the switches do not choose raises EncodeError; without, values are clamped and such names
         ignored. Integers are encoded exactly, however wide. ``padding`` sets the bits no signal writes to 1."""
+        if scaling and strict and self._fast is not None:
+            payload = self._fast.encode(data, padding)
+            if payload is not None:
+                return payload
         given = []
         for name, value in data.items():
             signal = self._signals_by_name.get(name)

@@ -94,7 +94,7 @@ class DecodedFrames:
 
     def _message(self, message):
         message = _find_message(self.database, message)
-        return message, self.database.messages.index(message)
+        return message, message._index
 
     def rows(self, message):
         """The positions of the frames of one message (given by name, frame ID or Message)."""

@@ -282,6 +282,7 @@ class Message:
         info = _lib.MessageInfo()
         lib.cxl_get_message_info(handle, byref(info))
         self.name = _lib.text(info.name)
+        self._index = info.index  # in the library's database
         self.frame_id = info.id
         self.is_extended_frame = bool(info.extended)
         self.is_fd = bool(info.fd)
@@ -591,6 +592,7 @@ class Database:
         self._largest_signal_count = info.largest_signal_count
         self._messages = [None] * info.message_count
         self._lookups = None
+        self._found = {}  # decode_message's and encode_message's keys -> Message
 
     @property
     def messages(self):
@@ -622,7 +624,9 @@ class Database:
         return (frame_id & self._frame_id_mask) | (0x80000000 if extended else 0)
 
     def refresh(self):
+        """Lookups follow the messages' names and frame IDs as they now are."""
         self._lookups = None
+        self._found = {}
 
     @property
     def dbc(self):
@@ -655,8 +659,13 @@ class Database:
 
     def _message(self, frame_id_or_name, force_extended_id=False):
         if isinstance(frame_id_or_name, str):
-            return self.get_message_by_name(frame_id_or_name)
-        return self.get_message_by_frame_id(frame_id_or_name, force_extended_id)
+            message = self.get_message_by_name(frame_id_or_name)
+        else:
+            message = self.get_message_by_frame_id(frame_id_or_name, force_extended_id)
+        # Remembered for the next call with the same key, as long as the keys are few.
+        if not force_extended_id and len(self._found) < 4 * len(self._messages) + 64:
+            self._found[frame_id_or_name] = message
+        return message
 
     def decode_message(
         self,
@@ -670,13 +679,25 @@ class Database:
         force_extended_id=False,
     ):
         """Message.decode of the message with this frame ID (a can.Message's arbitration_id as it is) or name."""
-        return self._message(frame_id_or_name, force_extended_id).decode(
-            data, decode_choices, scaling, decode_containers, allow_truncated, allow_excess
-        )
+        message = None if force_extended_id else self._found.get(frame_id_or_name)
+        if message is None:
+            message = self._message(frame_id_or_name, force_extended_id)
+        elif scaling and message._fast is not None and type(data) is bytes:
+            decoded = message._fast.decode(data, decode_choices)
+            if decoded is not None:
+                return decoded
+        return message.decode(data, decode_choices, scaling, decode_containers, allow_truncated, allow_excess)
 
     def encode_message(self, frame_id_or_name, data, scaling=True, padding=False, strict=True, force_extended_id=False):
         """Message.encode of the message with this frame ID or name."""
-        return self._message(frame_id_or_name, force_extended_id).encode(data, scaling, padding, strict)
+        message = None if force_extended_id else self._found.get(frame_id_or_name)
+        if message is None:
+            message = self._message(frame_id_or_name, force_extended_id)
+        elif scaling and strict and message._fast is not None:
+            payload = message._fast.encode(data, padding)
+            if payload is not None:
+                return payload
+        return message.encode(data, scaling, padding, strict)
 
     def decode_frames(self, frame_ids, data, lengths=None, extended=None, timestamps=None):
         """Decodes many frames in one call into numpy columns: see canxlate.batch.decode_frames."""

@@ -592,6 +592,13 @@ class Database:
         self._largest_signal_count = info.largest_signal_count
         self._messages = [None] * info.message_count
         self._lookups = None
+        # The library's own lookups agree with cantools' (the last of a name or ID) while no name or ID is
+        # given twice and IDs are not masked; they spare a large database dictionaries of every message.
+        self._library_lookups = (
+            len(sources) <= 1
+            and self._frame_id_mask == 0xFFFFFFFF
+            and not any(d.topic == "duplicate" for d in diagnostics)
+        )
         self._found = {}  # decode_message's and encode_message's keys -> Message
 
     @property
@@ -604,6 +611,23 @@ class Database:
         if message is None:
             message = self._messages[index] = Message(self._opened, lib.cxl_message_at(self._handle, index), self)
         return message
+
+    def _index_of_name(self, name):
+        if self._library_lookups:
+            handle = lib.cxl_find_message_by_name(self._handle, name.encode("utf-8", "surrogateescape"))
+            return None if not handle else self._index_of_handle(handle)
+        return (self._lookups or self._build_lookups())[0].get(name)
+
+    def _index_of_key(self, key):
+        if self._library_lookups:
+            handle = lib.cxl_find_message(self._handle, key & 0x7FFFFFFF, key >> 31)
+            return None if not handle else self._index_of_handle(handle)
+        return (self._lookups or self._build_lookups())[1].get(key)
+
+    def _index_of_handle(self, handle):
+        info = _lib.MessageInfo()
+        lib.cxl_get_message_info(handle, byref(info))
+        return info.index
 
     def _build_lookups(self):
         by_name, by_key = {}, {}
@@ -626,6 +650,7 @@ class Database:
     def refresh(self):
         """Lookups follow the messages' names and frame IDs as they now are."""
         self._lookups = None
+        self._library_lookups = False
         self._found = {}
 
     @property
@@ -637,24 +662,25 @@ class Database:
         return []
 
     def get_message_by_name(self, name):
-        by_name = (self._lookups or self._build_lookups())[0]
-        return self._message_at(by_name[name])
+        index = self._index_of_name(name)
+        if index is None:
+            raise KeyError(name)
+        return self._message_at(index)
 
     def get_message_by_frame_id(self, frame_id, force_extended_id=False):
         """The message of this frame ID: extended when forced or over 0x7FF, else standard, else extended."""
-        by_key = (self._lookups or self._build_lookups())[1]
         extended = force_extended_id or frame_id > 0x7FF
         key = self._key(frame_id, extended)
-        index = by_key.get(key)
+        index = self._index_of_key(key)
         if index is None and not extended:
-            index = by_key.get(self._key(frame_id, True))
+            index = self._index_of_key(self._key(frame_id, True))
         if index is None:
             raise KeyError(key)
         return self._message_at(index)
 
     def find_message(self, frame_id, is_extended_frame):
         """The message with this ID and kind (standard or extended), or None."""
-        index = (self._lookups or self._build_lookups())[1].get(self._key(frame_id, is_extended_frame))
+        index = self._index_of_key(self._key(frame_id, is_extended_frame))
         return None if index is None else self._message_at(index)
 
     def _message(self, frame_id_or_name, force_extended_id=False):

@@ -1,8 +1,10 @@
 // Opens the input as DBC text with libcanxlate's reader, then decodes and
-// encodes every message on a fixed payload, with and without clamping.
+// encodes every message on a fixed payload, with and without clamping, and
+// writes it as DBC text: what is written opens, and writes the same again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "canxlate.h"
@@ -43,6 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cxl_diagnostic diagnostic;
         if (cxl_get_diagnostic(database, i, &diagnostic) != CXL_OK || diagnostic.text == nullptr) std::abort();
     }
+    char* text = nullptr;
+    size_t textSize = 0;
+    if (cxl_write_dbc_memory(database, &text, &textSize) != CXL_OK) std::abort();
+    cxl_database* rewritten = nullptr;
+    if (cxl_open_memory(text, textSize, CXL_FORMAT_DBC, &rewritten) != CXL_OK) std::abort();
+    char* again = nullptr;
+    size_t againSize = 0;
+    if (cxl_write_dbc_memory(rewritten, &again, &againSize) != CXL_OK) std::abort();
+    if (againSize != textSize || std::memcmp(again, text, textSize) != 0) std::abort();
+    cxl_free_text(again);
+    cxl_free_text(text);
+    cxl_close(rewritten);
     cxl_close(database);
     return 0;
 }

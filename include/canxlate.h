@@ -187,6 +187,171 @@ CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
 
+/* ---- Everything else a database file says ------------------------------ */
+
+typedef struct cxl_database_details {
+    const char* bus_speed; /* what follows "BS_:", as written; "" for none */
+    size_t new_symbol_count;
+    size_t attribute_definition_count;
+    size_t attribute_count; /* of the network */
+    size_t relation_attribute_count;
+    size_t value_table_count;
+    size_t environment_variable_count;
+} cxl_database_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_database_details(const cxl_database* database, cxl_database_details* details);
+/* The keywords of the NS_ section as written; null past the end. */
+CXL_API const char* CXL_CALL cxl_new_symbol(const cxl_database* database, size_t index);
+
+typedef struct cxl_node_info {
+    const char* name; /* the long name when the file gives one */
+    const char* comment;
+    size_t attribute_count;
+} cxl_node_info;
+
+CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size_t index, cxl_node_info* info);
+
+/* What a message's and a signal's attributes say, read once when the
+ * database is built. Names are the long names (SystemMessageLongSymbol,
+ * SystemSignalLongSymbol, SystemNodeLongSymbol) wherever a file gives them. */
+typedef struct cxl_message_details {
+    const char* send_type; /* GenMsgSendType's text; "" for none */
+    int32_t j1939;         /* VFrameFormat says J1939PG (or 3) */
+    size_t attribute_count;
+    size_t signal_group_count;
+} cxl_message_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_message_details(const cxl_message* message, cxl_message_details* details);
+
+typedef struct cxl_signal_group {
+    const char* name;
+    uint32_t repetitions;
+    size_t signal_count;
+} cxl_signal_group;
+
+CXL_API cxl_status CXL_CALL cxl_get_signal_group(const cxl_message* message, size_t index, cxl_signal_group* group);
+/* The name of a group's signal; null past the end. */
+CXL_API const char* CXL_CALL cxl_signal_group_member(const cxl_message* message, size_t group, size_t index);
+
+typedef struct cxl_signal_details {
+    int32_t has_start_value;
+    double start_value; /* GenSigStartValue: a raw value */
+    size_t attribute_count;
+} cxl_signal_details;
+
+CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* signal, cxl_signal_details* details);
+
+/* Value tables of their own (VAL_TABLE_), by name; entries in increasing raw value. */
+CXL_API cxl_status CXL_CALL cxl_value_table(const cxl_database* database, size_t index, const char** name,
+                                            size_t* entry_count);
+CXL_API cxl_status CXL_CALL cxl_value_table_entry(const cxl_database* database, size_t table, size_t index,
+                                                  int64_t* raw, const char** text);
+
+typedef struct cxl_environment_variable {
+    const char* name;
+    int32_t type; /* 0 integer, 1 float, 2 string */
+    double minimum;
+    double maximum;
+    const char* unit;
+    double initial_value;
+    uint64_t id;
+    const char* access_type; /* as written: DUMMY_NODE_VECTOR0 .. DUMMY_NODE_VECTOR8003 */
+    int64_t data_size;       /* ENVVAR_DATA_ bytes; -1 when not given */
+    const char* comment;
+    size_t access_node_count;
+    size_t value_text_count;
+    size_t attribute_count;
+} cxl_environment_variable;
+
+CXL_API cxl_status CXL_CALL cxl_get_environment_variable(const cxl_database* database, size_t index,
+                                                         cxl_environment_variable* variable);
+/* Null past the end. */
+CXL_API const char* CXL_CALL cxl_environment_variable_access_node(const cxl_database* database, size_t variable,
+                                                                  size_t index);
+CXL_API cxl_status CXL_CALL cxl_environment_variable_value_text(const cxl_database* database, size_t variable,
+                                                                size_t index, int64_t* raw, const char** text);
+
+/* Attributes. */
+#define CXL_ATTRIBUTE_INT 0
+#define CXL_ATTRIBUTE_HEX 1
+#define CXL_ATTRIBUTE_FLOAT 2
+#define CXL_ATTRIBUTE_STRING 3
+#define CXL_ATTRIBUTE_ENUM 4
+
+/* What an attribute belongs to. */
+#define CXL_OBJECT_NETWORK 0
+#define CXL_OBJECT_NODE 1
+#define CXL_OBJECT_MESSAGE 2
+#define CXL_OBJECT_SIGNAL 3
+#define CXL_OBJECT_ENVIRONMENT_VARIABLE 4
+#define CXL_OBJECT_NODE_MESSAGE 5              /* a node with a message (BU_BO_REL_) */
+#define CXL_OBJECT_NODE_SIGNAL 6               /* a node with a signal (BU_SG_REL_) */
+#define CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE 7 /* a node with an environment variable (BU_EV_REL_) */
+
+/* A typed value: number for INT, HEX and FLOAT; text for STRING; for ENUM
+ * both, the index into the definition's values and its text. */
+typedef struct cxl_attribute {
+    const char* name;
+    int32_t type; /* CXL_ATTRIBUTE_* */
+    double number;
+    const char* text; /* "" when there is none */
+} cxl_attribute;
+
+typedef struct cxl_attribute_definition {
+    const char* name;
+    int32_t object_kind; /* CXL_OBJECT_* */
+    int32_t type;        /* CXL_ATTRIBUTE_* */
+    double minimum;      /* INT, HEX and FLOAT */
+    double maximum;
+    size_t enum_value_count;
+    int32_t has_default;
+    double default_number;
+    const char* default_text;
+} cxl_attribute_definition;
+
+CXL_API cxl_status CXL_CALL cxl_get_attribute_definition(const cxl_database* database, size_t index,
+                                                         cxl_attribute_definition* definition);
+/* Null past the end. */
+CXL_API const char* CXL_CALL cxl_attribute_enum_value(const cxl_database* database, size_t definition, size_t index);
+
+/* The values given to one object, in file order; CXL_ERR_ARGUMENT past the end. */
+CXL_API cxl_status CXL_CALL cxl_network_attribute(const cxl_database* database, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_node_attribute(const cxl_database* database, size_t node, size_t index,
+                                               cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_message_attribute(const cxl_message* message, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_signal_attribute(const cxl_signal* signal, size_t index, cxl_attribute* attribute);
+CXL_API cxl_status CXL_CALL cxl_environment_variable_attribute(const cxl_database* database, size_t variable,
+                                                               size_t index, cxl_attribute* attribute);
+
+/* A value given to a node together with a message, a signal or an
+ * environment variable. */
+typedef struct cxl_relation_attribute {
+    int32_t object_kind; /* CXL_OBJECT_NODE_* */
+    const char* node;
+    const cxl_message* message;       /* node-message and node-signal */
+    const char* signal;               /* node-signal; "" otherwise */
+    const char* environment_variable; /* node-environment-variable; "" otherwise */
+    cxl_attribute attribute;
+} cxl_relation_attribute;
+
+CXL_API cxl_status CXL_CALL cxl_get_relation_attribute(const cxl_database* database, size_t index,
+                                                       cxl_relation_attribute* relation);
+
+/* ---- Writing DBC text -------------------------------------------------- */
+
+/* Any database (read from a DBC or ".zcd" file, or built) as DBC text that
+ * opens as the same model: every message, signal, multiplexing range, value
+ * text, comment, attribute and node; numbers in the shortest form that reads
+ * back as the same double. Lines end in CR LF. Names a DBC identifier cannot
+ * hold are written with '_' for other characters, and names longer than 32
+ * characters cut short, with the full name in its long-name attribute. */
+CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const char* path);
+/* The same into memory: *text (NUL-terminated, *size bytes before the NUL)
+ * is released with cxl_free_text. */
+CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, char** text, size_t* size);
+/* Null is allowed. */
+CXL_API void CXL_CALL cxl_free_text(char* text);
+
 /* ---- Decoding ---------------------------------------------------------- */
 
 /* Apply the signals' minimum and maximum (none when both are 0). */

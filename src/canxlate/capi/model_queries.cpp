@@ -16,7 +16,7 @@ CXL_API cxl_status CXL_CALL cxl_get_database_info(const cxl_database* database, 
 
 CXL_API const char* CXL_CALL cxl_node_name(const cxl_database* database, size_t index) {
     if (database == nullptr || index >= database->model.nodes.size()) return nullptr;
-    return database->model.nodes[index].c_str();
+    return database->model.nodes[index].name.c_str();
 }
 
 CXL_API const cxl_message* CXL_CALL cxl_message_at(const cxl_database* database, size_t index) {

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/database/attribute.h"
 #include "canxlate/database/diagnostic.h"
+#include "canxlate/database/environment_variable.h"
 #include "canxlate/database/message.h"
+#include "canxlate/database/node.h"
 
 namespace canxlate::db {
 
@@ -20,11 +23,24 @@ struct MessageEntry {
     PlanView plan;
 };
 
+// A value table given a name of its own (VAL_TABLE_).
+struct NamedValueTable {
+    std::string name;
+    ValueTable values;
+};
+
 struct Database {
     std::string version;
     std::string comment;
-    std::vector<std::string> nodes;
+    std::vector<std::string> newSymbols;  // the NS_ section as written
+    std::string busSpeed;                 // what follows "BS_:", as written
+    std::vector<Node> nodes;
     std::vector<Message> messages;
+    std::vector<NamedValueTable> valueTables;
+    std::vector<EnvironmentVariable> environmentVariables;
+    std::vector<AttributeDefinition> attributeDefinitions;
+    AttributeList attributes;  // of the network
+    std::vector<RelationAttribute> relationAttributes;
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
 

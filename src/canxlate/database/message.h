@@ -5,11 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/database/attribute.h"
 #include "canxlate/database/name_index.h"
 #include "canxlate/database/signal.h"
 #include "canxlate/database/signal_codec.h"
 
 namespace canxlate::db {
+
+// Signals that belong together (SIG_GROUP_), by name.
+struct SignalGroup {
+    std::string name;
+    uint32_t repetitions = 1;
+    std::vector<std::string> signals;
+};
 
 struct Message {
     DecodePlan plan;  // built with the indexes
@@ -20,7 +28,11 @@ struct Message {
     uint32_t length = 0;
     std::vector<std::string> senders;
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
+    std::string sendType;    // GenMsgSendType's text, or empty
+    bool j1939 = false;      // a J1939 parameter group (VFrameFormat)
     std::string comment;
+    AttributeList attributes;
+    std::vector<SignalGroup> signalGroups;
     std::vector<Signal> signals;
     NameIndex signalsByName;
     // Signal indexes in an order where every switch precedes what it switches.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "canxlate/database/attribute.h"
 #include "canxlate/database/bit_field.h"
 #include "canxlate/database/value_table.h"
 
@@ -42,6 +43,9 @@ struct Signal {
     size_t index = 0;  // within the message
     std::vector<MuxRange> muxRanges;
     ValueTable values;
+    AttributeList attributes;
+    bool hasStartValue = false;  // GenSigStartValue, a raw value
+    double startValue = 0.0;
     // False when the field cannot be read as written (see the diagnostics);
     // such a signal is never carried.
     bool decodable = false;

@@ -13,10 +13,9 @@ namespace {
 
 // Sections that this reader has no use for: skipped without a word.
 constexpr std::string_view kIgnoredSections[] = {
-    "BA_DEF_REL_",   "BA_REL_",      "BA_DEF_DEF_REL_",  "BU_SG_REL_",       "BU_EV_REL_",     "BU_BO_REL_",
-    "EV_",           "ENVVAR_DATA_", "SGTYPE_",          "SGTYPE_VAL_",      "BA_DEF_SGTYPE_", "BA_SGTYPE_",
-    "SIG_TYPE_REF_", "SIG_GROUP_",   "SIGTYPE_VALTYPE_", "CAT_DEF_",         "CAT_",           "FILTER",
-    "NS_DESC_",      "EV_DATA_",     "ENVVAR_DATA_",     "SG_MUL_VAL_TYPE_", "BO_EXT_",
+    "BU_SG_REL_", "BU_EV_REL_",    "BU_BO_REL_",       "SGTYPE_",  "SGTYPE_VAL_", "BA_DEF_SGTYPE_",
+    "BA_SGTYPE_", "SIG_TYPE_REF_", "SIGTYPE_VALTYPE_", "CAT_DEF_", "CAT_",        "FILTER",
+    "NS_DESC_",   "EV_DATA_",      "SG_MUL_VAL_TYPE_", "BO_EXT_",
 };
 
 class DefinitionParser {
@@ -51,7 +50,7 @@ public:
             if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
                 sink_.warning(db::Topic::kSyntax, first,
                               "text outside any statement skipped, starting at " + quoted(first));
-            } else if (first.text != "NS_") {  // NS_ lists keywords: nothing to keep
+            } else {
                 inMessage = dispatch(&first, &statement.back(), inMessage);
             }
         }
@@ -87,8 +86,18 @@ private:
             }
             if (keyword == "VERSION") {
                 definitions_.version = cursor.string("the version");
+            } else if (keyword == "NS_") {
+                cursor.acceptPunctuation(':');
+                while (!cursor.atEnd()) definitions_.newSymbols.push_back(cursor.next().text);
             } else if (keyword == "BS_") {
-                // bus speed: nothing to keep
+                cursor.acceptPunctuation(':');
+                while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+                    const Token& token = cursor.next();
+                    if (token.kind != TokenKind::kPunctuation && !definitions_.busSpeed.empty() &&
+                        definitions_.busSpeed.back() != ':' && definitions_.busSpeed.back() != ',')
+                        definitions_.busSpeed += ' ';
+                    definitions_.busSpeed += token.text;
+                }
             } else if (keyword == "BU_") {
                 cursor.punctuation(':');
                 while (!cursor.atEnd()) {
@@ -98,15 +107,30 @@ private:
                 }
             } else if (keyword == "CM_") {
                 readComment(cursor);
-            } else if (keyword == "BA_DEF_") {
+            } else if (keyword == "BA_DEF_" || keyword == "BA_DEF_REL_") {
                 readAttributeDefinition(cursor);
-            } else if (keyword == "BA_DEF_DEF_") {
-                AttributeDefaultDef def{cursor.position(), cursor.string("the attribute name"), {}};
+            } else if (keyword == "BA_DEF_DEF_" || keyword == "BA_DEF_DEF_REL_") {
+                AttributeDefaultDef def{
+                    cursor.position(), cursor.string("the attribute name"), {}, keyword == "BA_DEF_DEF_REL_"};
                 def.value = readAttributeValue(cursor);
                 cursor.finish();
                 definitions_.attributeDefaults.push_back(std::move(def));
             } else if (keyword == "BA_") {
-                readAttribute(cursor);
+                readAttribute(cursor, false);
+            } else if (keyword == "BA_REL_") {
+                readAttribute(cursor, true);
+            } else if (keyword == "SIG_GROUP_") {
+                readSignalGroup(cursor);
+            } else if (keyword == "EV_") {
+                readEnvironmentVariable(cursor);
+            } else if (keyword == "ENVVAR_DATA_") {
+                EnvironmentDataDef def;
+                def.position = cursor.position();
+                def.name = cursor.identifier("the environment variable name");
+                cursor.punctuation(':');
+                def.size = cursor.integer("the data size");
+                cursor.finish();
+                definitions_.environmentData.push_back(def);
             } else if (keyword == "VAL_TABLE_") {
                 ValueTableDef def{cursor.position(), cursor.identifier("the value table name"), {}};
                 def.entries = readValueEntries(cursor);
@@ -245,10 +269,35 @@ private:
             ref.rawId = cursor.unsignedInteger("a message ID");
             ref.name = cursor.identifier("a signal name");
         } else if (kind == "EV_") {
-            ref.kind = ObjectKind::kOther;
-            cursor.identifier("an environment variable name");
+            ref.kind = ObjectKind::kEnvironmentVariable;
+            ref.name = cursor.identifier("an environment variable name");
         } else {
             throw StatementError{ref.position, "'" + std::string(kind) + "' is not BU_, BO_, SG_ or EV_"};
+        }
+        return ref;
+    }
+
+    // After BA_REL_'s name: a node with a message, a signal or an environment variable.
+    ObjectRef readRelation(StatementCursor& cursor) {
+        ObjectRef ref;
+        ref.position = cursor.position();
+        const std::string_view kind = cursor.identifier("BU_BO_REL_, BU_SG_REL_ or BU_EV_REL_");
+        ref.node = cursor.identifier("a node name");
+        if (kind == "BU_BO_REL_") {
+            ref.kind = ObjectKind::kNodeMessage;
+            ref.rawId = cursor.unsignedInteger("a message ID");
+        } else if (kind == "BU_SG_REL_") {
+            ref.kind = ObjectKind::kNodeSignal;
+            if (!cursor.peekIdentifier("SG_")) cursor.fail("expected SG_, found " + cursor.describe());
+            cursor.next();
+            ref.rawId = cursor.unsignedInteger("a message ID");
+            ref.name = cursor.identifier("a signal name");
+        } else if (kind == "BU_EV_REL_") {
+            ref.kind = ObjectKind::kNodeEnvironmentVariable;
+            ref.name = cursor.identifier("an environment variable name");
+        } else {
+            throw StatementError{ref.position,
+                                 "'" + std::string(kind) + "' is not BU_BO_REL_, BU_SG_REL_ or BU_EV_REL_"};
         }
         return ref;
     }
@@ -265,21 +314,41 @@ private:
         AttributeDefinitionDef def;
         def.position = cursor.position();
         if (cursor.peekKind(TokenKind::kIdentifier)) {
+            const Position at = cursor.position();
             const std::string_view kind = cursor.next().text;
-            def.kind = kind == "BU_"   ? ObjectKind::kNode
-                       : kind == "BO_" ? ObjectKind::kMessage
-                       : kind == "SG_" ? ObjectKind::kSignal
-                                       : ObjectKind::kOther;
+            if (kind == "BU_") {
+                def.kind = ObjectKind::kNode;
+            } else if (kind == "BO_") {
+                def.kind = ObjectKind::kMessage;
+            } else if (kind == "SG_") {
+                def.kind = ObjectKind::kSignal;
+            } else if (kind == "EV_") {
+                def.kind = ObjectKind::kEnvironmentVariable;
+            } else if (kind == "BU_BO_REL_") {
+                def.kind = ObjectKind::kNodeMessage;
+            } else if (kind == "BU_SG_REL_") {
+                def.kind = ObjectKind::kNodeSignal;
+            } else if (kind == "BU_EV_REL_") {
+                def.kind = ObjectKind::kNodeEnvironmentVariable;
+            } else {
+                throw StatementError{at, "'" + std::string(kind) + "' is not an object kind"};
+            }
         }
         def.name = cursor.string("the attribute name");
         const std::string_view type = cursor.identifier("the attribute type");
         if (type == "INT" || type == "HEX" || type == "FLOAT") {
-            cursor.real("the minimum");
-            cursor.real("the maximum");
+            def.type = type == "INT"   ? db::AttributeType::kInt
+                       : type == "HEX" ? db::AttributeType::kHex
+                                       : db::AttributeType::kFloat;
+            // The range is optional: many files write "INT" alone.
+            if (cursor.peekKind(TokenKind::kNumber)) {
+                def.minimum = cursor.real("the minimum");
+                def.maximum = cursor.real("the maximum");
+            }
         } else if (type == "STRING") {
-            def.isString = true;
+            def.type = db::AttributeType::kString;
         } else if (type == "ENUM") {
-            def.isEnum = true;
+            def.type = db::AttributeType::kEnum;
             while (cursor.peekKind(TokenKind::kString)) {
                 def.enumValues.push_back(cursor.string("an enumeration value"));
                 cursor.acceptPunctuation(',');
@@ -296,11 +365,11 @@ private:
         return cursor.real("the value");
     }
 
-    void readAttribute(StatementCursor& cursor) {
+    void readAttribute(StatementCursor& cursor, bool relation) {
         AttributeValueDef def;
         def.position = cursor.position();
         def.name = cursor.string("the attribute name");
-        def.object = readObject(cursor);
+        def.object = relation ? readRelation(cursor) : readObject(cursor);
         def.value = readAttributeValue(cursor);
         cursor.finish();
         definitions_.attributeValues.push_back(std::move(def));
@@ -317,8 +386,13 @@ private:
 
     void readValueDescription(StatementCursor& cursor) {
         ValueDescriptionDef def;
-        if (!cursor.peekKind(TokenKind::kNumber)) return;  // an environment variable's values
-        def.signal = readSignalRef(cursor);
+        if (cursor.peekKind(TokenKind::kNumber)) {
+            def.signal = readSignalRef(cursor);
+        } else {
+            def.signal.kind = ObjectKind::kEnvironmentVariable;
+            def.signal.position = cursor.position();
+            def.signal.name = cursor.identifier("a signal or environment variable");
+        }
         if (cursor.peekKind(TokenKind::kIdentifier)) {
             def.tablePosition = cursor.position();
             def.tableName = cursor.next().text;
@@ -327,6 +401,46 @@ private:
         }
         cursor.finish();
         definitions_.valueDescriptions.push_back(std::move(def));
+    }
+
+    void readSignalGroup(StatementCursor& cursor) {
+        SignalGroupDef def;
+        def.message.kind = ObjectKind::kMessage;
+        def.message.position = cursor.position();
+        def.message.rawId = cursor.unsignedInteger("a message ID");
+        def.name = cursor.identifier("the group name");
+        def.repetitions = cursor.integer("the repetitions");
+        cursor.punctuation(':');
+        while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+            def.signals.push_back(cursor.identifier("a signal name"));
+            cursor.acceptPunctuation(',');
+        }
+        cursor.finish();
+        definitions_.signalGroups.push_back(std::move(def));
+    }
+
+    // EV_ name : type [minimum|maximum] "unit" initial id access nodes;
+    void readEnvironmentVariable(StatementCursor& cursor) {
+        EnvironmentVariableDef def;
+        def.position = cursor.position();
+        def.name = cursor.identifier("the environment variable name");
+        cursor.punctuation(':');
+        def.type = cursor.integer("the variable type");
+        cursor.punctuation('[');
+        def.minimum = cursor.real("the minimum");
+        cursor.punctuation('|');
+        def.maximum = cursor.real("the maximum");
+        cursor.punctuation(']');
+        def.unit = cursor.string("the unit");
+        def.initialValue = cursor.real("the initial value");
+        def.id = cursor.unsignedInteger("the variable's ID");
+        def.accessType = cursor.identifier("the access type");
+        while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+            def.accessNodes.push_back(cursor.identifier("a node name"));
+            cursor.acceptPunctuation(',');
+        }
+        cursor.finish();
+        definitions_.environmentVariables.push_back(std::move(def));
     }
 
     void readMuxValues(StatementCursor& cursor) {

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "canxlate/database/attribute.h"
 #include "canxlate/database/diagnostic.h"
 
 namespace canxlate::dbc {
@@ -47,12 +48,13 @@ struct MessageDef {
 };
 
 // The object a comment or attribute value is attached to.
-enum class ObjectKind : uint8_t { kNetwork, kNode, kMessage, kSignal, kOther };
+using db::ObjectKind;
 
 struct ObjectRef {
     ObjectKind kind = ObjectKind::kNetwork;
     uint64_t rawId = 0;     // messages and signals
-    std::string_view name;  // nodes and signals
+    std::string_view name;  // nodes, signals and environment variables
+    std::string_view node;  // the node of a relation
     Position position;      // of the reference, for diagnostics
 };
 
@@ -67,8 +69,9 @@ struct AttributeDefinitionDef {
     Position position;
     ObjectKind kind = ObjectKind::kNetwork;
     std::string name;
-    bool isEnum = false;
-    bool isString = false;
+    db::AttributeType type = db::AttributeType::kString;
+    double minimum = 0.0;
+    double maximum = 0.0;
     std::vector<std::string> enumValues;
 };
 
@@ -76,6 +79,7 @@ struct AttributeDefaultDef {
     Position position;
     std::string name;
     AttributeValue value;
+    bool relation = false;  // BA_DEF_DEF_REL_
 };
 
 struct AttributeValueDef {
@@ -126,8 +130,36 @@ struct TransmittersDef {
     std::vector<std::string_view> nodes;
 };
 
+struct SignalGroupDef {
+    ObjectRef message;
+    std::string_view name;
+    int64_t repetitions = 1;
+    std::vector<std::string_view> signals;
+};
+
+struct EnvironmentVariableDef {
+    Position position;
+    std::string_view name;
+    int64_t type = 0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    std::string unit;
+    double initialValue = 0.0;
+    uint64_t id = 0;
+    std::string_view accessType;
+    std::vector<std::string_view> accessNodes;
+};
+
+struct EnvironmentDataDef {
+    Position position;
+    std::string_view name;
+    int64_t size = 0;
+};
+
 struct Definitions {
     std::string version;
+    std::vector<std::string_view> newSymbols;
+    std::string busSpeed;
     std::vector<std::pair<Position, std::string_view>> nodes;
     std::vector<MessageDef> messages;
     std::vector<CommentDef> comments;
@@ -139,6 +171,9 @@ struct Definitions {
     std::vector<ValueTypeDef> valueTypes;
     std::vector<MuxValuesDef> muxValues;
     std::vector<TransmittersDef> transmitters;
+    std::vector<SignalGroupDef> signalGroups;
+    std::vector<EnvironmentVariableDef> environmentVariables;
+    std::vector<EnvironmentDataDef> environmentData;
 };
 
 class DiagnosticSink;

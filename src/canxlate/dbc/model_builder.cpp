@@ -1,11 +1,13 @@
 #include "canxlate/dbc/model_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <unordered_map>
 
 #include "canxlate/dbc/multiplexing.h"
 #include "canxlate/dbc/signal_layout.h"
+#include "canxlate/dbc/statement_cursor.h"
 
 namespace canxlate::dbc {
 namespace {
@@ -26,7 +28,10 @@ public:
 
     void run() {
         db_.version = defs_.version;
+        db_.newSymbols.assign(defs_.newSymbols.begin(), defs_.newSymbols.end());
+        db_.busSpeed = defs_.busSpeed;
         addNodes();
+        addEnvironmentVariables();
         for (MessageDef& def : defs_.messages) addMessage(def);
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
             Message& message = db_.messages[i];
@@ -38,10 +43,12 @@ public:
                                       quote(message.name) + "; its name finds the first");
         }
         applyTransmitters();
+        applySignalGroups();
         applyComments();
         applyValueTypes();
         applyValueDescriptions();
         applyAttributes();
+        deriveFromAttributes();
         std::vector<std::vector<MuxValuesDef*>> muxValues(db_.messages.size());
         for (MuxValuesDef& def : defs_.muxValues) {
             if (findSignal(def.signal) != nullptr) muxValues[lastMessage_].push_back(&def);
@@ -50,17 +57,44 @@ public:
             resolveMultiplexing(db_.messages[i], muxDefs_[i], muxValues[i], signalPositions_[i], sink_);
             checkOverlaps(db_.messages[i], signalPositions_[i], sink_);
         }
+        applyLongNames();
         db_.buildIndexes();
     }
 
 private:
     void addNodes() {
         for (auto& [position, name] : defs_.nodes) {
-            if (!nodes_.add(name, 0)) {
+            if (!nodes_.add(name, static_cast<uint32_t>(db_.nodes.size()))) {
                 sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
                 continue;
             }
-            db_.nodes.emplace_back(name);
+            db_.nodes.push_back({std::string(name), {}, {}});
+        }
+    }
+
+    void addEnvironmentVariables() {
+        for (EnvironmentVariableDef& def : defs_.environmentVariables) {
+            if (!environmentVariables_.add(def.name, static_cast<uint32_t>(db_.environmentVariables.size()))) {
+                sink_.warning(db::Topic::kDuplicate, def.position,
+                              "environment variable " + quote(def.name) + " is defined twice; the first counts");
+                continue;
+            }
+            db::EnvironmentVariable variable;
+            variable.name = def.name;
+            variable.type = static_cast<int32_t>(def.type);
+            variable.minimum = def.minimum;
+            variable.maximum = def.maximum;
+            variable.unit = std::move(def.unit);
+            variable.initialValue = def.initialValue;
+            variable.id = def.id;
+            variable.accessType = def.accessType;
+            for (std::string_view node : def.accessNodes)
+                if (node != "Vector__XXX") variable.accessNodes.emplace_back(node);
+            db_.environmentVariables.push_back(std::move(variable));
+        }
+        for (const EnvironmentDataDef& def : defs_.environmentData) {
+            ObjectRef ref{ObjectKind::kEnvironmentVariable, 0, def.name, {}, def.position};
+            if (db::EnvironmentVariable* variable = findEnvironmentVariable(ref)) variable->dataSize = def.size;
         }
     }
 
@@ -153,11 +187,40 @@ private:
         return &message->signals[index];
     }
 
-    bool knownNode(const ObjectRef& ref) {
-        if (nodes_.find(ref.name) != db::NameIndex::kAbsent) return true;
+    db::Node* findNode(const ObjectRef& ref) { return findNode(ref.name, ref.position); }
+    db::Node* findNode(std::string_view name, Position position) {
+        const uint32_t index = nodes_.find(name);
+        if (index != db::NameIndex::kAbsent) return &db_.nodes[index];
+        sink_.warning(db::Topic::kReference, position, "no node is named " + quote(name) + "; reference skipped");
+        return nullptr;
+    }
+
+    db::EnvironmentVariable* findEnvironmentVariable(const ObjectRef& ref) {
+        const uint32_t index = environmentVariables_.find(ref.name);
+        if (index != db::NameIndex::kAbsent) return &db_.environmentVariables[index];
         sink_.warning(db::Topic::kReference, ref.position,
-                      "no node is named " + quote(ref.name) + "; reference skipped");
-        return false;
+                      "no environment variable is named " + quote(ref.name) + "; reference skipped");
+        return nullptr;
+    }
+
+    void applySignalGroups() {
+        for (SignalGroupDef& def : defs_.signalGroups) {
+            Message* message = findMessage(def.message);
+            if (message == nullptr) continue;
+            db::SignalGroup group;
+            group.name = def.name;
+            group.repetitions = static_cast<uint32_t>(def.repetitions < 0 ? 0 : def.repetitions);
+            for (std::string_view name : def.signals) {
+                if (message->signalsByName.find(name) == db::NameIndex::kAbsent) {
+                    sink_.warning(db::Topic::kReference, def.message.position,
+                                  "signal group " + quote(def.name) + ": message " + quote(message->name) +
+                                      " has no signal " + quote(name) + "; left out of the group");
+                    continue;
+                }
+                group.signals.emplace_back(name);
+            }
+            message->signalGroups.push_back(std::move(group));
+        }
     }
 
     void applyTransmitters() {
@@ -176,14 +239,20 @@ private:
         for (CommentDef& def : defs_.comments) {
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
-                case ObjectKind::kNode: knownNode(def.object); break;
+                case ObjectKind::kNode:
+                    if (db::Node* node = findNode(def.object)) node->comment = std::move(def.text);
+                    break;
                 case ObjectKind::kMessage:
                     if (Message* message = findMessage(def.object)) message->comment = std::move(def.text);
                     break;
                 case ObjectKind::kSignal:
                     if (Signal* signal = findSignal(def.object)) signal->comment = std::move(def.text);
                     break;
-                case ObjectKind::kOther: break;
+                case ObjectKind::kEnvironmentVariable:
+                    if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.object))
+                        variable->comment = std::move(def.text);
+                    break;
+                default: break;
             }
         }
     }
@@ -217,9 +286,21 @@ private:
             if (!tables.emplace(table.name, &table).second)
                 sink_.warning(db::Topic::kDuplicate, table.position,
                               "value table " + quote(table.name) + " is defined twice; the first counts");
+        for (const ValueTableDef& table : defs_.valueTables) {
+            db::NamedValueTable named{std::string(table.name), {}};
+            std::vector<db::ValueText> values;
+            for (const ValueEntry& entry : table.entries) values.push_back({entry.value, entry.text});
+            named.values.assign(std::move(values));
+            db_.valueTables.push_back(std::move(named));
+        }
         for (ValueDescriptionDef& def : defs_.valueDescriptions) {
-            Signal* signal = findSignal(def.signal);
-            if (signal == nullptr) continue;
+            db::ValueTable* target = nullptr;
+            if (def.signal.kind == ObjectKind::kEnvironmentVariable) {
+                if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.signal)) target = &variable->values;
+            } else if (Signal* signal = findSignal(def.signal)) {
+                target = &signal->values;
+            }
+            if (target == nullptr) continue;
             const std::vector<ValueEntry>* entries = &def.entries;
             if (!def.tableName.empty()) {
                 auto it = tables.find(def.tableName);
@@ -233,58 +314,213 @@ private:
             std::vector<db::ValueText> values;
             values.reserve(entries->size());
             for (const ValueEntry& entry : *entries) values.push_back({entry.value, entry.text});
-            signal->values.assign(std::move(values));
+            target->assign(std::move(values));
         }
     }
 
-    const AttributeDefinitionDef* attributeDefinition(std::string_view name) {
-        for (const AttributeDefinitionDef& def : defs_.attributeDefinitions)
-            if (def.name == name) return &def;
+    // Definitions and their defaults into the model; a name defined twice
+    // keeps its first definition. Those of objects come first, then those
+    // of relations.
+    void addAttributeDefinitions() {
+        std::stable_partition(defs_.attributeDefinitions.begin(), defs_.attributeDefinitions.end(),
+                              [](const AttributeDefinitionDef& def) { return !db::isRelation(def.kind); });
+        for (AttributeDefinitionDef& def : defs_.attributeDefinitions) {
+            if (findDefinition(def.name, db::isRelation(def.kind)) != nullptr) {
+                sink_.warning(db::Topic::kDuplicate, def.position,
+                              "attribute " + quote(def.name) + " is defined twice; the first counts");
+                continue;
+            }
+            db::AttributeDefinition definition;
+            definition.name = std::move(def.name);
+            definition.kind = def.kind;
+            definition.type = def.type;
+            definition.minimum = def.minimum;
+            definition.maximum = def.maximum;
+            definition.enumValues = std::move(def.enumValues);
+            db_.attributeDefinitions.push_back(std::move(definition));
+        }
+        for (const AttributeDefaultDef& def : defs_.attributeDefaults) {
+            db::AttributeDefinition* definition = findDefinition(def.name, def.relation);
+            if (definition == nullptr) {
+                sink_.warning(db::Topic::kReference, def.position,
+                              "default of attribute " + quote(def.name) + ", which is not defined; skipped");
+                continue;
+            }
+            definition->hasDefault = true;
+            definition->defaultValue = typedValue(definition, def.value).value;
+        }
+    }
+
+    db::AttributeDefinition* findDefinition(std::string_view name, bool relation) {
+        for (db::AttributeDefinition& definition : db_.attributeDefinitions)
+            if (definition.name == name && db::isRelation(definition.kind) == relation) return &definition;
         return nullptr;
     }
 
-    // An enumeration value as its text; other values as written.
-    static std::string attributeText(const AttributeDefinitionDef* def, const AttributeValue& value) {
-        if (const std::string* text = std::get_if<std::string>(&value)) return *text;
-        const double number = std::get<double>(value);
-        if (def != nullptr && def->isEnum && number >= 0 && number < static_cast<double>(def->enumValues.size()))
-            return def->enumValues[static_cast<size_t>(number)];
-        return {};
+    // A value as its definition types it: an enumeration value is given by
+    // its index or by its text, and gets both. Without a definition, text is
+    // a string and a number a float.
+    static db::Attribute typedValue(const db::AttributeDefinition* definition, const AttributeValue& value) {
+        db::Attribute attribute;
+        const std::string* text = std::get_if<std::string>(&value);
+        attribute.type = definition != nullptr ? definition->type
+                         : text != nullptr     ? db::AttributeType::kString
+                                               : db::AttributeType::kFloat;
+        if (text != nullptr) {
+            attribute.value.text = *text;
+            if (attribute.type == db::AttributeType::kEnum) {
+                const auto& names = definition->enumValues;
+                const auto it = std::find(names.begin(), names.end(), *text);
+                attribute.value.number = it == names.end() ? -1.0 : static_cast<double>(it - names.begin());
+            } else if (attribute.type != db::AttributeType::kString) {
+                readReal(*text, &attribute.value.number);
+            }
+            return attribute;
+        }
+        attribute.value.number = std::get<double>(value);
+        if (attribute.type == db::AttributeType::kEnum) {
+            const double index = attribute.value.number;
+            if (index >= 0 && index < static_cast<double>(definition->enumValues.size()))
+                attribute.value.text = definition->enumValues[static_cast<size_t>(index)];
+        }
+        return attribute;
     }
 
     void applyAttributes() {
-        const AttributeDefinitionDef* formatDef = attributeDefinition("VFrameFormat");
-        int64_t cycleDefault = -1;
-        bool fdDefault = false;
-        for (const AttributeDefaultDef& def : defs_.attributeDefaults) {
-            if (def.name == "GenMsgCycleTime") {
-                if (const double* number = std::get_if<double>(&def.value)) cycleDefault = std::llround(*number);
-            } else if (def.name == "VFrameFormat") {
-                fdDefault = attributeText(formatDef, def.value).find("FD") != std::string::npos;
-            }
-        }
-        for (Message& message : db_.messages) {
-            message.cycleTime = cycleDefault;
-            message.fd = message.fd || fdDefault;
-        }
+        addAttributeDefinitions();
         for (const AttributeValueDef& def : defs_.attributeValues) {
+            db::Attribute attribute = typedValue(findDefinition(def.name, db::isRelation(def.object.kind)), def.value);
+            attribute.name = def.name;
+            db::AttributeList* list = nullptr;
             switch (def.object.kind) {
-                case ObjectKind::kMessage: {
-                    Message* message = findMessage(def.object);
-                    if (message == nullptr) break;
-                    if (def.name == "GenMsgCycleTime") {
-                        if (const double* number = std::get_if<double>(&def.value))
-                            message->cycleTime = std::isfinite(*number) ? std::llround(*number) : -1;
-                    } else if (def.name == "VFrameFormat") {
-                        message->fd =
-                            message->length > 8 || attributeText(formatDef, def.value).find("FD") != std::string::npos;
-                    }
+                case ObjectKind::kNetwork: list = &db_.attributes; break;
+                case ObjectKind::kNode:
+                    if (db::Node* node = findNode(def.object)) list = &node->attributes;
                     break;
-                }
-                case ObjectKind::kSignal: findSignal(def.object); break;
-                case ObjectKind::kNode: knownNode(def.object); break;
-                default: break;
+                case ObjectKind::kMessage:
+                    if (Message* message = findMessage(def.object)) list = &message->attributes;
+                    break;
+                case ObjectKind::kSignal:
+                    if (Signal* signal = findSignal(def.object)) list = &signal->attributes;
+                    break;
+                case ObjectKind::kEnvironmentVariable:
+                    if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.object))
+                        list = &variable->attributes;
+                    break;
+                default: addRelationAttribute(def.object, std::move(attribute)); break;
             }
+            if (list == nullptr) continue;
+            // A value given again replaces the earlier one.
+            auto it = std::find_if(list->begin(), list->end(),
+                                   [&](const db::Attribute& given) { return given.name == attribute.name; });
+            if (it != list->end()) {
+                *it = std::move(attribute);
+            } else {
+                list->push_back(std::move(attribute));
+            }
+        }
+    }
+
+    void addRelationAttribute(const ObjectRef& ref, db::Attribute attribute) {
+        if (findNode(ref.node, ref.position) == nullptr) return;
+        db::RelationAttribute relation;
+        relation.kind = ref.kind;
+        relation.node = ref.node;
+        if (ref.kind == ObjectKind::kNodeEnvironmentVariable) {
+            if (findEnvironmentVariable(ref) == nullptr) return;
+            relation.environmentVariable = ref.name;
+        } else if (ref.kind == ObjectKind::kNodeSignal) {
+            if (findSignal(ref) == nullptr) return;
+            relation.message = lastMessage_;
+            relation.signal = ref.name;
+        } else {
+            if (findMessage(ref) == nullptr) return;
+            relation.message = lastMessage_;
+        }
+        relation.attribute = std::move(attribute);
+        db_.relationAttributes.push_back(std::move(relation));
+    }
+
+    // A value of an object, else the definition's default; null without either.
+    const db::AttributeValue* valueOf(const db::AttributeList& list, std::string_view name, ObjectKind kind) {
+        if (const db::Attribute* attribute = db::findAttribute(list, name)) return &attribute->value;
+        for (const db::AttributeDefinition& definition : db_.attributeDefinitions)
+            if (definition.name == name && definition.kind == kind && definition.hasDefault)
+                return &definition.defaultValue;
+        return nullptr;
+    }
+
+    // Cycle time, send type, frame format and start value, from the attributes.
+    void deriveFromAttributes() {
+        for (Message& message : db_.messages) {
+            if (const db::AttributeValue* cycle = valueOf(message.attributes, "GenMsgCycleTime", ObjectKind::kMessage))
+                message.cycleTime = std::isfinite(cycle->number) ? std::llround(cycle->number) : -1;
+            if (const db::Attribute* sendType = db::findAttribute(message.attributes, "GenMsgSendType"))
+                message.sendType = sendType->value.text;
+            if (const db::AttributeValue* format = valueOf(message.attributes, "VFrameFormat", ObjectKind::kMessage)) {
+                // As an enumeration by its text; as a number, 14 and 15 are
+                // the FD formats and 3 is J1939.
+                const bool byText = !format->text.empty();
+                message.fd = message.length > 8 || (byText ? format->text.find("FD") != std::string::npos
+                                                           : format->number == 14 || format->number == 15);
+                message.j1939 = byText ? format->text == "J1939PG" : format->number == 3;
+            }
+            for (Signal& signal : message.signals) {
+                if (const db::Attribute* start = db::findAttribute(signal.attributes, "GenSigStartValue")) {
+                    signal.hasStartValue = true;
+                    signal.startValue = start->value.number;
+                }
+            }
+        }
+    }
+
+    // The long name an attribute gives, or null.
+    static const std::string* longName(const db::AttributeList& list, std::string_view attribute) {
+        const db::Attribute* given = db::findAttribute(list, attribute);
+        return given != nullptr && !given->value.text.empty() ? &given->value.text : nullptr;
+    }
+
+    // Names longer than a DBC name may be come from attributes and replace
+    // the short names everywhere.
+    void applyLongNames() {
+        std::unordered_map<std::string, std::string> nodeNames;
+        for (db::Node& node : db_.nodes) {
+            if (const std::string* name = longName(node.attributes, "SystemNodeLongSymbol")) {
+                nodeNames.emplace(node.name, *name);
+                node.name = *name;
+            }
+        }
+        auto renameNode = [&](std::string& name) {
+            auto it = nodeNames.find(name);
+            if (it != nodeNames.end()) name = it->second;
+        };
+        for (db::EnvironmentVariable& variable : db_.environmentVariables)
+            for (std::string& node : variable.accessNodes) renameNode(node);
+        for (db::RelationAttribute& relation : db_.relationAttributes) renameNode(relation.node);
+        for (uint32_t i = 0; i < db_.messages.size(); ++i) {
+            Message& message = db_.messages[i];
+            if (const std::string* name = longName(message.attributes, "SystemMessageLongSymbol")) message.name = *name;
+            for (std::string& sender : message.senders) renameNode(sender);
+            std::unordered_map<std::string, std::string> signalNames;
+            for (Signal& signal : message.signals) {
+                for (std::string& receiver : signal.receivers) renameNode(receiver);
+                if (const std::string* name = longName(signal.attributes, "SystemSignalLongSymbol")) {
+                    signalNames.emplace(signal.name, *name);
+                    signal.name = *name;
+                }
+            }
+            if (signalNames.empty()) continue;
+            auto renameSignal = [&](std::string& name) {
+                auto it = signalNames.find(name);
+                if (it != signalNames.end()) name = it->second;
+            };
+            for (db::SignalGroup& group : message.signalGroups)
+                for (std::string& name : group.signals) renameSignal(name);
+            for (db::RelationAttribute& relation : db_.relationAttributes)
+                if (relation.kind == ObjectKind::kNodeSignal && relation.message == i) renameSignal(relation.signal);
+            message.signalsByName = db::NameIndex();
+            message.signalsByName.reserve(message.signals.size());
+            for (uint32_t s = 0; s < message.signals.size(); ++s) message.signalsByName.add(message.signals[s].name, s);
         }
     }
 
@@ -293,6 +529,7 @@ private:
     db::Database& db_;
     db::NameIndex nodes_;  // names in the text
     db::NameIndex messageNames_;
+    db::NameIndex environmentVariables_;
     std::unordered_map<uint64_t, uint32_t> idKeys_;
     std::unordered_map<uint64_t, uint32_t> rawIds_;
     std::vector<std::vector<Position>> signalPositions_;

@@ -1,0 +1,606 @@
+#include "canxlate/dbc/dbc_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace canxlate::dbc {
+namespace {
+
+using db::AttributeType;
+using db::ObjectKind;
+
+constexpr uint32_t kExtendedFlag = 0x80000000u;
+constexpr size_t kLongestName = 32;
+constexpr std::string_view kNoNode = "Vector__XXX";
+constexpr std::string_view kNewline = "\r\n";
+
+const char* kindKeyword(ObjectKind kind) {
+    switch (kind) {
+        case ObjectKind::kNode: return "BU_";
+        case ObjectKind::kMessage: return "BO_";
+        case ObjectKind::kSignal: return "SG_";
+        case ObjectKind::kEnvironmentVariable: return "EV_";
+        case ObjectKind::kNodeMessage: return "BU_BO_REL_";
+        case ObjectKind::kNodeSignal: return "BU_SG_REL_";
+        case ObjectKind::kNodeEnvironmentVariable: return "BU_EV_REL_";
+        case ObjectKind::kNetwork: break;
+    }
+    return "";
+}
+
+const char* typeKeyword(AttributeType type) {
+    switch (type) {
+        case AttributeType::kInt: return "INT";
+        case AttributeType::kHex: return "HEX";
+        case AttributeType::kFloat: return "FLOAT";
+        case AttributeType::kEnum: return "ENUM";
+        case AttributeType::kString: break;
+    }
+    return "STRING";
+}
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// A name as a DBC identifier: other characters become '_', and one that
+// starts with a digit (or is empty) gets a leading '_'.
+std::string identifier(std::string_view name) {
+    std::string out;
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9')) out += '_';
+    for (char c : name) out += isNameCharacter(c) ? c : '_';
+    return out;
+}
+
+// Names a DBC identifier can hold, for one kind of object: longer ones are
+// cut to 32 characters (made unique) and keep their full name in an attribute.
+class ShortNames {
+public:
+    // The name to write for name, given in turn for each object.
+    std::string add(std::string_view name, bool* shortened) {
+        std::string written = identifier(name);
+        *shortened = written.size() > kLongestName;
+        if (*shortened) {
+            std::string candidate = written.substr(0, kLongestName);
+            for (int suffix = 0; taken_.count(candidate) != 0; ++suffix) {
+                char digits[8];
+                std::snprintf(digits, sizeof digits, "_%04d", suffix % 10000);
+                candidate = written.substr(0, kLongestName - 5) + digits;
+            }
+            written = std::move(candidate);
+        }
+        taken_.insert(written);
+        return written;
+    }
+
+private:
+    std::unordered_set<std::string> taken_;
+};
+
+class DbcWriter {
+public:
+    explicit DbcWriter(const db::Database& database) : db_(database) {}
+
+    std::string run() {
+        nameEverything();
+        out_.reserve(256 + db_.messages.size() * 512);
+        out_ += "VERSION ";
+        quoted(db_.version);
+        out_ += kNewline;
+        out_ += kNewline;
+        out_ += kNewline;
+        writeNewSymbols();
+        out_ += "BS_:";
+        if (!db_.busSpeed.empty()) out_ += " " + db_.busSpeed;
+        out_ += kNewline;
+        out_ += kNewline;
+        out_ += "BU_:";
+        for (const std::string& node : nodeNames_) out_ += " " + node;
+        out_ += kNewline;
+        writeValueTables();
+        out_ += kNewline;
+        out_ += kNewline;
+        writeMessages();
+        writeTransmitters();
+        writeEnvironmentVariables();
+        writeComments();
+        writeAttributeDefinitions();
+        writeAttributes();
+        writeValueDescriptions();
+        writeValueTypes();
+        writeSignalGroups();
+        writeMuxValues();
+        return std::move(out_);
+    }
+
+private:
+    template <typename... Parts>
+    void line(const Parts&... parts) {
+        (append(parts), ...);
+        out_ += kNewline;
+    }
+    void append(std::string_view text) { out_ += text; }
+    void append(char c) { out_ += c; }
+    void append(double value) { appendNumber(out_, value); }
+    void append(uint64_t value) {
+        char digits[24];
+        out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    void append(int64_t value) {
+        char digits[24];
+        out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    void append(uint32_t value) { append(uint64_t{value}); }
+    void quoted(std::string_view text) { appendQuoted(out_, text); }
+
+    uint64_t rawId(const db::Message& message) const {
+        return uint64_t{message.id} | (message.extended ? kExtendedFlag : 0);
+    }
+
+    // The names written for every object, and the long-name attributes and
+    // definitions that shortened names need.
+    void nameEverything() {
+        ShortNames nodes;
+        for (const db::Node& node : db_.nodes) {
+            bool shortened = false;
+            nodeNames_.push_back(nodes.add(node.name, &shortened));
+            nodeNameOf_.emplace(node.name, nodeNames_.back());
+            nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
+        }
+        ShortNames messages;
+        signalNames_.resize(db_.messages.size());
+        messageLongNames_.resize(db_.messages.size());
+        signalLongNames_.resize(db_.messages.size());
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            bool shortened = false;
+            messageNames_.push_back(messages.add(message.name, &shortened));
+            messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
+            ShortNames signals;
+            for (const db::Signal& signal : message.signals) {
+                signalNames_[m].push_back(signals.add(signal.name, &shortened));
+                signalLongNames_[m].push_back(shortened &&
+                                              !db::findAttribute(signal.attributes, "SystemSignalLongSymbol"));
+            }
+        }
+        auto needs = [](const std::vector<bool>& flags) {
+            return std::find(flags.begin(), flags.end(), true) != flags.end();
+        };
+        bool anySignal = false;
+        for (const std::vector<bool>& flags : signalLongNames_) anySignal = anySignal || needs(flags);
+        addLongNameDefinition(needs(nodeLongNames_), ObjectKind::kNode, "SystemNodeLongSymbol");
+        addLongNameDefinition(needs(messageLongNames_), ObjectKind::kMessage, "SystemMessageLongSymbol");
+        addLongNameDefinition(anySignal, ObjectKind::kSignal, "SystemSignalLongSymbol");
+    }
+
+    void addLongNameDefinition(bool needed, ObjectKind kind, const char* name) {
+        if (!needed) return;
+        for (const db::AttributeDefinition& definition : db_.attributeDefinitions)
+            if (definition.name == name) return;
+        db::AttributeDefinition definition;
+        definition.name = name;
+        definition.kind = kind;
+        definition.type = AttributeType::kString;
+        definition.hasDefault = true;
+        extraDefinitions_.push_back(std::move(definition));
+    }
+
+    const std::string& nodeName(const std::string& name) const {
+        auto it = nodeNameOf_.find(name);
+        return it == nodeNameOf_.end() ? name : it->second;
+    }
+
+    void writeNewSymbols() {
+        out_ += "NS_ : ";
+        out_ += kNewline;
+        for (const std::string& symbol : db_.newSymbols) line('\t', symbol);
+        out_ += kNewline;
+    }
+
+    void valueTexts(const db::ValueTable& table) {
+        const auto& entries = table.entries();
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            out_ += ' ';
+            append(it->value);
+            out_ += ' ';
+            quoted(it->text);
+        }
+    }
+
+    void writeValueTables() {
+        for (const db::NamedValueTable& table : db_.valueTables) {
+            out_ += "VAL_TABLE_ " + identifier(table.name);
+            valueTexts(table.values);
+            line(" ;");
+        }
+    }
+
+    void writeMessages() {
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            if (m != 0) out_ += kNewline;
+            line("BO_ ", rawId(message), ' ', messageNames_[m], ": ", message.length, ' ',
+                 message.senders.empty() ? std::string(kNoNode) : nodeName(message.senders[0]));
+            for (size_t s = 0; s < message.signals.size(); ++s) writeSignal(message, s, signalNames_[m][s]);
+        }
+        out_ += kNewline;
+        out_ += kNewline;
+    }
+
+    void writeSignal(const db::Message& message, size_t index, const std::string& name) {
+        const db::Signal& signal = message.signals[index];
+        out_ += " SG_ " + name;
+        if (signal.role == db::MuxRole::kSwitch) out_ += " M";
+        if (signal.role == db::MuxRole::kMultiplexed || signal.role == db::MuxRole::kMultiplexedSwitch) {
+            out_ += " m";
+            append(signal.muxRanges.empty() ? uint64_t{0} : signal.muxRanges[0].low);
+            if (signal.role == db::MuxRole::kMultiplexedSwitch) out_ += 'M';
+        }
+        out_ += " : ";
+        append(signal.startBit);
+        out_ += '|';
+        append(signal.length);
+        out_ += signal.bigEndian ? "@0" : "@1";
+        out_ += signal.type == db::ValueType::kSigned ? "- (" : "+ (";
+        append(signal.factor);
+        out_ += ',';
+        append(signal.offset);
+        out_ += ") [";
+        append(signal.minimum);
+        out_ += '|';
+        append(signal.maximum);
+        out_ += "] ";
+        quoted(signal.unit);
+        out_ += ' ';
+        if (signal.receivers.empty()) out_ += kNoNode;
+        for (size_t r = 0; r < signal.receivers.size(); ++r) {
+            out_ += r == 0 ? " " : ",";
+            out_ += nodeName(signal.receivers[r]);
+        }
+        out_ += kNewline;
+    }
+
+    void writeTransmitters() {
+        for (const db::Message& message : db_.messages) {
+            if (message.senders.size() < 2) continue;
+            out_ += "BO_TX_BU_ ";
+            append(rawId(message));
+            out_ += " : ";
+            for (size_t i = 0; i < message.senders.size(); ++i) {
+                if (i != 0) out_ += ',';
+                out_ += nodeName(message.senders[i]);
+            }
+            line(";");
+        }
+        out_ += kNewline;
+    }
+
+    void writeEnvironmentVariables() {
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables) {
+            out_ += "EV_ " + identifier(variable.name) + ": ";
+            append(int64_t{variable.type});
+            out_ += " [";
+            append(variable.minimum);
+            out_ += '|';
+            append(variable.maximum);
+            out_ += "] ";
+            quoted(variable.unit);
+            out_ += ' ';
+            append(variable.initialValue);
+            out_ += ' ';
+            append(variable.id);
+            out_ += ' ' + (variable.accessType.empty() ? std::string("DUMMY_NODE_VECTOR0") : variable.accessType) + ' ';
+            if (variable.accessNodes.empty()) out_ += kNoNode;
+            for (size_t i = 0; i < variable.accessNodes.size(); ++i) {
+                if (i != 0) out_ += ',';
+                out_ += nodeName(variable.accessNodes[i]);
+            }
+            line(";");
+            out_ += kNewline;
+        }
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables)
+            if (variable.dataSize >= 0) line("ENVVAR_DATA_ ", identifier(variable.name), ": ", variable.dataSize, ";");
+        out_ += kNewline;
+    }
+
+    void comment(std::string_view object, const std::string& text) {
+        if (text.empty()) return;
+        out_ += "CM_ ";
+        out_ += object;
+        quoted(text);
+        line(";");
+    }
+
+    void writeComments() {
+        comment("", db_.comment);
+        for (size_t n = 0; n < db_.nodes.size(); ++n) comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].comment);
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            const std::string id = std::to_string(rawId(message));
+            comment("BO_ " + id + " ", message.comment);
+            for (size_t s = 0; s < message.signals.size(); ++s)
+                comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
+        }
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables)
+            comment("EV_ " + identifier(variable.name) + " ", variable.comment);
+    }
+
+    // A value as its type writes it: strings and enumeration defaults quoted,
+    // enumeration values by index.
+    void value(AttributeType type, const db::AttributeValue& given, bool defaultValue) {
+        if (type == AttributeType::kString || (type == AttributeType::kEnum && defaultValue)) {
+            quoted(given.text);
+        } else if (type == AttributeType::kHex || type == AttributeType::kInt || type == AttributeType::kEnum) {
+            append(std::nearbyint(given.number));
+        } else {
+            append(given.number);
+        }
+    }
+
+    void definition(const db::AttributeDefinition& def) {
+        const bool relation = db::isRelation(def.kind);
+        out_ += relation ? "BA_DEF_REL_ " : "BA_DEF_ ";
+        out_ += kindKeyword(def.kind);
+        out_ += "  ";
+        quoted(def.name);
+        out_ += ' ';
+        out_ += typeKeyword(def.type);
+        if (def.type == AttributeType::kEnum) {
+            out_ += "  ";
+            for (size_t i = 0; i < def.enumValues.size(); ++i) {
+                if (i != 0) out_ += ',';
+                quoted(def.enumValues[i]);
+            }
+        } else if (def.type == AttributeType::kString) {
+            out_ += ' ';
+        } else {
+            out_ += ' ';
+            append(def.minimum);
+            out_ += ' ';
+            append(def.maximum);
+        }
+        line(";");
+    }
+
+    void definitionDefault(const db::AttributeDefinition& def) {
+        if (!def.hasDefault) return;
+        out_ += db::isRelation(def.kind) ? "BA_DEF_DEF_REL_ " : "BA_DEF_DEF_  ";
+        quoted(def.name);
+        out_ += ' ';
+        value(def.type, def.defaultValue, true);
+        line(";");
+    }
+
+    void writeAttributeDefinitions() {
+        auto each = [&](bool relation, auto write) {
+            for (const db::AttributeDefinition& def : db_.attributeDefinitions)
+                if (db::isRelation(def.kind) == relation) write(def);
+            for (const db::AttributeDefinition& def : extraDefinitions_)
+                if (db::isRelation(def.kind) == relation) write(def);
+        };
+        each(false, [&](const db::AttributeDefinition& def) { definition(def); });
+        each(true, [&](const db::AttributeDefinition& def) { definition(def); });
+        each(false, [&](const db::AttributeDefinition& def) { definitionDefault(def); });
+        each(true, [&](const db::AttributeDefinition& def) { definitionDefault(def); });
+    }
+
+    void attribute(std::string_view object, const db::Attribute& given) {
+        out_ += "BA_ ";
+        quoted(given.name);
+        out_ += ' ';
+        out_ += object;
+        value(given.type, given.value, false);
+        line(";");
+    }
+
+    void longName(std::string_view object, const char* attributeName, const std::string& name) {
+        db::Attribute given;
+        given.name = attributeName;
+        given.type = AttributeType::kString;
+        given.value.text = name;
+        attribute(object, given);
+    }
+
+    void writeAttributes() {
+        for (const db::Attribute& given : db_.attributes) attribute("", given);
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables)
+            for (const db::Attribute& given : variable.attributes)
+                attribute("EV_ " + identifier(variable.name) + " ", given);
+        for (size_t n = 0; n < db_.nodes.size(); ++n) {
+            const std::string object = "BU_ " + nodeNames_[n] + " ";
+            for (const db::Attribute& given : db_.nodes[n].attributes) attribute(object, given);
+            if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
+        }
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            const std::string id = std::to_string(rawId(message));
+            const std::string object = "BO_ " + id + " ";
+            for (const db::Attribute& given : message.attributes) attribute(object, given);
+            if (messageLongNames_[m]) longName(object, "SystemMessageLongSymbol", message.name);
+            for (size_t s = 0; s < message.signals.size(); ++s) {
+                const std::string signalObject = "SG_ " + id + " " + signalNames_[m][s] + " ";
+                for (const db::Attribute& given : message.signals[s].attributes) attribute(signalObject, given);
+                if (signalLongNames_[m][s]) longName(signalObject, "SystemSignalLongSymbol", message.signals[s].name);
+            }
+        }
+        for (const db::RelationAttribute& relation : db_.relationAttributes) {
+            out_ += "BA_REL_ ";
+            quoted(relation.attribute.name);
+            out_ += ' ';
+            out_ += kindKeyword(relation.kind);
+            out_ += ' ' + nodeName(relation.node) + ' ';
+            if (relation.kind == ObjectKind::kNodeEnvironmentVariable) {
+                out_ += identifier(relation.environmentVariable);
+            } else {
+                if (relation.kind == ObjectKind::kNodeSignal) out_ += "SG_ ";
+                append(rawId(db_.messages[relation.message]));
+                if (relation.kind == ObjectKind::kNodeSignal)
+                    out_ += ' ' + signalName(relation.message, relation.signal);
+            }
+            out_ += ' ';
+            value(relation.attribute.type, relation.attribute.value, false);
+            line(";");
+        }
+    }
+
+    const std::string& signalName(uint32_t message, const std::string& name) const {
+        const uint32_t index = db_.messages[message].signalsByName.find(name);
+        return index == db::NameIndex::kAbsent ? name : signalNames_[message][index];
+    }
+
+    void writeValueDescriptions() {
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            for (size_t s = 0; s < message.signals.size(); ++s) {
+                if (message.signals[s].values.empty()) continue;
+                out_ += "VAL_ ";
+                append(rawId(message));
+                out_ += ' ' + signalNames_[m][s];
+                valueTexts(message.signals[s].values);
+                line(" ;");
+            }
+        }
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables) {
+            if (variable.values.empty()) continue;
+            out_ += "VAL_ " + identifier(variable.name);
+            valueTexts(variable.values);
+            line(" ;");
+        }
+    }
+
+    void writeValueTypes() {
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            for (size_t s = 0; s < message.signals.size(); ++s) {
+                const db::ValueType type = message.signals[s].type;
+                if (type != db::ValueType::kSingle && type != db::ValueType::kDouble) continue;
+                line("SIG_VALTYPE_ ", rawId(message), ' ', signalNames_[m][s], " : ",
+                     type == db::ValueType::kSingle ? "1" : "2", ";");
+            }
+        }
+    }
+
+    void writeSignalGroups() {
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            for (const db::SignalGroup& group : message.signalGroups) {
+                out_ += "SIG_GROUP_ ";
+                append(rawId(message));
+                out_ += ' ' + identifier(group.name) + ' ';
+                append(group.repetitions);
+                out_ += " :";
+                for (const std::string& name : group.signals) out_ += ' ' + signalName(static_cast<uint32_t>(m), name);
+                line(";");
+            }
+        }
+    }
+
+    // SG_MUL_VAL_ for every multiplexed signal once one message needs them:
+    // a second switch, or a signal carried for more than one switch value.
+    void writeMuxValues() {
+        bool needed = false;
+        for (const db::Message& message : db_.messages) {
+            size_t switches = 0;
+            for (const db::Signal& signal : message.signals) {
+                if (signal.role == db::MuxRole::kSwitch || signal.role == db::MuxRole::kMultiplexedSwitch) ++switches;
+                needed = needed || signal.muxRanges.size() > 1 ||
+                         (signal.muxRanges.size() == 1 && signal.muxRanges[0].low != signal.muxRanges[0].high);
+            }
+            needed = needed || switches > 1;
+        }
+        if (!needed) return;
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            for (size_t s = 0; s < message.signals.size(); ++s) {
+                const db::Signal& signal = message.signals[s];
+                if (signal.switchIndex == db::kNoSwitch || signal.muxRanges.empty()) continue;
+                out_ += "SG_MUL_VAL_ ";
+                append(rawId(message));
+                out_ += ' ' + signalNames_[m][s] + ' ' + signalNames_[m][signal.switchIndex] + ' ';
+                for (size_t r = 0; r < signal.muxRanges.size(); ++r) {
+                    if (r != 0) out_ += ", ";
+                    append(signal.muxRanges[r].low);
+                    out_ += '-';
+                    append(signal.muxRanges[r].high);
+                }
+                line(";");
+            }
+        }
+    }
+
+    const db::Database& db_;
+    std::string out_;
+    std::vector<std::string> nodeNames_;
+    std::unordered_map<std::string, std::string> nodeNameOf_;
+    std::vector<bool> nodeLongNames_;
+    std::vector<std::string> messageNames_;
+    std::vector<bool> messageLongNames_;
+    std::vector<std::vector<std::string>> signalNames_;
+    std::vector<std::vector<bool>> signalLongNames_;
+    std::vector<db::AttributeDefinition> extraDefinitions_;
+};
+
+}  // namespace
+
+void appendNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) value = 0.0;
+    char text[40];
+    if (std::trunc(value) == value && std::fabs(value) < 1e16) {
+        out.append(text, std::to_chars(text, text + sizeof text, static_cast<int64_t>(value)).ptr);
+        return;
+    }
+    // The shortest digits, then laid out as fixed point unless the exponent
+    // is below -4 or from 16 up.
+    const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+    std::string_view scientific(text, static_cast<size_t>(end - text));
+    const size_t e = scientific.find('e');
+    int exponent = 0;
+    std::from_chars(scientific.data() + e + (scientific[e + 1] == '+' ? 2 : 1), end, exponent);
+    if (exponent < -4 || exponent >= 16) {
+        out += scientific;
+        return;
+    }
+    std::string digits;
+    size_t at = 0;
+    if (scientific[0] == '-') {
+        out += '-';
+        at = 1;
+    }
+    for (; at < e; ++at)
+        if (scientific[at] != '.') digits += scientific[at];
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-exponent - 1), '0');
+        out += digits;
+        return;
+    }
+    const size_t whole = static_cast<size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+        out += digits;
+        out.append(whole - digits.size(), '0');
+        return;
+    }
+    out.append(digits, 0, whole);
+    out += '.';
+    out.append(digits, whole, std::string::npos);
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool escape =
+            c == '"' || (c == '\\' && (i + 1 == text.size() || text[i + 1] == '"' || text[i + 1] == '\\'));
+        if (escape) out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+std::string writeDbc(const db::Database& database) { return DbcWriter(database).run(); }
+
+}  // namespace canxlate::dbc

@@ -72,8 +72,9 @@ typedef struct cxl_source {
     int32_t format; /* CXL_FORMAT_DBC or CXL_FORMAT_ZCD */
 } cxl_source;
 /* Opens several texts as one database: the messages of all of them in order
- * (a message ID or name given again is found at its first message), the
- * nodes, version and comment of the last, the diagnostics of each in turn.
+ * (a message ID or name given again is found at its first message); the
+ * nodes, version, comment, attributes and definitions, value tables and
+ * environment variables of the last; the diagnostics of each in turn.
  * A text that is not DBC or ZCD fails the whole call. */
 CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t count, cxl_database** database);
 /* Null is allowed. */
@@ -237,6 +238,7 @@ typedef struct cxl_signal_details {
     int32_t has_start_value;
     double start_value; /* GenSigStartValue: a raw value */
     size_t attribute_count;
+    int32_t float_signed; /* a float signal the file gives with '-' */
 } cxl_signal_details;
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* signal, cxl_signal_details* details);

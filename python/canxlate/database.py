@@ -9,6 +9,7 @@ import threading
 from ctypes import byref
 
 from . import _lib
+from . import dbc_specifics as specifics
 from ._lib import lib
 from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFormatError
 
@@ -77,12 +78,27 @@ class Diagnostic:
 
 
 class Node:
-    """A node (ECU) of the database."""
+    """A node (ECU) of the database: its (long) name, comment and, as ``dbc.attributes``, its attributes."""
 
-    __slots__ = ("name", "comment")
+    __slots__ = ("name", "comment", "_opened", "_index", "_dbc")
 
-    def __init__(self, name, comment=None):
-        self.name, self.comment = name, comment
+    def __init__(self, name, comment=None, opened=None, index=0):
+        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, opened, index, None
+
+    @property
+    def dbc(self):
+        if self._dbc is None and self._opened is not None:
+            info, handle = _lib.NodeInfo(), self._opened.handle
+            lib.cxl_get_node_info(handle, self._index, byref(info))
+            read = lambda i, item: lib.cxl_node_attribute(handle, self._index, i, item)  # noqa: E731
+            self._dbc = specifics.DbcSpecifics(
+                specifics.attributes(self._opened, read, info.attribute_count), specifics.definitions(self._opened)
+            )
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
 
     def __repr__(self):
         return f"node('{self.name}', {self.comment!r})"
@@ -111,6 +127,10 @@ def _prune_choices(signal):
             signal._choice_raw.setdefault(choice.name, value)
 
 
+def _comments(comment):
+    return None if comment is None else {None: comment}
+
+
 def _ids_text(ranges):
     ids = [str(i) for low, high in ranges for i in range(low, min(high, low + 16) + 1)]
     return ids[0] if len(ids) == 1 else ", ".join(ids[:-1]) + " or " + ids[-1]
@@ -128,8 +148,9 @@ def _integral(number):
 class Signal:
     """A signal of a message, with its layout, scaling, limits, value table and multiplexing."""
 
-    def __init__(self, handle, info, names_by_handle):
+    def __init__(self, handle, info, names_by_handle, opened=None):
         self._handle = handle
+        self._opened = opened
         self._cname = info.name
         self.name = _lib.text(info.name)
         self.start = info.start_bit
@@ -146,6 +167,13 @@ class Signal:
         self.unit = _nonempty(info.unit)
         self.comment = _nonempty(info.comment)
         self.receivers = [_lib.text(lib.cxl_signal_receiver(handle, i)) for i in range(info.receiver_count)]
+        details = _lib.SignalDetails()
+        lib.cxl_get_signal_details(handle, byref(details))
+        self.raw_initial = specifics.number(details.start_value) if details.has_start_value else None
+        if self.is_float:  # the sign the file gives, as the familiar toolkit reports it
+            self.is_signed = bool(details.float_signed)
+        self._attribute_count = details.attribute_count
+        self._dbc = self._spn = None
         self.is_multiplexer = info.mux_role in (_lib.MUX_SWITCH, _lib.MUX_MULTIPLEXED_SWITCH)
         self.multiplexer_signal = names_by_handle.get(info.mux_switch) if info.mux_switch else None
         self.decodable = bool(info.decodable)
@@ -162,10 +190,46 @@ class Signal:
             self.choices = {}
             for i in range(info.value_text_count):
                 lib.cxl_signal_value_text(handle, i, byref(raw), byref(label))
-                value = raw.value if self.is_signed or raw.value >= 0 else raw.value + _TWO_TO_64
+                value = raw.value if self._value_type == _lib.VALUE_SIGNED or raw.value >= 0 else raw.value + _TWO_TO_64
                 self.choices[value] = NamedSignalValue(value, _lib.text(label.value))
                 self._choice_raw.setdefault(self.choices[value].name, value)
         self._integer_scaling = not self.is_float and _integral(self.scale) and _integral(self.offset)
+
+    @property
+    def initial(self):
+        """The start value (GenSigStartValue) scaled, or None."""
+        if self.raw_initial is None:
+            return None
+        if self._integer_scaling and isinstance(self.raw_initial, int):
+            return self.raw_initial * int(self.scale) + int(self.offset)
+        return self.raw_initial * self.scale + self.offset
+
+    @property
+    def dbc(self):
+        """The signal's attributes (DbcSpecifics)."""
+        if self._dbc is None and self._opened is not None:
+            read = lambda i, item: lib.cxl_signal_attribute(self._handle, i, item)  # noqa: E731
+            self._dbc = specifics.DbcSpecifics(
+                specifics.attributes(self._opened, read, self._attribute_count), specifics.definitions(self._opened)
+            )
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
+
+    @property
+    def spn(self):
+        """The J1939 suspect parameter number (the SPN attribute, or its default), or None."""
+        if self._spn is None and self.dbc is not None:
+            attribute = self.dbc.attributes.get("SPN")
+            definition = self.dbc.attribute_definitions.get("SPN")
+            self._spn = attribute.value if attribute else definition.default_value if definition else None
+        return self._spn
+
+    @spn.setter
+    def spn(self, value):
+        self._spn = value
 
     @property
     def multiplexer_ids(self):
@@ -266,10 +330,12 @@ class Signal:
         return raw & 0xFFFFFFFFFFFFFFFF
 
     def __repr__(self):
+        n = specifics.number
+        limits = [None if v is None else n(v) for v in (self.minimum, self.maximum)]
         return (
             f"signal('{self.name}', {self.start}, {self.length}, '{self.byte_order}', {self.is_signed}, "
-            f"{self.scale}, {self.offset}, {self.minimum}, {self.maximum}, {self.unit!r}, "
-            f"{self.is_multiplexer}, {self.multiplexer_ids}, {self.choices}, {self.comment!r})"
+            f"{self.raw_initial}, {n(self.scale)}, {n(self.offset)}, {limits[0]}, {limits[1]}, '{self.unit}', "
+            f"{self.is_multiplexer}, {self.multiplexer_ids}, {self.choices}, {self.spn}, {_comments(self.comment)})"
         )
 
 
@@ -291,6 +357,20 @@ class Message:
         self.cycle_time = None if info.cycle_time_ms < 0 else info.cycle_time_ms
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
+        details = _lib.MessageDetails()
+        lib.cxl_get_message_details(handle, byref(details))
+        self.send_type = _nonempty(details.send_type)
+        self.protocol = "j1939" if details.j1939 else None
+        self.signal_groups = []
+        group = _lib.SignalGroup()
+        for g in range(details.signal_group_count):
+            lib.cxl_get_signal_group(handle, g, byref(group))
+            members = [_lib.text(lib.cxl_signal_group_member(handle, g, k)) for k in range(group.signal_count)]
+            self.signal_groups.append(specifics.SignalGroup(_lib.text(group.name), group.repetitions, members))
+        self._attribute_count = details.attribute_count
+        self._dbc = None
+        bus = None if database is None else specifics.bus_of(database.dbc)
+        self.bus_name = None if bus is None else bus.name
         handles = [lib.cxl_signal_at(handle, i) for i in range(info.signal_count)]
         names_by_handle = {}
         infos = []
@@ -300,7 +380,7 @@ class Message:
             names_by_handle[signal_handle] = _lib.text(signal_info.name)
             infos.append(signal_info)
         # In the library's order, which decoding follows.
-        self._signals = [Signal(h, i, names_by_handle) for h, i in zip(handles, infos)]
+        self._signals = [Signal(h, i, names_by_handle, opened) for h, i in zip(handles, infos)]
         if database is not None and database._prune_choices:
             for signal in self._signals:
                 _prune_choices(signal)
@@ -314,7 +394,7 @@ class Message:
         # present, raw (signed signals sign-extended) and physical of each cxl_value, in one unpack
         skip_text = f"{struct.calcsize('P')}x"
         self._fields = struct.Struct(
-            "@" + "".join(f"i4x{'q' if s.is_signed else 'Q'}d{skip_text}" for s in self._signals)
+            "@" + "".join(f"i4x{'q' if s._value_type == _lib.VALUE_SIGNED else 'Q'}d{skip_text}" for s in self._signals)
         )
         assert self._fields.size == _VALUE.size * len(self._signals), "cxl_value layout"
         # Each switch with branches: its place among the fields and the ranges its branches cover.
@@ -333,6 +413,20 @@ class Message:
             for i, signal in enumerate(self._signals)
             if signal.name in branches
         ]
+
+    @property
+    def dbc(self):
+        """The message's attributes (DbcSpecifics)."""
+        if self._dbc is None:
+            read = lambda i, item: lib.cxl_message_attribute(self._handle, i, item)  # noqa: E731
+            self._dbc = specifics.DbcSpecifics(
+                specifics.attributes(self._database, read, self._attribute_count), specifics.definitions(self._database)
+            )
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
 
     def get_signal_by_name(self, name):
         return self._signals_by_name[name]
@@ -439,17 +533,44 @@ class Message:
             raise EncodeError(f"message '{self.name}': {reason}")
         return payload.raw[: self.length]
 
+    @property
+    def signal_tree(self):
+        """The signals as a tree: names, and for each switch {switch: {value: [its branch's tree]}}."""
+        return self._tree(None, None)
+
+    def _tree(self, switch, value):
+        tree = []
+        for signal in self.signals:
+            if signal.multiplexer_signal != switch or (switch is not None and value not in signal.multiplexer_ids):
+                continue
+            if signal.is_multiplexer:
+                values = sorted(
+                    {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
+                )
+                tree.append({signal.name: {v: self._tree(signal.name, v) for v in values}})
+            else:
+                tree.append(signal.name)
+        return tree
+
+    def assert_signals_encodable(self, input_data, scaling, assert_values_valid=True, assert_all_known=True):
+        """Raises EncodeError unless the values encode (checked as strictly as asked)."""
+        if not isinstance(input_data, dict):
+            raise EncodeError(f"message '{self.name}': the values must be a dict of signal names")
+        self.encode(input_data, scaling=scaling, strict=assert_values_valid and assert_all_known)
+
     def __repr__(self):
-        return f"message('{self.name}', 0x{self.frame_id:x}, {self.is_extended_frame}, {self.length}, {self.comment!r})"
+        frame = f"0x{self.frame_id:x}, {self.is_extended_frame}, {self.length}"
+        return f"message('{self.name}', {frame}, {_comments(self.comment)})"
 
 
 class _Opened:
     """A library database handle, closed when the last Database or Message using it is gone."""
 
-    __slots__ = ("handle",)
+    __slots__ = ("handle", "definitions")
 
     def __init__(self, handle):
         self.handle = handle
+        self.definitions = None  # attribute definitions, read when first asked for
 
     def __del__(self):
         if self.handle is not None and lib is not None:
@@ -588,7 +709,12 @@ class Database:
         lib.cxl_get_database_info(self._handle, byref(info))
         self.version = _lib.text(info.version) if sources else None
         self.comment = _nonempty(info.comment)
-        self.nodes = [Node(_lib.text(lib.cxl_node_name(self._handle, i))) for i in range(info.node_count)]
+        self.nodes = []
+        node = _lib.NodeInfo()
+        for i in range(info.node_count):
+            lib.cxl_get_node_info(self._handle, i, byref(node))
+            self.nodes.append(Node(_lib.text(node.name), _nonempty(node.comment), opened, i))
+        self._dbc = None
         self._largest_signal_count = info.largest_signal_count
         self._messages = [None] * info.message_count
         self._lookups = None
@@ -655,11 +781,15 @@ class Database:
 
     @property
     def dbc(self):
-        return None
+        """Attributes of the network, attribute definitions and environment variables (DbcSpecifics)."""
+        if self._dbc is None:
+            self._dbc = specifics.database_specifics(self._opened)
+        return self._dbc
 
     @property
     def buses(self):
-        return []
+        bus = specifics.bus_of(self.dbc)
+        return [] if bus is None else [bus]
 
     def get_message_by_name(self, name):
         index = self._index_of_name(name)
@@ -741,7 +871,13 @@ class Database:
         return (_reopen, (self._sources, self.filename, keywords))
 
     def __repr__(self):
-        return f"<canxlate.Database {self.filename or '<string>'}: {len(self._messages)} messages>"
+        """The version, the nodes and each message with its signals, a line each, groups apart."""
+        lines = [f"version('{self.version}')", ""]
+        if self.nodes:
+            lines += [repr(node) for node in self.nodes] + [""]
+        for message in self.messages:
+            lines += [repr(message)] + [f"  {signal!r}" for signal in message.signals] + [""]
+        return "\n".join(lines)
 
 
 def _reopen(sources, filename, keywords):

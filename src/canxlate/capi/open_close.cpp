@@ -96,9 +96,19 @@ CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t c
             if (db::loadFromMemory(text, static_cast<db::Format>(source.format), part) != db::LoadResult::kLoaded) {
                 return CXL_ERR_FORMAT;
             }
+            // What belongs to the network is the last text's; messages add up.
+            const auto firstMessage = static_cast<uint32_t>(model.messages.size());
             model.version = std::move(part.version);
             model.comment = std::move(part.comment);
+            model.newSymbols = std::move(part.newSymbols);
+            model.busSpeed = std::move(part.busSpeed);
             model.nodes = std::move(part.nodes);
+            model.valueTables = std::move(part.valueTables);
+            model.environmentVariables = std::move(part.environmentVariables);
+            model.attributeDefinitions = std::move(part.attributeDefinitions);
+            model.attributes = std::move(part.attributes);
+            model.relationAttributes = std::move(part.relationAttributes);
+            for (db::RelationAttribute& relation : model.relationAttributes) relation.message += firstMessage;
             for (db::Message& message : part.messages) model.messages.push_back(std::move(message));
             for (db::Diagnostic& diagnostic : part.diagnostics) model.diagnostics.push_back(std::move(diagnostic));
         }

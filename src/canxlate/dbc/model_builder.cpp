@@ -268,6 +268,7 @@ private:
                                   " is not 0, 1 or 2; skipped");
                 continue;
             }
+            signal->floatSigned = signal->type == db::ValueType::kSigned;
             signal->type = def.type == 1 ? db::ValueType::kSingle : db::ValueType::kDouble;
             const uint32_t wanted = def.type == 1 ? 32 : 64;
             if (signal->length != wanted) {

@@ -150,3 +150,79 @@ def test_messages_are_made_when_asked_for_and_follow_refresh():
     assert db.get_message_by_frame_id(7) is db.get_message_by_name("C") is message
     with pytest.raises(KeyError):
         db.get_message_by_frame_id(2)
+
+
+DETAILS_DBC = """VERSION "1"
+BU_: N1 Gateway
+BO_ 2566844926 Pgn: 8 N1
+ SG_ Speed : 0|16@1+ (0.5,0) [0|100] "" Gateway
+ SG_ Level : 16|32@1- (1,0) [0|0] "" Gateway
+BO_ 100 Plain: 8 N1
+EV_ Volume: 1 [0|100] "l" 5 7 DUMMY_NODE_VECTOR0 Vector__XXX;
+CM_ BU_ N1 "first node";
+CM_ BO_ 100 "two\r\nlines";
+BA_DEF_ "DBName" STRING ;
+BA_DEF_ BO_ "GenMsgSendType" ENUM "Cyclic","Event";
+BA_DEF_ BO_ "VFrameFormat" ENUM "StandardCAN","ExtendedCAN","J1939PG";
+BA_DEF_ SG_ "GenSigStartValue" INT 0 65535;
+BA_DEF_ SG_ "SPN" INT 0 524287;
+BA_DEF_ BU_ "SystemNodeLongSymbol" STRING ;
+BA_DEF_DEF_ "SPN" 0;
+BA_ "DBName" "Body";
+BA_ "SystemNodeLongSymbol" BU_ Gateway "GatewayWithALongerNameThanThirtyTwo";
+BA_ "GenMsgSendType" BO_ 100 1;
+BA_ "VFrameFormat" BO_ 2566844926 2;
+BA_ "GenSigStartValue" SG_ 2566844926 Speed 40;
+BA_ "SPN" SG_ 2566844926 Speed 84;
+SIG_GROUP_ 2566844926 Group 1 : Speed Level;
+SIG_VALTYPE_ 2566844926 Level : 1;
+"""
+
+
+@pytest.fixture(scope="module")
+def details_db():
+    return canxlate.load_string(DETAILS_DBC)
+
+
+@pytest.mark.parametrize(
+    "path, expected",
+    [
+        (
+            lambda db: [(n.name, n.comment) for n in db.nodes],
+            [("N1", "first node"), ("GatewayWithALongerNameThanThirtyTwo", None)],
+        ),
+        (lambda db: db.get_message_by_name("Plain").send_type, "Event"),
+        (lambda db: db.get_message_by_name("Plain").comment, "two\r\nlines"),
+        (
+            lambda db: (db.get_message_by_name("Pgn").protocol, db.get_message_by_name("Plain").protocol),
+            ("j1939", None),
+        ),
+        (
+            lambda db: [(g.name, g.signal_names) for g in db.get_message_by_name("Pgn").signal_groups],
+            [("Group", ["Speed", "Level"])],
+        ),
+        (
+            lambda db: [(s.raw_initial, s.initial, s.spn) for s in db.get_message_by_name("Pgn").signals],
+            [(40, 20.0, 84), (None, None, 0)],
+        ),
+        (
+            lambda db: [(s.is_float, s.is_signed) for s in db.get_message_by_name("Pgn").signals],
+            [(False, False), (True, True)],
+        ),
+        (
+            lambda db: db.get_message_by_name("Plain").dbc.attributes["GenMsgSendType"].definition.choices,
+            ["Cyclic", "Event"],
+        ),
+        (lambda db: [b.name for b in db.buses], ["Body"]),
+        (
+            lambda db: repr(db.dbc.environment_variables["Volume"]),
+            "environment_variable('Volume', 1, 0, 100, 'l', 5, 7, 'DUMMY_NODE_VECTOR0', 'Vector__XXX', None)",
+        ),
+        (
+            lambda db: repr(db.get_message_by_name("Plain")),
+            "message('Plain', 0x64, False, 8, {None: 'two\\r\\nlines'})",
+        ),
+    ],
+)
+def test_what_the_file_says_beyond_layout(details_db, path, expected):
+    assert path(details_db) == expected

@@ -187,6 +187,9 @@ CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_
 /* Value-table entries in increasing raw value. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
+/* The same entries in the order the file gives them. */
+CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* signal, size_t index, int64_t* raw,
+                                                             const char** text);
 
 /* ---- Everything else a database file says ------------------------------ */
 

@@ -296,6 +296,7 @@ _PROTOTYPES = {
     "cxl_signal_receiver": (c_char_p, [c_void_p, c_size_t]),
     "cxl_signal_mux_range": (c_int32, [c_void_p, c_size_t, POINTER(c_uint64), POINTER(c_uint64)]),
     "cxl_signal_value_text": (c_int32, [c_void_p, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    "cxl_signal_value_text_as_written": (c_int32, [c_void_p, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
     "cxl_get_database_details": (c_int32, [c_void_p, POINTER(DatabaseDetails)]),
     "cxl_get_node_info": (c_int32, [c_void_p, c_size_t, POINTER(NodeInfo)]),
     "cxl_get_message_details": (c_int32, [c_void_p, POINTER(MessageDetails)]),

@@ -189,7 +189,7 @@ class Signal:
             raw, label = ctypes.c_int64(), ctypes.c_char_p()
             self.choices = {}
             for i in range(info.value_text_count):
-                lib.cxl_signal_value_text(handle, i, byref(raw), byref(label))
+                lib.cxl_signal_value_text_as_written(handle, i, byref(raw), byref(label))
                 value = raw.value if self._value_type == _lib.VALUE_SIGNED or raw.value >= 0 else raw.value + _TWO_TO_64
                 self.choices[value] = NamedSignalValue(value, _lib.text(label.value))
                 self._choice_raw.setdefault(self.choices[value].name, value)

@@ -49,6 +49,22 @@ TEST(Opening, RefusesWhatIsNoDatabase) {
     }
 }
 
+TEST(Model, ValueTextsInValueOrderAndAsWritten) {
+    const std::string text =
+        "BO_ 1 M: 8 N\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" N\nVAL_ 1 S 2 \"two\" 0 \"zero\" 1 \"one\" ;\n";
+    cxl_database* database = nullptr;
+    ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &database), CXL_OK);
+    const cxl_signal* signal = cxl_find_signal(cxl_find_message(database, 1, 0), "S");
+    std::string sorted, written;
+    int64_t raw;
+    const char* label;
+    for (size_t i = 0; cxl_signal_value_text(signal, i, &raw, &label) == CXL_OK; ++i) sorted += label;
+    for (size_t i = 0; cxl_signal_value_text_as_written(signal, i, &raw, &label) == CXL_OK; ++i) written += label;
+    EXPECT_EQ(sorted, "zeroonetwo");
+    EXPECT_EQ(written, "twozeroone");
+    cxl_close(database);
+}
+
 TEST(Opening, SeveralSourcesMakeOneDatabase) {
     const std::string first = "VERSION \"1\"\nBU_: A B\nBO_ 1 M1: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" B\n";
     const std::string second = "VERSION \"2\"\nBU_: C\nBO_ 2 M2: 8 C\nBO_ 1 M3: 8 C\nBO_ 3 M1: 8 C\n";

@@ -32,25 +32,24 @@ enum { KIND_PHYSICAL = 0, KIND_RAW = 1, KIND_SCALED = 2 };
 enum { TYPE_SIGNED = 0, TYPE_UNSIGNED = 1, TYPE_SINGLE = 2, TYPE_DOUBLE = 3 };
 
 typedef struct {
-    PyObject* name;     /* str */
-    PyObject* choices;  /* dict raw -> NamedSignalValue, or NULL */
-    const char* cname;  /* the library's name, for encoding */
-    int kind;           /* how a decoded value is made */
-    int type;           /* TYPE_* */
-    int length;         /* bits */
-    int64_t scale;      /* KIND_SCALED: integral scale and offset */
+    PyObject* name;    /* str */
+    PyObject* choices; /* dict raw -> NamedSignalValue, or NULL */
+    const char* cname; /* the library's name, for encoding */
+    int kind;          /* how a decoded value is made */
+    int type;          /* TYPE_* */
+    int length;        /* bits */
+    int64_t scale;     /* KIND_SCALED: integral scale and offset */
     int64_t offset;
-    double factor;      /* encoding */
+    double factor; /* encoding */
     double addend;
     int has_limits;
-    double low, high;   /* minimum and maximum widened by |factor| * 1e-6 */
-    Py_ssize_t ranges;  /* for a switch with branches: its ranges at range_low/range_high[first_range...] */
+    double low, high;  /* minimum and maximum widened by |factor| * 1e-6 */
+    Py_ssize_t ranges; /* for a switch with branches: its ranges at range_low/range_high[first_range...] */
     Py_ssize_t first_range;
 } SignalPlan;
 
 typedef struct {
-    PyObject_HEAD
-    const void* handle;
+    PyObject_HEAD const void* handle;
     Py_ssize_t length;
     Py_ssize_t count;
     SignalPlan* signals;
@@ -141,8 +140,7 @@ static PyObject* plan_decode(Plan* self, PyObject* const* args, Py_ssize_t nargs
     if (cxl_decode(self->handle, data, (size_t)self->length, 0, self->values) != 0) Py_RETURN_NONE;
     for (Py_ssize_t i = 0; i < self->count; ++i) {
         const SignalPlan* signal = &self->signals[i];
-        if (signal->ranges && self->values[i].present && !in_branch(self, signal, self->values[i].raw))
-            Py_RETURN_NONE;
+        if (signal->ranges && self->values[i].present && !in_branch(self, signal, self->values[i].raw)) Py_RETURN_NONE;
     }
     PyObject* decoded = _PyDict_NewPresized(self->count);
     if (decoded == NULL) return NULL;
@@ -356,7 +354,8 @@ static PyObject* make_plan(PyObject* module, PyObject* args) {
             for (Py_ssize_t r = 0; r < n; ++r) {
                 PyObject* pair = PySequence_GetItem(ranges, r);
                 if (pair == NULL) goto fail;
-                const int ok = PyArg_ParseTuple(pair, "KK", &self->range_low[range_count], &self->range_high[range_count]);
+                const int ok =
+                    PyArg_ParseTuple(pair, "KK", &self->range_low[range_count], &self->range_high[range_count]);
                 Py_DECREF(pair);
                 if (!ok) goto fail;
                 ++range_count;
@@ -388,7 +387,14 @@ static PyMethodDef module_methods[] = {
 };
 
 static struct PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "_speedups", "Message decoding and encoding in C.", -1, module_methods, NULL, NULL, NULL,
+    PyModuleDef_HEAD_INIT,
+    "_speedups",
+    "Message decoding and encoding in C.",
+    -1,
+    module_methods,
+    NULL,
+    NULL,
+    NULL,
     NULL,
 };
 

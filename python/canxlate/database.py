@@ -91,9 +91,7 @@ class Node:
             info, handle = _lib.NodeInfo(), self._opened.handle
             lib.cxl_get_node_info(handle, self._index, byref(info))
             read = lambda i, item: lib.cxl_node_attribute(handle, self._index, i, item)  # noqa: E731
-            self._dbc = specifics.DbcSpecifics(
-                specifics.attributes(self._opened, read, info.attribute_count), specifics.definitions(self._opened)
-            )
+            self._dbc = specifics.object_specifics(self._opened, read, info.attribute_count)
         return self._dbc
 
     @dbc.setter
@@ -209,9 +207,7 @@ class Signal:
         """The signal's attributes (DbcSpecifics)."""
         if self._dbc is None and self._opened is not None:
             read = lambda i, item: lib.cxl_signal_attribute(self._handle, i, item)  # noqa: E731
-            self._dbc = specifics.DbcSpecifics(
-                specifics.attributes(self._opened, read, self._attribute_count), specifics.definitions(self._opened)
-            )
+            self._dbc = specifics.object_specifics(self._opened, read, self._attribute_count)
         return self._dbc
 
     @dbc.setter
@@ -419,9 +415,7 @@ class Message:
         """The message's attributes (DbcSpecifics)."""
         if self._dbc is None:
             read = lambda i, item: lib.cxl_message_attribute(self._handle, i, item)  # noqa: E731
-            self._dbc = specifics.DbcSpecifics(
-                specifics.attributes(self._database, read, self._attribute_count), specifics.definitions(self._database)
-            )
+            self._dbc = specifics.object_specifics(self._database, read, self._attribute_count)
         return self._dbc
 
     @dbc.setter

@@ -143,6 +143,11 @@ def attributes(opened, read, count):
     return found
 
 
+def object_specifics(opened, read, count):
+    """One object's attributes with the database's definitions; ``read(index, attribute)`` as for attributes."""
+    return DbcSpecifics(attributes(opened, read, count), definitions(opened))
+
+
 def database_specifics(opened):
     details = _lib.DatabaseDetails()
     lib.cxl_get_database_details(opened.handle, byref(details))

@@ -140,19 +140,26 @@ bool fitsField(const Signal& signal, uint64_t raw) noexcept {
     return value >= 0 ? static_cast<uint64_t>(value) <= half : ~static_cast<uint64_t>(value) <= half;
 }
 
-}  // namespace
-
-cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
-                         uint8_t* payload, size_t length, cxl_encode_report* report) {
+// Both entries: the given values found by name (values[v].name), then the branch walk with rawOf.
+template <typename Value, typename RawOf>
+cxl_status encodeGiven(const Message& message, Value* values, size_t count, uint32_t flags, uint8_t* payload,
+                       size_t length, cxl_encode_report* report, RawOf rawOf) {
     if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
     std::vector<int32_t> given;
     const cxl_status found = findGiven(
         message, count, [&](size_t v) { return values[v].name; }, given, report);
     if (found != CXL_OK) return found;
+    return writeCarried(message, given, flags, payload, length, report, rawOf);
+}
+
+}  // namespace
+
+cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
+                         uint8_t* payload, size_t length, cxl_encode_report* report) {
     for (size_t v = 0; v < count; ++v) values[v].clamped = 0;
     const bool clamp = (flags & CXL_CLAMP) != 0;
-    return writeCarried(
-        message, given, flags, payload, length, report, [&](const Signal& signal, size_t v, uint64_t& raw) {
+    return encodeGiven(
+        message, values, count, flags, payload, length, report, [&](const Signal& signal, size_t v, uint64_t& raw) {
             cxl_named_value& entry = values[v];
             double value = entry.value;
             if (!(signal.minimum == 0.0 && signal.maximum == 0.0) &&
@@ -179,22 +186,17 @@ cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t
 
 cxl_status encodeMessageRaw(const Message& message, const cxl_raw_value* values, size_t count, uint32_t flags,
                             uint8_t* payload, size_t length, cxl_encode_report* report) {
-    if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
-    std::vector<int32_t> given;
-    const cxl_status found = findGiven(
-        message, count, [&](size_t v) { return values[v].name; }, given, report);
-    if (found != CXL_OK) return found;
-    return writeCarried(message, given, flags, payload, length, report,
-                        [&](const Signal& signal, size_t v, uint64_t& raw) {
-                            raw = values[v].raw;
-                            if (!fitsField(signal, raw)) {
-                                reportProblem(report, &signal, "signal '%s': the raw value does not fit its field",
-                                              signal.name.c_str());
-                                return CXL_ERR_OUT_OF_RANGE;
-                            }
-                            raw &= signal.field.mask;
-                            return CXL_OK;
-                        });
+    return encodeGiven(message, values, count, flags, payload, length, report,
+                       [&](const Signal& signal, size_t v, uint64_t& raw) {
+                           raw = values[v].raw;
+                           if (!fitsField(signal, raw)) {
+                               reportProblem(report, &signal, "signal '%s': the raw value does not fit its field",
+                                             signal.name.c_str());
+                               return CXL_ERR_OUT_OF_RANGE;
+                           }
+                           raw &= signal.field.mask;
+                           return CXL_OK;
+                       });
 }
 
 }  // namespace canxlate::db

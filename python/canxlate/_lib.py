@@ -238,6 +238,10 @@ class RawValue(Structure):
     _fields_ = [("name", c_char_p), ("raw", c_uint64)]
 
 
+RAW_VALUE_SIZE = ctypes.sizeof(RawValue)
+assert RAW_VALUE_SIZE == ctypes.sizeof(c_void_p) + 8, "cxl_raw_value layout"
+
+
 class Source(Structure):
     _fields_ = [("data", c_char_p), ("size", c_size_t), ("format", c_int32)]
 
@@ -317,7 +321,7 @@ _PROTOTYPES = {
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
     "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
-    "cxl_encode_raw": (c_int32, [c_void_p, POINTER(RawValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_encode_raw": (c_int32, [c_void_p, c_void_p, c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
     "cxl_log_open_memory": (
         c_int32,

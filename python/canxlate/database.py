@@ -2,6 +2,7 @@
 
 import collections.abc
 import ctypes
+import math
 import os
 import re
 import struct
@@ -150,6 +151,8 @@ class Signal:
         self._handle = handle
         self._opened = opened
         self._cname = info.name
+        self._cname_pointer = ctypes.c_char_p(self._cname)  # kept alive: its address goes into cxl_raw_value
+        self._cname_address = ctypes.cast(self._cname_pointer, ctypes.c_void_p).value
         self.name = _lib.text(info.name)
         self.start = info.start_bit
         self.length = info.length
@@ -171,7 +174,7 @@ class Signal:
         if self.is_float:  # the sign the file gives, as the familiar toolkit reports it
             self.is_signed = bool(details.float_signed)
         self._attribute_count = details.attribute_count
-        self._dbc = self._spn = None
+        self._dbc = self._spn = self._encode_limits = None
         self.is_multiplexer = info.mux_role in (_lib.MUX_SWITCH, _lib.MUX_MULTIPLEXED_SWITCH)
         self.multiplexer_signal = names_by_handle.get(info.mux_switch) if info.mux_switch else None
         self.decodable = bool(info.decodable)
@@ -273,6 +276,13 @@ class Signal:
         """The field bits (as cxl_raw_value takes them) of a value: a number, a value-table text or a
         NamedSignalValue (its own number). With ``strict`` a number outside minimum..maximum raises EncodeError
         unless it is a value-table entry; without, it is clamped."""
+        kind = type(value)
+        if scaling and (kind is float or (kind is int and not self._integer_scaling)) and not self.is_float:
+            # The usual call, kept short: a number within the limits of an integer signal.
+            low, high, field_low, field_high = self._encode_limits or self._make_encode_limits()
+            raw = round((value - self.offset) / self.scale) if value == value and abs(value) < 1e300 else None
+            if raw is not None and low <= value <= high and field_low <= raw <= field_high:
+                return raw & 0xFFFFFFFFFFFFFFFF
         if isinstance(value, NamedSignalValue):
             raw = value.value
         elif isinstance(value, str):
@@ -289,6 +299,15 @@ class Signal:
             if self.choices is None or raw not in self.choices:
                 raw = self._limited(raw, physical, strict)
         return self._field_bits(raw)
+
+    def _make_encode_limits(self):
+        margin = abs(self.scale) * 1e-6
+        low = -math.inf if self.minimum is None else self.minimum - margin
+        high = math.inf if self.maximum is None else self.maximum + margin
+        bits = self.length
+        field = (-(1 << (bits - 1)), (1 << (bits - 1)) - 1) if self.is_signed else (0, (1 << bits) - 1)
+        self._encode_limits = (low, high) + field
+        return self._encode_limits
 
     def _scaled_to_raw(self, value):
         if self._integer_scaling and isinstance(value, int):
@@ -516,7 +535,8 @@ class Message:
         payload = ctypes.create_string_buffer(b"\xff" * self.length if padding else self.length, self.length)
         report = _lib.EncodeReport()
         while True:
-            values = (_lib.RawValue * max(1, len(given)))(*[(s._cname, r) for s, r in given])
+            values = ctypes.create_string_buffer(_lib.RAW_VALUE_SIZE * max(1, len(given)))
+            struct.pack_into("@" + "PQ" * len(given), values, 0, *[f for s, r in given for f in (s._cname_address, r)])
             status = lib.cxl_encode_raw(self._handle, values, len(given), 0, payload, self.length, byref(report))
             if status == _lib.ERR_NOT_CARRIED and report.signal and not strict:
                 given = [(s, r) for s, r in given if s._handle != report.signal]

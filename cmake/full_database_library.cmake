@@ -5,7 +5,7 @@
 
 file(GLOB CANXLATE_FULL_SOURCES CONFIGURE_DEPENDS
      src/canxlate/database/*.cpp src/canxlate/dbc/*.cpp src/canxlate/codec/*.cpp src/canxlate/zcd/*.cpp
-     src/canxlate/capi/*.cpp)
+     src/canxlate/capi/*.cpp src/canxlate/builder/*.cpp)
 list(APPEND CANXLATE_FULL_SOURCES ${CANXLATE_SHARED_SOURCES})
 add_library(canxlate_full_objects OBJECT ${CANXLATE_FULL_SOURCES})
 target_include_directories(canxlate_full_objects PUBLIC include src)

@@ -46,6 +46,7 @@ typedef int32_t cxl_status;
 #define CXL_ERR_NOT_CARRIED (-8)  /* encoding: a signal given that the switch value leaves out */
 #define CXL_ERR_LENGTH (-9)       /* a payload too long or too short for the call */
 #define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
+#define CXL_ERR_REFUSED (-11)     /* building: a change that does not fit the database (see the report) */
 
 /* Text for a status, never null. */
 CXL_API const char* CXL_CALL cxl_status_text(cxl_status status);
@@ -184,7 +185,9 @@ CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* signal, size_
  * is signed: as a file writes no negative switch value, a negative raw value
  * carries no multiplexed signal. */
 CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_t index, uint64_t* low, uint64_t* high);
-/* Value-table entries in increasing raw value. */
+/* Value-table entries in increasing raw value. An unsigned signal's keys are
+ * its field's bit patterns (a file's -1 is all ones), in increasing order as
+ * unsigned numbers; those of 64-bit fields from 2^63 up come out negative. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
 /* The same entries in the order the file gives them. */
@@ -356,6 +359,116 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const ch
 CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, char** text, size_t* size);
 /* Null is allowed. */
 CXL_API void CXL_CALL cxl_free_text(char* text);
+
+/* ---- Building and changing a database --------------------------------- */
+
+/* A builder holds a database being made or changed. Every call checks its
+ * change and refuses one that does not fit (a name that is no DBC name or is
+ * taken, an ID given twice, a signal outside its message) with
+ * CXL_ERR_REFUSED and a report naming what is wrong; the builder is then as
+ * it was. cxl_builder_finish turns it into an ordinary database, which
+ * decodes as one read from a file; the builder stays usable. Messages and
+ * signals are named by their names. report is optional everywhere. */
+typedef struct cxl_builder cxl_builder;
+
+typedef struct cxl_build_report {
+    char text[200];
+} cxl_build_report;
+
+/* An empty database. */
+CXL_API cxl_status CXL_CALL cxl_builder_create(cxl_builder** builder);
+/* Everything an opened database holds, to change. */
+CXL_API cxl_status CXL_CALL cxl_builder_copy(const cxl_database* database, cxl_builder** builder);
+/* Null is allowed. */
+CXL_API void CXL_CALL cxl_builder_free(cxl_builder* builder);
+/* The database has the diagnostics of its DBC text, as one opened from a
+ * file; only a database copied with faults has errors among them (the
+ * report gives the first, or is ""). */
+CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_database** database,
+                                               cxl_build_report* report);
+
+CXL_API cxl_status CXL_CALL cxl_builder_set_version(cxl_builder* builder, const char* version);
+CXL_API cxl_status CXL_CALL cxl_builder_add_node(cxl_builder* builder, const char* name, cxl_build_report* report);
+
+typedef struct cxl_message_spec {
+    const char* name;
+    uint32_t id;
+    int32_t extended;
+    uint32_t length;     /* bytes, 0 to 64 */
+    const char* senders; /* node names separated by commas; null or "" for none */
+} cxl_message_spec;
+
+CXL_API cxl_status CXL_CALL cxl_builder_add_message(cxl_builder* builder, const cxl_message_spec* spec,
+                                                    cxl_build_report* report);
+/* Its signals stay; they must still fit. */
+CXL_API cxl_status CXL_CALL cxl_builder_change_message(cxl_builder* builder, const char* message,
+                                                       const cxl_message_spec* spec, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_message(cxl_builder* builder, const char* message,
+                                                       cxl_build_report* report);
+
+typedef struct cxl_signal_spec {
+    const char* name;
+    uint32_t start_bit; /* as a DBC file writes it: the most significant bit of a big-endian field */
+    uint32_t length;
+    int32_t byte_order; /* CXL_BYTE_ORDER_* */
+    int32_t value_type; /* CXL_VALUE_* */
+    double factor;
+    double offset;
+    double minimum;
+    double maximum;
+    const char* unit;       /* null for none */
+    const char* receivers;  /* node names separated by commas; null or "" for none */
+    int32_t mux_role;       /* CXL_MUX_* */
+    const char* mux_switch; /* multiplexed signals: the switch's name; null for the message's only switch */
+    uint64_t mux_low;       /* multiplexed signals: switch values low..high */
+    uint64_t mux_high;
+} cxl_signal_spec;
+
+CXL_API cxl_status CXL_CALL cxl_builder_add_signal(cxl_builder* builder, const char* message,
+                                                   const cxl_signal_spec* spec, cxl_build_report* report);
+/* Value texts, comment and attributes stay. */
+CXL_API cxl_status CXL_CALL cxl_builder_change_signal(cxl_builder* builder, const char* message, const char* signal,
+                                                      const cxl_signal_spec* spec, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_signal(cxl_builder* builder, const char* message, const char* signal,
+                                                      cxl_build_report* report);
+/* A further range of switch values for a multiplexed signal. */
+CXL_API cxl_status CXL_CALL cxl_builder_add_mux_range(cxl_builder* builder, const char* message, const char* signal,
+                                                      uint64_t low, uint64_t high, cxl_build_report* report);
+/* Adds or replaces the text of a raw value. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_value_text(cxl_builder* builder, const char* message, const char* signal,
+                                                       int64_t raw, const char* text, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_clear_value_texts(cxl_builder* builder, const char* message, const char* signal,
+                                                          cxl_build_report* report);
+
+/* The network, a node, a message or a signal. */
+typedef struct cxl_object_ref {
+    int32_t kind;        /* CXL_OBJECT_NETWORK, _NODE, _MESSAGE or _SIGNAL */
+    const char* node;    /* nodes */
+    const char* message; /* messages and signals */
+    const char* signal;  /* signals */
+} cxl_object_ref;
+
+/* "" removes the comment. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_comment(cxl_builder* builder, const cxl_object_ref* object,
+                                                    const char* text, cxl_build_report* report);
+/* Adds or replaces a definition (name, object_kind, type, range, default);
+ * enum_values holds enum_value_count texts for ENUM. */
+CXL_API cxl_status CXL_CALL cxl_builder_define_attribute(cxl_builder* builder,
+                                                         const cxl_attribute_definition* definition,
+                                                         const char* const* enum_values, cxl_build_report* report);
+/* Gives a defined attribute a value: number for INT, HEX, FLOAT and ENUM
+ * (the index), text for STRING (or an ENUM value's text). */
+CXL_API cxl_status CXL_CALL cxl_builder_set_attribute(cxl_builder* builder, const cxl_object_ref* object,
+                                                      const char* name, double number, const char* text,
+                                                      cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_attribute(cxl_builder* builder, const cxl_object_ref* object,
+                                                         const char* name, cxl_build_report* report);
+/* Joins another database in: its nodes, definitions, value tables and
+ * messages. A message of an ID or name already present is a conflict unless
+ * it is the same message; on any conflict nothing is joined and the report
+ * names the first (and how many there are). */
+CXL_API cxl_status CXL_CALL cxl_builder_merge(cxl_builder* builder, const cxl_database* other,
+                                              cxl_build_report* report);
 
 /* ---- Decoding ---------------------------------------------------------- */
 

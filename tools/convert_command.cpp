@@ -1,4 +1,5 @@
 // canxlate convert LOG --to asc|blf|candump [-o FILE]
+// canxlate convert DB --to dbc [--merge OTHER]... [-o FILE]
 #include <canxlate.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "database.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "help_text.h"
@@ -14,7 +16,8 @@
 namespace canxlate::cli {
 namespace {
 
-constexpr OptionSpec kConvertOptions[] = {{"--to", true}, {"-o", true}, {"--output", true}, {"--help"}, {"-h"}};
+constexpr OptionSpec kConvertOptions[] = {{"--to", true},    {"-o", true}, {"--output", true},
+                                          {"--merge", true}, {"--help"},   {"-h"}};
 constexpr std::size_t kBatchFrames = 1024;
 
 void reportIssue(void* context, const cxl_log_issue* issue) {
@@ -46,6 +49,53 @@ struct FrameColumns {
     }
 };
 
+struct BuilderFree {
+    void operator()(cxl_builder* builder) const { cxl_builder_free(builder); }
+};
+
+// The database joined with the others, or null (reported).
+Database merged(Database database, const std::vector<std::string>& others) {
+    cxl_builder* raw = nullptr;
+    if (cxl_builder_copy(database.get(), &raw) != CXL_OK) return nullptr;
+    std::unique_ptr<cxl_builder, BuilderFree> builder(raw);
+    bool conflicts = false;
+    for (const std::string& path : others) {
+        Database other = openDatabase(path, DiagnosticLevel::kWarnings);
+        if (!other) return nullptr;
+        cxl_build_report report{};
+        if (cxl_builder_merge(raw, other.get(), &report) != CXL_OK) {
+            reportError(path + ": cannot merge: " + report.text);
+            conflicts = true;
+        }
+    }
+    if (conflicts) return nullptr;
+    cxl_database* joined = nullptr;
+    cxl_build_report report{};
+    if (cxl_builder_finish(raw, &joined, &report) != CXL_OK) return nullptr;
+    return Database(joined);
+}
+
+int convertDatabase(const std::string& input, const std::vector<std::string>& others, const std::string& output) {
+    Database database = openDatabase(input, DiagnosticLevel::kWarnings);
+    if (database && !others.empty()) database = merged(std::move(database), others);
+    if (!database) return kExitFailure;
+    char* text = nullptr;
+    size_t size = 0;
+    cxl_status status = cxl_write_dbc_memory(database.get(), &text, &size);
+    if (status == CXL_OK) {
+        std::FILE* file = output == "-" ? stdout : std::fopen(output.c_str(), "wb");
+        if (file == nullptr || std::fwrite(text, 1, size, file) != size || std::fflush(file) != 0)
+            status = CXL_ERR_CANNOT_OPEN;
+        if (file != nullptr && file != stdout && std::fclose(file) != 0) status = CXL_ERR_CANNOT_OPEN;
+    }
+    cxl_free_text(text);
+    if (status != CXL_OK) {
+        reportError((output == "-" ? std::string("<stdout>") : output) + ": cannot write: " + cxl_status_text(status));
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
 }  // namespace
 
 int runConvert(std::span<const std::string_view> arguments) {
@@ -62,19 +112,24 @@ int runConvert(std::span<const std::string_view> arguments) {
     const std::vector<std::string> formats = commandLine->values("--to");
     std::vector<std::string> outputs = commandLine->values("-o");
     for (const std::string& output : commandLine->values("--output")) outputs.push_back(output);
+    const std::vector<std::string> others = commandLine->values("--merge");
+    constexpr int32_t kDbc = -1;
     int32_t format = 0;
     if (formats.size() == 1) {
         format = formats[0] == "asc"       ? CXL_LOG_ASC
                  : formats[0] == "blf"     ? CXL_LOG_BLF
                  : formats[0] == "candump" ? CXL_LOG_CANDUMP
+                 : formats[0] == "dbc"     ? kDbc
                                            : 0;
     }
     if (commandLine->positionals.size() != 1) {
         error = commandLine->positionals.empty() ? "missing log file" : "too many arguments";
     } else if (format == 0) {
-        error = "--to takes one of asc, blf, candump";
+        error = "--to takes one of asc, blf, candump, dbc";
     } else if (outputs.size() > 1) {
         error = "the output is given once";
+    } else if (!others.empty() && format != kDbc) {
+        error = "--merge needs --to dbc";
     }
     if (!error.empty()) {
         reportUsageError("convert", error);
@@ -83,6 +138,7 @@ int runConvert(std::span<const std::string_view> arguments) {
     const std::string input(commandLine->positionals[0]);
     const std::string inputName = input == "-" ? "<stdin>" : input;
     const std::string output = outputs.empty() ? "-" : outputs[0];
+    if (format == kDbc) return convertDatabase(input, others, output);
 
     cxl_log_reader* reader = nullptr;
     if (const cxl_status status = cxl_log_open_file(input.c_str(), CXL_LOG_AUTO, 0, &reportIssue,

@@ -71,4 +71,14 @@ std::string numberText(double value) {
     return std::string(text, writeShortestDouble(text, value));
 }
 
+double rawKeyNumber(const cxl_signal_info& signal, int64_t raw) {
+    if (signal.value_type == CXL_VALUE_UNSIGNED) return static_cast<double>(static_cast<uint64_t>(raw));
+    return static_cast<double>(raw);
+}
+
+std::string rawKeyText(const cxl_signal_info& signal, int64_t raw) {
+    if (signal.value_type == CXL_VALUE_UNSIGNED) return std::to_string(static_cast<uint64_t>(raw));
+    return std::to_string(raw);
+}
+
 }  // namespace canxlate::cli

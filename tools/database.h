@@ -40,5 +40,9 @@ const cxl_message* findMessageArgument(const cxl_database* database, const std::
 std::string messageIdText(const cxl_message_info& info);
 // The shortest text that reads back as value.
 std::string numberText(double value);
+// A value-table key as a number: an unsigned signal's keys are its fields' bit
+// patterns, 64-bit ones included.
+double rawKeyNumber(const cxl_signal_info& signal, int64_t raw);
+std::string rawKeyText(const cxl_signal_info& signal, int64_t raw);
 
 }  // namespace canxlate::cli

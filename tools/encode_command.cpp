@@ -27,7 +27,7 @@ std::optional<double> valueOfText(const cxl_signal* signal, std::string_view tex
         int64_t raw = 0;
         const char* entry = nullptr;
         if (cxl_signal_value_text(signal, i, &raw, &entry) == CXL_OK && text == entry)
-            return static_cast<double>(raw) * info.factor + info.offset;
+            return rawKeyNumber(info, raw) * info.factor + info.offset;
     }
     return std::nullopt;
 }

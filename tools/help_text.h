@@ -19,6 +19,8 @@ Commands:
                                encode one frame and print it as candump writes it
   convert LOG --to FORMAT [-o FILE]
                                write a log's frames in another format
+  convert DB --to dbc [--merge OTHER]... [-o FILE]
+                               write a database as DBC text, joined with others
   help [COMMAND]               show this help or a command's help
 
 Options:
@@ -119,14 +121,21 @@ Options:
 
 inline constexpr std::string_view kConvertHelp =
     R"(Usage: canxlate convert LOG --to asc|blf|candump [-o FILE]
+       canxlate convert DB --to dbc [--merge OTHER]... [-o FILE]
 
 Writes the frames of LOG (candump, ASC or BLF, recognised from its content;
 "-" is standard input) in another format, to FILE or standard output. Times,
 channels, directions, CAN FD flags, remote and error frames and data are kept
 as far as the target format can hold them. A summary goes to standard error.
 
+With --to dbc, writes the database DB (".dbc" or ".zcd") as DBC text, joined
+with every OTHER database given with --merge. A message of another file whose
+ID or name is taken by a different message is a conflict: each is reported
+and nothing is written.
+
 Options:
-  --to FORMAT        asc, blf or candump
+  --to FORMAT        asc, blf, candump or dbc
+  --merge OTHER      a database to join in (with --to dbc; may be repeated)
   -o, --output FILE  where to write ("-" or none: standard output)
   -h, --help         show this help
 )";

@@ -89,7 +89,7 @@ void appendSignalText(std::string& out, const SignalView& signal, const std::str
             int64_t raw = 0;
             const char* text = nullptr;
             if (cxl_signal_value_text(signal.handle, i, &raw, &text) != CXL_OK) continue;
-            out += (i == 0 ? " " : ", ") + std::to_string(raw) + ' ' + quoted(text);
+            out += (i == 0 ? " " : ", ") + rawKeyText(s, raw) + ' ' + quoted(text);
         }
         out += '\n';
     }
@@ -181,7 +181,7 @@ void appendSignalJson(std::string& out, const SignalView& signal) {
         int64_t raw = 0;
         const char* text = nullptr;
         cxl_signal_value_text(signal.handle, i, &raw, &text);
-        out += (i == 0 ? "{\"raw\": " : ", {\"raw\": ") + std::to_string(raw) + ", \"text\": " + quoted(text) + '}';
+        out += (i == 0 ? "{\"raw\": " : ", {\"raw\": ") + rawKeyText(s, raw) + ", \"text\": " + quoted(text) + '}';
     }
     out += "], \"comment\": " + quoted(s.comment) + '}';
 }

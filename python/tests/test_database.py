@@ -122,6 +122,19 @@ def test_bad_databases(text, database_format, error, line):
         assert any(d.refused_when_strict for d in lenient.diagnostics)
 
 
+TRAILER = 'BO_ 1264 T: 8 N\n SG_ Id : 0|48@1+ (1,0) [0|0] "" N\nVAL_ 1264 Id -1 "Faulty" -2 "NoData";\n'
+
+
+def test_negative_keys_of_unsigned_fields_are_bit_patterns():
+    database = canxlate.load_string(TRAILER)
+    assert database.get_message_by_name("T").get_signal_by_name("Id").choices == {
+        0xFFFFFFFFFFFE: "NoData",
+        0xFFFFFFFFFFFF: "Faulty",
+    }
+    assert database.decode_message("T", bytes.fromhex("FFFFFFFFFFFF0000"))["Id"] == "Faulty"
+    assert database.encode_message("T", {"Id": "Faulty"}) == bytes.fromhex("FFFFFFFFFFFF0000")
+
+
 def test_missing_file_raises_oserror(tmp_path):
     with pytest.raises(FileNotFoundError):
         canxlate.load_file(tmp_path / "missing.dbc")

@@ -56,7 +56,11 @@ const DecodeRow kDecodeRows[] = {
     {"Plain", "0000000000000080", 0, "Tail", 1, 1, 1.0, nullptr},
     {"Plain", "00000000000000", 0, "Tail", 0, 0, 0.0, nullptr},  // past the bytes received
     {"Plain", "00000000001234", 0, "BE16", 1, 0x12, 18.0, nullptr},
-    {"Wide", "FFFFFFFFFFFFFFFF0000000000000080", 0, "U64", 1, ~uint64_t{0}, 0x1p64, nullptr},
+    {"Wide", "FFFFFFFFFFFFFFFF0000000000000080", 0, "U64", 1, ~uint64_t{0}, 0x1p64, "AllOnes"},
+    // Negative keys of unsigned fields are bit patterns: -1 is all ones.
+    {"Trailer", "FFFFFFFFFFFF0000", 0, "TrlrSnsId_No_Actl", 1, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFp0, "Faulty_FFFFFFFFFFFF"},
+    {"Trailer", "FEFFFFFFFFFF0000", 0, "TrlrSnsId_No_Actl", 1, 0xFFFFFFFFFFFE, 0xFFFFFFFFFFFEp0,
+     "NoDataExists_FFFFFFFFFFFE"},
     {"Wide", "FFFFFFFFFFFFFFFF0000000000000080", 0, "S64", 1, uint64_t{1} << 63, -0x1p63, nullptr},
     {"Mux", "0007AA0000000000", 0, "Mode", 1, 0, 0.0, "zero"},
     {"Mux", "0007AA0000000000", 0, "A", 1, 7, 7.0, nullptr},

@@ -41,6 +41,7 @@ TEST(Opening, RefusesWhatIsNoDatabase) {
         {kData + "missing.dbc", CXL_ERR_CANNOT_OPEN},
         {kData + "model.dbc.golden", CXL_ERR_FORMAT},  // unknown extension
         {kData + "binary.DBC", CXL_ERR_FORMAT},        // NUL bytes; extension in capitals
+        {kData + "utf16.dbc", CXL_ERR_FORMAT},
     };
     for (const auto& row : rows) {
         cxl_database* database = reinterpret_cast<cxl_database*>(1);

@@ -9,14 +9,14 @@ extern "C" {
 CXL_API cxl_status CXL_CALL cxl_get_database_info(const cxl_database* database, cxl_database_info* info) {
     if (database == nullptr || info == nullptr) return CXL_ERR_ARGUMENT;
     const db::Database& model = database->model;
-    *info = {model.version.c_str(), model.comment.c_str(), model.messages.size(), model.nodes.size(),
+    *info = {model.version.c_str(), model.comment.c_str(), model.messages.size(), model.nodeCount(),
              model.largestSignalCount};
     return CXL_OK;
 }
 
 CXL_API const char* CXL_CALL cxl_node_name(const cxl_database* database, size_t index) {
-    if (database == nullptr || index >= database->model.nodes.size()) return nullptr;
-    return database->model.nodes[index].name.c_str();
+    if (database == nullptr || index >= database->model.nodeCount()) return nullptr;
+    return database->model.node(index);
 }
 
 CXL_API const cxl_message* CXL_CALL cxl_message_at(const cxl_database* database, size_t index) {
@@ -66,7 +66,7 @@ CXL_API const cxl_signal* CXL_CALL cxl_signal_at(const cxl_message* handle, size
 CXL_API const cxl_signal* CXL_CALL cxl_find_signal(const cxl_message* handle, const char* name) {
     if (handle == nullptr || name == nullptr) return nullptr;
     const db::Message& message = *toMessage(handle);
-    const uint32_t index = message.signalsByName.find(name);
+    const uint32_t index = message.findSignal(name);
     return index == db::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
 }
 

@@ -37,13 +37,15 @@ CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
         case CXL_ERR_ARGUMENT: return "an argument is null or out of its range";
         case CXL_ERR_NO_MEMORY: return "out of memory";
         case CXL_ERR_CANNOT_OPEN: return "the file cannot be opened or read";
-        case CXL_ERR_FORMAT: return "the data is not a DBC or ZCD text (binary data or an unknown file extension)";
+        case CXL_ERR_FORMAT:
+            return "the data is not a DBC or ZCD text (binary data, UTF-16 text or an unknown file extension)";
         case CXL_ERR_NOT_FOUND: return "no such message or signal";
         case CXL_ERR_OUT_OF_RANGE: return "a value is outside its signal's minimum and maximum";
         case CXL_ERR_MISSING: return "a signal that the frame carries has no value";
         case CXL_ERR_NOT_CARRIED: return "a value was given for a signal that the switch value leaves out";
         case CXL_ERR_LENGTH: return "the payload length does not suit the message";
         case CXL_ERR_INTERNAL: return "an unexpected failure inside the library";
+        case CXL_ERR_REFUSED: return "the change does not fit the database";
         default: return "unknown status";
     }
 }
@@ -103,6 +105,7 @@ CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t c
             model.newSymbols = std::move(part.newSymbols);
             model.busSpeed = std::move(part.busSpeed);
             model.nodes = std::move(part.nodes);
+            model.reindexNodes();
             model.valueTables = std::move(part.valueTables);
             model.environmentVariables = std::move(part.environmentVariables);
             model.attributeDefinitions = std::move(part.attributeDefinitions);

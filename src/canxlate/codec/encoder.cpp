@@ -75,7 +75,7 @@ cxl_status findGiven(const Message& message, size_t count, NameOf nameOf, std::v
     given.assign(message.signals.size(), kNotGiven);
     for (size_t v = 0; v < count; ++v) {
         const char* name = nameOf(v) != nullptr ? nameOf(v) : "";
-        const uint32_t index = message.signalsByName.find(name);
+        const uint32_t index = message.findSignal(name);
         if (index == NameIndex::kAbsent) {
             reportProblem(report, nullptr, "message has no signal '%s'", name);
             return CXL_ERR_NOT_FOUND;

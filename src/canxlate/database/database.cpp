@@ -33,9 +33,22 @@ void Database::buildIndexes() {
         while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
         if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i, message.planView()};
-        messagesByName_.add(message.name, i);
+        messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }
+}
+
+bool Database::addNode(std::string_view name) {
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
+    if (!nodesByName_.add(name, static_cast<uint32_t>(nodes.size()), nameOf)) return false;
+    nodes.push_back({std::string(name), {}, {}});
+    return true;
+}
+
+void Database::reindexNodes() {
+    nodesByName_ = NameIndex();
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
+    for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
 }
 
 const MessageEntry* Database::findEntry(uint32_t id, bool extended) const noexcept {

@@ -34,7 +34,7 @@ struct Database {
     std::string comment;
     std::vector<std::string> newSymbols;  // the NS_ section as written
     std::string busSpeed;                 // what follows "BS_:", as written
-    std::vector<Node> nodes;
+    std::vector<Node> nodes;              // add them with addNode
     std::vector<Message> messages;
     std::vector<NamedValueTable> valueTables;
     std::vector<EnvironmentVariable> environmentVariables;
@@ -43,6 +43,18 @@ struct Database {
     std::vector<RelationAttribute> relationAttributes;
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
+
+    // False (and nothing changes) when a node has the name already.
+    bool addNode(std::string_view name);
+    size_t nodeCount() const noexcept { return nodes.size(); }
+    const char* node(size_t index) const noexcept { return nodes[index].name.c_str(); }
+    // kNotFound when no node has the name.
+    uint32_t findNode(std::string_view name) const noexcept {
+        return nodesByName_.find(name, [this](uint32_t i) -> std::string_view { return nodes[i].name; });
+    }
+    bool hasNode(std::string_view name) const noexcept { return findNode(name) != kNotFound; }
+    // After nodes were renamed.
+    void reindexNodes();
 
     // Builds the decode plans and lookup tables; call once, after the last
     // message was added.
@@ -53,13 +65,16 @@ struct Database {
         const MessageEntry* entry = findEntry(id, extended);
         return entry == nullptr ? kNotFound : entry->index;
     }
-    uint32_t findMessage(std::string_view name) const noexcept { return messagesByName_.find(name); }
+    uint32_t findMessage(std::string_view name) const noexcept {
+        return messagesByName_.find(name, [this](uint32_t i) -> std::string_view { return messages[i].name; });
+    }
 
 private:
     // Open addressing with linear probing.
     size_t slotOf(uint32_t key) const noexcept;
     std::vector<MessageEntry> idSlots_;
     NameIndex messagesByName_;
+    NameIndex nodesByName_;
 };
 
 }  // namespace canxlate::db

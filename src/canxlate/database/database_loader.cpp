@@ -30,7 +30,11 @@ bool readWholeFile(const char* path, std::string& text) {
     char buffer[65536];
     size_t got;
     bool ok = true;
+    // Room for the whole file at once: growing by doubling would hold up to
+    // twice its size.
+    const uintmax_t size = std::filesystem::file_size(path, error);
     try {
+        if (!error && size < text.max_size()) text.reserve(static_cast<size_t>(size));
         while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
     } catch (...) {
         std::fclose(file);

@@ -40,6 +40,16 @@ struct Message {
     bool multiplexed = false;
     size_t index = 0;  // within the database
 
+    // Makes signal s findable by name; false when an earlier signal has its name.
+    bool indexSignal(uint32_t s) {
+        return signalsByName.add(signals[s].name, s,
+                                 [this](uint32_t i) -> std::string_view { return signals[i].name; });
+    }
+    // NameIndex::kAbsent when no signal has the name.
+    uint32_t findSignal(std::string_view name) const noexcept {
+        return signalsByName.find(name, [this](uint32_t i) -> std::string_view { return signals[i].name; });
+    }
+
     PlanView planView() const noexcept {
         return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()), plan.unconditional,
                 static_cast<uint32_t>(signals.size()), plan.fastLength};

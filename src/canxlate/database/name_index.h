@@ -1,6 +1,7 @@
 // Constant-time lookup of an entry by name; the first entry of a name wins.
-// One flat table with linear probing: a message's signals cost one
-// allocation, not one per name.
+// One flat table with linear probing of 8-byte slots that keep the hash and
+// the entry's index, not the name: the caller tells an entry's name
+// (nameOf(index)), so that a name is stored once, by its owner.
 #pragma once
 
 #include <cstdint>
@@ -14,23 +15,24 @@ class NameIndex {
 public:
     static constexpr uint32_t kAbsent = UINT32_MAX;
 
-    // False (and nothing changes) when the name is already taken. The name's
-    // characters must stay where they are while the index lives.
-    bool add(std::string_view name, uint32_t index) {
+    // False (and nothing changes) when the name is already taken.
+    template <typename NameOf>
+    bool add(std::string_view name, uint32_t index, NameOf nameOf) {
         if (2 * (count_ + 1) > slots_.size()) grow();
         const uint32_t hash = hashOf(name);
         size_t at = hash & (slots_.size() - 1);
         for (; slots_[at].index != kAbsent; at = (at + 1) & (slots_.size() - 1))
-            if (slots_[at].hash == hash && slots_[at].name == name) return false;
-        slots_[at] = {name, hash, index};
+            if (slots_[at].hash == hash && nameOf(slots_[at].index) == name) return false;
+        slots_[at] = {hash, index};
         ++count_;
         return true;
     }
-    uint32_t find(std::string_view name) const noexcept {
+    template <typename NameOf>
+    uint32_t find(std::string_view name, NameOf nameOf) const noexcept {
         if (slots_.empty()) return kAbsent;
         const uint32_t hash = hashOf(name);
         for (size_t at = hash & (slots_.size() - 1); slots_[at].index != kAbsent; at = (at + 1) & (slots_.size() - 1))
-            if (slots_[at].hash == hash && slots_[at].name == name) return slots_[at].index;
+            if (slots_[at].hash == hash && nameOf(slots_[at].index) == name) return slots_[at].index;
         return kAbsent;
     }
     void reserve(size_t count) {
@@ -39,7 +41,6 @@ public:
 
 private:
     struct Slot {
-        std::string_view name;
         uint32_t hash;
         uint32_t index;  // kAbsent marks an empty slot
     };
@@ -48,9 +49,9 @@ private:
         return static_cast<uint32_t>(std::hash<std::string_view>{}(name));
     }
 
-    // Doubles the table (at least 8 slots), keeping it at most half full.
+    // Doubles the table (at least 4 slots), keeping it at most half full.
     void grow() {
-        std::vector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size(), Slot{{}, 0, kAbsent});
+        std::vector<Slot> old(slots_.empty() ? 4 : 2 * slots_.size(), Slot{0, kAbsent});
         old.swap(slots_);
         for (const Slot& entry : old) {
             if (entry.index == kAbsent) continue;

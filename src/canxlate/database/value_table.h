@@ -15,11 +15,13 @@ struct ValueText {
 
 class ValueTable {
 public:
-    void assign(std::vector<ValueText> entries) {
+    // unsignedOrder: keys are bit patterns of 64-bit fields, ordered as such.
+    void assign(std::vector<ValueText> entries, bool unsignedOrder = false) {
+        unsignedOrder_ = unsignedOrder;
         std::vector<uint32_t> order(entries.size());
         for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return entries[a].value < entries[b].value; });
+                         [&](uint32_t a, uint32_t b) { return less(entries[a].value, entries[b].value); });
         entries_.clear();
         entries_.reserve(entries.size());
         written_.assign(entries.size(), 0);
@@ -35,13 +37,18 @@ public:
     // Null when the value has no text.
     const char* find(int64_t value) const noexcept {
         auto it = std::lower_bound(entries_.begin(), entries_.end(), value,
-                                   [](const ValueText& entry, int64_t v) { return entry.value < v; });
+                                   [this](const ValueText& entry, int64_t v) { return less(entry.value, v); });
         return it != entries_.end() && it->value == value ? it->text.c_str() : nullptr;
     }
 
 private:
+    bool less(int64_t a, int64_t b) const noexcept {
+        return unsignedOrder_ ? static_cast<uint64_t>(a) < static_cast<uint64_t>(b) : a < b;
+    }
+
     std::vector<ValueText> entries_;
     std::vector<uint32_t> written_;  // file order -> place in entries_
+    bool unsignedOrder_ = false;
 };
 
 }  // namespace canxlate::db

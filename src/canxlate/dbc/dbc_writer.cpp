@@ -81,6 +81,18 @@ private:
     std::unordered_set<std::string> taken_;
 };
 
+// The start bit as a DBC file writes it: of a big-endian field its most
+// significant bit, found from the least significant one (a ".zcd" file
+// gives that one).
+uint32_t dbcStartBit(const db::Signal& signal) {
+    if (!signal.bigEndian || !signal.decodable) return signal.bigEndian ? signal.startBit : signal.lsbBit;
+    // Big-endian bits in a sequence running from the most significant bit down.
+    const uint32_t lsb = (signal.lsbBit / 8) * 8 + (7 - signal.lsbBit % 8);
+    if (lsb + 1 < signal.length) return signal.startBit;
+    const uint32_t msb = lsb + 1 - signal.length;
+    return (msb / 8) * 8 + (7 - msb % 8);
+}
+
 class DbcWriter {
 public:
     explicit DbcWriter(const db::Database& database) : db_(database) {}
@@ -241,7 +253,7 @@ private:
             if (signal.role == db::MuxRole::kMultiplexedSwitch) out_ += 'M';
         }
         out_ += " : ";
-        append(signal.startBit);
+        append(dbcStartBit(signal));
         out_ += '|';
         append(signal.length);
         out_ += signal.bigEndian ? "@0" : "@1";
@@ -448,7 +460,7 @@ private:
     }
 
     const std::string& signalName(uint32_t message, const std::string& name) const {
-        const uint32_t index = db_.messages[message].signalsByName.find(name);
+        const uint32_t index = db_.messages[message].findSignal(name);
         return index == db::NameIndex::kAbsent ? name : signalNames_[message][index];
     }
 

@@ -1,6 +1,6 @@
 // The first pass: the token stream cut into statements (a statement begins
 // with an identifier that is the first token on its line), each read into its
-// definition record.
+// definition record as its tokens arrive.
 #include <string>
 #include <utility>
 
@@ -20,39 +20,23 @@ constexpr std::string_view kIgnoredSections[] = {
 
 class DefinitionParser {
 public:
-    DefinitionParser(std::string_view text, DiagnosticSink& sink) : tokenizer_(text), sink_(sink) {}
+    DefinitionParser(std::string_view text, DiagnosticSink& sink, DefinitionReceiver& receiver)
+        : stream_(text), sink_(sink), receiver_(receiver) {}
 
     Definitions run() {
-        std::vector<Token> statement;  // reused: one statement's tokens, then an end mark
-        // Two tokens in turn, read in place: copying one just written stalls
-        // on its stores.
-        Token tokens[2];
-        Token* current = &tokens[0];
-        Token* following = &tokens[1];
-        tokenizer_.next(*current);
-        tokenizer_.next(*following);
-        bool inMessage = false;
-        while (current->kind != TokenKind::kEnd) {
-            statement.assign(1, *current);
-            // The statement runs up to the token that begins the next one.
-            while (true) {
-                std::swap(current, following);
-                if (current->kind == TokenKind::kEnd) break;
-                tokenizer_.next(*following);
-                if (startsStatement(*current, *following)) break;
-                statement.push_back(*current);
-            }
-            statement.push_back(Token{TokenKind::kEnd, false, current->line, current->column, {}});
-            for (const Tokenizer::Problem& problem : tokenizer_.problems())
-                sink_.error(db::Topic::kSyntax, problem, problem.text);
-            tokenizer_.problems().clear();
-            const Token& first = statement.front();
+        while (!stream_.atEnd()) {
+            const Token first = stream_.take();
+            StatementCursor cursor(stream_);
             if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
                 sink_.warning(db::Topic::kSyntax, first,
                               "text outside any statement skipped, starting at " + quoted(first));
             } else {
-                inMessage = dispatch(&first, &statement.back(), inMessage);
+                dispatch(first, cursor);
             }
+            cursor.skipRest();
+            for (const Tokenizer::Problem& problem : stream_.tokenizer().problems())
+                sink_.error(db::Topic::kSyntax, problem, problem.text);
+            stream_.tokenizer().problems().clear();
         }
         return std::move(definitions_);
     }
@@ -60,29 +44,29 @@ public:
 private:
     static std::string quoted(const Token& token) { return "'" + std::string(token.text.substr(0, 32)) + "'"; }
 
-    // An identifier first on its line, unless it stands alone on an indented
-    // line: such lines continue the lists of NS_ and BU_.
-    static bool startsStatement(const Token& token, const Token& following) {
-        if (!token.lineStart || token.kind != TokenKind::kIdentifier) return false;
-        return token.column == 1 || !following.lineStart;
-    }
-
-    // Returns whether a following SG_ belongs to a message.
-    bool dispatch(const Token* begin, const Token* end, bool inMessage) {
-        const std::string_view keyword = begin->text;
-        StatementCursor cursor(begin + 1, end);
+    // A statement that cannot be read is skipped whole, and changes nothing:
+    // the signals after it still belong to the message that was open.
+    void dispatch(const Token& first, StatementCursor& cursor) {
+        const std::string_view keyword = first.text;
         try {
             if (keyword == "SG_") {
-                if (!inMessage) {
-                    sink_.warning(db::Topic::kSyntax, *begin, "signal outside a message skipped");
-                    return false;
+                if (!messageOpen_) {
+                    sink_.error(db::Topic::kSyntax, first, "signal outside a message skipped");
+                    return;
                 }
-                readSignal(cursor, *begin);
-                return true;
+                readSignal(cursor, first);
+                return;
             }
             if (keyword == "BO_") {
-                readMessage(cursor, *begin);
-                return true;
+                // Until it reads, the signals that follow have no message.
+                messageOpen_ = false;
+                readMessage(cursor, first);
+                messageOpen_ = true;
+                return;
+            }
+            if (isIgnored(keyword)) {
+                messageOpen_ = false;
+                return;
             }
             if (keyword == "VERSION") {
                 definitions_.version = cursor.string("the version");
@@ -99,12 +83,7 @@ private:
                     definitions_.busSpeed += token.text;
                 }
             } else if (keyword == "BU_") {
-                cursor.punctuation(':');
-                while (!cursor.atEnd()) {
-                    Position at = cursor.position();
-                    definitions_.nodes.emplace_back(at, cursor.identifier("a node name"));
-                    cursor.acceptPunctuation(',');
-                }
+                readNodes(cursor);
             } else if (keyword == "CM_") {
                 readComment(cursor);
             } else if (keyword == "BA_DEF_" || keyword == "BA_DEF_REL_") {
@@ -160,20 +139,38 @@ private:
                 }
                 cursor.finish();
                 definitions_.transmitters.push_back(std::move(def));
-            } else if (!isIgnored(keyword)) {
-                sink_.warning(db::Topic::kSyntax, *begin, "unknown section " + quoted(*begin) + " skipped");
+            } else {
+                sink_.warning(db::Topic::kSyntax, first, "unknown section " + quoted(first) + " skipped");
+                return;
             }
+            messageOpen_ = false;
+            if (!cursor.atEnd())
+                sink_.warning(db::Topic::kSyntax, cursor.position(),
+                              "unexpected " + cursor.describe() + " after the statement skipped");
         } catch (const StatementError& error) {
-            sink_.warning(db::Topic::kSyntax, error.position,
-                          std::string(keyword) + " statement skipped: " + error.text);
+            sink_.error(db::Topic::kSyntax, error.position, std::string(keyword) + " statement skipped: " + error.text);
         }
-        return false;
     }
 
     static bool isIgnored(std::string_view keyword) {
         for (std::string_view ignored : kIgnoredSections)
             if (keyword == ignored) return true;
         return false;
+    }
+
+    // Each name is handed on as it is read, so that a list of any length
+    // costs no more than its names; what is not a name is skipped alone.
+    void readNodes(StatementCursor& cursor) {
+        cursor.punctuation(':');
+        while (!cursor.atEnd()) {
+            const Position at = cursor.position();
+            if (cursor.peekKind(TokenKind::kIdentifier)) {
+                receiver_.node(at, cursor.next().text);
+            } else if (!cursor.acceptPunctuation(',')) {
+                sink_.error(db::Topic::kSyntax, at, "BU_ list: " + cursor.describe() + " is not a node name; skipped");
+                cursor.next();
+            }
+        }
     }
 
     void readMessage(StatementCursor& cursor, const Token& keyword) {
@@ -185,7 +182,7 @@ private:
         def.length = cursor.integer("the message length");
         if (!cursor.atEnd()) def.sender = cursor.identifier("the sending node");
         if (!cursor.atEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
-        definitions_.messages.push_back(std::move(def));
+        receiver_.message(def);
     }
 
     void readSignal(StatementCursor& cursor, const Token& keyword) {
@@ -225,12 +222,12 @@ private:
             def.receivers.push_back(cursor.identifier("a receiving node"));
             cursor.acceptPunctuation(',');
         }
-        definitions_.messages.back().signals.push_back(std::move(def));
+        receiver_.signal(def);
     }
 
     static void readMuxIndicator(std::string_view text, Position at, SignalDef& def) {
-        if (text == "M") {
-            def.mux = MuxIndicator::kSwitch;
+        if (text == "M" || text == "m") {
+            def.mux = text == "M" ? MuxIndicator::kSwitch : MuxIndicator::kBare;
             return;
         }
         std::string_view digits = text.substr(text.empty() ? 0 : 1);
@@ -469,13 +466,17 @@ private:
         definitions_.muxValues.push_back(std::move(def));
     }
 
-    Tokenizer tokenizer_;
+    TokenStream stream_;
     DiagnosticSink& sink_;
     Definitions definitions_;
+    DefinitionReceiver& receiver_;
+    bool messageOpen_ = false;  // a BO_ was read, and nothing but its signals since
 };
 
 }  // namespace
 
-Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink) { return DefinitionParser(text, sink).run(); }
+Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink, DefinitionReceiver& receiver) {
+    return DefinitionParser(text, sink, receiver).run();
+}
 
 }  // namespace canxlate::dbc

@@ -19,7 +19,9 @@ struct Position {
     uint32_t column = 0;
 };
 
-enum class MuxIndicator : uint8_t { kNone, kSwitch, kMultiplexed, kMultiplexedSwitch };
+// kBare: an 'm' without a value, taken for the switch of a message that has
+// no 'M'.
+enum class MuxIndicator : uint8_t { kNone, kSwitch, kMultiplexed, kMultiplexedSwitch, kBare };
 
 struct SignalDef {
     Position position;
@@ -44,7 +46,6 @@ struct MessageDef {
     std::string_view name;
     int64_t length = 0;
     std::string_view sender;
-    std::vector<SignalDef> signals;
 };
 
 // The object a comment or attribute value is attached to.
@@ -156,12 +157,13 @@ struct EnvironmentDataDef {
     int64_t size = 0;
 };
 
+// What the first pass keeps for the second. Nodes and messages are handed on
+// as they are read (DefinitionReceiver), so that the largest parts of a file
+// never wait here.
 struct Definitions {
     std::string version;
     std::vector<std::string_view> newSymbols;
     std::string busSpeed;
-    std::vector<std::pair<Position, std::string_view>> nodes;
-    std::vector<MessageDef> messages;
     std::vector<CommentDef> comments;
     std::vector<AttributeDefinitionDef> attributeDefinitions;
     std::vector<AttributeDefaultDef> attributeDefaults;
@@ -178,8 +180,19 @@ struct Definitions {
 
 class DiagnosticSink;
 
+class DefinitionReceiver {
+public:
+    virtual void node(Position position, std::string_view name) = 0;
+    virtual void message(MessageDef& message) = 0;
+    // A signal of the last message; the receiver may take what it holds.
+    virtual void signal(SignalDef& signal) = 0;
+
+protected:
+    ~DefinitionReceiver() = default;
+};
+
 // First pass: every statement into its record; a statement that does not
 // read is skipped with a diagnostic. Views point into text.
-Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink);
+Definitions parseDefinitions(std::string_view text, DiagnosticSink& sink, DefinitionReceiver& receiver);
 
 }  // namespace canxlate::dbc

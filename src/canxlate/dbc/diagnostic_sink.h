@@ -22,6 +22,8 @@ public:
             list_.push_back({db::Severity::kInfo, line, column, "further diagnostics are left out"});
         }
     }
+    // True once the limit is reached: further reports are left out.
+    bool full() const noexcept { return list_.size() >= kLimit; }
     template <typename At>
     void error(db::Topic topic, const At& at, std::string text) {
         report(db::Severity::kError, topic, at.line, at.column, std::move(text));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <unordered_map>
 
@@ -21,27 +22,51 @@ constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
-class ModelBuilder {
+// Nodes, messages and signals arrive as the first pass reads them and go
+// straight into the model; the rest waits in the definitions for finish().
+class ModelBuilder final : public DefinitionReceiver {
 public:
-    ModelBuilder(Definitions& definitions, DiagnosticSink& sink, db::Database& database)
-        : defs_(definitions), sink_(sink), db_(database) {}
+    ModelBuilder(DiagnosticSink& sink, db::Database& database) : sink_(sink), db_(database) {}
 
-    void run() {
-        db_.version = defs_.version;
-        db_.newSymbols.assign(defs_.newSymbols.begin(), defs_.newSymbols.end());
-        db_.busSpeed = defs_.busSpeed;
-        addNodes();
+    void node(Position position, std::string_view name) override {
+        if (!db_.addNode(name))
+            sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+    }
+
+    void message(MessageDef& def) override {
+        closeMessage();
+        openMessage(def);
+    }
+
+    void signal(SignalDef& def) override {
+        if (!open_) return;  // of a message skipped with an error
+        Message& message = db_.messages.back();
+        Signal signal;
+        signal.name = def.name;
+        signal.unit = std::move(def.unit);
+        for (std::string_view receiver : def.receivers)
+            if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
+        signal.bigEndian = def.bigEndian;
+        signal.type = def.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
+        signal.factor = def.factor;
+        signal.offset = def.offset;
+        signal.minimum = def.minimum;
+        signal.maximum = def.maximum;
+        signal.startBit = static_cast<uint32_t>(def.startBit);
+        signal.length = static_cast<uint32_t>(def.length);
+        layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
+        positions_.push_back(def.position);
+        muxDefs_.push_back({def.mux, def.muxValue});
+        message.signals.push_back(std::move(signal));
+    }
+
+    void finish(Definitions& definitions) {
+        closeMessage();
+        defs_ = &definitions;
+        db_.version = definitions.version;
+        db_.newSymbols.assign(definitions.newSymbols.begin(), definitions.newSymbols.end());
+        db_.busSpeed = definitions.busSpeed;
         addEnvironmentVariables();
-        for (MessageDef& def : defs_.messages) addMessage(def);
-        for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            Message& message = db_.messages[i];
-            message.signalsByName.reserve(message.signals.size());
-            for (uint32_t s = 0; s < message.signals.size(); ++s)
-                if (!message.signalsByName.add(message.signals[s].name, s))
-                    sink_.warning(db::Topic::kDuplicate, signalPositions_[i][s],
-                                  "signal " + quote(message.signals[s].name) + " appears twice in message " +
-                                      quote(message.name) + "; its name finds the first");
-        }
         applyTransmitters();
         applySignalGroups();
         applyComments();
@@ -50,55 +75,23 @@ public:
         applyAttributes();
         deriveFromAttributes();
         std::vector<std::vector<MuxValuesDef*>> muxValues(db_.messages.size());
-        for (MuxValuesDef& def : defs_.muxValues) {
+        for (MuxValuesDef& def : definitions.muxValues) {
             if (findSignal(def.signal) != nullptr) muxValues[lastMessage_].push_back(&def);
         }
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            resolveMultiplexing(db_.messages[i], muxDefs_[i], muxValues[i], signalPositions_[i], sink_);
-            checkOverlaps(db_.messages[i], signalPositions_[i], sink_);
+            const std::span<const Position> positions(positions_.data() + firstSignal_[i],
+                                                      firstSignal_[i + 1] - firstSignal_[i]);
+            const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
+            resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
+            checkOverlaps(db_.messages[i], positions, sink_);
         }
         applyLongNames();
         db_.buildIndexes();
     }
 
 private:
-    void addNodes() {
-        for (auto& [position, name] : defs_.nodes) {
-            if (!nodes_.add(name, static_cast<uint32_t>(db_.nodes.size()))) {
-                sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
-                continue;
-            }
-            db_.nodes.push_back({std::string(name), {}, {}});
-        }
-    }
-
-    void addEnvironmentVariables() {
-        for (EnvironmentVariableDef& def : defs_.environmentVariables) {
-            if (!environmentVariables_.add(def.name, static_cast<uint32_t>(db_.environmentVariables.size()))) {
-                sink_.warning(db::Topic::kDuplicate, def.position,
-                              "environment variable " + quote(def.name) + " is defined twice; the first counts");
-                continue;
-            }
-            db::EnvironmentVariable variable;
-            variable.name = def.name;
-            variable.type = static_cast<int32_t>(def.type);
-            variable.minimum = def.minimum;
-            variable.maximum = def.maximum;
-            variable.unit = std::move(def.unit);
-            variable.initialValue = def.initialValue;
-            variable.id = def.id;
-            variable.accessType = def.accessType;
-            for (std::string_view node : def.accessNodes)
-                if (node != "Vector__XXX") variable.accessNodes.emplace_back(node);
-            db_.environmentVariables.push_back(std::move(variable));
-        }
-        for (const EnvironmentDataDef& def : defs_.environmentData) {
-            ObjectRef ref{ObjectKind::kEnvironmentVariable, 0, def.name, {}, def.position};
-            if (db::EnvironmentVariable* variable = findEnvironmentVariable(ref)) variable->dataSize = def.size;
-        }
-    }
-
-    void addMessage(MessageDef& def) {
+    void openMessage(MessageDef& def) {
         if (def.name == kIndependentSignals) return;  // signals that belong to no message
         if (def.rawId > 0xFFFFFFFFu || (def.rawId & 0x60000000u) != 0) {
             sink_.error(db::Topic::kOther, def.position,
@@ -119,48 +112,70 @@ private:
         if (def.length < 0 || def.length > 64) {
             sink_.error(db::Topic::kLayout, def.position,
                         "message " + quote(def.name) + " has length " + std::to_string(def.length) +
-                            "; a payload holds 0 to 64 bytes, so 64 is used");
+                            "; a payload holds 0 to 64 bytes, so " + (def.length < 0 ? "0" : "64") + " is used");
             def.length = def.length < 0 ? 0 : 64;
         }
         message.length = static_cast<uint32_t>(def.length);
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.emplace_back(def.sender);
+        const uint32_t index = static_cast<uint32_t>(db_.messages.size());
         const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        if (auto [it, added] = idKeys_.emplace(key, static_cast<uint32_t>(db_.messages.size())); !added) {
+        if (auto [it, added] = idKeys_.emplace(key, index); !added) {
             sink_.error(db::Topic::kDuplicate, def.position,
                         "message " + quote(def.name) + " has the ID of message " +
                             quote(db_.messages[it->second].name) + "; its ID finds the first");
         }
-        rawIds_.emplace(def.rawId, static_cast<uint32_t>(db_.messages.size()));
-        if (!messageNames_.add(def.name, 0)) {
+        rawIds_.emplace(def.rawId, index);
+        db_.messages.push_back(std::move(message));
+        auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
+        if (!messageNames_.add(def.name, index, nameOf)) {
             sink_.warning(db::Topic::kDuplicate, def.position,
                           "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
-        std::vector<Position> positions;
-        std::vector<MuxIndicatorDef> muxDefs;
-        message.signals.reserve(def.signals.size());
-        for (SignalDef& signalDef : def.signals) {
-            Signal signal;
-            signal.name = signalDef.name;
-            signal.unit = std::move(signalDef.unit);
-            for (std::string_view receiver : signalDef.receivers)
-                if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
-            signal.bigEndian = signalDef.bigEndian;
-            signal.type = signalDef.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
-            signal.factor = signalDef.factor;
-            signal.offset = signalDef.offset;
-            signal.minimum = signalDef.minimum;
-            signal.maximum = signalDef.maximum;
-            signal.startBit = static_cast<uint32_t>(signalDef.startBit);
-            signal.length = static_cast<uint32_t>(signalDef.length);
-            layOutSignal(signal, signalDef.startBit, signalDef.length, message, signalDef.position, sink_);
-            positions.push_back(signalDef.position);
-            muxDefs.push_back({signalDef.mux, signalDef.muxValue});
-            message.signals.push_back(std::move(signal));
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        open_ = true;
+    }
+
+    void addEnvironmentVariables() {
+        for (EnvironmentVariableDef& def : defs_->environmentVariables) {
+            if (!environmentVariables_.add(
+                    def.name, static_cast<uint32_t>(db_.environmentVariables.size()),
+                    [this](uint32_t i) -> std::string_view { return db_.environmentVariables[i].name; })) {
+                sink_.warning(db::Topic::kDuplicate, def.position,
+                              "environment variable " + quote(def.name) + " is defined twice; the first counts");
+                continue;
+            }
+            db::EnvironmentVariable variable;
+            variable.name = def.name;
+            variable.type = static_cast<int32_t>(def.type);
+            variable.minimum = def.minimum;
+            variable.maximum = def.maximum;
+            variable.unit = std::move(def.unit);
+            variable.initialValue = def.initialValue;
+            variable.id = def.id;
+            variable.accessType = def.accessType;
+            for (std::string_view node : def.accessNodes)
+                if (node != "Vector__XXX") variable.accessNodes.emplace_back(node);
+            db_.environmentVariables.push_back(std::move(variable));
         }
-        db_.messages.push_back(std::move(message));
-        signalPositions_.push_back(std::move(positions));
-        muxDefs_.push_back(std::move(muxDefs));
+        for (const EnvironmentDataDef& def : defs_->environmentData) {
+            ObjectRef ref{ObjectKind::kEnvironmentVariable, 0, def.name, {}, def.position};
+            if (db::EnvironmentVariable* variable = findEnvironmentVariable(ref)) variable->dataSize = def.size;
+        }
+    }
+
+    // Its signals are all there: findable by name, and no larger than they need.
+    void closeMessage() {
+        if (!open_) return;
+        open_ = false;
+        Message& message = db_.messages.back();
+        message.signals.shrink_to_fit();
+        const Position* positions = positions_.data() + firstSignal_.back();
+        for (uint32_t s = 0; s < message.signals.size(); ++s)
+            if (!message.indexSignal(s))
+                sink_.warning(db::Topic::kDuplicate, positions[s],
+                              "signal " + quote(message.signals[s].name) + " appears twice in message " +
+                                  quote(message.name) + "; its name finds the first");
     }
 
     Message* findMessage(const ObjectRef& ref) {
@@ -177,7 +192,7 @@ private:
     Signal* findSignal(const ObjectRef& ref) {
         Message* message = findMessage(ref);
         if (message == nullptr) return nullptr;
-        const uint32_t index = message->signalsByName.find(ref.name);
+        const uint32_t index = message->findSignal(ref.name);
         if (index == db::NameIndex::kAbsent) {
             sink_.warning(
                 db::Topic::kReference, ref.position,
@@ -189,14 +204,15 @@ private:
 
     db::Node* findNode(const ObjectRef& ref) { return findNode(ref.name, ref.position); }
     db::Node* findNode(std::string_view name, Position position) {
-        const uint32_t index = nodes_.find(name);
-        if (index != db::NameIndex::kAbsent) return &db_.nodes[index];
+        const uint32_t index = db_.findNode(name);
+        if (index != db::kNotFound) return &db_.nodes[index];
         sink_.warning(db::Topic::kReference, position, "no node is named " + quote(name) + "; reference skipped");
         return nullptr;
     }
 
     db::EnvironmentVariable* findEnvironmentVariable(const ObjectRef& ref) {
-        const uint32_t index = environmentVariables_.find(ref.name);
+        const uint32_t index = environmentVariables_.find(
+            ref.name, [this](uint32_t i) -> std::string_view { return db_.environmentVariables[i].name; });
         if (index != db::NameIndex::kAbsent) return &db_.environmentVariables[index];
         sink_.warning(db::Topic::kReference, ref.position,
                       "no environment variable is named " + quote(ref.name) + "; reference skipped");
@@ -204,14 +220,14 @@ private:
     }
 
     void applySignalGroups() {
-        for (SignalGroupDef& def : defs_.signalGroups) {
+        for (SignalGroupDef& def : defs_->signalGroups) {
             Message* message = findMessage(def.message);
             if (message == nullptr) continue;
             db::SignalGroup group;
             group.name = def.name;
             group.repetitions = static_cast<uint32_t>(def.repetitions < 0 ? 0 : def.repetitions);
             for (std::string_view name : def.signals) {
-                if (message->signalsByName.find(name) == db::NameIndex::kAbsent) {
+                if (message->findSignal(name) == db::NameIndex::kAbsent) {
                     sink_.warning(db::Topic::kReference, def.message.position,
                                   "signal group " + quote(def.name) + ": message " + quote(message->name) +
                                       " has no signal " + quote(name) + "; left out of the group");
@@ -224,7 +240,7 @@ private:
     }
 
     void applyTransmitters() {
-        for (TransmittersDef& def : defs_.transmitters) {
+        for (TransmittersDef& def : defs_->transmitters) {
             Message* message = findMessage(def.message);
             if (message == nullptr) continue;
             for (std::string_view node : def.nodes) {
@@ -236,7 +252,7 @@ private:
     }
 
     void applyComments() {
-        for (CommentDef& def : defs_.comments) {
+        for (CommentDef& def : defs_->comments) {
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
                 case ObjectKind::kNode:
@@ -258,7 +274,7 @@ private:
     }
 
     void applyValueTypes() {
-        for (ValueTypeDef& def : defs_.valueTypes) {
+        for (ValueTypeDef& def : defs_->valueTypes) {
             Signal* signal = findSignal(def.signal);
             if (signal == nullptr) continue;
             if (def.type == 0) continue;
@@ -283,25 +299,26 @@ private:
 
     void applyValueDescriptions() {
         std::unordered_map<std::string_view, const ValueTableDef*> tables;
-        for (const ValueTableDef& table : defs_.valueTables)
+        for (const ValueTableDef& table : defs_->valueTables)
             if (!tables.emplace(table.name, &table).second)
                 sink_.warning(db::Topic::kDuplicate, table.position,
                               "value table " + quote(table.name) + " is defined twice; the first counts");
-        for (const ValueTableDef& table : defs_.valueTables) {
+        for (const ValueTableDef& table : defs_->valueTables) {
             db::NamedValueTable named{std::string(table.name), {}};
             std::vector<db::ValueText> values;
             for (const ValueEntry& entry : table.entries) values.push_back({entry.value, entry.text});
             named.values.assign(std::move(values));
             db_.valueTables.push_back(std::move(named));
         }
-        for (ValueDescriptionDef& def : defs_.valueDescriptions) {
-            db::ValueTable* target = nullptr;
+        for (ValueDescriptionDef& def : defs_->valueDescriptions) {
+            db::EnvironmentVariable* variable = nullptr;
+            Signal* signal = nullptr;
             if (def.signal.kind == ObjectKind::kEnvironmentVariable) {
-                if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.signal)) target = &variable->values;
-            } else if (Signal* signal = findSignal(def.signal)) {
-                target = &signal->values;
+                variable = findEnvironmentVariable(def.signal);
+            } else {
+                signal = findSignal(def.signal);
             }
-            if (target == nullptr) continue;
+            if (signal == nullptr && variable == nullptr) continue;
             const std::vector<ValueEntry>* entries = &def.entries;
             if (!def.tableName.empty()) {
                 auto it = tables.find(def.tableName);
@@ -312,10 +329,20 @@ private:
                 }
                 entries = &it->second->entries;
             }
+            if (variable != nullptr) {
+                std::vector<db::ValueText> values;
+                for (const ValueEntry& entry : *entries) values.push_back({entry.value, entry.text});
+                variable->values.assign(std::move(values));
+                continue;
+            }
+            // A negative key of an unsigned field is its bit pattern: -1 is all ones.
+            const bool pattern = signal->type == db::ValueType::kUnsigned && signal->length < 64;
+            const uint64_t mask = pattern ? (uint64_t{1} << signal->length) - 1 : ~uint64_t{0};
             std::vector<db::ValueText> values;
             values.reserve(entries->size());
-            for (const ValueEntry& entry : *entries) values.push_back({entry.value, entry.text});
-            target->assign(std::move(values));
+            for (const ValueEntry& entry : *entries)
+                values.push_back({static_cast<int64_t>(static_cast<uint64_t>(entry.value) & mask), entry.text});
+            signal->values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
         }
     }
 
@@ -323,9 +350,9 @@ private:
     // keeps its first definition. Those of objects come first, then those
     // of relations.
     void addAttributeDefinitions() {
-        std::stable_partition(defs_.attributeDefinitions.begin(), defs_.attributeDefinitions.end(),
+        std::stable_partition(defs_->attributeDefinitions.begin(), defs_->attributeDefinitions.end(),
                               [](const AttributeDefinitionDef& def) { return !db::isRelation(def.kind); });
-        for (AttributeDefinitionDef& def : defs_.attributeDefinitions) {
+        for (AttributeDefinitionDef& def : defs_->attributeDefinitions) {
             if (findDefinition(def.name, db::isRelation(def.kind)) != nullptr) {
                 sink_.warning(db::Topic::kDuplicate, def.position,
                               "attribute " + quote(def.name) + " is defined twice; the first counts");
@@ -340,7 +367,7 @@ private:
             definition.enumValues = std::move(def.enumValues);
             db_.attributeDefinitions.push_back(std::move(definition));
         }
-        for (const AttributeDefaultDef& def : defs_.attributeDefaults) {
+        for (const AttributeDefaultDef& def : defs_->attributeDefaults) {
             db::AttributeDefinition* definition = findDefinition(def.name, def.relation);
             if (definition == nullptr) {
                 sink_.warning(db::Topic::kReference, def.position,
@@ -389,7 +416,7 @@ private:
 
     void applyAttributes() {
         addAttributeDefinitions();
-        for (const AttributeValueDef& def : defs_.attributeValues) {
+        for (const AttributeValueDef& def : defs_->attributeValues) {
             db::Attribute attribute = typedValue(findDefinition(def.name, db::isRelation(def.object.kind)), def.value);
             attribute.name = def.name;
             db::AttributeList* list = nullptr;
@@ -491,6 +518,7 @@ private:
                 node.name = *name;
             }
         }
+        if (!nodeNames.empty()) db_.reindexNodes();
         auto renameNode = [&](std::string& name) {
             auto it = nodeNames.find(name);
             if (it != nodeNames.end()) name = it->second;
@@ -521,33 +549,34 @@ private:
                 if (relation.kind == ObjectKind::kNodeSignal && relation.message == i) renameSignal(relation.signal);
             message.signalsByName = db::NameIndex();
             message.signalsByName.reserve(message.signals.size());
-            for (uint32_t s = 0; s < message.signals.size(); ++s) message.signalsByName.add(message.signals[s].name, s);
+            for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
         }
     }
 
-    Definitions& defs_;
+    Definitions* defs_ = nullptr;
     DiagnosticSink& sink_;
     db::Database& db_;
-    db::NameIndex nodes_;  // names in the text
     db::NameIndex messageNames_;
     db::NameIndex environmentVariables_;
     std::unordered_map<uint64_t, uint32_t> idKeys_;
     std::unordered_map<uint64_t, uint32_t> rawIds_;
-    std::vector<std::vector<Position>> signalPositions_;
-    std::vector<std::vector<MuxIndicatorDef>> muxDefs_;
+    // Of every signal, message after message; a message's first at firstSignal_.
+    std::vector<Position> positions_;
+    std::vector<MuxIndicatorDef> muxDefs_;
+    std::vector<uint32_t> firstSignal_;
+    bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
 };
 
 }  // namespace
 
-void buildModel(Definitions& definitions, DiagnosticSink& sink, db::Database& database) {
-    ModelBuilder(definitions, sink, database).run();
-}
-
 void readDbc(std::string_view text, db::Database& database) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     DiagnosticSink sink(database.diagnostics);
-    Definitions definitions = parseDefinitions(text, sink);
-    buildModel(definitions, sink, database);
+    ModelBuilder builder(sink, database);
+    Definitions definitions = parseDefinitions(text, sink, builder);
+    builder.finish(definitions);
 }
 
 }  // namespace canxlate::dbc

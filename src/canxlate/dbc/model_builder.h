@@ -8,9 +8,6 @@
 
 namespace canxlate::dbc {
 
-// Throws std::bad_alloc.
-void buildModel(Definitions& definitions, DiagnosticSink& sink, db::Database& database);
-
 // Reads a whole DBC text into database (diagnostics included). Throws std::bad_alloc.
 void readDbc(std::string_view text, db::Database& database);
 

@@ -10,41 +10,46 @@ using db::Signal;
 
 std::string quote(const std::string& name) { return "'" + name + "'"; }
 
-// Depth-first: a signal's switch goes into the order before the signal.
+// Every switch goes into the order before the signals it switches. Walks up
+// each chain of switches with a list, not a call per link, so that a chain as
+// long as the file costs no stack.
 class OrderBuilder {
 public:
-    OrderBuilder(db::Message& message, const std::vector<Position>& positions, DiagnosticSink& sink)
+    OrderBuilder(db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
         : message_(message), positions_(positions), sink_(sink), state_(message.signals.size(), kNew) {}
 
     void run() {
         message_.decodeOrder.reserve(message_.signals.size());
-        for (uint32_t i = 0; i < message_.signals.size(); ++i) visit(i);
+        std::vector<uint32_t> chain;
+        for (uint32_t i = 0; i < message_.signals.size(); ++i) {
+            chain.clear();
+            for (uint32_t index = i; state_[index] == kNew;) {
+                state_[index] = kVisiting;
+                chain.push_back(index);
+                Signal& signal = message_.signals[index];
+                if (signal.switchIndex == db::kNoSwitch) break;
+                if (state_[signal.switchIndex] == kVisiting) {
+                    sink_.error(db::Topic::kMultiplexing, positions_[index],
+                                "the switches of signal " + quote(signal.name) +
+                                    " lead round in a circle; it cannot be decoded");
+                    signal.switchIndex = db::kNoSwitch;
+                    signal.decodable = false;
+                    break;
+                }
+                index = signal.switchIndex;
+            }
+            for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+                state_[*it] = kDone;
+                message_.decodeOrder.push_back(*it);
+            }
+        }
     }
 
 private:
     enum State : uint8_t { kNew, kVisiting, kDone };
 
-    void visit(uint32_t index) {
-        if (state_[index] != kNew) return;
-        state_[index] = kVisiting;
-        Signal& signal = message_.signals[index];
-        if (signal.switchIndex != db::kNoSwitch) {
-            if (state_[signal.switchIndex] == kVisiting) {
-                sink_.error(
-                    db::Topic::kMultiplexing, positions_[index],
-                    "the switches of signal " + quote(signal.name) + " lead round in a circle; it cannot be decoded");
-                signal.switchIndex = db::kNoSwitch;
-                signal.decodable = false;
-            } else {
-                visit(signal.switchIndex);
-            }
-        }
-        state_[index] = kDone;
-        message_.decodeOrder.push_back(index);
-    }
-
     db::Message& message_;
-    const std::vector<Position>& positions_;
+    std::span<const Position> positions_;
     DiagnosticSink& sink_;
     std::vector<State> state_;
 };
@@ -56,15 +61,26 @@ void markSwitch(Signal& signal) {
 
 }  // namespace
 
-void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef>& indicators,
-                         const std::vector<MuxValuesDef*>& rangeDefs, const std::vector<Position>& positions,
+void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
+                         const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
                          DiagnosticSink& sink) {
     uint32_t mainSwitch = db::kNoSwitch;
+    bool hasSwitch = false;
+    for (const MuxIndicatorDef& def : indicators) hasSwitch = hasSwitch || def.indicator == MuxIndicator::kSwitch;
     for (uint32_t i = 0; i < message.signals.size(); ++i) {
         Signal& signal = message.signals[i];
-        const MuxIndicatorDef& def = indicators[i];
+        MuxIndicatorDef def = indicators[i];
+        if (def.indicator == MuxIndicator::kBare) {
+            def.indicator = hasSwitch ? MuxIndicator::kNone : MuxIndicator::kSwitch;
+            hasSwitch = true;
+            sink.warning(db::Topic::kMultiplexing, positions[i],
+                         "signal " + quote(signal.name) + " has 'm' without a value; read as " +
+                             (def.indicator == MuxIndicator::kSwitch ? "the switch (M)" : "a plain signal") +
+                             " of message " + quote(message.name));
+        }
         switch (def.indicator) {
-            case MuxIndicator::kNone: break;
+            case MuxIndicator::kNone:
+            case MuxIndicator::kBare: break;
             case MuxIndicator::kSwitch:
                 signal.role = MuxRole::kSwitch;
                 if (mainSwitch == db::kNoSwitch) {
@@ -87,8 +103,8 @@ void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef
     // SG_MUL_VAL_ names the switch and replaces the indicator's value.
     std::vector<bool> ranged(message.signals.size(), false);
     for (const MuxValuesDef* def : rangeDefs) {
-        const uint32_t index = message.signalsByName.find(def->signal.name);
-        const uint32_t switchIndex = message.signalsByName.find(def->switchName);
+        const uint32_t index = message.findSignal(def->signal.name);
+        const uint32_t switchIndex = message.findSignal(def->switchName);
         Signal& signal = message.signals[index];
         if (switchIndex == db::NameIndex::kAbsent || switchIndex == index) {
             sink.warning(db::Topic::kMultiplexing, def->switchPosition,

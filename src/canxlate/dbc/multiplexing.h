@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "canxlate/database/message.h"
@@ -19,11 +20,11 @@ struct MuxIndicatorDef {
 // Sets role, switchIndex, muxRanges, decodeOrder and multiplexed. indicators
 // and positions run parallel to message.signals; rangeDefs are the
 // SG_MUL_VAL_ lines naming signals of this message.
-void resolveMultiplexing(db::Message& message, const std::vector<MuxIndicatorDef>& indicators,
-                         const std::vector<MuxValuesDef*>& rangeDefs, const std::vector<Position>& positions,
+void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
+                         const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
                          DiagnosticSink& sink);
 
 // Reports signals that share bits while a frame may carry both.
-void checkOverlaps(const db::Message& message, const std::vector<Position>& positions, DiagnosticSink& sink);
+void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink);
 
 }  // namespace canxlate::dbc

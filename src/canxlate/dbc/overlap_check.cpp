@@ -1,6 +1,14 @@
-// Signals that a frame may carry together must not share bits. Two signals
-// exclude each other when some switch that both depend on needs values from
-// disjoint ranges for them.
+// Signals that a frame may carry together must not share bits.
+//
+// The switches make a tree: each signal hangs below its switch, or below the
+// message. Two signals in different branches of a switch are carried together
+// only when the values that select the branches meet; a signal is carried
+// with everything below it. So each switch's branches are swept once in the
+// order of their switch values, keeping a count per payload bit of the
+// branches whose values are still open: a branch that opens on a counted bit
+// shares bits with one that may be carried with it. The work grows with the
+// signals and their ranges, whatever the depth of the tree.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -11,66 +19,205 @@ namespace {
 
 using db::Signal;
 
-struct Condition {
-    uint32_t switchIndex;
-    const std::vector<db::MuxRange>* ranges;
-};
-
-bool disjoint(const std::vector<db::MuxRange>& a, const std::vector<db::MuxRange>& b) {
-    for (const db::MuxRange& x : a)
-        for (const db::MuxRange& y : b)
-            if (x.low <= y.high && y.low <= x.high) return false;
-    return true;
-}
-
-std::vector<Condition> conditionsOf(const db::Message& message, uint32_t index) {
-    std::vector<Condition> conditions;
-    for (uint32_t guard = 0; guard < message.signals.size(); ++guard) {
-        const Signal& signal = message.signals[index];
-        if (signal.switchIndex == db::kNoSwitch) break;
-        conditions.push_back({signal.switchIndex, &signal.muxRanges});
-        index = signal.switchIndex;
-    }
-    return conditions;
-}
-
-bool exclusive(const std::vector<Condition>& a, const std::vector<Condition>& b) {
-    for (const Condition& x : a)
-        for (const Condition& y : b)
-            if (x.switchIndex == y.switchIndex && disjoint(*x.ranges, *y.ranges)) return true;
-    return false;
-}
+constexpr size_t kWords = db::kMaxPayloadBytes / 8;
+constexpr uint32_t kNone = UINT32_MAX;
 
 struct Bits {
-    uint64_t words[db::kMaxPayloadBytes / 8];
+    uint64_t words[kWords] = {};
+
+    Bits& operator|=(const Bits& other) noexcept {
+        for (size_t w = 0; w < kWords; ++w) words[w] |= other.words[w];
+        return *this;
+    }
+    bool test(uint32_t bit) const noexcept { return (words[bit / 64] >> (bit % 64) & 1) != 0; }
+    // Calls f(bit) for each set bit until it returns true; returns that bit or kNone.
+    template <typename F>
+    uint32_t find(F f) const {
+        for (uint32_t w = 0; w < kWords; ++w)
+            for (uint64_t word = words[w]; word != 0; word &= word - 1) {
+                const uint32_t bit = 64 * w + static_cast<uint32_t>(__builtin_ctzll(word));
+                if (f(bit)) return bit;
+            }
+        return kNone;
+    }
+};
+
+Bits fieldBits(const Signal& signal) {
+    Bits bits;
+    if (!signal.decodable) return bits;
+    uint8_t bytes[db::kMaxPayloadBytes] = {};
+    db::writeField(signal.field, ~uint64_t{0}, bytes);
+    std::memcpy(bits.words, bytes, sizeof bytes);
+    return bits;
+}
+
+// One branch's switch values, opened at low and closed after high.
+struct Interval {
+    uint64_t low;
+    uint64_t high;
+    uint32_t branch;  // the signal at the top of the branch
+};
+
+class OverlapCheck {
+public:
+    OverlapCheck(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
+        : message_(message),
+          positions_(positions),
+          sink_(sink),
+          count_(static_cast<uint32_t>(message.signals.size())) {}
+
+    void run() {
+        buildTree();
+        collectBranchBits();
+        for (uint32_t node = 0; node <= count_; ++node)
+            if (firstChild_[node] != firstChild_[node + 1]) sweep(node);
+    }
+
+private:
+    // Children lists, the message (index count_) as the root.
+    void buildTree() {
+        firstChild_.assign(count_ + 2, 0);
+        for (const Signal& signal : message_.signals) ++firstChild_[parentOf(signal) + 1];
+        for (uint32_t node = 0; node <= count_; ++node) firstChild_[node + 1] += firstChild_[node];
+        children_.resize(count_);
+        std::vector<uint32_t> next(firstChild_.begin(), firstChild_.end() - 1);
+        for (uint32_t i = 0; i < count_; ++i) children_[next[parentOf(message_.signals[i])]++] = i;
+    }
+
+    uint32_t parentOf(const Signal& signal) const noexcept {
+        return signal.switchIndex == db::kNoSwitch ? count_ : signal.switchIndex;
+    }
+    bool hasChildren(uint32_t node) const noexcept { return firstChild_[node] != firstChild_[node + 1]; }
+
+    // The bits of each switch's whole branch, children before their switch
+    // (the reverse of the decode order).
+    void collectBranchBits() {
+        slot_.assign(count_, kNone);
+        for (uint32_t i = 0; i < count_; ++i) {
+            if (!hasChildren(i)) continue;
+            slot_[i] = static_cast<uint32_t>(switchBits_.size());
+            switchBits_.emplace_back();
+        }
+        for (auto it = message_.decodeOrder.rbegin(); it != message_.decodeOrder.rend(); ++it) {
+            const Signal& signal = message_.signals[*it];
+            if (signal.switchIndex == db::kNoSwitch) continue;
+            switchBits_[slot_[signal.switchIndex]] |= branchBits(*it);
+        }
+    }
+
+    Bits branchBits(uint32_t node) const {
+        Bits bits = fieldBits(message_.signals[node]);
+        if (slot_[node] != kNone) bits |= switchBits_[slot_[node]];
+        return bits;
+    }
+
+    void sweep(uint32_t node) {
+        std::vector<Interval> intervals;
+        for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) addIntervals(children_[k], intervals);
+        std::stable_sort(intervals.begin(), intervals.end(),
+                         [](const Interval& a, const Interval& b) { return a.low < b.low; });
+        uint32_t counts[8 * db::kMaxPayloadBytes] = {};
+        // The open branches, a heap whose top closes first.
+        std::vector<Interval> open;
+        auto closesLater = [](const Interval& a, const Interval& b) { return a.high > b.high; };
+        Bits all;
+        for (const Interval& interval : intervals) {
+            while (!open.empty() && open.front().high < interval.low) {
+                branchBits(open.front().branch).find([&](uint32_t bit) { return --counts[bit], false; });
+                std::pop_heap(open.begin(), open.end(), closesLater);
+                open.pop_back();
+            }
+            const Bits mine = branchBits(interval.branch);
+            const uint32_t shared = mine.find([&](uint32_t bit) { return counts[bit] > 0; });
+            if (shared != kNone) reportBranches(interval.branch, open, shared);
+            mine.find([&](uint32_t bit) { return ++counts[bit], false; });
+            open.push_back(interval);
+            std::push_heap(open.begin(), open.end(), closesLater);
+            all |= mine;
+        }
+        if (node == count_ || sink_.full()) return;
+        // A switch is carried with all that it switches.
+        const Bits own = fieldBits(message_.signals[node]);
+        const uint32_t shared = own.find([&](uint32_t bit) { return all.test(bit); });
+        if (shared != kNone) {
+            for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) {
+                const uint32_t other = signalWithBit(children_[k], shared);
+                if (other != kNone) return report(node, other);
+            }
+        }
+    }
+
+    // The child's switch values, sorted and merged so that its own intervals
+    // never meet; children of the message are always carried.
+    void addIntervals(uint32_t child, std::vector<Interval>& intervals) const {
+        const Signal& signal = message_.signals[child];
+        if (signal.switchIndex == db::kNoSwitch) {
+            intervals.push_back({0, UINT64_MAX, child});
+            return;
+        }
+        std::vector<db::MuxRange> ranges = signal.muxRanges;
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
+        const size_t first = intervals.size();
+        for (const db::MuxRange& range : ranges) {
+            if (intervals.size() > first && range.low <= intervals.back().high) {
+                intervals.back().high = std::max(intervals.back().high, range.high);
+            } else {
+                intervals.push_back({range.low, range.high, child});
+            }
+        }
+    }
+
+    void reportBranches(uint32_t branch, const std::vector<Interval>& open, uint32_t bit) {
+        if (sink_.full()) return;
+        const uint32_t mine = signalWithBit(branch, bit);
+        for (const Interval& other : open) {
+            const uint32_t signal = other.branch == branch ? kNone : signalWithBit(other.branch, bit);
+            if (signal != kNone) return report(mine, signal);
+        }
+    }
+
+    // A signal of the branch below node (node included) that holds bit.
+    uint32_t signalWithBit(uint32_t node, uint32_t bit) const {
+        std::vector<uint32_t> stack{node};
+        while (!stack.empty()) {
+            const uint32_t at = stack.back();
+            stack.pop_back();
+            if (fieldBits(message_.signals[at]).test(bit)) return at;
+            if (slot_[at] == kNone || !switchBits_[slot_[at]].test(bit)) continue;
+            for (uint32_t k = firstChild_[at]; k < firstChild_[at + 1]; ++k) stack.push_back(children_[k]);
+        }
+        return kNone;
+    }
+
+    // Reported at the later of the two, once per signal.
+    void report(uint32_t a, uint32_t b) {
+        const uint32_t later = std::max(a, b);
+        const uint32_t earlier = std::min(a, b);
+        if (reported_.empty()) reported_.assign(count_, false);
+        if (reported_[later]) return;
+        reported_[later] = true;
+        sink_.warning(db::Topic::kOverlap, positions_[later],
+                      "signal '" + message_.signals[later].name + "' shares bits with signal '" +
+                          message_.signals[earlier].name + "' in message '" + message_.name + "'");
+    }
+
+    const db::Message& message_;
+    std::span<const Position> positions_;
+    DiagnosticSink& sink_;
+    const uint32_t count_;
+    std::vector<uint32_t> firstChild_;  // node's children: children_[firstChild_[node] .. firstChild_[node + 1])
+    std::vector<uint32_t> children_;
+    std::vector<uint32_t> slot_;  // index into switchBits_, for switches
+    std::vector<Bits> switchBits_;
+    std::vector<bool> reported_;
 };
 
 }  // namespace
 
-void checkOverlaps(const db::Message& message, const std::vector<Position>& positions, DiagnosticSink& sink) {
-    const size_t count = message.signals.size();
-    std::vector<Bits> bits(count);
-    std::vector<std::vector<Condition>> conditions(count);
-    for (size_t i = 0; i < count; ++i) {
-        const Signal& signal = message.signals[i];
-        uint8_t bytes[db::kMaxPayloadBytes] = {};
-        if (signal.decodable) db::writeField(signal.field, ~uint64_t{0}, bytes);
-        std::memcpy(bits[i].words, bytes, sizeof bytes);
-        if (message.multiplexed) conditions[i] = conditionsOf(message, static_cast<uint32_t>(i));
-    }
-    for (size_t j = 1; j < count; ++j) {
-        if (!message.signals[j].decodable) continue;
-        for (size_t i = 0; i < j; ++i) {
-            bool shared = false;
-            for (size_t w = 0; w < db::kMaxPayloadBytes / 8 && !shared; ++w)
-                shared = (bits[i].words[w] & bits[j].words[w]) != 0;
-            if (!shared || exclusive(conditions[i], conditions[j])) continue;
-            sink.warning(db::Topic::kOverlap, positions[j],
-                         "signal '" + message.signals[j].name + "' shares bits with signal '" +
-                             message.signals[i].name + "' in message '" + message.name + "'");
-            break;
-        }
-    }
+void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink) {
+    if (message.signals.size() < 2) return;
+    OverlapCheck(message, positions, sink).run();
 }
 
 }  // namespace canxlate::dbc

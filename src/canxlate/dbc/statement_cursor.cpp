@@ -9,8 +9,8 @@ namespace canxlate::dbc {
 
 std::string StatementCursor::describe() const {
     if (atEnd()) return "the end of the statement";
-    if (token_->kind == TokenKind::kString) return "a string";
-    return "'" + std::string(token_->text.substr(0, 32)) + "'";
+    if (peek().kind == TokenKind::kString) return "a string";
+    return "'" + std::string(peek().text.substr(0, 32)) + "'";
 }
 
 bool readReal(std::string_view text, double* value) {
@@ -61,6 +61,7 @@ double StatementCursor::real(const char* what) {
     if (!peekKind(TokenKind::kNumber) || !readReal(peek().text, &value)) {
         fail(std::string("expected ") + what + " (a number), found " + describe());
     }
+    if (!std::isfinite(value)) fail(std::string(what) + " " + describe() + " is beyond the range of a double");
     next();
     return value;
 }
@@ -89,9 +90,8 @@ void StatementCursor::punctuation(char c) {
 }
 
 void StatementCursor::finish() {
-    if (atEnd()) return;  // a missing ';' at the very end costs nothing
+    if (atEnd()) return;  // a missing ';' costs nothing
     punctuation(';');
-    if (!atEnd()) fail("unexpected " + describe() + " after ';'");
 }
 
 }  // namespace canxlate::dbc

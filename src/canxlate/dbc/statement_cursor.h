@@ -16,29 +16,33 @@ struct StatementError {
     std::string text;
 };
 
+// Reads one statement straight from the token stream: it ends where the next
+// statement begins, and no more of it is kept than the token in hand.
 class StatementCursor {
 public:
-    StatementCursor(const Token* begin, const Token* end) : token_(begin), end_(end), last_(begin) {}
+    explicit StatementCursor(TokenStream& stream) noexcept : stream_(stream) {}
 
-    bool atEnd() const noexcept { return token_ == end_; }
-    const Token& peek() const noexcept { return atEnd() ? *end_ : *token_; }
+    bool atEnd() const noexcept { return stream_.atStatementStart(); }
+    const Token& peek() const noexcept { return stream_.current(); }
     // Of the next token; at the end, just after the last one.
     Position position() const noexcept {
-        if (!atEnd()) return {token_->line, token_->column};
-        return {last_->line, last_->column + static_cast<uint32_t>(last_->text.size())};
+        if (!atEnd()) return {peek().line, peek().column};
+        const Token& last = stream_.last();
+        return {last.line, last.column + static_cast<uint32_t>(last.text.size())};
     }
     // The next token as a diagnostic names it.
     std::string describe() const;
     bool peekPunctuation(char c) const noexcept {
-        return !atEnd() && token_->kind == TokenKind::kPunctuation && token_->text[0] == c;
+        return !atEnd() && peek().kind == TokenKind::kPunctuation && peek().text[0] == c;
     }
-    bool peekKind(TokenKind kind) const noexcept { return !atEnd() && token_->kind == kind; }
+    bool peekKind(TokenKind kind) const noexcept { return !atEnd() && peek().kind == kind; }
     bool peekIdentifier(std::string_view word) const noexcept {
-        return peekKind(TokenKind::kIdentifier) && token_->text == word;
+        return peekKind(TokenKind::kIdentifier) && peek().text == word;
     }
-    const Token& next() noexcept {
-        last_ = token_;
-        return *token_++;
+    const Token& next() { return stream_.take(); }
+    // Takes what is left of the statement.
+    void skipRest() {
+        while (!atEnd()) next();
     }
 
     [[noreturn]] void fail(std::string what) const { throw StatementError{position(), std::move(what)}; }
@@ -54,13 +58,12 @@ public:
         next();
         return true;
     }
-    // The ';' that closes a statement: required, and nothing may follow it.
+    // The ';' that closes a statement, where anything follows. What follows
+    // it is not part of the statement.
     void finish();
 
 private:
-    const Token* token_;
-    const Token* end_;
-    const Token* last_;
+    TokenStream& stream_;
 };
 
 // Number token text as a double or as an exact integer; false when it is not one.

@@ -60,6 +60,47 @@ private:
     std::vector<Problem> problems_;
 };
 
+// The token stream of a text with two tokens of lookahead, enough to tell
+// where a statement begins (see startsStatement), and the token taken last.
+class TokenStream {
+public:
+    explicit TokenStream(std::string_view text) : tokenizer_(text) {
+        tokenizer_.next(*current_);
+        tokenizer_.next(*following_);
+    }
+    const Token& current() const noexcept { return *current_; }
+    // The token taken last; before the first take, an empty one.
+    const Token& last() const noexcept { return *last_; }
+    bool atEnd() const noexcept { return current_->kind == TokenKind::kEnd; }
+    // Whether the current token begins a statement: an identifier first on
+    // its line, unless it stands alone on an indented line (such lines
+    // continue the lists of NS_ and BU_). The end counts as a beginning.
+    bool atStatementStart() const noexcept {
+        if (atEnd()) return true;
+        if (!current_->lineStart || current_->kind != TokenKind::kIdentifier) return false;
+        return current_->column == 1 || !following_->lineStart;
+    }
+    // Takes the current token; the reference stays valid until the next take.
+    const Token& take() {
+        Token* taken = current_;
+        current_ = following_;
+        following_ = last_;
+        last_ = taken;
+        tokenizer_.next(*following_);
+        return *taken;
+    }
+    Tokenizer& tokenizer() noexcept { return tokenizer_; }
+
+private:
+    Tokenizer tokenizer_;
+    // Three slots in turn, read in place: copying a token just written
+    // stalls on its stores.
+    Token slots_[3] = {{TokenKind::kEnd, true, 0, 0, {}}, {}, {}};
+    Token* last_ = &slots_[0];
+    Token* current_ = &slots_[1];
+    Token* following_ = &slots_[2];
+};
+
 // A string token's text with its escapes resolved.
 std::string unescape(std::string_view raw);
 

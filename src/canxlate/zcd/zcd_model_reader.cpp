@@ -56,7 +56,7 @@ public:
             message.signalsByName.reserve(message.signals.size());
             for (uint32_t s = 0; s < message.signals.size(); ++s) {
                 message.decodeOrder.push_back(s);
-                if (!message.signalsByName.add(message.signals[s].name, s))
+                if (!message.indexSignal(s))
                     sink_.warning(db::Topic::kDuplicate, kWholeFile,
                                   "channel " + quote(message.signals[s].name) + " appears twice in message " +
                                       quote(message.name) + "; its name finds the first");

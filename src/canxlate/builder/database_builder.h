@@ -1,0 +1,61 @@
+// A database being made or changed: every change checked before it is made,
+// refused with a sentence naming what is wrong. Finishing writes the model as
+// DBC text and reads it back, so that a built database is exactly one read
+// from a file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "canxlate.h"
+#include "canxlate/database/database.h"
+
+namespace canxlate::build {
+
+// Every change returns what is wrong with it, or "" when it was made.
+// Throws std::bad_alloc.
+class DatabaseBuilder {
+public:
+    DatabaseBuilder() = default;
+    explicit DatabaseBuilder(const db::Database& source);
+
+    void setVersion(std::string_view version) { model_.version = version; }
+    std::string addNode(std::string_view name);
+    std::string addMessage(const cxl_message_spec& spec);
+    std::string changeMessage(std::string_view message, const cxl_message_spec& spec);
+    std::string removeMessage(std::string_view message);
+    std::string addSignal(std::string_view message, const cxl_signal_spec& spec);
+    std::string changeSignal(std::string_view message, std::string_view signal, const cxl_signal_spec& spec);
+    std::string removeSignal(std::string_view message, std::string_view signal);
+    std::string addMuxRange(std::string_view message, std::string_view signal, uint64_t low, uint64_t high);
+    std::string setValueText(std::string_view message, std::string_view signal, int64_t raw, std::string_view text);
+    std::string clearValueTexts(std::string_view message, std::string_view signal);
+    std::string setComment(const cxl_object_ref& object, std::string_view text);
+    std::string defineAttribute(const cxl_attribute_definition& definition, const char* const* enumValues);
+    std::string setAttribute(const cxl_object_ref& object, std::string_view name, double number, std::string_view text);
+    std::string removeAttribute(const cxl_object_ref& object, std::string_view name);
+    std::string merge(const db::Database& other);
+
+    // The finished database; its first error diagnostic, or "".
+    std::string finish(db::Database& database) const;
+
+private:
+    struct Found {
+        db::Message* message = nullptr;
+        db::Signal* signal = nullptr;
+        std::string problem;
+    };
+    Found find(std::string_view message, std::string_view signal = {});
+    db::Message* findMessage(std::string_view name);
+    bool hasNode(std::string_view name) const;
+    // The attribute list an object reference names, or null with the problem.
+    db::AttributeList* attributesOf(const cxl_object_ref& object, std::string* problem);
+    // Checks a signal spec against its message and turns it into a signal.
+    std::string makeSignal(const db::Message& message, const cxl_signal_spec& spec, const db::Signal* replaced,
+                           db::Signal& signal) const;
+    std::string makeMessage(const cxl_message_spec& spec, const db::Message* replaced, db::Message& message) const;
+
+    db::Database model_;
+};
+
+}  // namespace canxlate::build

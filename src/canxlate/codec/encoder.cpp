@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "canxlate/codec/decoder.h"
+#include "canxlate/database/decode_plan.h"
 #include "shared/payload/raw_value.h"
 
 namespace canxlate::db {
@@ -95,7 +95,7 @@ cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t
         const char* name = signal.name.c_str();
         bool isCarried = signal.decodable && signal.field.endByte <= length;
         if (isCarried && signal.switchIndex != kNoSwitch)
-            isCarried = carried[signal.switchIndex] && inRanges(signal.muxRanges, raw[signal.switchIndex]);
+            isCarried = carried[signal.switchIndex] && inRanges(signal.carriedRanges, raw[signal.switchIndex]);
         if (!isCarried) {
             if (given[i] != kNotGiven) {
                 reportProblem(report, &signal,

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "canxlate/codec/decoder.h"
+#include "canxlate/database/decode_plan.h"
 
 namespace canxlate::db {
 namespace {

@@ -123,18 +123,15 @@ inline void decodeWindows(const PlanView& plan, const Message& message, const Wi
     int32_t clamped;
     uint32_t i = 0;
     if constexpr (std::is_same_v<Windows, ClassicWindows>) {
-        // Integer fields of one byte order: no tests of kind or window.
-        const auto integers = [&](uint32_t end, uint64_t window) {
-            for (; i < end; ++i) {
-                const FieldCodec& codec = codecs[i];
-                const uint64_t raw = fieldOf(codec, window, codec.leftShift);
-                const double number = static_cast<double>(static_cast<int64_t>(raw));
-                const double physical = scaled<Clamp>(codec, number, clamped);
-                out.put(codec, raw, physical, clamped);
-            }
-        };
-        integers(plan.littleIntegers, windows.words[0]);
-        integers(plan.integers, windows.words[1]);
+        // Integer fields: no test of kind; the window is a select, not a
+        // loop per byte order, whose ends a mix of messages would mispredict.
+        for (const uint32_t end = plan.integers; i < end; ++i) {
+            const FieldCodec& codec = codecs[i];
+            const uint64_t raw = windowRaw(codec, windows);
+            const double number = static_cast<double>(static_cast<int64_t>(raw));
+            const double physical = scaled<Clamp>(codec, number, clamped);
+            out.put(codec, raw, physical, clamped);
+        }
     }
     for (; i < unconditional; ++i) {
         const FieldCodec& codec = codecs[i];
@@ -247,10 +244,12 @@ template <bool Texts>
 struct CarriedOut {
     const Message& message;
     double* physical;
+    uint8_t* present;
     const char** text;
 
     void put(const FieldCodec& codec, uint64_t raw, double value, int32_t) const noexcept {
         physical[codec.slot] = value;
+        present[codec.slot] = 1;
         if constexpr (Texts)
             text[codec.slot] =
                 (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
@@ -301,8 +300,9 @@ template <bool Clamp, bool Texts>
 size_t decodePackedWith(const Database& database, const cxl_batch& b, const cxl_packed& p) noexcept {
     size_t at = 0;
     bool fits = true;
+    if (b.timestamps != nullptr && b.timestamps_out != nullptr)
+        std::copy(b.timestamps, b.timestamps + b.frame_count, b.timestamps_out);
     for (size_t f = 0; f < b.frame_count; ++f) {
-        if (b.timestamps != nullptr && b.timestamps_out != nullptr) b.timestamps_out[f] = b.timestamps[f];
         if (p.first != nullptr) p.first[f] = at;
         const MessageEntry* entry = database.findEntry(b.ids[f], frameExtended(b, f));
         if (entry == nullptr) {
@@ -319,8 +319,7 @@ size_t decodePackedWith(const Database& database, const cxl_batch& b, const cxl_
             const char** text = Texts ? p.text + at : nullptr;
             if (plan.unconditional == plan.signalCount && plan.fastLength == 8 && length >= 8) {
                 // The common frame: every signal carried, one 8-byte window.
-                std::memset(p.present + at, 1, plan.signalCount);
-                CarriedOut<Texts> out{message, p.physical + at, text};
+                CarriedOut<Texts> out{message, p.physical + at, p.present + at, text};
                 decodeWindows<Clamp>(plan, message, ClassicWindows(payload), payload, length, out);
             } else {
                 PackedOut<Texts> out{message, p.physical + at, p.present + at, text};

@@ -81,22 +81,14 @@ void buildDecodePlan(Message& message) {
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
     plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
-    // Plain integer fields first, little-endian before big-endian; the
-    // relative order of the rest stays.
-    const auto rank = [](const FieldCodec& codec) {
-        if ((codec.flags & (kKindBits | kHasValueTable)) != kIntegerField) return 2;
-        return (codec.flags & kBigEndianWindow) != 0 ? 1 : 0;
+    // Integer fields without a value table first; the relative order of the
+    // rest stays.
+    const auto plainInteger = [](const FieldCodec& codec) {
+        return (codec.flags & (kKindBits | kHasValueTable)) == kIntegerField;
     };
-    std::stable_sort(plan.codecs.begin(), plan.codecs.end(),
-                     [&](const FieldCodec& a, const FieldCodec& b) { return rank(a) < rank(b); });
+    const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
+    plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
     for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;
-    const auto firstOfRank = [&](int r) {
-        return static_cast<uint32_t>(std::find_if(plan.codecs.begin(), plan.codecs.end(),
-                                                  [&](const FieldCodec& codec) { return rank(codec) >= r; }) -
-                                     plan.codecs.begin());
-    };
-    plan.littleIntegers = firstOfRank(1);
-    plan.integers = firstOfRank(2);
     // decodeOrder puts every switch before the signals it switches.
     for (const uint32_t s : message.decodeOrder) {
         const Signal& signal = message.signals[s];

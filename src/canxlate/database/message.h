@@ -29,10 +29,9 @@ struct Message {
     size_t index = 0;  // within the database
 
     PlanView planView() const noexcept {
-        return {plan.codecs.data(),  static_cast<uint32_t>(plan.codecs.size()),
-                plan.unconditional,  static_cast<uint32_t>(signals.size()),
-                plan.littleIntegers, plan.integers,
-                plan.fastLength};
+        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()),
+                plan.unconditional, static_cast<uint32_t>(signals.size()),
+                plan.integers,      plan.fastLength};
     }
 };
 

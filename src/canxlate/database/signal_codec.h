@@ -45,9 +45,7 @@ struct PlanView {
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
     // The unconditional codecs begin with the integer fields without a value
-    // table, little-endian windows up to littleIntegers, then big-endian ones
-    // up to integers: a loop over each needs neither test.
-    uint32_t littleIntegers;
+    // table, up to integers: a loop over them needs no test of kind.
     uint32_t integers;
     // Frames of at least this many bytes take the fast path (every decodable
     // field inside them); 0xFF when some field needs the byte-wise reader.
@@ -60,7 +58,6 @@ struct DecodePlan {
     // which it has a codec).
     std::vector<FieldCodec> codecs;
     uint32_t unconditional = 0;
-    uint32_t littleIntegers = 0;
     uint32_t integers = 0;
     uint8_t fastLength = 0xFF;
 };

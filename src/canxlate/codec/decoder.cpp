@@ -238,25 +238,6 @@ struct PackedOut {
     bool has(size_t slot) const noexcept { return present[slot] != 0; }
 };
 
-// The values of a frame that carries every signal of its message, whose
-// present flags are already set.
-template <bool Texts>
-struct CarriedOut {
-    const Message& message;
-    double* physical;
-    uint8_t* present;
-    const char** text;
-
-    void put(const FieldCodec& codec, uint64_t raw, double value, int32_t) const noexcept {
-        physical[codec.slot] = value;
-        present[codec.slot] = 1;
-        if constexpr (Texts)
-            text[codec.slot] =
-                (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
-    }
-    bool has(size_t) const noexcept { return true; }
-};
-
 // The bytes of frame f that decoding reads.
 inline size_t frameLength(const cxl_batch& b, size_t f) noexcept {
     const size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payload_stride) : b.payload_stride;
@@ -316,17 +297,10 @@ size_t decodePackedWith(const Database& database, const cxl_batch& b, const cxl_
             const Message& message = database.messages[entry->index];
             const uint8_t* payload = b.payloads + f * b.payload_stride;
             const size_t length = frameLength(b, f);
-            const char** text = Texts ? p.text + at : nullptr;
-            if (plan.unconditional == plan.signalCount && plan.fastLength == 8 && length >= 8) {
-                // The common frame: every signal carried, one 8-byte window.
-                CarriedOut<Texts> out{message, p.physical + at, p.present + at, text};
-                decodeWindows<Clamp>(plan, message, ClassicWindows(payload), payload, length, out);
-            } else {
-                PackedOut<Texts> out{message, p.physical + at, p.present + at, text};
-                if (plan.unconditional != plan.signalCount)
-                    for (size_t s = 0; s < plan.signalCount; ++s) out.absent(s);
-                decodeFrame<Clamp>(plan, message, payload, length, out);
-            }
+            PackedOut<Texts> out{message, p.physical + at, p.present + at, Texts ? p.text + at : nullptr};
+            if (plan.unconditional != plan.signalCount)
+                for (size_t s = 0; s < plan.signalCount; ++s) out.absent(s);
+            decodeFrame<Clamp>(plan, message, payload, length, out);
         }
         at += plan.signalCount;
     }

@@ -1,7 +1,8 @@
 // Opens the input with libcanxlate's reader of one format (CANXLATE_FUZZ_FORMAT:
 // DBC or ".zcd"), then decodes and encodes every message on a fixed payload,
-// with and without clamping, and writes it as DBC text: what is written opens,
-// and writes the same again.
+// with and without clamping; decodes a batch of every message packed, which
+// must give what cxl_decode gives each frame alone; and writes it as DBC text:
+// what is written opens, and writes the same again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +42,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cxl_encode_report report;
         cxl_encode(message, named.data(), count, CXL_CLAMP | CXL_KEEP_MISSING, encoded, 64, &report);
         cxl_encode(message, named.data(), count, 0, encoded, mi.length, &report);
+    }
+    std::vector<uint32_t> ids;
+    std::vector<uint8_t> extended, lengths;
+    for (size_t m = 0; m < info.message_count; ++m) {
+        cxl_message_info mi;
+        cxl_get_message_info(cxl_message_at(database, m), &mi);
+        for (uint8_t length : {static_cast<uint8_t>(mi.length), uint8_t{64}}) {
+            ids.push_back(mi.id);
+            extended.push_back(static_cast<uint8_t>(mi.extended));
+            lengths.push_back(length);
+        }
+    }
+    const size_t frames = ids.size();
+    std::vector<uint8_t> payloads(frames * 64);
+    for (size_t f = 0; f < frames; ++f) std::memcpy(&payloads[f * 64], payload, 64);
+    std::vector<double> physical(frames * info.largest_signal_count + 1);
+    std::vector<uint8_t> present(physical.size());
+    std::vector<const char*> texts(physical.size());
+    std::vector<size_t> first(frames + 1);
+    std::vector<int32_t> index(frames + 1);
+    cxl_batch batch{};
+    batch.frame_count = frames;
+    batch.ids = ids.data();
+    batch.extended = extended.data();
+    batch.lengths = lengths.data();
+    batch.payloads = payloads.data();
+    batch.payload_stride = 64;
+    batch.message_index = index.data();
+    cxl_packed packed{physical.size(), physical.data(), present.data(), texts.data(), first.data(), 0};
+    if (cxl_decode_packed(database, &batch, &packed, CXL_CLAMP) != CXL_OK) std::abort();
+    for (size_t f = 0; f < frames; ++f) {
+        // The first message of an ID is the one decoded.
+        const cxl_message* message = cxl_find_message(database, ids[f], extended[f]);
+        cxl_message_info mi;
+        if (message == nullptr || cxl_get_message_info(message, &mi) != CXL_OK) std::abort();
+        if (index[f] != static_cast<int32_t>(mi.index)) std::abort();
+        cxl_decode(message, payload, lengths[f], CXL_CLAMP, values.data());
+        for (size_t s = 0; s < mi.signal_count; ++s) {
+            const size_t at = first[f] + s;
+            if (present[at] != values[s].present || texts[at] != values[s].text) std::abort();
+            if (values[s].present && std::memcmp(&physical[at], &values[s].physical, sizeof(double)) != 0) std::abort();
+        }
     }
     for (size_t i = 0; i < cxl_diagnostic_count(database); ++i) {
         cxl_diagnostic diagnostic;

@@ -510,6 +510,29 @@ typedef struct cxl_batch {
 
 CXL_API cxl_status CXL_CALL cxl_decode_batch(const cxl_database* database, const cxl_batch* batch, uint32_t flags);
 
+/* Batch decoding whose output costs what the frames carry: each frame's
+ * values side by side, frame after frame, with no column for signals its
+ * message lacks. The batch's inputs are read as by cxl_decode_batch, and
+ * message_index and timestamps_out are written; its column_stride, physical
+ * and present are not used. Frame f of a known message has signal s of that
+ * message at entry first[f] + s (s below the message's signal_count), present
+ * as cxl_decode_batch gives it (physical NaN when not present); frames of
+ * unknown IDs take no entries. */
+typedef struct cxl_packed {
+    size_t capacity; /* entries each output holds; frame_count * largest_signal_count always suffices */
+    double* physical;
+    uint8_t* present;
+    const char** text; /* optional: the value-table text, or null */
+    size_t* first;     /* optional, frame_count entries: where each frame's values start */
+    size_t count;      /* set: the entries the batch needs */
+} cxl_packed;
+
+/* CXL_ERR_LENGTH when the batch needs more than capacity entries: frames from
+ * the first that does not fit on are not decoded (their message_index and
+ * first are still written), and count is what the whole batch needs. */
+CXL_API cxl_status CXL_CALL cxl_decode_packed(const cxl_database* database, const cxl_batch* batch, cxl_packed* packed,
+                                              uint32_t flags);
+
 /* ---- Encoding ---------------------------------------------------------- */
 
 typedef struct cxl_named_value {
@@ -709,6 +732,12 @@ typedef struct cxl_rows {
  * CXL_ERR_ARGUMENT for a bad code_size, a short signal_stride, a channel
  * beyond channel_count or a null table that an output needs (channels). */
 CXL_API cxl_status CXL_CALL cxl_batch_rows(const cxl_database* database, const cxl_batch* batch, cxl_rows* rows);
+
+/* The same for a batch that cxl_decode_packed has filled (frame_count, ids,
+ * timestamps and message_index of batch; physical and present of packed, which
+ * holds the whole batch). CXL_ERR_ARGUMENT also when it does not. */
+CXL_API cxl_status CXL_CALL cxl_packed_rows(const cxl_database* database, const cxl_batch* batch,
+                                            const cxl_packed* packed, cxl_rows* rows);
 
 #ifdef __cplusplus
 }

@@ -40,7 +40,8 @@ struct FrameDecoder::MessageFormat {
     std::unique_ptr<OutputBuffer> fileOut;
 };
 
-// One batch of frames as read, with its decoded columns.
+// One batch of frames as read, with its decoded values: those of frame f
+// from first[f] on, one per signal of its message.
 struct FrameDecoder::Batch {
     std::vector<int64_t> timeNs;
     std::vector<double> timestamps;
@@ -51,6 +52,8 @@ struct FrameDecoder::Batch {
     std::vector<uint16_t> channels;
     std::vector<double> physical;
     std::vector<uint8_t> present;
+    std::vector<const char*> texts;
+    std::vector<std::size_t> first;
     std::vector<int32_t> messageIndex;
     std::vector<std::string> channelNames;  // by channel as the log names them, "" when it does not
     std::vector<uint8_t> named;
@@ -68,6 +71,8 @@ struct FrameDecoder::Batch {
           channels(kBatchFrames),
           physical(columns * kBatchFrames),
           present(columns * kBatchFrames),
+          texts(columns * kBatchFrames),
+          first(kBatchFrames),
           messageIndex(kBatchFrames) {}
 
     cxl_frames frames() {
@@ -127,10 +132,22 @@ char* writeTimestamp(char* out, int64_t ns) {
     return out + 6;
 }
 
-char* copy(char* out, const std::string& text) {
-    std::memcpy(out, text.data(), text.size());
-    return out + text.size();
+// Most pieces (prefixes, labels, units) are short: copied as two
+// overlapping words, without a library call.
+char* copy(char* out, const char* data, std::size_t size) {
+    if (size >= 8 && size <= 16) {
+        std::memcpy(out, data, 8);
+        std::memcpy(out + size - 8, data + size - 8, 8);
+    } else if (size > 16 && size <= 32) {
+        std::memcpy(out, data, 16);
+        std::memcpy(out + size - 16, data + size - 16, 16);
+    } else {
+        std::memcpy(out, data, size);
+    }
+    return out + size;
 }
+
+char* copy(char* out, const std::string& text) { return copy(out, text.data(), text.size()); }
 
 char* writeJsonNumber(char* out, double value) {
     if (!std::isfinite(value)) {
@@ -242,7 +259,8 @@ bool FrameDecoder::prepare(std::string& error) {
                     format.unit = unit.empty() ? "" : ' ' + printable(unit);
                     break;
                 case DecodeOutput::kCsv:
-                    format.label = csvField(message.name) + ',' + csvField(format.name) + ',';
+                    // Every row repeats the message: its head is part of each label.
+                    format.label = message.head + csvField(message.name) + ',' + csvField(format.name) + ',';
                     format.unit = ',' + csvField(unit) + ',';
                     break;
                 case DecodeOutput::kCsvWide: format.label = ","; break;
@@ -261,7 +279,7 @@ bool FrameDecoder::prepare(std::string& error) {
     }
 
     for (std::size_t i = 0; i < kBatchesInFlight; ++i) batches_.push_back(std::make_unique<Batch>(columns_));
-    values_.resize(columns_);
+    for (const MessageFormat& message : messages_) anyTexts_ = anyTexts_ || message.hasTexts;
     return true;
 }
 
@@ -371,19 +389,19 @@ cxl_status FrameDecoder::decodeLog(cxl_log_reader* reader, ProgressIndicator* pr
             batch.last = status != CXL_OK || frames.count == 0;
             batch.decoded = false;
             if (batch.count > 0) {
-                const cxl_batch columns{batch.count,
-                                        batch.ids.data(),
-                                        batch.extended.data(),
-                                        batch.lengths.data(),
-                                        batch.payloads.data(),
-                                        CXL_LOG_PAYLOAD_STRIDE,
-                                        nullptr,
-                                        kBatchFrames,
-                                        batch.physical.data(),
-                                        batch.present.data(),
-                                        batch.messageIndex.data(),
-                                        nullptr};
-                batch.decoded = cxl_decode_batch(database_, &columns, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
+                cxl_batch frames{};
+                frames.frame_count = batch.count;
+                frames.ids = batch.ids.data();
+                frames.extended = batch.extended.data();
+                frames.lengths = batch.lengths.data();
+                frames.payloads = batch.payloads.data();
+                frames.payload_stride = CXL_LOG_PAYLOAD_STRIDE;
+                frames.message_index = batch.messageIndex.data();
+                cxl_packed values{batch.physical.size(), batch.physical.data(),
+                                  batch.present.data(),  anyTexts_ ? batch.texts.data() : nullptr,
+                                  batch.first.data(),    0};
+                batch.decoded =
+                    cxl_decode_packed(database_, &frames, &values, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
                 batch.takeChannelNames(reader);
                 framesRead += batch.count;
             }
@@ -423,14 +441,10 @@ cxl_status FrameDecoder::decodeLog(cxl_log_reader* reader, ProgressIndicator* pr
 
 void FrameDecoder::writeBatch(const Batch& batch) {
     const std::size_t count = batch.count;
-    const std::size_t stride = kBatchFrames;
     if (!batch.decoded) {
         counts_.notInDatabase += count;
         return;
     }
-    const uint32_t flags = settings_.clamp ? CXL_CLAMP : 0u;
-    const std::vector<double>& physical = batch.physical;
-    const std::vector<uint8_t>& carried = batch.present;
     interfaces_.clear();
     char prefix[512];
     for (std::size_t f = 0; f < count; ++f) {
@@ -444,9 +458,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
             ++counts_.notSelected;
             continue;
         }
-        if (message.hasTexts)
-            cxl_decode(message.handle, batch.payloads.data() + f * CXL_LOG_PAYLOAD_STRIDE, batch.lengths[f], flags,
-                       values_.data());
+        const std::size_t firstValue = batch.first[f];
         const std::size_t interfaceSize = interfaceName(batch, batch.channels[f]).size();
         const std::size_t prefixSize =
             interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f) : 0;
@@ -464,10 +476,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
         const std::size_t signalCount = message.signals.size();
         char* out = target->reserve(prefixRoom * (signalCount + 1) + message.space);
         const auto writeFramePrefix = [&](char* at) {
-            if (prefixSize > 0) {
-                std::memcpy(at, prefix, prefixSize);
-                return at + prefixSize;
-            }
+            if (prefixSize > 0) return copy(at, prefix, prefixSize);
             return at + writePrefix(at, batch, f);
         };
         const bool csvLong = settings_.output == DecodeOutput::kCsv;
@@ -475,10 +484,10 @@ void FrameDecoder::writeBatch(const Batch& batch) {
         bool first = true;
         bool anyText = false;
         for (const SignalFormat& signal : message.signals) {
-            const std::size_t cell = signal.slot * stride + f;
-            const bool present = message.hasTexts ? values_[signal.slot].present != 0 : carried[cell] != 0;
-            const double value = message.hasTexts ? values_[signal.slot].physical : physical[cell];
-            const char* text = message.hasTexts ? values_[signal.slot].text : nullptr;
+            const std::size_t cell = firstValue + signal.slot;
+            const bool present = batch.present[cell] != 0;
+            const double value = batch.physical[cell];
+            const char* text = message.hasTexts ? batch.texts[cell] : nullptr;
             anyText = anyText || (present && text != nullptr);
             switch (settings_.output) {
                 case DecodeOutput::kText:
@@ -496,8 +505,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                     break;
                 case DecodeOutput::kCsv:
                     if (!present) break;
-                    out = copy(writeFramePrefix(out), message.head);
-                    out = writeShortestDouble(copy(out, signal.label), value);
+                    out = writeShortestDouble(copy(writeFramePrefix(out), signal.label), value);
                     out = copy(out, signal.unit);
                     if (text != nullptr) out = writeCsvField(out, text);
                     *out++ = '\n';
@@ -521,10 +529,10 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                 out += 11;
                 bool firstLabel = true;
                 for (const SignalFormat& signal : message.signals) {
-                    const cxl_value& v = values_[signal.slot];
-                    if (v.present == 0 || v.text == nullptr) continue;
+                    const char* text = batch.texts[firstValue + signal.slot];
+                    if (batch.present[firstValue + signal.slot] == 0 || text == nullptr) continue;
                     if (!firstLabel) *out++ = ',';
-                    out = writeJsonText(copy(out, signal.label), v.text);
+                    out = writeJsonText(copy(out, signal.label), text);
                     firstLabel = false;
                 }
                 *out++ = '}';

@@ -81,7 +81,7 @@ private:
     std::size_t columns_ = 0;
 
     std::vector<std::unique_ptr<Batch>> batches_;
-    std::vector<cxl_value> values_;  // single-frame decoding for value-table texts
+    bool anyTexts_ = false;  // some selected signal has a value table
 
     std::vector<std::string> interfaces_;  // by channel, as written (CSV quoted where needed)
     DecodeCounts counts_;

@@ -7,8 +7,9 @@
 namespace canxlate::cli {
 namespace {
 
-constexpr double kPowersOfTen[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 constexpr int kMostFastDecimals = 6;
+constexpr double kFastScale = 1e6;  // 10^kMostFastDecimals
+constexpr uint64_t kFastDivisor = 1000000;
 
 // Most decoded values are small integers or have a few decimals (raw * 0.25,
 // raw * 0.01 + 40). For those the shortest text is found far faster than by
@@ -18,35 +19,36 @@ constexpr int kMostFastDecimals = 6;
 //   reads back as the value; the smallest such k gives the fewest digits.
 // - Below 1e9 a double is finer than 1e-7, so at most one decimal with
 //   k <= 6 places reads back as it: there is no nearer candidate to prefer.
+//   If one does, value * 10^6 lies within 0.25 of its digits followed by
+//   6 - k zeros, so rounding finds them, one division checks them, and
+//   dropping the trailing zeros gives the smallest k.
 // - From 0.001 up, and for integers below 1e5, the plain form is never longer
 //   than the exponent form, which is the one the general algorithm picks
 //   otherwise.
 char* writeFewDecimals(char* out, double value) {
     const double magnitude = std::fabs(value);
     if (!(magnitude >= 1e-3 && magnitude < 1e9)) return nullptr;  // also NaN
-    for (int decimals = 0; decimals <= kMostFastDecimals; ++decimals) {
-        const double scale = kPowersOfTen[decimals];
-        // Below 1e15, so the conversion is exact and defined; a rounding slip
-        // only fails the check that follows.
-        const double digits = static_cast<double>(static_cast<int64_t>(magnitude * scale + 0.5));
-        if (digits / scale != magnitude) continue;
-        if (decimals == 0 && magnitude >= 1e5) return nullptr;  // 100000 is written 1e+05
-        const auto whole = static_cast<uint64_t>(digits);       // below 1e15
-        const auto divisor = static_cast<uint64_t>(scale);
-        if (std::signbit(value)) *out++ = '-';
-        out = std::to_chars(out, out + 10, whole / divisor).ptr;
-        if (decimals > 0) {
-            *out++ = '.';
-            uint64_t fraction = whole % divisor;
-            for (int i = decimals - 1; i >= 0; --i) {
-                out[i] = static_cast<char>('0' + fraction % 10);
-                fraction /= 10;
-            }
-            out += decimals;
-        }
-        return out;
+    // Below 1e15, so the conversion is exact and defined; a rounding slip
+    // only fails the check that follows.
+    const double digits = static_cast<double>(static_cast<int64_t>(magnitude * kFastScale + 0.5));
+    if (digits / kFastScale != magnitude) return nullptr;
+    const auto scaled = static_cast<uint64_t>(digits);
+    uint64_t fraction = scaled % kFastDivisor;
+    if (fraction == 0 && magnitude >= 1e5) return nullptr;  // 100000 is written 1e+05
+    if (std::signbit(value)) *out++ = '-';
+    out = std::to_chars(out, out + 10, scaled / kFastDivisor).ptr;
+    if (fraction == 0) return out;
+    int decimals = kMostFastDecimals;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --decimals;
     }
-    return nullptr;
+    *out++ = '.';
+    for (int i = decimals - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return out + decimals;
 }
 
 }  // namespace

@@ -208,6 +208,17 @@ class Batch(Structure):
     ]
 
 
+class Packed(Structure):
+    _fields_ = [
+        ("capacity", c_size_t),
+        ("physical", c_void_p),
+        ("present", c_void_p),
+        ("text", c_void_p),
+        ("first", c_void_p),
+        ("count", c_size_t),
+    ]
+
+
 class Rows(Structure):
     _fields_ = [
         ("capacity", c_size_t),
@@ -321,6 +332,8 @@ _PROTOTYPES = {
     "cxl_decode": (c_int32, [c_void_p, c_char_p, c_size_t, c_uint32, c_void_p]),
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
     "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
+    "cxl_decode_packed": (c_int32, [c_void_p, POINTER(Batch), POINTER(Packed), c_uint32]),
+    "cxl_packed_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Packed), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_encode_raw": (c_int32, [c_void_p, c_void_p, c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),

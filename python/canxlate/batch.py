@@ -45,8 +45,10 @@ def decode_frames(database, frame_ids, data, lengths=None, extended=None, timest
     lengths = None if lengths is None else np.minimum(np.ascontiguousarray(lengths, dtype=np.uint8), 64)
     extended = None if extended is None else np.ascontiguousarray(extended, dtype=np.uint8)
     slots = database._largest_signal_count
-    physical = np.empty((slots, count), dtype=np.float64)
-    present = np.zeros((slots, count), dtype=np.uint8)
+    # Columns a power of two bytes apart would share cache sets: a frame's values would evict each other.
+    stride = count + 8 if count % 512 == 0 else count
+    physical = np.empty((slots, stride), dtype=np.float64)[:, :count]
+    present = np.zeros((slots, stride), dtype=np.uint8)[:, :count]
     message_index = np.empty(count, dtype=np.int32)
     if count:
         batch = _lib.Batch(
@@ -56,7 +58,7 @@ def decode_frames(database, frame_ids, data, lengths=None, extended=None, timest
             lengths=_pointer(lengths),
             payloads=_pointer(payloads),
             payload_stride=payloads.shape[1],
-            column_stride=count,
+            column_stride=stride,
             physical=_pointer(physical) if slots else None,
             present=_pointer(present) if slots else None,
             message_index=_pointer(message_index),
@@ -118,45 +120,97 @@ class DecodedFrames:
     def _long_into(self, columns, at, codes):
         """Writes the long form's rows from row ``at`` of ``columns`` (names and channels as ``codes``: message
         codes, signal codes by message and slot, channel codes by number), in one library call."""
-        message_code, code_table, channel_codes = codes
-        rows = slice(at, None)
-        out = {name: None if column is None else _pointer(column[rows]) for name, column in columns.items()}
-        channels = None if self.channels is None else np.ascontiguousarray(self.channels, dtype=np.uint16)
         batch = _lib.Batch(
             frame_count=len(self),
             ids=_pointer(self.frame_ids),
             timestamps=_pointer(self.timestamps),
-            column_stride=len(self),
+            column_stride=self.present.strides[0] if self.present.size else len(self),
             physical=_pointer(self.physical) if self.physical.size else None,
             present=_pointer(self.present) if self.present.size else None,
             message_index=_pointer(self.message_index),
         )
-        request = _lib.Rows(
-            capacity=len(columns["value"]) - at,
-            code_size=code_table.itemsize,
-            message_codes=_pointer(message_code),
-            signal_codes=_pointer(code_table),
-            signal_stride=max(1, self.database._largest_signal_count),
-            channels=_pointer(channels),
-            channel_codes=_pointer(channel_codes),
-            channel_count=len(channel_codes),
-            value=out["value"],
-            timestamp=out["timestamp"],
-            frame_id=out["frame_id"],
-            message=out["message"],
-            signal=out["signal"],
-            channel=out["channel"] if channels is not None else None,
+        return _rows(
+            self, columns, at, codes, lambda request: lib.cxl_batch_rows(self.database._handle, batch, request)
         )
-        status = lib.cxl_batch_rows(self.database._handle, ctypes.byref(batch), ctypes.byref(request))
-        if status:
-            raise DecodeError(f"rows of {len(self)} frames: {_lib.status_text(status)}")
-        return request.count
 
     def to_dataframe(self, message=None):
         """A pandas DataFrame: long (one row per carried value: LONG_COLUMNS) or, with ``message``, wide
         (one row per frame of that message, one column per signal, indexed by timestamp)."""
         parts = [self.wide_columns(message) if message is not None else self]
         return long_frame(self.database, parts, self.channel_labels, message)
+
+
+def _rows(frames, columns, at, codes, write):
+    """Writes the long form's rows of ``frames`` from row ``at`` of ``columns`` with ``write(request)``."""
+    message_code, code_table, channel_codes = codes
+    rows = slice(at, None)
+    out = {name: None if column is None else _pointer(column[rows]) for name, column in columns.items()}
+    channels = None if frames.channels is None else np.ascontiguousarray(frames.channels, dtype=np.uint16)
+    request = _lib.Rows(
+        capacity=len(columns["value"]) - at,
+        code_size=code_table.itemsize,
+        message_codes=_pointer(message_code),
+        signal_codes=_pointer(code_table),
+        signal_stride=max(1, frames.database._largest_signal_count),
+        channels=_pointer(channels),
+        channel_codes=_pointer(channel_codes),
+        channel_count=len(channel_codes),
+        value=out["value"],
+        timestamp=out["timestamp"],
+        frame_id=out["frame_id"],
+        message=out["message"],
+        signal=out["signal"],
+        channel=out["channel"] if channels is not None else None,
+    )
+    status = write(ctypes.byref(request))
+    if status:
+        raise DecodeError(f"rows of {len(frames)} frames: {_lib.status_text(status)}")
+    return request.count
+
+
+class PackedFrames:
+    """Frames decoded for the long form only: each frame's values side by side (cxl_decode_packed), so that
+    decoding costs what the frames carry. ``present`` holds one flag per value."""
+
+    def __init__(self, database, frame_ids, payloads, lengths=None, extended=None, timestamps=None):
+        self.database = database
+        self.frame_ids = np.ascontiguousarray(frame_ids, dtype=np.uint32)
+        self.timestamps = None if timestamps is None else np.ascontiguousarray(timestamps, dtype=np.float64)
+        self.channels = None
+        # Kept here: the batch points into them.
+        self._payloads = np.ascontiguousarray(payloads[:, :64], dtype=np.uint8)
+        self._lengths = None if lengths is None else np.minimum(np.ascontiguousarray(lengths, dtype=np.uint8), 64)
+        self._extended = None if extended is None else np.ascontiguousarray(extended, dtype=np.uint8)
+        count = len(self.frame_ids)
+        capacity = max(1, count * database._largest_signal_count)
+        self._physical = np.empty(capacity)
+        self._present = np.zeros(capacity, np.uint8)
+        self.message_index = np.empty(count, dtype=np.int32)
+        self._batch = _lib.Batch(
+            frame_count=count,
+            ids=_pointer(self.frame_ids),
+            extended=_pointer(self._extended),
+            lengths=_pointer(self._lengths),
+            payloads=_pointer(self._payloads),
+            payload_stride=self._payloads.shape[1],
+            timestamps=_pointer(self.timestamps),
+            message_index=_pointer(self.message_index),
+        )
+        self._packed = _lib.Packed(
+            capacity=capacity, physical=_pointer(self._physical), present=_pointer(self._present)
+        )
+        if count:
+            status = lib.cxl_decode_packed(database._handle, ctypes.byref(self._batch), ctypes.byref(self._packed), 0)
+            if status:
+                raise DecodeError(f"decoding {count} frames: {_lib.status_text(status)}")
+        self.present = self._present[: self._packed.count]
+
+    def __len__(self):
+        return len(self.frame_ids)
+
+    def _long_into(self, columns, at, codes):
+        handle, batch, packed = self.database._handle, ctypes.byref(self._batch), ctypes.byref(self._packed)
+        return _rows(self, columns, at, codes, lambda request: lib.cxl_packed_rows(handle, batch, packed, request))
 
 
 def _find_message(database, message):

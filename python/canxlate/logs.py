@@ -14,7 +14,7 @@ import numpy as np
 
 from . import _lib
 from ._lib import lib
-from .batch import decode_frames, long_frame
+from .batch import PackedFrames, decode_frames, long_frame
 from .errors import Error
 
 DEFAULT_CHUNK_FRAMES = 32_768
@@ -326,7 +326,11 @@ def decode_chunks(db, chunks, message=None):
     wanted = message if several else [message]
     parts, labels = {m: [] for m in range(len(wanted))}, []
     for chunk in chunks:
-        decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+        if wanted == [None]:
+            # The long form alone: decoded into each frame's values side by side.
+            decoded = PackedFrames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+        else:
+            decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
         decoded.channels = chunk.channels
         labels = chunk.channel_labels if len(chunk.channel_labels) > len(labels) else labels
         for m, item in enumerate(wanted):

@@ -49,10 +49,13 @@ struct DecodeRow {
 };
 
 const DecodeRow kDecodeRows[] = {
-    {"Plain", "FF00000000000000", 0, "U8", 1, 255, 137.5, nullptr},           // no limits by default
-    {"Plain", "FF00000000000000", CXL_CLAMP, "U8", 1, 255, 20.0, nullptr},    // clamped on request
-    {"Plain", "00FF0F0000000000", 0, "S12", 1, ~uint64_t{0}, -1.0, nullptr},  // sign across bytes
-    {"Plain", "0000000012340000", 0, "BE16", 1, 0x1234, 4660.0, nullptr},     // Motorola
+    {"Plain", "FF00000000000000", 0, "U8", 1, 255, 137.5, nullptr},               // no limits by default
+    {"Plain", "FF00000000000000", CXL_CLAMP, "U8", 1, 255, 20.0, nullptr},        // clamped on request
+    {"Plain", "00FF0F0000000000", 0, "S12", 1, ~uint64_t{0}, -1.0, "minus one"},  // sign across bytes
+    {"Plain", "0001000000000000", 0, "S12", 1, 1, 1.0, "one"},
+    {"Plain", "0002000000000000", 0, "S12", 1, 2, 2.0, nullptr},  // between the texts
+    {"Mux", "C807AA0000000000", 0, "Mode", 1, 200, 200.0, "far"},
+    {"Plain", "0000000012340000", 0, "BE16", 1, 0x1234, 4660.0, nullptr},  // Motorola
     {"Plain", "0000000000000080", 0, "Tail", 1, 1, 1.0, nullptr},
     {"Plain", "00000000000000", 0, "Tail", 0, 0, 0.0, nullptr},  // past the bytes received
     {"Plain", "00000000001234", 0, "BE16", 1, 0x12, 18.0, nullptr},
@@ -72,6 +75,9 @@ const DecodeRow kDecodeRows[] = {
     {"Mux", "0102090405000000", 0, "A", 0, 0, 0.0, nullptr},
     {"Mux", "0104090405000000", 0, "D", 0, 0, 0.0, nullptr},  // Page outside 2-3
     {"Mux", "0504090405000000", 0, "B", 1, 9, 9.0, nullptr},  // range 5-6
+    {"Mux", "0604090405000000", 0, "B", 1, 9, 9.0, nullptr},  // ranges given out of order
+    {"Mux", "0704090405000000", 0, "B", 0, 0, 0.0, nullptr},
+    {"Mux", "0103090405000000", 0, "D", 1, 5, 5.0, nullptr},
     {"Mux", "0504090405000000", 0, "Page", 0, 0, 0.0, nullptr},
     {"Mux", "0504090405000000", 0, "D", 0, 0, 0.0, nullptr},  // its switch is absent
     {"Mux", "050409", 0, "C", 0, 0, 0.0, nullptr},
@@ -130,6 +136,19 @@ TEST_F(Codec, BatchRowsMatchSingleFrames) {
                           times.data(), kRows,      physical.data(), present.data(), index.data(),    timesOut.data()};
     ASSERT_EQ(cxl_decode_batch(database_, &batch, CXL_CLAMP), CXL_OK);
     EXPECT_EQ(timesOut, times);
+    // The same frames packed: each frame's values from first[f] on.
+    std::vector<double> packedPhysical(kColumns * kFrames, -1.0);
+    std::vector<uint8_t> packedPresent(kColumns * kFrames, 9);
+    std::vector<const char*> texts(kColumns * kFrames);
+    std::vector<size_t> first(kFrames);
+    std::vector<int32_t> packedIndex(kFrames);
+    cxl_batch packedBatch = batch;
+    packedBatch.message_index = packedIndex.data();
+    cxl_packed packed{kColumns * kFrames, packedPhysical.data(), packedPresent.data(), texts.data(), first.data(), 0};
+    ASSERT_EQ(cxl_decode_packed(database_, &packedBatch, &packed, CXL_CLAMP), CXL_OK);
+    EXPECT_EQ(packedIndex, index);
+    EXPECT_EQ(first, (std::vector<size_t>{0, 4, 10, 10, 14, 14}));
+    EXPECT_EQ(packed.count, 16u);
     for (size_t f = 0; f < kFrames; ++f) {
         SCOPED_TRACE("frame " + std::to_string(f));
         const cxl_message* m = cxl_find_message(database_, ids[f], extended[f]);
@@ -144,6 +163,11 @@ TEST_F(Codec, BatchRowsMatchSingleFrames) {
             EXPECT_EQ(present[s * kRows + f], values[s].present) << "column " << s;
             const double got = physical[s * kRows + f];
             EXPECT_TRUE(values[s].present ? got == values[s].physical : std::isnan(got)) << "column " << s;
+            if (s >= info.signal_count) continue;
+            const size_t at = first[f] + s;
+            EXPECT_EQ(packedPresent[at], values[s].present) << "packed " << s;
+            EXPECT_TRUE(values[s].present ? packedPhysical[at] == values[s].physical : std::isnan(packedPhysical[at]));
+            EXPECT_EQ(texts[at], values[s].text) << "packed " << s;
         }
     }
     for (size_t s = 0; s < kColumns; ++s) EXPECT_EQ(present[s * kRows + kFrames], 9) << "past the frames";

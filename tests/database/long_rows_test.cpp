@@ -155,3 +155,35 @@ TEST(BatchRows, RefusesWhatItCannotWrite) {
     }
     EXPECT_EQ(cxl_batch_rows(nullptr, nullptr, nullptr), CXL_ERR_ARGUMENT);
 }
+
+// The packed form gives the same rows; a capacity too small for the batch is
+// refused by both calls, and the count says what the batch needs.
+TEST(BatchRows, PackedValuesGiveTheSameRows) {
+    Decoded d;
+    std::vector<double> physical(kSlots * kFrames);
+    std::vector<uint8_t> present(kSlots * kFrames);
+    std::vector<int32_t> index(kFrames);
+    cxl_batch batch = d.batch;
+    batch.message_index = index.data();
+    cxl_packed packed{9, physical.data(), present.data(), nullptr, nullptr, 0};
+    EXPECT_EQ(cxl_decode_packed(d.database.get(), &batch, &packed, 0), CXL_ERR_LENGTH);
+    EXPECT_EQ(packed.count, 10u);  // 3 + 1 + 3 + 3 values
+    packed.capacity = 10;
+    ASSERT_EQ(cxl_decode_packed(d.database.get(), &batch, &packed, 0), CXL_OK);
+    std::vector<double> columnValues(8), packedValues(8);
+    std::vector<int16_t> columnSignals(8), packedSignals(8);
+    cxl_rows rows{};
+    rows.capacity = 8;
+    rows.code_size = 2;
+    rows.value = columnValues.data();
+    rows.signal = columnSignals.data();
+    ASSERT_EQ(cxl_batch_rows(d.database.get(), &d.batch, &rows), CXL_OK);
+    rows.value = packedValues.data();
+    rows.signal = packedSignals.data();
+    ASSERT_EQ(cxl_packed_rows(d.database.get(), &batch, &packed, &rows), CXL_OK);
+    EXPECT_EQ(rows.count, 6u);
+    EXPECT_EQ(packedValues, columnValues);
+    EXPECT_EQ(packedSignals, columnSignals);
+    packed.count = 11;
+    EXPECT_EQ(cxl_packed_rows(d.database.get(), &batch, &packed, &rows), CXL_ERR_ARGUMENT);
+}

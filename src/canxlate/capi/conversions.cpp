@@ -31,6 +31,21 @@ CXL_API cxl_status CXL_CALL cxl_decode_batch(const cxl_database* database, const
     return CXL_OK;
 }
 
+CXL_API cxl_status CXL_CALL cxl_decode_packed(const cxl_database* database, const cxl_batch* batch, cxl_packed* packed,
+                                              uint32_t flags) {
+    if (database == nullptr || batch == nullptr || packed == nullptr) return CXL_ERR_ARGUMENT;
+    const cxl_batch& b = *batch;
+    cxl_packed& p = *packed;
+    p.count = 0;
+    if (b.frame_count == 0) return CXL_OK;
+    if (b.ids == nullptr || b.payloads == nullptr || b.message_index == nullptr ||
+        (p.capacity != 0 && (p.physical == nullptr || p.present == nullptr)) ||
+        (b.lengths == nullptr && b.payload_stride > db::kMaxPayloadBytes))
+        return CXL_ERR_ARGUMENT;
+    p.count = db::decodePacked(database->model, b, p, (flags & CXL_CLAMP) != 0);
+    return p.count > p.capacity ? CXL_ERR_LENGTH : CXL_OK;
+}
+
 CXL_API cxl_status CXL_CALL cxl_encode(const cxl_message* handle, cxl_named_value* values, size_t count, uint32_t flags,
                                        uint8_t* payload, size_t length, cxl_encode_report* report) {
     if (handle == nullptr || payload == nullptr || (values == nullptr && count != 0)) return CXL_ERR_ARGUMENT;

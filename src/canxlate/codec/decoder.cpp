@@ -6,57 +6,21 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "shared/payload/payload_words.h"
 
 namespace canxlate::db {
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
-    FieldCodec codec{};
-    codec.factor = signal.factor;
-    codec.offset = signal.offset;
-    const bool limits = !(signal.minimum == 0.0 && signal.maximum == 0.0);
-    codec.minimum = limits ? signal.minimum : -kInfinity;
-    codec.maximum = limits ? signal.maximum : kInfinity;
-    if (codec.minimum > codec.maximum) codec.flags |= kInvertedLimits;
-    const BitField& field = signal.field;
-    uint32_t shift;  // of the least significant bit in the window
-    if (field.bigEndian) {
-        // The anchor byte is the window's last: its bits are the word's lowest.
-        codec.loadOffset = static_cast<uint8_t>(field.anchor >= 7 ? field.anchor - 7 : 0);
-        shift = 8 * (7 - (field.anchor - codec.loadOffset)) + field.shift;
-        codec.flags |= kBigEndianWindow;
-    } else {
-        codec.loadOffset = static_cast<uint8_t>(std::min<uint32_t>(field.anchor, fastLength - 8));
-        shift = 8 * (field.anchor - codec.loadOffset) + field.shift;
-    }
-    codec.leftShift = static_cast<uint8_t>(64 - shift - signal.length);
-    codec.rightShift = static_cast<uint8_t>(64 - signal.length);
-    switch (signal.type) {
-        case ValueType::kSigned: codec.flags |= kIntegerField | kSignedField; break;
-        case ValueType::kUnsigned: codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField; break;
-        case ValueType::kSingle: codec.flags |= kSingleField; break;
-        case ValueType::kDouble: codec.flags |= kDoubleField; break;
-    }
-    if (!signal.values.empty()) codec.flags |= kHasValueTable;
-    codec.slot = slot;
-    return codec;
-}
-
-// The field from its bits shifted to the top of a word, sign-extended when
-// signed.
-inline uint64_t fromTop(const FieldCodec& codec, uint64_t top) noexcept {
-    const uint64_t extended = static_cast<uint64_t>(static_cast<int64_t>(top) >> codec.rightShift);
-    return (codec.flags & kSignedField) != 0 ? extended : top >> codec.rightShift;
+// The field from the window it lies in: shifted to the top of a word, back
+// down (sign-extending), and masked unless signed.
+inline uint64_t fieldOf(const FieldCodec& codec, uint64_t window, uint8_t leftShift) noexcept {
+    return static_cast<uint64_t>(static_cast<int64_t>(window << leftShift) >> codec.rightShift) & codec.mask;
 }
 
 // A field read byte-wise.
-inline uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept {
-    return fromTop(codec, raw << codec.rightShift);
-}
+inline uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept { return fieldOf(codec, raw, codec.rightShift); }
 
 // The windows of a classic frame: its eight bytes in both byte orders.
 struct ClassicWindows {
@@ -70,7 +34,10 @@ struct ClassicWindows {
         for (int i = 0; i < 8; ++i) word |= uint64_t{payload[i]} << (8 * i);
         return word;
     }
-    uint64_t of(const FieldCodec& codec) const noexcept { return words[codec.flags & kBigEndianWindow]; }
+    // A select rather than an indexed load: the words stay in registers.
+    uint64_t of(const FieldCodec& codec) const noexcept {
+        return (codec.flags & kBigEndianWindow) != 0 ? words[1] : words[0];
+    }
 };
 
 // The windows of a longer frame, loaded field by field.
@@ -84,7 +51,7 @@ struct LongWindows {
 
 template <typename Windows>
 inline uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexcept {
-    return fromTop(codec, windows.of(codec) << codec.leftShift);
+    return fieldOf(codec, windows.of(codec), codec.leftShift);
 }
 
 double floatingOrWide(const FieldCodec& codec, uint64_t raw) noexcept {
@@ -107,10 +74,10 @@ double clampInverted(const FieldCodec& codec, double physical, int32_t& clamped)
     return physical < codec.minimum ? codec.minimum : physical > codec.maximum ? codec.maximum : physical;
 }
 
-// raw * factor + offset; with Clamp, limited to minimum..maximum.
+// number * factor + offset; with Clamp, limited to minimum..maximum.
 template <bool Clamp>
-inline double physicalOf(const FieldCodec& codec, uint64_t raw, int32_t& clamped) noexcept {
-    const double physical = numberOf(codec, raw) * codec.factor + codec.offset;
+inline double scaled(const FieldCodec& codec, double number, int32_t& clamped) noexcept {
+    const double physical = number * codec.factor + codec.offset;
     if constexpr (!Clamp) {
         clamped = 0;
         return physical;
@@ -123,6 +90,11 @@ inline double physicalOf(const FieldCodec& codec, uint64_t raw, int32_t& clamped
     const double limited = codec.minimum > below ? codec.minimum : below;
     clamped = std::bit_cast<uint64_t>(limited) != std::bit_cast<uint64_t>(physical);
     return limited;
+}
+
+template <bool Clamp>
+inline double physicalOf(const FieldCodec& codec, uint64_t raw, int32_t& clamped) noexcept {
+    return scaled<Clamp>(codec, numberOf(codec, raw), clamped);
 }
 
 // Whether the switch of a multiplexed signal is present with one of the
@@ -138,21 +110,36 @@ inline bool switchAllows(const Message& message, uint32_t slot, const uint8_t* p
         const int shift = 64 - static_cast<int>(switchSignal.length);
         raw = static_cast<uint64_t>(static_cast<int64_t>(raw << shift) >> shift);
     }
-    return inRanges(signal.muxRanges, raw);
+    return inRanges(signal.carriedRanges, raw);
 }
 
 template <bool Clamp, typename Out, typename Windows>
 inline void decodeWindows(const PlanView& plan, const Message& message, const Windows& windows, const uint8_t* payload,
                           size_t length, Out& out) noexcept {
+    // Locals, so that the stores of the values do not reload them.
     const FieldCodec* const codecs = plan.codecs;
+    const uint32_t unconditional = plan.unconditional;
+    const uint32_t count = plan.count;
     int32_t clamped;
-    for (uint32_t i = 0; i < plan.unconditional; ++i) {
+    uint32_t i = 0;
+    if constexpr (std::is_same_v<Windows, ClassicWindows>) {
+        // Integer fields: no test of kind; the window is a select, not a
+        // loop per byte order, whose ends a mix of messages would mispredict.
+        for (const uint32_t end = plan.integers; i < end; ++i) {
+            const FieldCodec& codec = codecs[i];
+            const uint64_t raw = windowRaw(codec, windows);
+            const double number = static_cast<double>(static_cast<int64_t>(raw));
+            const double physical = scaled<Clamp>(codec, number, clamped);
+            out.put(codec, raw, physical, clamped);
+        }
+    }
+    for (; i < unconditional; ++i) {
         const FieldCodec& codec = codecs[i];
         const uint64_t raw = windowRaw(codec, windows);
         const double physical = physicalOf<Clamp>(codec, raw, clamped);
         out.put(codec, raw, physical, clamped);
     }
-    for (uint32_t i = plan.unconditional; i < plan.count; ++i) {
+    for (uint32_t i = unconditional; i < count; ++i) {
         const FieldCodec& codec = codecs[i];
         if (!switchAllows(message, codec.slot, payload, length, out)) continue;
         const uint64_t raw = windowRaw(codec, windows);
@@ -228,6 +215,39 @@ struct ColumnOut {
     bool has(size_t slot) const noexcept { return present[slot * stride] != 0; }
 };
 
+// One frame's values side by side, with their value-table texts when Texts.
+template <bool Texts>
+struct PackedOut {
+    const Message& message;
+    double* physical;
+    uint8_t* present;
+    const char** text;
+
+    void put(const FieldCodec& codec, uint64_t raw, double value, int32_t) const noexcept {
+        physical[codec.slot] = value;
+        present[codec.slot] = 1;
+        if constexpr (Texts)
+            text[codec.slot] =
+                (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
+    }
+    void absent(size_t slot) const noexcept {
+        physical[slot] = std::numeric_limits<double>::quiet_NaN();
+        present[slot] = 0;
+        if constexpr (Texts) text[slot] = nullptr;
+    }
+    bool has(size_t slot) const noexcept { return present[slot] != 0; }
+};
+
+// The bytes of frame f that decoding reads.
+inline size_t frameLength(const cxl_batch& b, size_t f) noexcept {
+    const size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payload_stride) : b.payload_stride;
+    return std::min<size_t>(length, kMaxPayloadBytes);
+}
+
+inline bool frameExtended(const cxl_batch& b, size_t f) noexcept {
+    return b.extended != nullptr ? b.extended[f] != 0 : b.ids[f] > 0x7FF;
+}
+
 template <bool Clamp>
 void decodeMessageWith(const Message& message, const uint8_t* payload, size_t length, cxl_value* values) noexcept {
     const PlanView plan = message.planView();
@@ -241,13 +261,9 @@ template <bool Clamp>
 void decodeBatchWith(const Database& database, const cxl_batch& b) noexcept {
     const size_t columns = database.largestSignalCount;
     for (size_t f = 0; f < b.frame_count; ++f) {
-        const uint32_t id = b.ids[f];
-        const bool extended = b.extended != nullptr ? b.extended[f] != 0 : id > 0x7FF;
-        size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payload_stride) : b.payload_stride;
-        length = std::min<size_t>(length, kMaxPayloadBytes);
         if (b.timestamps != nullptr && b.timestamps_out != nullptr) b.timestamps_out[f] = b.timestamps[f];
         ColumnOut out{b.physical + f, b.present + f, b.column_stride};
-        const MessageEntry* entry = database.findEntry(id, extended);
+        const MessageEntry* entry = database.findEntry(b.ids[f], frameExtended(b, f));
         if (entry == nullptr) {
             b.message_index[f] = -1;
             for (size_t s = 0; s < columns; ++s) out.absent(s);
@@ -256,47 +272,49 @@ void decodeBatchWith(const Database& database, const cxl_batch& b) noexcept {
         b.message_index[f] = static_cast<int32_t>(entry->index);
         const PlanView& plan = entry->plan;
         for (size_t s = plan.unconditional == plan.signalCount ? plan.signalCount : 0; s < columns; ++s) out.absent(s);
-        decodeFrame<Clamp>(plan, database.messages[entry->index], b.payloads + f * b.payload_stride, length, out);
+        decodeFrame<Clamp>(plan, database.messages[entry->index], b.payloads + f * b.payload_stride, frameLength(b, f),
+                           out);
     }
+}
+
+template <bool Clamp, bool Texts>
+size_t decodePackedWith(const Database& database, const cxl_batch& b, const cxl_packed& p) noexcept {
+    size_t at = 0;
+    bool fits = true;
+    if (b.timestamps != nullptr && b.timestamps_out != nullptr)
+        std::copy(b.timestamps, b.timestamps + b.frame_count, b.timestamps_out);
+    for (size_t f = 0; f < b.frame_count; ++f) {
+        if (p.first != nullptr) p.first[f] = at;
+        const MessageEntry* entry = database.findEntry(b.ids[f], frameExtended(b, f));
+        if (entry == nullptr) {
+            b.message_index[f] = -1;
+            continue;
+        }
+        b.message_index[f] = static_cast<int32_t>(entry->index);
+        const PlanView& plan = entry->plan;
+        fits = fits && plan.signalCount <= p.capacity - at;
+        if (fits) {
+            const Message& message = database.messages[entry->index];
+            const uint8_t* payload = b.payloads + f * b.payload_stride;
+            const size_t length = frameLength(b, f);
+            PackedOut<Texts> out{message, p.physical + at, p.present + at, Texts ? p.text + at : nullptr};
+            if (plan.unconditional != plan.signalCount)
+                for (size_t s = 0; s < plan.signalCount; ++s) out.absent(s);
+            decodeFrame<Clamp>(plan, message, payload, length, out);
+        }
+        at += plan.signalCount;
+    }
+    return at;
 }
 
 }  // namespace
 
-void buildDecodePlan(Message& message) {
-    DecodePlan& plan = message.plan;
-    plan.codecs.clear();
-    uint32_t fastLength = 8;
-    bool fast = true;
-    for (const Signal& signal : message.signals) {
-        if (!signal.decodable) continue;
-        fastLength = std::max<uint32_t>(fastLength, signal.field.endByte);
-        // A field spread over nine bytes needs the byte-wise reader.
-        fast = fast && signal.field.shift + signal.length <= 64;
-    }
-    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
-    std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
-    for (uint32_t s = 0; s < message.signals.size(); ++s) {
-        const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
-    }
-    plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
-    // decodeOrder puts every switch before the signals it switches.
-    for (const uint32_t s : message.decodeOrder) {
-        const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex == kNoSwitch) continue;
-        // A switch that cannot be decoded carries nothing.
-        if (codecOf[signal.switchIndex] == UINT32_MAX) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
-    }
-}
-
-bool inRanges(const std::vector<MuxRange>& ranges, uint64_t raw) noexcept {
-    for (const MuxRange& range : ranges)
-        if (raw >= range.low && raw <= range.high) return true;
-    return false;
+size_t decodePacked(const Database& database, const cxl_batch& batch, const cxl_packed& packed, bool clamp) noexcept {
+    if (packed.text != nullptr)
+        return clamp ? decodePackedWith<true, true>(database, batch, packed)
+                     : decodePackedWith<false, true>(database, batch, packed);
+    return clamp ? decodePackedWith<true, false>(database, batch, packed)
+                 : decodePackedWith<false, false>(database, batch, packed);
 }
 
 const char* valueText(const Signal& signal, uint64_t raw) noexcept {

@@ -6,11 +6,9 @@
 
 #include "canxlate.h"
 #include "canxlate/database/database.h"
+#include "canxlate/database/decode_plan.h"
 
 namespace canxlate::db {
-
-// Prepares message.plan from its signals (layout, type, limits, multiplexing).
-void buildDecodePlan(Message& message);
 
 // values[i] for signal i; length at most kMaxPayloadBytes.
 void decodeMessage(const Message& message, const uint8_t* payload, size_t length, bool clamp,
@@ -19,8 +17,9 @@ void decodeMessage(const Message& message, const uint8_t* payload, size_t length
 // See cxl_decode_batch; the arguments have been checked.
 void decodeBatch(const Database& database, const cxl_batch& batch, bool clamp) noexcept;
 
-// Whether a switch's raw value lies in one of the ranges.
-bool inRanges(const std::vector<MuxRange>& ranges, uint64_t raw) noexcept;
+// See cxl_decode_packed; the arguments have been checked (capacity included
+// or not). Returns the entries the batch needs.
+size_t decodePacked(const Database& database, const cxl_batch& batch, const cxl_packed& packed, bool clamp) noexcept;
 
 // The value-table text of a raw value, or null.
 const char* valueText(const Signal& signal, uint64_t raw) noexcept;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "canxlate/codec/decoder.h"
+#include "canxlate/database/decode_plan.h"
 #include "shared/payload/raw_value.h"
 
 namespace canxlate::db {
@@ -104,7 +104,7 @@ cxl_status writeCarried(const Message& message, const std::vector<int32_t>& give
         const char* name = signal.name.c_str();
         bool isCarried = signal.decodable && signal.field.endByte <= length;
         if (isCarried && signal.switchIndex != kNoSwitch)
-            isCarried = carried[signal.switchIndex] && inRanges(signal.muxRanges, raw[signal.switchIndex]);
+            isCarried = carried[signal.switchIndex] && inRanges(signal.carriedRanges, raw[signal.switchIndex]);
         if (!isCarried) {
             if (given[i] != kNotGiven) {
                 reportProblem(report, &signal,

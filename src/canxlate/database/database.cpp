@@ -2,17 +2,9 @@
 
 #include <algorithm>
 
-#include "canxlate/codec/decoder.h"
+#include "canxlate/database/decode_plan.h"
 
 namespace canxlate::db {
-namespace {
-
-constexpr uint32_t kExtendedKey = 0x80000000u;
-constexpr uint32_t kLargestId = 0x1FFFFFFFu;
-
-uint32_t idKey(uint32_t id, bool extended) { return id | (extended ? kExtendedKey : 0); }
-
-}  // namespace
 
 void Database::buildIndexes() {
     size_t slots = 16;
@@ -49,21 +41,6 @@ void Database::reindexNodes() {
     nodesByName_ = NameIndex();
     auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
     for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
-}
-
-const MessageEntry* Database::findEntry(uint32_t id, bool extended) const noexcept {
-    if (idSlots_.empty() || id > kLargestId) return nullptr;
-    const uint32_t key = idKey(id, extended);
-    for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {
-        const MessageEntry& entry = idSlots_[slot];
-        if (entry.index == kNotFound) return nullptr;
-        if (entry.key == key) return &entry;
-    }
-}
-
-size_t Database::slotOf(uint32_t key) const noexcept {
-    // Fibonacci hashing spreads neighbouring IDs over the table.
-    return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
 }
 
 }  // namespace canxlate::db

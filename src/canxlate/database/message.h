@@ -51,8 +51,9 @@ struct Message {
     }
 
     PlanView planView() const noexcept {
-        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()), plan.unconditional,
-                static_cast<uint32_t>(signals.size()), plan.fastLength};
+        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()),
+                plan.unconditional, static_cast<uint32_t>(signals.size()),
+                plan.integers,      plan.fastLength};
     }
 };
 

@@ -40,8 +40,9 @@ struct Signal {
     MuxRole role = MuxRole::kPlain;
     uint32_t switchIndex = kNoSwitch;  // index of the switch within the message
     const Signal* switchSignal = nullptr;
-    size_t index = 0;  // within the message
-    std::vector<MuxRange> muxRanges;
+    size_t index = 0;                     // within the message
+    std::vector<MuxRange> muxRanges;      // as the file gives them
+    std::vector<MuxRange> carriedRanges;  // the same sorted and joined, for lookup
     ValueTable values;
     AttributeList attributes;
     bool floatSigned = false;    // a float signal the file gives with '-'

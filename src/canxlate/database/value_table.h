@@ -29,6 +29,18 @@ public:
             written_[order[place]] = place;
             entries_.push_back(std::move(entries[order[place]]));
         }
+        // Values close together (states, gears, error codes) are found by
+        // position: one load instead of a search on every decoded frame.
+        dense_.clear();
+        if (entries_.empty()) return;
+        lowest_ = entries_.front().value;
+        const uint64_t span = static_cast<uint64_t>(entries_.back().value) - static_cast<uint64_t>(lowest_);
+        if (span >= kMostDenseSlots || span >= 4 * entries_.size() + 16) return;
+        dense_.assign(span + 1, 0);
+        // The first entry of a value wins, as with the search.
+        for (size_t i = entries_.size(); i-- > 0;)
+            dense_[static_cast<uint64_t>(entries_[i].value) - static_cast<uint64_t>(lowest_)] =
+                static_cast<uint32_t>(i + 1);
     }
     const std::vector<ValueText>& entries() const noexcept { return entries_; }
     // The i-th entry as the file gave them.
@@ -36,18 +48,27 @@ public:
     bool empty() const noexcept { return entries_.empty(); }
     // Null when the value has no text.
     const char* find(int64_t value) const noexcept {
+        if (!dense_.empty()) {
+            const uint64_t at = static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_);
+            const uint32_t entry = at < dense_.size() ? dense_[at] : 0;
+            return entry != 0 ? entries_[entry - 1].text.c_str() : nullptr;
+        }
         auto it = std::lower_bound(entries_.begin(), entries_.end(), value,
                                    [this](const ValueText& entry, int64_t v) { return less(entry.value, v); });
         return it != entries_.end() && it->value == value ? it->text.c_str() : nullptr;
     }
 
 private:
+    static constexpr uint64_t kMostDenseSlots = 4096;
+
     bool less(int64_t a, int64_t b) const noexcept {
         return unsignedOrder_ ? static_cast<uint64_t>(a) < static_cast<uint64_t>(b) : a < b;
     }
 
     std::vector<ValueText> entries_;
     std::vector<uint32_t> written_;  // file order -> place in entries_
+    std::vector<uint32_t> dense_;    // by value - lowest_: 1 + the entry's index, 0 for none
+    int64_t lowest_ = 0;
     bool unsignedOrder_ = false;
 };
 

@@ -1,0 +1,110 @@
+#include "canxlate/database/decode_plan.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace canxlate::db {
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
+    FieldCodec codec{};
+    codec.factor = signal.factor;
+    codec.offset = signal.offset;
+    const bool limits = !(signal.minimum == 0.0 && signal.maximum == 0.0);
+    codec.minimum = limits ? signal.minimum : -kInfinity;
+    codec.maximum = limits ? signal.maximum : kInfinity;
+    if (codec.minimum > codec.maximum) codec.flags |= kInvertedLimits;
+    const BitField& field = signal.field;
+    uint32_t shift;  // of the least significant bit in the window
+    if (field.bigEndian) {
+        // The anchor byte is the window's last: its bits are the word's lowest.
+        codec.loadOffset = static_cast<uint8_t>(field.anchor >= 7 ? field.anchor - 7 : 0);
+        shift = 8 * (7 - (field.anchor - codec.loadOffset)) + field.shift;
+        codec.flags |= kBigEndianWindow;
+    } else {
+        codec.loadOffset = static_cast<uint8_t>(std::min<uint32_t>(field.anchor, fastLength - 8));
+        shift = 8 * (field.anchor - codec.loadOffset) + field.shift;
+    }
+    codec.leftShift = static_cast<uint8_t>(64 - shift - signal.length);
+    codec.rightShift = static_cast<uint8_t>(64 - signal.length);
+    codec.mask =
+        signal.type == ValueType::kSigned || signal.length == 64 ? ~uint64_t{0} : (uint64_t{1} << signal.length) - 1;
+    switch (signal.type) {
+        case ValueType::kSigned: codec.flags |= kIntegerField | kSignedField; break;
+        case ValueType::kUnsigned: codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField; break;
+        case ValueType::kSingle: codec.flags |= kSingleField; break;
+        case ValueType::kDouble: codec.flags |= kDoubleField; break;
+    }
+    if (!signal.values.empty()) codec.flags |= kHasValueTable;
+    codec.slot = slot;
+    return codec;
+}
+
+// The switch values in increasing order, overlapping and adjoining ranges
+// joined, so that a frame finds its value by binary search.
+std::vector<MuxRange> sortedRanges(std::vector<MuxRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(), [](const MuxRange& a, const MuxRange& b) { return a.low < b.low; });
+    std::vector<MuxRange> joined;
+    for (const MuxRange& range : ranges) {
+        if (range.low > range.high) continue;
+        if (!joined.empty() && (range.low <= joined.back().high || range.low - 1 == joined.back().high)) {
+            joined.back().high = std::max(joined.back().high, range.high);
+        } else {
+            joined.push_back(range);
+        }
+    }
+    return joined;
+}
+
+}  // namespace
+
+void buildDecodePlan(Message& message) {
+    DecodePlan& plan = message.plan;
+    plan.codecs.clear();
+    uint32_t fastLength = 8;
+    bool fast = true;
+    for (const Signal& signal : message.signals) {
+        if (!signal.decodable) continue;
+        fastLength = std::max<uint32_t>(fastLength, signal.field.endByte);
+        // A field spread over nine bytes needs the byte-wise reader.
+        fast = fast && signal.field.shift + signal.length <= 64;
+    }
+    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
+    std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
+    for (Signal& signal : message.signals) signal.carriedRanges = sortedRanges(signal.muxRanges);
+    for (uint32_t s = 0; s < message.signals.size(); ++s) {
+        const Signal& signal = message.signals[s];
+        if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
+        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
+        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+    }
+    plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
+    // Integer fields without a value table first; the relative order of the
+    // rest stays.
+    const auto plainInteger = [](const FieldCodec& codec) {
+        return (codec.flags & (kKindBits | kHasValueTable)) == kIntegerField;
+    };
+    const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
+    plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
+    for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;
+    // decodeOrder puts every switch before the signals it switches.
+    for (const uint32_t s : message.decodeOrder) {
+        const Signal& signal = message.signals[s];
+        if (!signal.decodable || signal.switchIndex == kNoSwitch) continue;
+        // A switch that cannot be decoded carries nothing.
+        if (codecOf[signal.switchIndex] == UINT32_MAX) continue;
+        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
+        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+    }
+}
+
+bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept {
+    // The last range starting at or below raw is the only one that can hold it.
+    auto after = std::upper_bound(sorted.begin(), sorted.end(), raw,
+                                  [](uint64_t value, const MuxRange& range) { return value < range.low; });
+    return after != sorted.begin() && raw <= std::prev(after)->high;
+}
+
+}  // namespace canxlate::db

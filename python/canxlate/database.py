@@ -369,7 +369,7 @@ class Message:
         self.is_fd = bool(info.fd)
         self.length = info.length
         self.comment = _nonempty(info.comment)
-        self.cycle_time = None if info.cycle_time_ms < 0 else info.cycle_time_ms
+        self.cycle_time = info.cycle_time_ms if info.cycle_time_ms > 0 else None  # 0: not sent cyclically
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
         details = _lib.MessageDetails()

@@ -1,7 +1,8 @@
 // Opens the input with libcanxlate's reader of one format (CANXLATE_FUZZ_FORMAT:
 // DBC or ".zcd"), then decodes and encodes every message on a fixed payload,
-// with and without clamping; decodes a batch of every message packed, which
-// must give what cxl_decode gives each frame alone; and writes it as DBC text:
+// with and without clamping and as field values; decodes a batch of every
+// message packed, which must give what cxl_decode gives each frame alone;
+// opens it twice as two sources; and writes it as DBC text:
 // what is written opens, and writes the same again.
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cxl_encode_report report;
         cxl_encode(message, named.data(), count, CXL_CLAMP | CXL_KEEP_MISSING, encoded, 64, &report);
         cxl_encode(message, named.data(), count, 0, encoded, mi.length, &report);
+        std::vector<cxl_raw_value> raws;
+        for (size_t s = 0; s < mi.signal_count; ++s)
+            if (values[s].present) raws.push_back({named[raws.size()].name, values[s].raw});
+        cxl_encode_raw(message, raws.data(), raws.size(), CXL_KEEP_MISSING, encoded, 64, &report);
     }
     std::vector<uint32_t> ids;
     std::vector<uint8_t> extended, lengths;
@@ -85,6 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (values[s].present && std::memcmp(&physical[at], &values[s].physical, sizeof(double)) != 0) std::abort();
         }
     }
+    // The same text twice as two sources: one database with the messages of both.
+    const cxl_source twice[] = {{data, size, CANXLATE_FUZZ_FORMAT}, {data, size, CANXLATE_FUZZ_FORMAT}};
+    cxl_database* merged = nullptr;
+    cxl_database_info mergedInfo;
+    if (cxl_open_sources(twice, 2, &merged) != CXL_OK || cxl_get_database_info(merged, &mergedInfo) != CXL_OK ||
+        mergedInfo.message_count != 2 * info.message_count)
+        std::abort();
+    cxl_close(merged);
     for (size_t i = 0; i < cxl_diagnostic_count(database); ++i) {
         cxl_diagnostic diagnostic;
         if (cxl_get_diagnostic(database, i, &diagnostic) != CXL_OK || diagnostic.text == nullptr) std::abort();

@@ -426,9 +426,9 @@ def _load_speedups():
             return None
         import importlib.util
 
-        spec = importlib.util.spec_from_file_location(f"{__package__}._speedups", path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        located = importlib.util.spec_from_file_location(f"{__package__}._speedups", path)
+        module = importlib.util.module_from_spec(located)
+        located.loader.exec_module(module)
     address = lambda function: ctypes.cast(function, c_void_p).value  # noqa: E731
     module.bind(address(lib.cxl_decode), address(lib.cxl_encode_raw))
     return module

@@ -10,7 +10,7 @@ import threading
 from ctypes import byref
 
 from . import _lib
-from . import dbc_specifics as specifics
+from . import dbc_extras as extras
 from ._lib import lib
 from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFormatError
 
@@ -92,7 +92,7 @@ class Node:
             info, handle = _lib.NodeInfo(), self._opened.handle
             lib.cxl_get_node_info(handle, self._index, byref(info))
             read = lambda i, item: lib.cxl_node_attribute(handle, self._index, i, item)  # noqa: E731
-            self._dbc = specifics.object_specifics(self._opened, read, info.attribute_count)
+            self._dbc = extras.object_extras(self._opened, read, info.attribute_count)
         return self._dbc
 
     @dbc.setter
@@ -170,7 +170,7 @@ class Signal:
         self.receivers = [_lib.text(lib.cxl_signal_receiver(handle, i)) for i in range(info.receiver_count)]
         details = _lib.SignalDetails()
         lib.cxl_get_signal_details(handle, byref(details))
-        self.raw_initial = specifics.number(details.start_value) if details.has_start_value else None
+        self.raw_initial = extras.number(details.start_value) if details.has_start_value else None
         if self.is_float:  # the sign the file gives, as the familiar toolkit reports it
             self.is_signed = bool(details.float_signed)
         self._attribute_count = details.attribute_count
@@ -207,10 +207,10 @@ class Signal:
 
     @property
     def dbc(self):
-        """The signal's attributes (DbcSpecifics)."""
+        """The signal's attributes (DbcExtras)."""
         if self._dbc is None and self._opened is not None:
             read = lambda i, item: lib.cxl_signal_attribute(self._handle, i, item)  # noqa: E731
-            self._dbc = specifics.object_specifics(self._opened, read, self._attribute_count)
+            self._dbc = extras.object_extras(self._opened, read, self._attribute_count)
         return self._dbc
 
     @dbc.setter
@@ -219,7 +219,7 @@ class Signal:
 
     @property
     def spn(self):
-        """The J1939 suspect parameter number (the SPN attribute, or its default), or None."""
+        """The J1939 parameter number (the SPN attribute, or its default), or None."""
         if self._spn is None and self.dbc is not None:
             attribute = self.dbc.attributes.get("SPN")
             definition = self.dbc.attribute_definitions.get("SPN")
@@ -345,7 +345,7 @@ class Signal:
         return raw & 0xFFFFFFFFFFFFFFFF
 
     def __repr__(self):
-        n = specifics.number
+        n = extras.number
         limits = [None if v is None else n(v) for v in (self.minimum, self.maximum)]
         return (
             f"signal('{self.name}', {self.start}, {self.length}, '{self.byte_order}', {self.is_signed}, "
@@ -369,7 +369,7 @@ class Message:
         self.is_fd = bool(info.fd)
         self.length = info.length
         self.comment = _nonempty(info.comment)
-        self.cycle_time = None if info.cycle_time_ms < 0 else info.cycle_time_ms
+        self.cycle_time = info.cycle_time_ms if info.cycle_time_ms > 0 else None  # 0: not sent cyclically
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
         details = _lib.MessageDetails()
@@ -381,10 +381,10 @@ class Message:
         for g in range(details.signal_group_count):
             lib.cxl_get_signal_group(handle, g, byref(group))
             members = [_lib.text(lib.cxl_signal_group_member(handle, g, k)) for k in range(group.signal_count)]
-            self.signal_groups.append(specifics.SignalGroup(_lib.text(group.name), group.repetitions, members))
+            self.signal_groups.append(extras.SignalGroup(_lib.text(group.name), group.repetitions, members))
         self._attribute_count = details.attribute_count
         self._dbc = None
-        bus = None if database is None else specifics.bus_of(database.dbc)
+        bus = None if database is None else extras.bus_of(database.dbc)
         self.bus_name = None if bus is None else bus.name
         handles = [lib.cxl_signal_at(handle, i) for i in range(info.signal_count)]
         names_by_handle = {}
@@ -431,10 +431,10 @@ class Message:
 
     @property
     def dbc(self):
-        """The message's attributes (DbcSpecifics)."""
+        """The message's attributes (DbcExtras)."""
         if self._dbc is None:
             read = lambda i, item: lib.cxl_message_attribute(self._handle, i, item)  # noqa: E731
-            self._dbc = specifics.object_specifics(self._database, read, self._attribute_count)
+            self._dbc = extras.object_extras(self._database, read, self._attribute_count)
         return self._dbc
 
     @dbc.setter
@@ -795,14 +795,14 @@ class Database:
 
     @property
     def dbc(self):
-        """Attributes of the network, attribute definitions and environment variables (DbcSpecifics)."""
+        """Attributes of the network, attribute definitions and environment variables (DbcExtras)."""
         if self._dbc is None:
-            self._dbc = specifics.database_specifics(self._opened)
+            self._dbc = extras.database_extras(self._opened)
         return self._dbc
 
     @property
     def buses(self):
-        bus = specifics.bus_of(self.dbc)
+        bus = extras.bus_of(self.dbc)
         return [] if bus is None else [bus]
 
     def get_message_by_name(self, name):

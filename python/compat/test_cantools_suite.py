@@ -99,11 +99,11 @@ READING = frozenset(
 # Further sets run with CANXLATE_COMPAT_SET=<name>.
 SETS = {"reading": READING}
 
-_spec = importlib.util.spec_from_file_location(
+_located = importlib.util.spec_from_file_location(
     "cantools_test_database", pathlib.Path(SOURCE, "tests", "test_database.py")
 )
-_suite = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(_suite)
+_suite = importlib.util.module_from_spec(_located)
+_located.loader.exec_module(_suite)
 CHOSEN = SETS[os.environ.get("CANXLATE_COMPAT_SET", "reading")]
 
 

@@ -158,6 +158,7 @@ BO_ 2566844926 Pgn: 8 N1
  SG_ Speed : 0|16@1+ (0.5,0) [0|100] "" Gateway
  SG_ Level : 16|32@1- (1,0) [0|0] "" Gateway
 BO_ 100 Plain: 8 N1
+BO_ 101 Fd: 64 N1
 EV_ Volume: 1 [0|100] "l" 5 7 DUMMY_NODE_VECTOR0 Vector__XXX;
 CM_ BU_ N1 "first node";
 CM_ BO_ 100 "two\r\nlines";
@@ -165,6 +166,9 @@ BA_DEF_ "DBName" STRING ;
 BA_DEF_ BO_ "GenMsgSendType" ENUM "Cyclic","Event";
 BA_DEF_ BO_ "VFrameFormat" ENUM "StandardCAN","ExtendedCAN","J1939PG";
 BA_DEF_ SG_ "GenSigStartValue" INT 0 65535;
+BA_DEF_ BO_ "GenMsgCycleTime" INT 0 10000;
+BA_DEF_DEF_ "GenMsgCycleTime" 0;
+BA_ "GenMsgCycleTime" BO_ 101 20;
 BA_DEF_ SG_ "SPN" INT 0 524287;
 BA_DEF_ BU_ "SystemNodeLongSymbol" STRING ;
 BA_DEF_DEF_ "SPN" 0;
@@ -172,6 +176,7 @@ BA_ "DBName" "Body";
 BA_ "SystemNodeLongSymbol" BU_ Gateway "GatewayWithALongerNameThanThirtyTwo";
 BA_ "GenMsgSendType" BO_ 100 1;
 BA_ "VFrameFormat" BO_ 2566844926 2;
+BA_ "VFrameFormat" BO_ 101 14;
 BA_ "GenSigStartValue" SG_ 2566844926 Speed 40;
 BA_ "SPN" SG_ 2566844926 Speed 84;
 SIG_GROUP_ 2566844926 Group 1 : Speed Level;
@@ -192,6 +197,10 @@ def details_db():
             [("N1", "first node"), ("GatewayWithALongerNameThanThirtyTwo", None)],
         ),
         (lambda db: db.get_message_by_name("Plain").send_type, "Event"),
+        (
+            lambda db: [(m.name, m.cycle_time, m.is_fd) for m in db.messages],
+            [("Pgn", None, False), ("Plain", None, False), ("Fd", 20, True)],
+        ),
         (lambda db: db.get_message_by_name("Plain").comment, "two\r\nlines"),
         (
             lambda db: (db.get_message_by_name("Pgn").protocol, db.get_message_by_name("Plain").protocol),

@@ -79,7 +79,7 @@ class Bus:
         return f"bus('{self.name}', {self.comment!r})"
 
 
-class DbcSpecifics:
+class DbcExtras:
     """An object's attributes (name -> Attribute) and the database's definitions, environment variables and
     value tables."""
 
@@ -143,12 +143,12 @@ def attributes(opened, read, count):
     return found
 
 
-def object_specifics(opened, read, count):
+def object_extras(opened, read, count):
     """One object's attributes with the database's definitions; ``read(index, attribute)`` as for attributes."""
-    return DbcSpecifics(attributes(opened, read, count), definitions(opened))
+    return DbcExtras(attributes(opened, read, count), definitions(opened))
 
 
-def database_specifics(opened):
+def database_extras(opened):
     details = _lib.DatabaseDetails()
     lib.cxl_get_database_details(opened.handle, byref(details))
     handle = opened.handle
@@ -174,13 +174,13 @@ def database_specifics(opened):
             ",".join(nodes) or "Vector__XXX",  # the file's word for no node
             _lib.text(item.comment) or None,
         )
-    return DbcSpecifics(network, definitions(opened), variables)
+    return DbcExtras(network, definitions(opened), variables)
 
 
-def bus_of(specifics):
+def bus_of(found):
     """The bus as the network's DBName and Baudrate attributes give it, or None."""
-    name = specifics.attributes.get("DBName")
-    baudrate = specifics.attributes.get("Baudrate")
+    name = found.attributes.get("DBName")
+    baudrate = found.attributes.get("Baudrate")
     if not (name and name.value) and baudrate is None:
         return None
     return Bus(name.value if name else "", baudrate=baudrate.value if baudrate else None)

@@ -60,6 +60,7 @@ std::string summary(const Totals& totals, const DecodeCounts& counts) {
     text += "; skipped " + std::to_string(totals.log.remote_frames) + " remote and " +
             std::to_string(totals.log.error_frames) + " error frames, " + std::to_string(totals.log.unknown_events) +
             " other events, " + std::to_string(totals.log.malformed) + " malformed";
+    if (totals.log.warnings > 0) text += "; " + std::to_string(totals.log.warnings) + " warnings";
     return text;
 }
 
@@ -161,6 +162,7 @@ int runDecode(std::span<const std::string_view> arguments) {
         totals.log.error_frames += counts.error_frames;
         totals.log.unknown_events += counts.unknown_events;
         totals.log.malformed += counts.malformed;
+        totals.log.warnings += counts.warnings;
     }
     const bool written = out.flush();
     if (!written) reportError("cannot write the output");

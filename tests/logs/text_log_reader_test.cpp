@@ -87,17 +87,19 @@ TEST(TextLogReader, RowsOfLogText) {
          3,
          0,
          {3, 4, 7}},
-        {"ASC: text after the data, channel 99999999, trailing named values, CANFD of 64 bytes without EDL",
+        {"ASC: text after the data, channel 99999999, named values after it, CANFD without EDL, a length for a DLC",
          "base hex timestamps absolute\n1.0 1 10 Rx d 2 11 22 GARBAGE\n1.0 99999999 10 Rx d 1 11\n"
          "1.0 1 6F9 Rx d 1 05  Length = 240015 BitCount = 124 ID = 1785\n1.0 2 100 Tx r Length = 1 BitCount = 2 ID = "
          "256\n1.0 CANFD 1 Rx 20 1 0 9 12 0 1 2 3 4 5 6 7 8 9 A B 0 0 0 0\n1.0 CANFD 1 Rx 21 1 1 2 2 1 2 0 0 0 0\n"
-         "1.0 CANFD 1 Rx 22 0 0 2 2 1 2 0 0 1000 0 X\n",
+         "1.0 CANFD 1 Rx 22 0 0 2 2 1 2 0 0 1000 0 X\n1.0 1 23 Rx d C 0 1 2 3 4 5 6 7\n"
+         "1.0 1 24 Rx d 10 0 1 2 3 4 5 6 7 8 9 A B C D E F\n",
          LogFormat::kAsc,
          {"1000000 0 6f9 - rx 1 05", "1000000 1 100 r tx 0 -", "1000000 0 20 fb rx 12 000102030405060708090a0b",
-          "1000000 0 21 - rx 2 0102"},
+          "1000000 0 21 - rx 2 0102", "1000000 0 23 - rx 8 0001020304050607",
+          "1000000 0 24 f rx 16 000102030405060708090a0b0c0d0e0f"},
          3,
          0,
-         {2, 3, 8}},
+         {2, 3, 8, 10}},
         {"ASC recognised by a first line with a timestamp; undated",
          "\n  1.0 1 7FF Rx d 0\n",
          LogFormat::kAsc,

@@ -257,33 +257,41 @@ private:
             }
             return onlyNamedValuesFrom(end);
         }
-        if (!equalsIgnoringCase(tokens_[4], "d") || tokenCount_ < 6 || !parseNumber(tokens_[5], base_, 15, dlc)) {
+        if (!equalsIgnoringCase(tokens_[4], "d") || tokenCount_ < 6 ||
+            !parseNumber(tokens_[5], base_, kLargestDataLength, dlc)) {
             malformed("bad frame type or DLC");
             return false;
         }
-        record.dlc = static_cast<uint8_t>(dlc);
-        const int length = dlc < 8 ? static_cast<int>(dlc) : 8;
+        // Some writers give a CAN FD frame a classic line with its length
+        // (up to 64) where the DLC goes: read as that many bytes, with a warning.
+        const bool lengthForDlc = dlc > 15;
+        record.dlc = static_cast<uint8_t>(lengthForDlc ? dlcOfLength(static_cast<int>(dlc)) : dlc);
+        const int length = lengthForDlc ? static_cast<int>(dlc) : dlc < 8 ? static_cast<int>(dlc) : 8;
         if (!readBytes(6, length, record)) {
             malformed("data bytes missing or not numbers");
             return false;
         }
-        return onlyNamedValuesFrom(6 + length);
+        if (!onlyNamedValuesFrom(6 + length)) return false;
+        if (lengthForDlc)
+            report(IssueKind::kWarning, lineNumber_, true, "a length above 15 where the DLC goes: read as CAN FD");
+        return true;
     }
 
     // What newer loggers append to a frame line: "Length = 240015 BitCount =
     // 124 ID = 1785". Anything else after the data is reported.
     bool onlyNamedValuesFrom(int at) {
-        for (; at < tokenCount_; at += 3) {
-            if (at + 2 >= tokenCount_ || tokens_[at + 1] != "=" || allDigits(tokens_[at])) {
-                malformed("unexpected text after the data");
-                return false;
-            }
-        }
-        if (tokensDropped_) {
-            malformed("unexpected text after the data");
-            return false;
-        }
-        return true;
+        bool fine = true;
+        for (; at < tokenCount_ && fine; at += 3)
+            fine = at + 2 < tokenCount_ && tokens_[at + 1] == "=" && !allDigits(tokens_[at]);
+        return endsAsItMay(fine);
+    }
+
+    // True when what follows the data is what the line may hold (and the
+    // line was not cut at kMaxTokens); else reported.
+    bool endsAsItMay(bool trailerFine) {
+        if (trailerFine && !tokensDropped_) return true;
+        malformed("unexpected text after the data");
+        return false;
     }
 
     // An error frame as SocketCAN has it: a bus error with 8 zero bytes. The
@@ -348,18 +356,12 @@ private:
         }
         if (record.has(kRemoteFrame)) record.flags &= static_cast<uint16_t>(~kFlexibleData);
         // Duration, bit count, flags, CRC and four bit timings: numbers only.
-        for (int i = trailerAt; i < tokenCount_; ++i) {
+        bool fine = tokenCount_ - trailerAt <= kFlexibleDataTrailer;
+        for (int i = trailerAt; i < tokenCount_ && fine; ++i) {
             uint32_t ignored = 0;
-            if (i - trailerAt >= kFlexibleDataTrailer || !parseNumber(tokens_[i], 16, 0xFFFFFFFF, ignored)) {
-                malformed("unexpected text after the data");
-                return false;
-            }
+            fine = parseNumber(tokens_[i], 16, 0xFFFFFFFF, ignored);
         }
-        if (tokensDropped_) {
-            malformed("unexpected text after the data");
-            return false;
-        }
-        return true;
+        return endsAsItMay(fine);
     }
 
     int base_ = 16;

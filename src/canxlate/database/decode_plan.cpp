@@ -81,11 +81,8 @@ void buildDecodePlan(Message& message) {
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
     plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
-    // Integer fields without a value table first; the relative order of the
-    // rest stays.
-    const auto plainInteger = [](const FieldCodec& codec) {
-        return (codec.flags & (kKindBits | kHasValueTable)) == kIntegerField;
-    };
+    // Integer fields first; the relative order of the rest stays.
+    const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
     const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
     plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
     for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;

@@ -44,8 +44,8 @@ struct PlanView {
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
-    // The unconditional codecs begin with the integer fields without a value
-    // table, up to integers: a loop over them needs no test of kind.
+    // The unconditional codecs begin with the integer fields, up to
+    // integers: a loop over them needs no test of kind.
     uint32_t integers;
     // Frames of at least this many bytes take the fast path (every decodable
     // field inside them); 0xFF when some field needs the byte-wise reader.

@@ -32,7 +32,7 @@ FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
     codec.mask =
         signal.type == ValueType::kSigned || signal.length == 64 ? ~uint64_t{0} : (uint64_t{1} << signal.length) - 1;
     switch (signal.type) {
-        case ValueType::kSigned: codec.flags |= kIntegerField | kSignedField; break;
+        case ValueType::kSigned: codec.flags |= kIntegerField; break;
         case ValueType::kUnsigned: codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField; break;
         case ValueType::kSingle: codec.flags |= kSingleField; break;
         case ValueType::kDouble: codec.flags |= kDoubleField; break;

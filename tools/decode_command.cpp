@@ -120,7 +120,7 @@ int runDecode(std::span<const std::string_view> arguments) {
         std::filesystem::create_directories(settings->outputDirectory, ignored);
     }
 
-    OutputBuffer out(stdout);
+    OutputBuffer out(stdout, OutputBuffer::kDefaultCapacity, true);
     FrameDecoder decoder(database.get(), std::move(*settings), out);
     if (!decoder.prepare(error)) {
         reportError(databasePath + ": " + error);

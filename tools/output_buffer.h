@@ -1,10 +1,16 @@
 // A large output buffer written with fwrite in big pieces: decoding writes
 // hundreds of megabytes per second, far too much for per-value stream calls.
+// In the background form a thread of its own writes each full piece while
+// the next one is being filled: copying into the system's file cache takes
+// about as long as formatting, and the two then share the cores.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace canxlate::cli {
@@ -13,7 +19,7 @@ class OutputBuffer {
 public:
     static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 20;
 
-    explicit OutputBuffer(std::FILE* stream, std::size_t capacity = kDefaultCapacity);
+    explicit OutputBuffer(std::FILE* stream, std::size_t capacity = kDefaultCapacity, bool background = false);
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
     // Writes what is left; call flush() before to learn whether that worked.
@@ -41,12 +47,23 @@ public:
 private:
     void makeRoom(std::size_t size);
     void writeBuffered();
+    // Background form: waits until the piece handed over has been written.
+    void waitForWriter();
+    void writeInBackground();
 
     std::FILE* stream_;
     std::vector<char> data_;
     std::size_t capacity_;
     std::size_t used_ = 0;
     bool failed_ = false;
+
+    std::vector<char> writing_;    // the piece the writer has
+    std::size_t writingSize_ = 0;  // 0: none
+    bool writeFailed_ = false;
+    bool stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread writer_;  // last: it starts once the rest is ready
 };
 
 }  // namespace canxlate::cli

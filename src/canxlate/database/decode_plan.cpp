@@ -32,7 +32,7 @@ FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
     codec.mask =
         signal.type == ValueType::kSigned || signal.length == 64 ? ~uint64_t{0} : (uint64_t{1} << signal.length) - 1;
     switch (signal.type) {
-        case ValueType::kSigned: codec.flags |= kIntegerField | kSignedField; break;
+        case ValueType::kSigned: codec.flags |= kIntegerField; break;
         case ValueType::kUnsigned: codec.flags |= signal.length == 64 ? kUnsigned64Field : kIntegerField; break;
         case ValueType::kSingle: codec.flags |= kSingleField; break;
         case ValueType::kDouble: codec.flags |= kDoubleField; break;
@@ -81,11 +81,8 @@ void buildDecodePlan(Message& message) {
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
     plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
-    // Integer fields without a value table first; the relative order of the
-    // rest stays.
-    const auto plainInteger = [](const FieldCodec& codec) {
-        return (codec.flags & (kKindBits | kHasValueTable)) == kIntegerField;
-    };
+    // Integer fields first; the relative order of the rest stays.
+    const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
     const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
     plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
     for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;

@@ -8,7 +8,7 @@
 
 namespace canxlate::db {
 
-// FieldCodec::flags. The byte order is bit 0, an index into the two words of
+// FieldCodec::flags. The byte order is bit 0, which of the two words of
 // a classic frame; the number kind is two bits.
 inline constexpr uint8_t kBigEndianWindow = 1;  // the window read big-endian
 inline constexpr uint8_t kIntegerField = 0;     // signed, or unsigned of up to 63 bits: exact through int64_t
@@ -16,7 +16,6 @@ inline constexpr uint8_t kUnsigned64Field = 2;
 inline constexpr uint8_t kSingleField = 4;
 inline constexpr uint8_t kDoubleField = 6;
 inline constexpr uint8_t kKindBits = 6;
-inline constexpr uint8_t kSignedField = 8;
 inline constexpr uint8_t kHasValueTable = 16;
 inline constexpr uint8_t kInvertedLimits = 32;  // minimum > maximum
 
@@ -44,8 +43,8 @@ struct PlanView {
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
-    // The unconditional codecs begin with the integer fields without a value
-    // table, up to integers: a loop over them needs no test of kind.
+    // The unconditional codecs begin with the integer fields, up to
+    // integers: a loop over them needs no test of kind.
     uint32_t integers;
     // Frames of at least this many bytes take the fast path (every decodable
     // field inside them); 0xFF when some field needs the byte-wise reader.

@@ -18,7 +18,7 @@ struct Message {
     bool fd = false;
     std::string name;
     uint32_t length = 0;
-    std::vector<std::string> senders;
+    NameList senders;
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
     std::string comment;
     std::vector<Signal> signals;

@@ -162,7 +162,12 @@ private:
     }
 
     void readSignal(StatementCursor& cursor, const Token& keyword) {
-        SignalDef def;
+        // One record for all signals, so that its receiver list keeps its room.
+        SignalDef& def = signal_;
+        def.receivers.clear();
+        def.mux = MuxIndicator::kNone;
+        def.muxValue = 0;
+        def.isSigned = false;
         def.position = {keyword.line, keyword.column};
         def.name = cursor.identifier("the signal name");
         if (cursor.peekKind(TokenKind::kIdentifier)) {
@@ -356,6 +361,7 @@ private:
     DiagnosticSink& sink_;
     Definitions definitions_;
     DefinitionReceiver& receiver_;
+    SignalDef signal_;
     bool messageOpen_ = false;  // a BO_ was read, and nothing but its signals since
 };
 

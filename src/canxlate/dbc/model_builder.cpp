@@ -1,9 +1,11 @@
 #include "canxlate/dbc/model_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "canxlate/dbc/multiplexing.h"
 #include "canxlate/dbc/signal_layout.h"
@@ -19,6 +21,12 @@ constexpr uint32_t kIdMask = 0x1FFFFFFFu;
 constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
+
+struct KeyedMessage {
+    uint64_t key;
+    uint32_t index;
+    Position position;
+};
 
 // Nodes, messages and signals arrive as the first pass reads them and go
 // straight into the model; the rest waits in the definitions for finish().
@@ -43,7 +51,7 @@ public:
         signal.name = def.name;
         signal.unit = std::move(def.unit);
         for (std::string_view receiver : def.receivers)
-            if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
+            if (receiver != "Vector__XXX") signal.receivers.add(receiver);
         signal.bigEndian = def.bigEndian;
         signal.type = def.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
         signal.factor = def.factor;
@@ -60,6 +68,8 @@ public:
 
     void finish(Definitions& definitions) {
         closeMessage();
+        reportDuplicateIds();
+        sortKeys(rawIds_);
         defs_ = &definitions;
         db_.version = definitions.version;
         applyTransmitters();
@@ -109,15 +119,11 @@ private:
         }
         message.length = static_cast<uint32_t>(def.length);
         message.fd = message.length > 8;
-        if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.emplace_back(def.sender);
+        if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
         const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        if (auto [it, added] = idKeys_.emplace(key, index); !added) {
-            sink_.error(db::Topic::kDuplicate, def.position,
-                        "message " + quote(def.name) + " has the ID of message " +
-                            quote(db_.messages[it->second].name) + "; its ID finds the first");
-        }
-        rawIds_.emplace(def.rawId, index);
+        idKeys_.push_back({key, index, def.position});
+        rawIds_.push_back({def.rawId, index, def.position});
         db_.messages.push_back(std::move(message));
         auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
         if (!messageNames_.add(def.name, index, nameOf)) {
@@ -142,15 +148,37 @@ private:
                                   quote(message.name) + "; its name finds the first");
     }
 
+    // Sorted by key, a key's first message first.
+    static void sortKeys(std::vector<KeyedMessage>& keys) {
+        std::sort(keys.begin(), keys.end(), [](const KeyedMessage& a, const KeyedMessage& b) {
+            return a.key < b.key || (a.key == b.key && a.index < b.index);
+        });
+    }
+
+    void reportDuplicateIds() {
+        sortKeys(idKeys_);
+        for (size_t i = 1, first = 0; i < idKeys_.size(); ++i) {
+            if (idKeys_[i].key != idKeys_[first].key) {
+                first = i;
+                continue;
+            }
+            sink_.error(db::Topic::kDuplicate, idKeys_[i].position,
+                        "message " + quote(db_.messages[idKeys_[i].index].name) + " has the ID of message " +
+                            quote(db_.messages[idKeys_[first].index].name) + "; its ID finds the first");
+        }
+        std::vector<KeyedMessage>().swap(idKeys_);
+    }
+
     Message* findMessage(const ObjectRef& ref) {
-        auto it = rawIds_.find(ref.rawId);
-        if (it == rawIds_.end()) {
+        auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
+                                   [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
+        if (it == rawIds_.end() || it->key != ref.rawId) {
             sink_.warning(db::Topic::kReference, ref.position,
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
             return nullptr;
         }
-        lastMessage_ = it->second;
-        return &db_.messages[it->second];
+        lastMessage_ = it->index;
+        return &db_.messages[it->index];
     }
 
     Signal* findSignal(const ObjectRef& ref) {
@@ -177,11 +205,10 @@ private:
         for (TransmittersDef& def : defs_->transmitters) {
             Message* message = findMessage(def.message);
             if (message == nullptr) continue;
-            for (std::string_view node : def.nodes) {
-                bool present = false;
-                for (const std::string& sender : message->senders) present = present || sender == node;
-                if (!present) message->senders.emplace_back(node);
-            }
+            std::unordered_set<std::string> present;
+            for (size_t i = 0; i < message->senders.size(); ++i) present.emplace(message->senders[i]);
+            for (std::string_view node : def.nodes)
+                if (present.emplace(node).second) message->senders.add(node);
         }
     }
 
@@ -309,8 +336,9 @@ private:
     DiagnosticSink& sink_;
     db::Database& db_;
     db::NameIndex messageNames_;
-    std::unordered_map<uint64_t, uint32_t> idKeys_;
-    std::unordered_map<uint64_t, uint32_t> rawIds_;
+    // Messages by ID (bit 32 for extended) and by the ID as written.
+    std::vector<KeyedMessage> idKeys_;
+    std::vector<KeyedMessage> rawIds_;
     // Of every signal, message after message; a message's first at firstSignal_.
     std::vector<Position> positions_;
     std::vector<MuxIndicatorDef> muxDefs_;

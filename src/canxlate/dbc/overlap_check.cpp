@@ -9,7 +9,6 @@
 // shares bits with one that may be carried with it. The work grows with the
 // signals and their ranges, whatever the depth of the tree.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "canxlate/dbc/multiplexing.h"
@@ -42,12 +41,21 @@ struct Bits {
     }
 };
 
+// The payload bits of the field, byte by byte as writeField lays them out:
+// from the anchor byte up (little-endian) or down (big-endian).
 Bits fieldBits(const Signal& signal) {
     Bits bits;
     if (!signal.decodable) return bits;
-    uint8_t bytes[db::kMaxPayloadBytes] = {};
-    db::writeField(signal.field, ~uint64_t{0}, bytes);
-    std::memcpy(bits.words, bytes, sizeof bytes);
+    const db::BitField& field = signal.field;
+    uint32_t remaining = field.length;
+    uint32_t shift = field.shift;
+    for (int32_t byte = field.anchor; remaining > 0; byte += field.bigEndian ? -1 : 1) {
+        const uint32_t count = remaining < 8 - shift ? remaining : 8 - shift;
+        const uint64_t mask = ((uint64_t{1} << count) - 1) << shift;
+        bits.words[byte / 8] |= mask << (8 * (byte % 8));
+        remaining -= count;
+        shift = 0;
+    }
     return bits;
 }
 
@@ -67,6 +75,7 @@ public:
           count_(static_cast<uint32_t>(message.signals.size())) {}
 
     void run() {
+        if (!message_.multiplexed) return checkPlain();
         buildTree();
         collectBranchBits();
         for (uint32_t node = 0; node <= count_; ++node)
@@ -74,6 +83,21 @@ public:
     }
 
 private:
+    // All signals are carried together: each one's bits against those before it.
+    void checkPlain() {
+        Bits before;
+        for (uint32_t i = 0; i < count_; ++i) {
+            const Bits bits = fieldBits(message_.signals[i]);
+            const uint32_t shared = bits.find([&](uint32_t bit) { return before.test(bit); });
+            if (shared != kNone && !sink_.full()) {
+                uint32_t other = 0;
+                while (!fieldBits(message_.signals[other]).test(shared)) ++other;
+                report(i, other);
+            }
+            before |= bits;
+        }
+    }
+
     // Children lists, the message (index count_) as the root.
     void buildTree() {
         firstChild_.assign(count_ + 2, 0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,9 @@ struct MessageEntry {
 struct Database {
     std::string version;
     std::string comment;
-    std::vector<Message> messages;
+    // A deque: growing it never holds the messages twice, nor room for as
+    // many again, and a message stays where it is.
+    std::deque<Message> messages;
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
 

@@ -89,7 +89,7 @@ private:
         for (uint32_t i = 0; i < count_; ++i) {
             const Bits bits = fieldBits(message_.signals[i]);
             const uint32_t shared = bits.find([&](uint32_t bit) { return before.test(bit); });
-            if (shared != kNone && !sink_.full()) {
+            if (shared != kNone && maySearch()) {
                 uint32_t other = 0;
                 while (!fieldBits(message_.signals[other]).test(shared)) ++other;
                 report(i, other);
@@ -159,11 +159,11 @@ private:
             std::push_heap(open.begin(), open.end(), closesLater);
             all |= mine;
         }
-        if (node == count_ || sink_.full()) return;
+        if (node == count_) return;
         // A switch is carried with all that it switches.
         const Bits own = fieldBits(message_.signals[node]);
         const uint32_t shared = own.find([&](uint32_t bit) { return all.test(bit); });
-        if (shared != kNone) {
+        if (shared != kNone && maySearch()) {
             for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) {
                 const uint32_t other = signalWithBit(children_[k], shared);
                 if (other != kNone) return report(node, other);
@@ -192,8 +192,12 @@ private:
         }
     }
 
+    // Finding the two signals walks the branches: a message's searches are
+    // limited as its diagnostics are.
+    bool maySearch() noexcept { return !sink_.full() && ++searches_ <= DiagnosticSink::kLimit; }
+
     void reportBranches(uint32_t branch, const std::vector<Interval>& open, uint32_t bit) {
-        if (sink_.full()) return;
+        if (!maySearch()) return;
         const uint32_t mine = signalWithBit(branch, bit);
         for (const Interval& other : open) {
             const uint32_t signal = other.branch == branch ? kNone : signalWithBit(other.branch, bit);
@@ -235,6 +239,7 @@ private:
     std::vector<uint32_t> slot_;  // index into switchBits_, for switches
     std::vector<Bits> switchBits_;
     std::vector<bool> reported_;
+    size_t searches_ = 0;
 };
 
 }  // namespace

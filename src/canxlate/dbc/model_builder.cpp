@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -63,7 +64,7 @@ public:
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
         muxDefs_.push_back({def.mux, def.muxValue});
-        message.signals.push_back(std::move(signal));
+        signals_.push_back(std::move(signal));
     }
 
     void finish(Definitions& definitions) {
@@ -139,7 +140,9 @@ private:
         if (!open_) return;
         open_ = false;
         Message& message = db_.messages.back();
-        message.signals.shrink_to_fit();
+        message.signals.reserve(signals_.size());
+        std::move(signals_.begin(), signals_.end(), std::back_inserter(message.signals));
+        signals_.clear();
         const Position* positions = positions_.data() + firstSignal_.back();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
@@ -344,6 +347,9 @@ private:
     std::vector<MuxIndicatorDef> muxDefs_;
     std::vector<uint32_t> firstSignal_;
     bool open_ = false;  // the last message takes the signals that arrive
+    // The last message's signals until it is complete, so that the message
+    // gets room for exactly as many; the room here is kept for the next.
+    std::vector<Signal> signals_;
     uint32_t lastMessage_ = 0;
 };
 

@@ -88,7 +88,7 @@ public:
                                                       firstSignal_[i + 1] - firstSignal_[i]);
             const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
             resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
-            checkOverlaps(db_.messages[i], positions, sink_);
+            if (!muxValues[i].empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
         }
         db_.buildIndexes();
     }
@@ -143,6 +143,12 @@ private:
         message.signals.reserve(signals_.size());
         std::move(signals_.begin(), signals_.end(), std::back_inserter(message.signals));
         signals_.clear();
+        // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
+        // could still make it multiplexed.
+        bool plain = true;
+        for (size_t s = firstSignal_.back(); s < muxDefs_.size(); ++s)
+            plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
+        overlapFree_.push_back(plain && !sharesBits(message));
         const Position* positions = positions_.data() + firstSignal_.back();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
@@ -346,7 +352,8 @@ private:
     std::vector<Position> positions_;
     std::vector<MuxIndicatorDef> muxDefs_;
     std::vector<uint32_t> firstSignal_;
-    bool open_ = false;  // the last message takes the signals that arrive
+    std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit
+    bool open_ = false;              // the last message takes the signals that arrive
     // The last message's signals until it is complete, so that the message
     // gets room for exactly as many; the room here is kept for the next.
     std::vector<Signal> signals_;

@@ -244,6 +244,16 @@ private:
 
 }  // namespace
 
+bool sharesBits(const db::Message& message) {
+    Bits before;
+    for (const Signal& signal : message.signals) {
+        const Bits bits = fieldBits(signal);
+        if (bits.find([&](uint32_t bit) { return before.test(bit); }) != kNone) return true;
+        before |= bits;
+    }
+    return false;
+}
+
 void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink) {
     if (message.signals.size() < 2) return;
     OverlapCheck(message, positions, sink).run();

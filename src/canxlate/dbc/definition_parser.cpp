@@ -31,8 +31,10 @@ public:
             if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
                 sink_.warning(db::Topic::kSyntax, first,
                               "text outside any statement skipped, starting at " + quoted(first));
-            } else if (first.text != "NS_") {  // NS_ lists keywords: nothing to keep
-                dispatch(first, cursor);
+            } else if (first.text != "NS_" && dispatch(first, cursor) && !cursor.atEnd()) {
+                // NS_ lists keywords: nothing to keep
+                sink_.warning(db::Topic::kSyntax, cursor.position(),
+                              "unexpected " + cursor.describe() + " after the statement skipped");
             }
             cursor.skipRest();
             for (const Tokenizer::Problem& problem : stream_.tokenizer().problems())
@@ -46,28 +48,29 @@ private:
     static std::string quoted(const Token& token) { return "'" + std::string(token.text.substr(0, 32)) + "'"; }
 
     // A statement that cannot be read is skipped whole, and changes nothing:
-    // the signals after it still belong to the message that was open.
-    void dispatch(const Token& first, StatementCursor& cursor) {
+    // the signals after it still belong to the message that was open. True
+    // when the statement was read, so that what follows it is not.
+    bool dispatch(const Token& first, StatementCursor& cursor) {
         const std::string_view keyword = first.text;
         try {
             if (keyword == "SG_") {
                 if (!messageOpen_) {
                     sink_.error(db::Topic::kSyntax, first, "signal outside a message skipped");
-                    return;
+                    return false;
                 }
                 readSignal(cursor, first);
-                return;
+                return true;
             }
             if (keyword == "BO_") {
                 // Until it reads, the signals that follow have no message.
                 messageOpen_ = false;
                 readMessage(cursor, first);
                 messageOpen_ = true;
-                return;
+                return true;
             }
             if (isIgnored(keyword)) {
                 messageOpen_ = false;
-                return;
+                return false;
             }
             if (keyword == "VERSION") {
                 definitions_.version = cursor.string("the version");
@@ -117,14 +120,13 @@ private:
                 definitions_.transmitters.push_back(std::move(def));
             } else {
                 sink_.warning(db::Topic::kSyntax, first, "unknown section " + quoted(first) + " skipped");
-                return;
+                return false;
             }
             messageOpen_ = false;
-            if (!cursor.atEnd())
-                sink_.warning(db::Topic::kSyntax, cursor.position(),
-                              "unexpected " + cursor.describe() + " after the statement skipped");
+            return true;
         } catch (const StatementError& error) {
             sink_.error(db::Topic::kSyntax, error.position, std::string(keyword) + " statement skipped: " + error.text);
+            return false;
         }
     }
 
@@ -156,8 +158,8 @@ private:
         def.name = cursor.identifier("the message name");
         cursor.punctuation(':');
         def.length = cursor.integer("the message length");
-        if (!cursor.atEnd()) def.sender = cursor.identifier("the sending node");
-        if (!cursor.atEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
+        if (!cursor.atLineEnd()) def.sender = cursor.identifier("the sending node");
+        if (!cursor.atLineEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
         receiver_.message(def);
     }
 
@@ -199,7 +201,7 @@ private:
         def.maximum = cursor.real("the maximum");
         cursor.punctuation(']');
         def.unit = cursor.string("the unit");
-        while (!cursor.atEnd()) {
+        while (!cursor.atLineEnd()) {
             def.receivers.push_back(cursor.identifier("a receiving node"));
             cursor.acceptPunctuation(',');
         }

@@ -32,6 +32,8 @@ struct Database {
 
     // False (and nothing changes) when a node has the name already.
     bool addNode(std::string_view name);
+    // A name about to be added: see NameIndex::prefetch.
+    void prefetchNode(std::string_view name) const noexcept { nodesByName_.prefetch(name); }
     size_t nodeCount() const noexcept { return nodeStarts_.size(); }
     const char* node(size_t index) const noexcept { return nodeNames_.c_str() + nodeStarts_[index]; }
     bool hasNode(std::string_view name) const noexcept {

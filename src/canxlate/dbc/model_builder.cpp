@@ -35,12 +35,25 @@ class ModelBuilder final : public DefinitionReceiver {
 public:
     ModelBuilder(DiagnosticSink& sink, db::Database& database) : sink_(sink), db_(database) {}
 
+    // Nodes wait in a short queue whose index slots are fetched ahead: a list
+    // of millions of names would otherwise wait on memory for each.
     void node(Position position, std::string_view name) override {
-        if (!db_.addNode(name))
-            sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+        db_.prefetchNode(name);
+        pendingNodes_[pendingCount_++] = {position, name};
+        if (pendingCount_ == kPendingNodes) addPendingNodes();
+    }
+
+    void addPendingNodes() {
+        for (size_t i = 0; i < pendingCount_; ++i) {
+            const auto& [position, name] = pendingNodes_[i];
+            if (!db_.addNode(name))
+                sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+        }
+        pendingCount_ = 0;
     }
 
     void message(MessageDef& def) override {
+        addPendingNodes();
         closeMessage();
         openMessage(def);
     }
@@ -68,6 +81,7 @@ public:
     }
 
     void finish(Definitions& definitions) {
+        addPendingNodes();
         closeMessage();
         reportDuplicateIds();
         sortKeys(rawIds_);
@@ -353,7 +367,10 @@ private:
     std::vector<MuxIndicatorDef> muxDefs_;
     std::vector<uint32_t> firstSignal_;
     std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit
-    bool open_ = false;              // the last message takes the signals that arrive
+    static constexpr size_t kPendingNodes = 16;
+    std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
+    size_t pendingCount_ = 0;
+    bool open_ = false;  // the last message takes the signals that arrive
     // The last message's signals until it is complete, so that the message
     // gets room for exactly as many; the room here is kept for the next.
     std::vector<Signal> signals_;

@@ -1,6 +1,8 @@
 """DBC shapes: multiplexing chains, many signals on the same bits, a huge node list and a
 plain large file, each read by `canxlate check` (one Python `load_string` as well)."""
 
+import sys
+
 from shape import Shape, program
 
 SIGNAL = ' SG_ {name}{mux} : {start}|8@1+ (1,0) [0|0] "" N\n'
@@ -20,7 +22,8 @@ def reverse_mux_chain(scale, directory, build):
     """Each signal switched by the next one: a chain as deep as the message is long."""
     links = 600 * scale
     parts = ["BU_: N\nBO_ 1 M: 64 N\n"]
-    parts += [SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64)) for i in range(links)]
+    parts += [SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64)) for i in range(links - 1)]
+    parts.append(SIGNAL.format(name=f"S{links - 1}", mux=" M", start=0))
     parts += [f"SG_MUL_VAL_ 1 S{i} S{i + 1} 1-1;\n" for i in range(links - 1)]
     return check(build, write(directory, "chain.dbc", "".join(parts))), directory / "chain.dbc"
 
@@ -64,7 +67,7 @@ def plain_messages(scale, directory, build):
 def plain_messages_python(scale, directory, build):
     argv, path = plain_messages(scale, directory, build)
     code = "import canxlate,sys; canxlate.load_string(open(sys.argv[1]).read(), strict=False)"
-    return ["python3", "-c", code, path], path
+    return [sys.executable, "-c", code, path], path
 
 
 SHAPES = [

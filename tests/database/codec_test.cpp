@@ -1,5 +1,6 @@
 // Decoding and encoding, one table per rule, plus a random comparison with a
 // bit-by-bit reference.
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -367,6 +368,63 @@ TEST(RandomLayouts, DecodeAndEncodeAgreeWithABitByBitReference) {
         }
         ASSERT_EQ(written, field) << "layout " << i;
         ASSERT_EQ(std::memcmp(encoded, payload, 64), 0) << "layout " << i << ": other bits changed";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A signal of a random multiplexed message: its bits and the switch values it
+// needs, as (switch, low, high) up its chain.
+struct MuxLayout {
+    uint64_t bits;
+    std::vector<std::array<uint32_t, 3>> conditions;
+};
+
+bool exclusive(const MuxLayout& a, const MuxLayout& b) {
+    for (const auto& x : a.conditions)
+        for (const auto& y : b.conditions)
+            if (x[0] == y[0] && (x[2] < y[1] || y[2] < x[1])) return true;
+    return false;
+}
+
+TEST(RandomLayouts, OverlapsAreReportedWhenSignalsCarriedTogetherShareBits) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 random(seed);
+    for (int round = 0; round < 300; ++round) {
+        // S switches everything; T, carried for S in 1..2, switches some.
+        std::ostringstream dbc;
+        dbc << "BO_ 1 M: 8 N\n SG_ S M : 0|2@1+ (1,0) [0|0] \"\" N\n SG_ T m1M : 2|2@1+ (1,0) [0|0] \"\" N\n";
+        std::ostringstream ranges;
+        ranges << "SG_MUL_VAL_ 1 T S 1-2;\n";
+        std::vector<MuxLayout> layouts{{0x3, {}}, {0xC, {{0, 1, 2}}}};
+        for (int i = 0; i < 5; ++i) {
+            const uint32_t length = 1 + random() % 6, start = random() % (65 - length);
+            const uint32_t low = random() % 4, high = low + random() % (4 - low), kind = random() % 3;
+            MuxLayout layout{((uint64_t{1} << length) - 1) << start, {}};
+            dbc << " SG_ X" << i << (kind == 0 ? "" : " m" + std::to_string(low)) << " : " << start << "|" << length
+                << "@1+ (1,0) [0|0] \"\" N\n";
+            if (kind == 1) layout.conditions = {{0, low, low}};
+            if (kind == 2) {
+                ranges << "SG_MUL_VAL_ 1 X" << i << " T " << low << "-" << high << ";\n";
+                layout.conditions = {{1, low, high}, {0, 1, 2}};
+            }
+            layouts.push_back(layout);
+        }
+        bool expected = false;
+        for (size_t j = 1; j < layouts.size(); ++j)
+            for (size_t i = 0; i < j; ++i)
+                expected = expected || ((layouts[i].bits & layouts[j].bits) != 0 && !exclusive(layouts[i], layouts[j]));
+        DatabasePtr database = openDbc(dbc.str() + ranges.str());
+        bool reported = false;
+        for (size_t i = 0; i < cxl_diagnostic_count(database.get()); ++i) {
+            cxl_diagnostic d;
+            cxl_get_diagnostic(database.get(), i, &d);
+            reported = reported || d.topic == CXL_TOPIC_OVERLAP;
+        }
+        ASSERT_EQ(reported, expected) << dbc.str() << ranges.str();
     }
 }
 

@@ -97,6 +97,9 @@ const Case kCases[] = {
      MSG " SG_ A : 0|x@1+ (1,0) [0|0] \"\" N\nXYZ 1\n SG_ B : 0|8@1+ (1,0) [0|0] \"\" N\n SG_ C : 0|0@1+ (1,0) [0|0] "
          "\"\" N\n",
      {{kE, 2, 12, "SG_ statement skipped"}, {kW, 3, 1, "unknown section 'XYZ'"}, {kE, 5, 2, "'C' has length 0"}}},
+    {"a line of junk ends a signal, not its message",
+     MSG " SG_ A : 0|8@1+ (1,0) [0|0] \"\" N\n@@ 1\n SG_ B : 0|0@1+ (1,0) [0|0] \"\" N\n",
+     {{kW, 3, 1, "unexpected '@' after the statement skipped"}, {kE, 4, 2, "'B' has length 0"}}},
     {"factor beyond a double",
      MSG " SG_ A : 0|8@1+ (1e309,0) [0|0] \"\" N\n",
      {{kE, 2, 18, "the factor '1e309' is beyond the range"}}},

@@ -7,8 +7,9 @@
 
 namespace {
 
-// One of each statement kind that cannot be read, and an unknown one. A BO_
-// that cannot be read is not among them: its signals go with it.
+// One of each statement kind that cannot be read, an unknown one and text
+// that begins no statement. A BO_ that cannot be read is not among them: its
+// signals go with it.
 const char* const kBrokenLines[] = {
     "FOO_ 1 2 3;",
     "sg_ A : 0|8@1+ (1,0) [0|0] \"\" N",
@@ -24,6 +25,7 @@ const char* const kBrokenLines[] = {
     "BO_TX_BU_ 1 : 2;",
     "BU_ 1",
     "VERSION 1",
+    "@@@ 1 2;",
 };
 
 const char* const kFiles[] = {"ESR", "gm_global_a_lowspeed_1818125", "tesla_can", "toyota_nodsu_pt_generated",

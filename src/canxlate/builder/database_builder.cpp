@@ -89,6 +89,9 @@ DatabaseBuilder::Found DatabaseBuilder::find(std::string_view message, std::stri
         found.problem = "no message is named " + quote(message);
         return found;
     }
+    found.messageIndex = static_cast<uint32_t>(std::find_if(model_.messages.begin(), model_.messages.end(),
+                                                            [&](const db::Message& m) { return &m == found.message; }) -
+                                               model_.messages.begin());
     if (signal.empty()) return found;
     const uint32_t index = found.message->findSignal(signal);
     if (index == db::NameIndex::kAbsent) {
@@ -129,7 +132,7 @@ std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db:
     message.extended = spec.extended != 0;
     message.length = spec.length;
     message.fd = message.length > 8;
-    message.senders = std::move(senders);
+    message.senders = db::NameList(senders);
     return {};
 }
 
@@ -166,7 +169,7 @@ std::string DatabaseBuilder::changeMessage(std::string_view name, const cxl_mess
 std::string DatabaseBuilder::removeMessage(std::string_view name) {
     Found found = find(name);
     if (found.message == nullptr) return found.problem;
-    const auto index = static_cast<uint32_t>(found.message - model_.messages.data());
+    const auto index = found.messageIndex;
     auto& relations = model_.relationAttributes;
     relations.erase(std::remove_if(relations.begin(), relations.end(),
                                    [&](const db::RelationAttribute& r) {
@@ -199,7 +202,7 @@ std::string DatabaseBuilder::makeSignal(const db::Message& message, const cxl_si
         if (!hasNode(receiver)) return where + "no node is named " + quote(receiver);
     signal.name = name;
     signal.unit = text(spec.unit);
-    signal.receivers = std::move(receivers);
+    signal.receivers = db::NameList(receivers);
     signal.startBit = spec.start_bit;
     signal.length = spec.length;
     signal.bigEndian = spec.byte_order == CXL_BYTE_ORDER_BIG_ENDIAN;
@@ -251,7 +254,7 @@ std::string DatabaseBuilder::changeSignal(std::string_view message, std::string_
     db::Signal changed = *found.signal;
     if (std::string problem = makeSignal(*found.message, spec, found.signal, changed); !problem.empty()) return problem;
     if (changed.name != found.signal->name) {
-        const auto index = static_cast<uint32_t>(found.message - model_.messages.data());
+        const auto index = found.messageIndex;
         for (db::SignalGroup& group : found.message->signalGroups)
             std::replace(group.signals.begin(), group.signals.end(), found.signal->name, changed.name);
         for (db::RelationAttribute& relation : model_.relationAttributes)
@@ -278,7 +281,7 @@ std::string DatabaseBuilder::removeSignal(std::string_view message, std::string_
     const std::string name = found.signal->name;
     for (db::SignalGroup& group : found.message->signalGroups)
         group.signals.erase(std::remove(group.signals.begin(), group.signals.end(), name), group.signals.end());
-    const auto messageIndex = static_cast<uint32_t>(found.message - model_.messages.data());
+    const auto messageIndex = found.messageIndex;
     auto& relations = model_.relationAttributes;
     relations.erase(std::remove_if(relations.begin(), relations.end(),
                                    [&](const db::RelationAttribute& r) {

@@ -42,6 +42,7 @@ public:
 private:
     struct Found {
         db::Message* message = nullptr;
+        uint32_t messageIndex = 0;  // of message in the model
         db::Signal* signal = nullptr;
         std::string problem;
     };

@@ -55,7 +55,7 @@ CXL_API cxl_status CXL_CALL cxl_get_message_info(const cxl_message* handle, cxl_
 
 CXL_API const char* CXL_CALL cxl_message_sender(const cxl_message* handle, size_t index) {
     if (handle == nullptr || index >= toMessage(handle)->senders.size()) return nullptr;
-    return toMessage(handle)->senders[index].c_str();
+    return toMessage(handle)->senders[index];
 }
 
 CXL_API const cxl_signal* CXL_CALL cxl_signal_at(const cxl_message* handle, size_t index) {
@@ -98,7 +98,7 @@ CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_si
 
 CXL_API const char* CXL_CALL cxl_signal_receiver(const cxl_signal* handle, size_t index) {
     if (handle == nullptr || index >= toSignal(handle)->receivers.size()) return nullptr;
-    return toSignal(handle)->receivers[index].c_str();
+    return toSignal(handle)->receivers[index];
 }
 
 CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* handle, size_t index, uint64_t* low,

@@ -8,7 +8,7 @@ namespace canxlate::db {
 
 void Database::buildIndexes() {
     size_t slots = 16;
-    while (slots < 2 * messages.size()) slots *= 2;
+    while (3 * slots < 4 * messages.size()) slots *= 2;  // at most three quarters full
     idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});
     messagesByName_.reserve(messages.size());
     for (uint32_t i = 0; i < messages.size(); ++i) {

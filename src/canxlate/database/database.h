@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,9 @@ struct Database {
     std::vector<std::string> newSymbols;  // the NS_ section as written
     std::string busSpeed;                 // what follows "BS_:", as written
     std::vector<Node> nodes;              // add them with addNode
-    std::vector<Message> messages;
+    // A deque: growing it never holds the messages twice, nor room for as
+    // many again, and a message stays where it is.
+    std::deque<Message> messages;
     std::vector<NamedValueTable> valueTables;
     std::vector<EnvironmentVariable> environmentVariables;
     std::vector<AttributeDefinition> attributeDefinitions;
@@ -53,6 +56,8 @@ struct Database {
         return nodesByName_.find(name, [this](uint32_t i) -> std::string_view { return nodes[i].name; });
     }
     bool hasNode(std::string_view name) const noexcept { return findNode(name) != kNotFound; }
+    // A name about to be added: see NameIndex::prefetch.
+    void prefetchNode(std::string_view name) const noexcept { nodesByName_.prefetch(name); }
     // After nodes were renamed.
     void reindexNodes();
 

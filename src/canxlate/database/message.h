@@ -26,7 +26,7 @@ struct Message {
     bool fd = false;
     std::string name;
     uint32_t length = 0;
-    std::vector<std::string> senders;
+    NameList senders;
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
     std::string sendType;    // GenMsgSendType's text, or empty
     bool j1939 = false;      // a J1939 parameter group (VFrameFormat)

@@ -30,8 +30,9 @@ public:
             if (first.kind != TokenKind::kIdentifier || !first.lineStart) {
                 sink_.warning(db::Topic::kSyntax, first,
                               "text outside any statement skipped, starting at " + quoted(first));
-            } else {
-                dispatch(first, cursor);
+            } else if (dispatch(first, cursor) && !cursor.atEnd()) {
+                sink_.warning(db::Topic::kSyntax, cursor.position(),
+                              "unexpected " + cursor.describe() + " after the statement skipped");
             }
             cursor.skipRest();
             for (const Tokenizer::Problem& problem : stream_.tokenizer().problems())
@@ -45,43 +46,48 @@ private:
     static std::string quoted(const Token& token) { return "'" + std::string(token.text.substr(0, 32)) + "'"; }
 
     // A statement that cannot be read is skipped whole, and changes nothing:
-    // the signals after it still belong to the message that was open.
-    void dispatch(const Token& first, StatementCursor& cursor) {
+    // the signals after it still belong to the message that was open. True
+    // when the statement was read, so that what follows it is not.
+    bool dispatch(const Token& first, StatementCursor& cursor) {
         const std::string_view keyword = first.text;
         try {
             if (keyword == "SG_") {
                 if (!messageOpen_) {
                     sink_.error(db::Topic::kSyntax, first, "signal outside a message skipped");
-                    return;
+                    return false;
                 }
                 readSignal(cursor, first);
-                return;
+                return true;
             }
             if (keyword == "BO_") {
                 // Until it reads, the signals that follow have no message.
                 messageOpen_ = false;
                 readMessage(cursor, first);
                 messageOpen_ = true;
-                return;
+                return true;
             }
             if (isIgnored(keyword)) {
                 messageOpen_ = false;
-                return;
+                return false;
             }
             if (keyword == "VERSION") {
                 definitions_.version = cursor.string("the version");
             } else if (keyword == "NS_") {
                 cursor.acceptPunctuation(':');
-                while (!cursor.atEnd()) definitions_.newSymbols.push_back(cursor.next().text);
+                // One name a line (or several on the NS_ line itself).
+                while (cursor.peekKind(TokenKind::kIdentifier) &&
+                       (cursor.peek().lineStart || cursor.peek().line == first.line))
+                    definitions_.newSymbols.push_back(cursor.next().text);
             } else if (keyword == "BS_") {
                 cursor.acceptPunctuation(':');
-                while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+                while (!cursor.atLineEnd() && !cursor.peekPunctuation(';')) {
                     const Token& token = cursor.next();
                     if (token.kind != TokenKind::kPunctuation && !definitions_.busSpeed.empty() &&
                         definitions_.busSpeed.back() != ':' && definitions_.busSpeed.back() != ',')
                         definitions_.busSpeed += ' ';
                     definitions_.busSpeed += token.text;
                 }
+                cursor.acceptPunctuation(';');
             } else if (keyword == "BU_") {
                 readNodes(cursor);
             } else if (keyword == "CM_") {
@@ -133,7 +139,7 @@ private:
                 def.message.position = cursor.position();
                 def.message.rawId = cursor.unsignedInteger("a message ID");
                 cursor.punctuation(':');
-                while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
+                while (!cursor.atLineEnd() && !cursor.peekPunctuation(';')) {
                     def.nodes.push_back(cursor.identifier("a node name"));
                     cursor.acceptPunctuation(',');
                 }
@@ -141,14 +147,13 @@ private:
                 definitions_.transmitters.push_back(std::move(def));
             } else {
                 sink_.warning(db::Topic::kSyntax, first, "unknown section " + quoted(first) + " skipped");
-                return;
+                return false;
             }
             messageOpen_ = false;
-            if (!cursor.atEnd())
-                sink_.warning(db::Topic::kSyntax, cursor.position(),
-                              "unexpected " + cursor.describe() + " after the statement skipped");
+            return true;
         } catch (const StatementError& error) {
             sink_.error(db::Topic::kSyntax, error.position, std::string(keyword) + " statement skipped: " + error.text);
+            return false;
         }
     }
 
@@ -180,13 +185,18 @@ private:
         def.name = cursor.identifier("the message name");
         cursor.punctuation(':');
         def.length = cursor.integer("the message length");
-        if (!cursor.atEnd()) def.sender = cursor.identifier("the sending node");
-        if (!cursor.atEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
+        if (!cursor.atLineEnd()) def.sender = cursor.identifier("the sending node");
+        if (!cursor.atLineEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
         receiver_.message(def);
     }
 
     void readSignal(StatementCursor& cursor, const Token& keyword) {
-        SignalDef def;
+        // One record for all signals, so that its receiver list keeps its room.
+        SignalDef& def = signal_;
+        def.receivers.clear();
+        def.mux = MuxIndicator::kNone;
+        def.muxValue = 0;
+        def.isSigned = false;
         def.position = {keyword.line, keyword.column};
         def.name = cursor.identifier("the signal name");
         if (cursor.peekKind(TokenKind::kIdentifier)) {
@@ -218,7 +228,7 @@ private:
         def.maximum = cursor.real("the maximum");
         cursor.punctuation(']');
         def.unit = cursor.string("the unit");
-        while (!cursor.atEnd()) {
+        while (!cursor.atLineEnd()) {
             def.receivers.push_back(cursor.identifier("a receiving node"));
             cursor.acceptPunctuation(',');
         }
@@ -470,6 +480,7 @@ private:
     DiagnosticSink& sink_;
     Definitions definitions_;
     DefinitionReceiver& receiver_;
+    SignalDef signal_;
     bool messageOpen_ = false;  // a BO_ was read, and nothing but its signals since
 };
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "canxlate/dbc/multiplexing.h"
 #include "canxlate/dbc/signal_layout.h"
@@ -22,18 +24,37 @@ constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
+struct KeyedMessage {
+    uint64_t key;
+    uint32_t index;
+    Position position;
+};
+
 // Nodes, messages and signals arrive as the first pass reads them and go
 // straight into the model; the rest waits in the definitions for finish().
 class ModelBuilder final : public DefinitionReceiver {
 public:
     ModelBuilder(DiagnosticSink& sink, db::Database& database) : sink_(sink), db_(database) {}
 
+    // Nodes wait in a short queue whose index slots are fetched ahead: a list
+    // of millions of names would otherwise wait on memory for each.
     void node(Position position, std::string_view name) override {
-        if (!db_.addNode(name))
-            sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+        db_.prefetchNode(name);
+        pendingNodes_[pendingCount_++] = {position, name};
+        if (pendingCount_ == kPendingNodes) addPendingNodes();
+    }
+
+    void addPendingNodes() {
+        for (size_t i = 0; i < pendingCount_; ++i) {
+            const auto& [position, name] = pendingNodes_[i];
+            if (!db_.addNode(name))
+                sink_.warning(db::Topic::kDuplicate, position, "node " + quote(name) + " is listed twice");
+        }
+        pendingCount_ = 0;
     }
 
     void message(MessageDef& def) override {
+        addPendingNodes();
         closeMessage();
         openMessage(def);
     }
@@ -45,7 +66,7 @@ public:
         signal.name = def.name;
         signal.unit = std::move(def.unit);
         for (std::string_view receiver : def.receivers)
-            if (receiver != "Vector__XXX") signal.receivers.emplace_back(receiver);
+            if (receiver != "Vector__XXX") signal.receivers.add(receiver);
         signal.bigEndian = def.bigEndian;
         signal.type = def.isSigned ? db::ValueType::kSigned : db::ValueType::kUnsigned;
         signal.factor = def.factor;
@@ -57,11 +78,14 @@ public:
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
         muxDefs_.push_back({def.mux, def.muxValue});
-        message.signals.push_back(std::move(signal));
+        signals_.push_back(std::move(signal));
     }
 
     void finish(Definitions& definitions) {
+        addPendingNodes();
         closeMessage();
+        reportDuplicateIds();
+        sortKeys(rawIds_);
         defs_ = &definitions;
         db_.version = definitions.version;
         db_.newSymbols.assign(definitions.newSymbols.begin(), definitions.newSymbols.end());
@@ -84,7 +108,7 @@ public:
                                                       firstSignal_[i + 1] - firstSignal_[i]);
             const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
             resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
-            checkOverlaps(db_.messages[i], positions, sink_);
+            if (!muxValues[i].empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
         }
         applyLongNames();
         db_.buildIndexes();
@@ -117,15 +141,11 @@ private:
         }
         message.length = static_cast<uint32_t>(def.length);
         message.fd = message.length > 8;
-        if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.emplace_back(def.sender);
+        if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
         const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        if (auto [it, added] = idKeys_.emplace(key, index); !added) {
-            sink_.error(db::Topic::kDuplicate, def.position,
-                        "message " + quote(def.name) + " has the ID of message " +
-                            quote(db_.messages[it->second].name) + "; its ID finds the first");
-        }
-        rawIds_.emplace(def.rawId, index);
+        idKeys_.push_back({key, index, def.position});
+        rawIds_.push_back({def.rawId, index, def.position});
         db_.messages.push_back(std::move(message));
         auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
         if (!messageNames_.add(def.name, index, nameOf)) {
@@ -169,7 +189,15 @@ private:
         if (!open_) return;
         open_ = false;
         Message& message = db_.messages.back();
-        message.signals.shrink_to_fit();
+        message.signals.reserve(signals_.size());
+        std::move(signals_.begin(), signals_.end(), std::back_inserter(message.signals));
+        signals_.clear();
+        // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
+        // could still make it multiplexed.
+        bool plain = true;
+        for (size_t s = firstSignal_.back(); s < muxDefs_.size(); ++s)
+            plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
+        overlapFree_.push_back(plain && !sharesBits(message));
         const Position* positions = positions_.data() + firstSignal_.back();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
@@ -178,15 +206,37 @@ private:
                                   quote(message.name) + "; its name finds the first");
     }
 
+    // Sorted by key, a key's first message first.
+    static void sortKeys(std::vector<KeyedMessage>& keys) {
+        std::sort(keys.begin(), keys.end(), [](const KeyedMessage& a, const KeyedMessage& b) {
+            return a.key < b.key || (a.key == b.key && a.index < b.index);
+        });
+    }
+
+    void reportDuplicateIds() {
+        sortKeys(idKeys_);
+        for (size_t i = 1, first = 0; i < idKeys_.size(); ++i) {
+            if (idKeys_[i].key != idKeys_[first].key) {
+                first = i;
+                continue;
+            }
+            sink_.error(db::Topic::kDuplicate, idKeys_[i].position,
+                        "message " + quote(db_.messages[idKeys_[i].index].name) + " has the ID of message " +
+                            quote(db_.messages[idKeys_[first].index].name) + "; its ID finds the first");
+        }
+        std::vector<KeyedMessage>().swap(idKeys_);
+    }
+
     Message* findMessage(const ObjectRef& ref) {
-        auto it = rawIds_.find(ref.rawId);
-        if (it == rawIds_.end()) {
+        auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
+                                   [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
+        if (it == rawIds_.end() || it->key != ref.rawId) {
             sink_.warning(db::Topic::kReference, ref.position,
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
             return nullptr;
         }
-        lastMessage_ = it->second;
-        return &db_.messages[it->second];
+        lastMessage_ = it->index;
+        return &db_.messages[it->index];
     }
 
     Signal* findSignal(const ObjectRef& ref) {
@@ -243,11 +293,10 @@ private:
         for (TransmittersDef& def : defs_->transmitters) {
             Message* message = findMessage(def.message);
             if (message == nullptr) continue;
-            for (std::string_view node : def.nodes) {
-                bool present = false;
-                for (const std::string& sender : message->senders) present = present || sender == node;
-                if (!present) message->senders.emplace_back(node);
-            }
+            std::unordered_set<std::string> present;
+            for (size_t i = 0; i < message->senders.size(); ++i) present.emplace(message->senders[i]);
+            for (std::string_view node : def.nodes)
+                if (present.emplace(node).second) message->senders.add(node);
         }
     }
 
@@ -523,16 +572,25 @@ private:
             auto it = nodeNames.find(name);
             if (it != nodeNames.end()) name = it->second;
         };
+        auto renamedList = [&](const db::NameList& list) {
+            db::NameList renamed;
+            for (size_t i = 0; i < list.size(); ++i) {
+                std::string name = list[i];
+                renameNode(name);
+                renamed.add(name);
+            }
+            return renamed;
+        };
         for (db::EnvironmentVariable& variable : db_.environmentVariables)
             for (std::string& node : variable.accessNodes) renameNode(node);
         for (db::RelationAttribute& relation : db_.relationAttributes) renameNode(relation.node);
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
             Message& message = db_.messages[i];
             if (const std::string* name = longName(message.attributes, "SystemMessageLongSymbol")) message.name = *name;
-            for (std::string& sender : message.senders) renameNode(sender);
+            if (!nodeNames.empty()) message.senders = renamedList(message.senders);
             std::unordered_map<std::string, std::string> signalNames;
             for (Signal& signal : message.signals) {
-                for (std::string& receiver : signal.receivers) renameNode(receiver);
+                if (!nodeNames.empty()) signal.receivers = renamedList(signal.receivers);
                 if (const std::string* name = longName(signal.attributes, "SystemSignalLongSymbol")) {
                     signalNames.emplace(signal.name, *name);
                     signal.name = *name;
@@ -558,13 +616,21 @@ private:
     db::Database& db_;
     db::NameIndex messageNames_;
     db::NameIndex environmentVariables_;
-    std::unordered_map<uint64_t, uint32_t> idKeys_;
-    std::unordered_map<uint64_t, uint32_t> rawIds_;
+    // Messages by ID (bit 32 for extended) and by the ID as written.
+    std::vector<KeyedMessage> idKeys_;
+    std::vector<KeyedMessage> rawIds_;
     // Of every signal, message after message; a message's first at firstSignal_.
     std::vector<Position> positions_;
     std::vector<MuxIndicatorDef> muxDefs_;
     std::vector<uint32_t> firstSignal_;
+    std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit
+    static constexpr size_t kPendingNodes = 16;
+    std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
+    size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
+    // The last message's signals until it is complete, so that the message
+    // gets room for exactly as many; the room here is kept for the next.
+    std::vector<Signal> signals_;
     uint32_t lastMessage_ = 0;
 };
 

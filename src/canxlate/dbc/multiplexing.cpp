@@ -64,6 +64,13 @@ void markSwitch(Signal& signal) {
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
                          const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
                          DiagnosticSink& sink) {
+    bool plain = rangeDefs.empty();
+    for (const MuxIndicatorDef& def : indicators) plain = plain && def.indicator == MuxIndicator::kNone;
+    if (plain) {  // every signal in file order
+        message.decodeOrder.resize(message.signals.size());
+        for (uint32_t i = 0; i < message.signals.size(); ++i) message.decodeOrder[i] = i;
+        return;
+    }
     uint32_t mainSwitch = db::kNoSwitch;
     bool hasSwitch = false;
     for (const MuxIndicatorDef& def : indicators) hasSwitch = hasSwitch || def.indicator == MuxIndicator::kSwitch;

@@ -24,6 +24,9 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
                          const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
                          DiagnosticSink& sink);
 
+// Whether any two signals share a bit, whatever their multiplexing.
+bool sharesBits(const db::Message& message);
+
 // Reports signals that share bits while a frame may carry both.
 void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink);
 

@@ -9,7 +9,6 @@
 // shares bits with one that may be carried with it. The work grows with the
 // signals and their ranges, whatever the depth of the tree.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "canxlate/dbc/multiplexing.h"
@@ -42,12 +41,21 @@ struct Bits {
     }
 };
 
+// The payload bits of the field, byte by byte as writeField lays them out:
+// from the anchor byte up (little-endian) or down (big-endian).
 Bits fieldBits(const Signal& signal) {
     Bits bits;
     if (!signal.decodable) return bits;
-    uint8_t bytes[db::kMaxPayloadBytes] = {};
-    db::writeField(signal.field, ~uint64_t{0}, bytes);
-    std::memcpy(bits.words, bytes, sizeof bytes);
+    const db::BitField& field = signal.field;
+    uint32_t remaining = field.length;
+    uint32_t shift = field.shift;
+    for (int32_t byte = field.anchor; remaining > 0; byte += field.bigEndian ? -1 : 1) {
+        const uint32_t count = remaining < 8 - shift ? remaining : 8 - shift;
+        const uint64_t mask = ((uint64_t{1} << count) - 1) << shift;
+        bits.words[byte / 8] |= mask << (8 * (byte % 8));
+        remaining -= count;
+        shift = 0;
+    }
     return bits;
 }
 
@@ -67,6 +75,7 @@ public:
           count_(static_cast<uint32_t>(message.signals.size())) {}
 
     void run() {
+        if (!message_.multiplexed) return checkPlain();
         buildTree();
         collectBranchBits();
         for (uint32_t node = 0; node <= count_; ++node)
@@ -74,6 +83,21 @@ public:
     }
 
 private:
+    // All signals are carried together: each one's bits against those before it.
+    void checkPlain() {
+        Bits before;
+        for (uint32_t i = 0; i < count_; ++i) {
+            const Bits bits = fieldBits(message_.signals[i]);
+            const uint32_t shared = bits.find([&](uint32_t bit) { return before.test(bit); });
+            if (shared != kNone && maySearch()) {
+                uint32_t other = 0;
+                while (!fieldBits(message_.signals[other]).test(shared)) ++other;
+                report(i, other);
+            }
+            before |= bits;
+        }
+    }
+
     // Children lists, the message (index count_) as the root.
     void buildTree() {
         firstChild_.assign(count_ + 2, 0);
@@ -135,11 +159,11 @@ private:
             std::push_heap(open.begin(), open.end(), closesLater);
             all |= mine;
         }
-        if (node == count_ || sink_.full()) return;
+        if (node == count_) return;
         // A switch is carried with all that it switches.
         const Bits own = fieldBits(message_.signals[node]);
         const uint32_t shared = own.find([&](uint32_t bit) { return all.test(bit); });
-        if (shared != kNone) {
+        if (shared != kNone && maySearch()) {
             for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) {
                 const uint32_t other = signalWithBit(children_[k], shared);
                 if (other != kNone) return report(node, other);
@@ -168,8 +192,12 @@ private:
         }
     }
 
+    // Finding the two signals walks the branches: a message's searches are
+    // limited as its diagnostics are.
+    bool maySearch() noexcept { return !sink_.full() && ++searches_ <= DiagnosticSink::kLimit; }
+
     void reportBranches(uint32_t branch, const std::vector<Interval>& open, uint32_t bit) {
-        if (sink_.full()) return;
+        if (!maySearch()) return;
         const uint32_t mine = signalWithBit(branch, bit);
         for (const Interval& other : open) {
             const uint32_t signal = other.branch == branch ? kNone : signalWithBit(other.branch, bit);
@@ -211,9 +239,20 @@ private:
     std::vector<uint32_t> slot_;  // index into switchBits_, for switches
     std::vector<Bits> switchBits_;
     std::vector<bool> reported_;
+    size_t searches_ = 0;
 };
 
 }  // namespace
+
+bool sharesBits(const db::Message& message) {
+    Bits before;
+    for (const Signal& signal : message.signals) {
+        const Bits bits = fieldBits(signal);
+        if (bits.find([&](uint32_t bit) { return before.test(bit); }) != kNone) return true;
+        before |= bits;
+    }
+    return false;
+}
 
 void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink) {
     if (message.signals.size() < 2) return;

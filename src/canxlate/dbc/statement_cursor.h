@@ -23,6 +23,8 @@ public:
     explicit StatementCursor(TokenStream& stream) noexcept : stream_(stream) {}
 
     bool atEnd() const noexcept { return stream_.atStatementStart(); }
+    // Messages and signals end with their line: what follows is not theirs.
+    bool atLineEnd() const noexcept { return atEnd() || peek().lineStart; }
     const Token& peek() const noexcept { return stream_.current(); }
     // Of the next token; at the end, just after the last one.
     Position position() const noexcept {

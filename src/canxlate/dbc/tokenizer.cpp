@@ -1,11 +1,24 @@
 #include "canxlate/dbc/token.h"
 
+#include <array>
+
 namespace canxlate::dbc {
 namespace {
 
-bool isIdentifierStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isIdentifierPart(char c) { return isIdentifierStart(c) || isDigit(c); }
+// Character classes by table: the tokenizer asks for every byte of the file.
+constexpr uint8_t kLetter = 1, kDigit = 2;
+constexpr auto kClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kLetter;
+    for (int c = 'a'; c <= 'z'; ++c) classes[c] = kLetter;
+    classes['_'] = kLetter;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kDigit;
+    return classes;
+}();
+
+bool isIdentifierStart(char c) { return kClasses[static_cast<unsigned char>(c)] == kLetter; }
+bool isDigit(char c) { return kClasses[static_cast<unsigned char>(c)] == kDigit; }
+bool isIdentifierPart(char c) { return kClasses[static_cast<unsigned char>(c)] != 0; }
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
-for package in cmake g++ pkg-config dpkg-dev file unzip man-db python3-venv python3-numpy; do
+for package in cmake g++ pkg-config dpkg-dev file unzip man-db python3-venv python3-numpy python3-dev; do
   dpkg -s "$package" >/dev/null 2>&1 || { apt-get update -qq; apt-get install -y -qq --no-install-recommends "$package"; }
 done
 work=$(mktemp -d)
@@ -42,6 +42,7 @@ import sys
 import canxlate
 db = canxlate.load_file(sys.argv[1])
 assert canxlate.__file__.startswith(sys.prefix), canxlate.__file__
+assert canxlate._lib.speedups is not None, "the compiled module was not built"
 assert db.decode_message(0x100, bytes.fromhex("8A131F80FB900000"))["EngineSpeed"] == 1250.5
 PY
 )

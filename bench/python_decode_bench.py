@@ -1,11 +1,14 @@
 """Decoding speed of the Python package, side by side with the pure-Python route in one run.
 
     CANXLATE_LIBRARY=build/libcanxlate.so python3 bench/python_decode_bench.py [--frames 1000000]
+    PYTHONPATH=/path/to/cantools/src:/path/to/textparser ... (to measure against cantools)
 
-1. decode_message on an 8-signal message: canxlate against python3-canmatrix (decode, then the physical
-   value of every signal), microseconds per call.
+The pure-Python reference is cantools when it can be imported, else python3-canmatrix.
+1. Per call, in microseconds: with cantools, decode_message (with and without decode_choices) and
+   encode_message on vw_mqb's ESP_33 (41 signals) and Blinkmodi_02 (8 signals); with canmatrix, decoding an
+   8-signal message (decode, then the physical value of every signal).
 2. A candump log into a DataFrame: canxlate.read_log against a python-can LogReader loop that decodes each
-   frame with canmatrix, in frames per second (the loop runs on the first --baseline-frames frames).
+   frame with the reference, in frames per second (the loop runs on the first --baseline-frames frames).
 3. canxlate.dask.read_logs on 8 logs, and on one log cut into 8 slices: a LocalCluster of two
    single-threaded workers against one.
 
@@ -24,6 +27,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 logging.getLogger("canmatrix").setLevel(logging.ERROR)
 
 import canxlate  # noqa: E402
+
+try:
+    import cantools
+except ImportError:
+    cantools = None
+VW_MQB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data", "opendbc", "vw_mqb.dbc")
 
 DBC = 'VERSION ""\nBU_: ECU\n' + "".join(
     f"BO_ {frame_id} Message{k}: 8 ECU\n"
@@ -59,6 +68,57 @@ def canmatrix_frames():
 
     matrix = canmatrix.formats.loads_flat(DBC, import_type="dbc")
     return {(frame.arbitration_id.id, frame.arbitration_id.extended): frame for frame in matrix.frames}
+
+
+def per_call_against_cantools():
+    ours, theirs = canxlate.load_file(VW_MQB, strict=False), cantools.database.load_file(VW_MQB, strict=False)
+    generator = random.Random(3)
+    rows = []
+    for name in ("ESP_33", "Blinkmodi_02"):
+        message = theirs.get_message_by_name(name)
+        frame_id = message.frame_id
+        payloads = [generator.getrandbits(8 * message.length).to_bytes(message.length, "little") for _ in range(500)]
+        values = [theirs.decode_message(frame_id, p, decode_choices=False) for p in payloads]
+        for what, call_ours, call_theirs in (
+            ("decode_message", ours.decode_message, theirs.decode_message),
+            ("decode_message, decode_choices=False", ours.decode_message, theirs.decode_message),
+            ("encode_message", ours.encode_message, theirs.encode_message),
+        ):
+            arguments = values if what == "encode_message" else payloads
+            options = {"decode_choices": False} if "False" in what else {}
+            times = [
+                best_of(5, lambda: [call(frame_id, a, **options) for a in arguments]) / len(arguments)
+                for call in (call_ours, call_theirs)
+            ]
+            rows.append((f"{what}, {name} ({len(message.signals)} signals)", *times))
+    speedups = "with" if canxlate._lib.speedups is not None else "without"
+    print(f"per call, canxlate ({speedups} its compiled module) against cantools:")
+    for what, ours_time, theirs_time in rows:
+        print(
+            f"  {what}: canxlate {ours_time * 1e6:.2f} us, cantools {theirs_time * 1e6:.2f} us: "
+            f"{theirs_time / ours_time:.1f} times faster"
+        )
+
+
+def cantools_frames():
+    database = cantools.database.load_string(DBC, strict=False)
+    return {(m.frame_id, m.is_extended_frame): _CantoolsFrame(m) for m in database.messages}
+
+
+class _CantoolsFrame:
+    """A cantools message with canmatrix's decode shape, for the log loop."""
+
+    class _Value:
+        __slots__ = ("phys_value",)
+
+        def __init__(self, value):
+            self.phys_value = value
+
+    def __init__(self, message):
+        self.message, self.name = message, message.name
+
+    def decode(self, data):
+        return {k: self._Value(v) for k, v in self.message.decode(data, decode_choices=False).items()}
 
 
 def per_call(db, frames):
@@ -100,7 +160,7 @@ def whole_log(db, frames, path, count, baseline_count):
     theirs, theirs_loop = baseline_count / (loop + table), baseline_count / loop
     print(
         f"read_log of {count} frames into a long DataFrame ({tables[0]} rows): canxlate {ours:,.0f} frames/s; "
-        f"python-can LogReader + canmatrix into a DataFrame {theirs:,.0f} frames/s: {ours / theirs:.1f} times faster "
+        f"python-can LogReader + {'cantools' if cantools else 'canmatrix'} into a DataFrame {theirs:,.0f} frames/s: {ours / theirs:.1f} times faster "
         f"(against the loop alone, without its DataFrame: {theirs_loop:,.0f} frames/s, {ours / theirs_loop:.1f} times)"
     )
     print(
@@ -149,19 +209,26 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--frames", type=int, default=1_000_000, help="frames in the log read whole")
     parser.add_argument("--baseline-frames", type=int, default=100_000, help="frames the pure-Python loop decodes")
-    parser.add_argument("--dask-frames", type=int, default=100_000, help="frames in each of the 8 Dask logs")
+    parser.add_argument(
+        "--dask-frames", type=int, default=100_000, help="frames in each of the 8 Dask logs (0: no Dask run)"
+    )
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as directory:
         db_path = os.path.join(directory, "bench.dbc")
         with open(db_path, "w") as file:
             file.write(DBC)
         db = canxlate.load_file(db_path)
-        frames = canmatrix_frames()
-        per_call(db, frames)
+        if cantools is not None:
+            per_call_against_cantools()
+            frames = cantools_frames()
+        else:
+            frames = canmatrix_frames()
+            per_call(db, frames)
         log = os.path.join(directory, "bench.log")
         write_log(log, args.frames)
         whole_log(db, frames, log, args.frames, min(args.frames, args.baseline_frames))
-        dask_scaling(db_path, directory, args.dask_frames)
+        if args.dask_frames:
+            dask_scaling(db_path, directory, args.dask_frames)
 
 
 if __name__ == "__main__":

@@ -66,6 +66,18 @@ typedef struct cxl_signal cxl_signal;
 CXL_API cxl_status CXL_CALL cxl_open_file(const char* path, cxl_database** database);
 /* The same from memory; the buffer may be released after the call. */
 CXL_API cxl_status CXL_CALL cxl_open_memory(const void* data, size_t size, int32_t format, cxl_database** database);
+/* One text of several opened as one database. */
+typedef struct cxl_source {
+    const void* data;
+    size_t size;
+    int32_t format; /* CXL_FORMAT_DBC or CXL_FORMAT_ZCD */
+} cxl_source;
+/* Opens several texts as one database: the messages of all of them in order
+ * (a message ID or name given again is found at its first message); the
+ * nodes, version, comment, attributes and definitions, value tables and
+ * environment variables of the last; the diagnostics of each in turn.
+ * A text that is not DBC or ZCD fails the whole call. */
+CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t count, cxl_database** database);
 /* Null is allowed. */
 CXL_API void CXL_CALL cxl_close(cxl_database* database);
 
@@ -178,6 +190,9 @@ CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* signal, size_
  * unsigned numbers; those of 64-bit fields from 2^63 up come out negative. */
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* signal, size_t index, int64_t* raw,
                                                   const char** text);
+/* The same entries in the order the file gives them. */
+CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* signal, size_t index, int64_t* raw,
+                                                             const char** text);
 
 /* ---- Everything else a database file says ------------------------------ */
 
@@ -229,6 +244,7 @@ typedef struct cxl_signal_details {
     int32_t has_start_value;
     double start_value; /* GenSigStartValue: a raw value */
     size_t attribute_count;
+    int32_t float_signed; /* a float signal the file gives with '-' */
 } cxl_signal_details;
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* signal, cxl_signal_details* details);
@@ -514,9 +530,23 @@ typedef struct cxl_encode_report {
  * or more), leaving every other bit as it is. The switch values given decide
  * which branch's signals are written. Without CXL_CLAMP a value outside
  * minimum..maximum is an error; with it the value is clamped. Values are
- * rounded half away from zero and saturated to the field. report is optional. */
+ * rounded half away from zero and saturated to the field; a finite value too
+ * large for a float32 signal is an error. report is optional. */
 CXL_API cxl_status CXL_CALL cxl_encode(const cxl_message* message, cxl_named_value* values, size_t count,
                                        uint32_t flags, uint8_t* payload, size_t length, cxl_encode_report* report);
+
+/* The field bits of a signal as a number: for signed signals the value as an
+ * int64_t, for float signals the IEEE bits. */
+typedef struct cxl_raw_value {
+    const char* name;
+    uint64_t raw;
+} cxl_raw_value;
+
+/* As cxl_encode, with field values instead of physical ones, so that fields
+ * wider than a double's 53 bits are written exactly. No limits apply; a raw
+ * value that does not fit its field is an error (CXL_ERR_OUT_OF_RANGE). */
+CXL_API cxl_status CXL_CALL cxl_encode_raw(const cxl_message* message, const cxl_raw_value* values, size_t count,
+                                           uint32_t flags, uint8_t* payload, size_t length, cxl_encode_report* report);
 
 /* ---- Logs -------------------------------------------------------------- */
 

@@ -1,10 +1,12 @@
 """Builds the canxlate package with libcanxlate beside it: the library that CANXLATE_LIBRARY names is copied
-into the package (cmake --build build --target canxlate_library makes build/libcanxlate.so)."""
+into the package (cmake --build build --target canxlate_library makes build/libcanxlate.so). Where a C compiler
+and the interpreter's headers are present (Debian: python3-dev), the compiled module of per-call decoding and
+encoding is built too; without them the package works on its ctypes path alone."""
 
 import os
 import shutil
 
-from setuptools import setup
+from setuptools import Extension, setup
 from setuptools.command.build_py import build_py
 
 
@@ -20,4 +22,7 @@ class BuildWithLibrary(build_py):
         os.chmod(target, 0o755)
 
 
-setup(cmdclass={"build_py": BuildWithLibrary})
+setup(
+    cmdclass={"build_py": BuildWithLibrary},
+    ext_modules=[Extension("canxlate._speedups", ["canxlate/_speedups.c"], optional=True)],
+)

@@ -122,8 +122,9 @@ int runEncode(std::span<const std::string_view> arguments) {
         if (status == CXL_ERR_OUT_OF_RANGE && report.signal != nullptr) {
             cxl_signal_info si{};
             cxl_get_signal_info(report.signal, &si);
+            const bool hasRange = !(si.minimum == 0.0 && si.maximum == 0.0);  // else: too large for a float32
             for (const cxl_named_value& value : values) {
-                if (std::strcmp(value.name, si.name) == 0) problem = rangeProblem(report.signal, value);
+                if (hasRange && std::strcmp(value.name, si.name) == 0) problem = rangeProblem(report.signal, value);
             }
         }
         reportError(std::string(info.name) + ": " + problem);

@@ -6,7 +6,20 @@
 
 The work is done by libcanxlate (found beside this package, or where CANXLATE_LIBRARY names it)."""
 
-from .database import Database, Diagnostic, Message, NamedSignalValue, Node, Signal, load_file, load_string
+from .database import (
+    Database,
+    Diagnostic,
+    Message,
+    NamedSignalValue,
+    Node,
+    Signal,
+    load,
+    load_file,
+    load_string,
+    sort_choices_by_value,
+    sort_signals_by_name,
+    sort_signals_by_start_bit,
+)
 from .errors import DecodeError, EncodeError, Error, ParseError, UnsupportedDatabaseFormatError
 from .logs import decode_messages, read_log
 

@@ -100,6 +100,87 @@ class SignalInfo(Structure):
     ]
 
 
+class DatabaseDetails(Structure):
+    _fields_ = [("bus_speed", c_char_p)] + [
+        (name, c_size_t)
+        for name in (
+            "new_symbol_count",
+            "attribute_definition_count",
+            "attribute_count",
+            "relation_attribute_count",
+            "value_table_count",
+            "environment_variable_count",
+        )
+    ]
+
+
+class NodeInfo(Structure):
+    _fields_ = [("name", c_char_p), ("comment", c_char_p), ("attribute_count", c_size_t)]
+
+
+class MessageDetails(Structure):
+    _fields_ = [
+        ("send_type", c_char_p),
+        ("j1939", c_int32),
+        ("attribute_count", c_size_t),
+        ("signal_group_count", c_size_t),
+    ]
+
+
+class SignalGroup(Structure):
+    _fields_ = [("name", c_char_p), ("repetitions", c_uint32), ("signal_count", c_size_t)]
+
+
+class SignalDetails(Structure):
+    _fields_ = [
+        ("has_start_value", c_int32),
+        ("start_value", c_double),
+        ("attribute_count", c_size_t),
+        ("float_signed", c_int32),
+    ]
+
+
+class EnvironmentVariable(Structure):
+    _fields_ = [
+        ("name", c_char_p),
+        ("type", c_int32),
+        ("minimum", c_double),
+        ("maximum", c_double),
+        ("unit", c_char_p),
+        ("initial_value", c_double),
+        ("id", c_uint64),
+        ("access_type", c_char_p),
+        ("data_size", c_int64),
+        ("comment", c_char_p),
+        ("access_node_count", c_size_t),
+        ("value_text_count", c_size_t),
+        ("attribute_count", c_size_t),
+    ]
+
+
+ATTRIBUTE_TYPES = ("INT", "HEX", "FLOAT", "STRING", "ENUM")
+# CXL_OBJECT_* as DBC keywords (None: the network)
+OBJECT_KINDS = (None, "BU_", "BO_", "SG_", "EV_", "BU_BO_REL_", "BU_SG_REL_", "BU_EV_REL_")
+
+
+class Attribute(Structure):
+    _fields_ = [("name", c_char_p), ("type", c_int32), ("number", c_double), ("text", c_char_p)]
+
+
+class AttributeDefinition(Structure):
+    _fields_ = [
+        ("name", c_char_p),
+        ("object_kind", c_int32),
+        ("type", c_int32),
+        ("minimum", c_double),
+        ("maximum", c_double),
+        ("enum_value_count", c_size_t),
+        ("has_default", c_int32),
+        ("default_number", c_double),
+        ("default_text", c_char_p),
+    ]
+
+
 class Value(Structure):
     _fields_ = [
         ("present", c_int32),
@@ -153,6 +234,14 @@ class NamedValue(Structure):
     _fields_ = [("name", c_char_p), ("value", c_double), ("clamped", c_int32)]
 
 
+class RawValue(Structure):
+    _fields_ = [("name", c_char_p), ("raw", c_uint64)]
+
+
+class Source(Structure):
+    _fields_ = [("data", c_char_p), ("size", c_size_t), ("format", c_int32)]
+
+
 class EncodeReport(Structure):
     _fields_ = [("signal", c_void_p), ("text", ctypes.c_char * 200)]
 
@@ -190,6 +279,7 @@ _PROTOTYPES = {
     "cxl_status_text": (c_char_p, [c_int32]),
     "cxl_open_file": (c_int32, [c_char_p, POINTER(c_void_p)]),
     "cxl_open_memory": (c_int32, [c_char_p, c_size_t, c_int32, POINTER(c_void_p)]),
+    "cxl_open_sources": (c_int32, [POINTER(Source), c_size_t, POINTER(c_void_p)]),
     "cxl_close": (None, [c_void_p]),
     "cxl_diagnostic_count": (c_size_t, [c_void_p]),
     "cxl_get_diagnostic": (c_int32, [c_void_p, c_size_t, POINTER(Diagnostic)]),
@@ -206,11 +296,28 @@ _PROTOTYPES = {
     "cxl_signal_receiver": (c_char_p, [c_void_p, c_size_t]),
     "cxl_signal_mux_range": (c_int32, [c_void_p, c_size_t, POINTER(c_uint64), POINTER(c_uint64)]),
     "cxl_signal_value_text": (c_int32, [c_void_p, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    "cxl_signal_value_text_as_written": (c_int32, [c_void_p, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    "cxl_get_database_details": (c_int32, [c_void_p, POINTER(DatabaseDetails)]),
+    "cxl_get_node_info": (c_int32, [c_void_p, c_size_t, POINTER(NodeInfo)]),
+    "cxl_get_message_details": (c_int32, [c_void_p, POINTER(MessageDetails)]),
+    "cxl_get_signal_group": (c_int32, [c_void_p, c_size_t, POINTER(SignalGroup)]),
+    "cxl_signal_group_member": (c_char_p, [c_void_p, c_size_t, c_size_t]),
+    "cxl_get_signal_details": (c_int32, [c_void_p, POINTER(SignalDetails)]),
+    "cxl_get_environment_variable": (c_int32, [c_void_p, c_size_t, POINTER(EnvironmentVariable)]),
+    "cxl_environment_variable_access_node": (c_char_p, [c_void_p, c_size_t, c_size_t]),
+    "cxl_get_attribute_definition": (c_int32, [c_void_p, c_size_t, POINTER(AttributeDefinition)]),
+    "cxl_attribute_enum_value": (c_char_p, [c_void_p, c_size_t, c_size_t]),
+    "cxl_network_attribute": (c_int32, [c_void_p, c_size_t, POINTER(Attribute)]),
+    "cxl_node_attribute": (c_int32, [c_void_p, c_size_t, c_size_t, POINTER(Attribute)]),
+    "cxl_message_attribute": (c_int32, [c_void_p, c_size_t, POINTER(Attribute)]),
+    "cxl_signal_attribute": (c_int32, [c_void_p, c_size_t, POINTER(Attribute)]),
+    "cxl_environment_variable_attribute": (c_int32, [c_void_p, c_size_t, c_size_t, POINTER(Attribute)]),
     # The payload goes in as bytes (no copy); the values as a writable buffer.
     "cxl_decode": (c_int32, [c_void_p, c_char_p, c_size_t, c_uint32, c_void_p]),
     "cxl_decode_batch": (c_int32, [c_void_p, POINTER(Batch), c_uint32]),
     "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_encode_raw": (c_int32, [c_void_p, POINTER(RawValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
     "cxl_log_open_memory": (
         c_int32,
@@ -280,3 +387,27 @@ def text(pointer):
 
 def status_text(status):
     return text(lib.cxl_status_text(status))
+
+
+def _load_speedups():
+    """The compiled module of per-call decoding and encoding (canxlate._speedups, or the file that
+    CANXLATE_SPEEDUPS names), bound to this library; None when it is absent or CANXLATE_NO_SPEEDUPS is set."""
+    if os.environ.get("CANXLATE_NO_SPEEDUPS"):
+        return None
+    try:
+        from . import _speedups as module
+    except ImportError:
+        path = os.environ.get("CANXLATE_SPEEDUPS")
+        if not path:
+            return None
+        import importlib.util
+
+        spec = importlib.util.spec_from_file_location(f"{__package__}._speedups", path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+    address = lambda function: ctypes.cast(function, c_void_p).value  # noqa: E731
+    module.bind(address(lib.cxl_decode), address(lib.cxl_encode_raw))
+    return module
+
+
+speedups = _load_speedups()

@@ -94,7 +94,7 @@ class DecodedFrames:
 
     def _message(self, message):
         message = _find_message(self.database, message)
-        return message, self.database.messages.index(message)
+        return message, message._index
 
     def rows(self, message):
         """The positions of the frames of one message (given by name, frame ID or Message)."""
@@ -106,7 +106,7 @@ class DecodedFrames:
         rows = self.rows(message)
         return {
             s.name: np.where(self.present[slot, rows], self.physical[slot, rows], np.nan)
-            for slot, s in enumerate(message.signals)
+            for slot, s in enumerate(message._signals)
         }
 
     def wide_columns(self, message):
@@ -175,7 +175,7 @@ def _name_codes(database):
         width = max(1, database._largest_signal_count)
         code_table = np.full(max(1, len(messages)) * width, -1, dtype=np.int64)
         for m, item in enumerate(messages):
-            for s, signal in enumerate(item.signals):
+            for s, signal in enumerate(item._signals):
                 code_table[m * width + s] = signal_names.setdefault(signal.name, len(signal_names))
         # In the code types pandas keeps, so that the columns become Categoricals without a copy.
         message_code = message_code.astype(_code_type(len(message_names)))

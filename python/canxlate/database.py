@@ -1,12 +1,15 @@
 """Database, Message and Signal: an open libcanxlate database seen through the familiar DBC-toolkit names."""
 
+import collections.abc
 import ctypes
 import os
+import re
 import struct
 import threading
 from ctypes import byref
 
 from . import _lib
+from . import dbc_specifics as specifics
 from ._lib import lib
 from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFormatError
 
@@ -75,15 +78,60 @@ class Diagnostic:
 
 
 class Node:
-    """A node (ECU) of the database."""
+    """A node (ECU) of the database: its (long) name, comment and, as ``dbc.attributes``, its attributes."""
 
-    __slots__ = ("name", "comment")
+    __slots__ = ("name", "comment", "_opened", "_index", "_dbc")
 
-    def __init__(self, name, comment=None):
-        self.name, self.comment = name, comment
+    def __init__(self, name, comment=None, opened=None, index=0):
+        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, opened, index, None
+
+    @property
+    def dbc(self):
+        if self._dbc is None and self._opened is not None:
+            info, handle = _lib.NodeInfo(), self._opened.handle
+            lib.cxl_get_node_info(handle, self._index, byref(info))
+            read = lambda i, item: lib.cxl_node_attribute(handle, self._index, i, item)  # noqa: E731
+            self._dbc = specifics.object_specifics(self._opened, read, info.attribute_count)
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
 
     def __repr__(self):
         return f"node('{self.name}', {self.comment!r})"
+
+
+def _prune_choices(signal):
+    """Shortens value-table texts: several lose their longest common prefix ending in '_' (while each stays a
+    name), a single one keeps its part after the last '_' that is followed by letters and '_' only."""
+    if not signal.choices:
+        return
+    names = [choice.name for choice in signal.choices.values()]
+    if len(names) == 1:
+        match = re.match(r"^[0-9A-Za-z_]*?_([A-Za-z_]+)$", names[0])
+        cut = len(names[0]) - len(match.group(1)) if match else 0
+    else:
+        cut = len(os.path.commonprefix(names))
+        while cut and not (
+            names[0][cut - 1] == "_" and all(n[cut:].isidentifier() and not n[cut].isdigit() for n in names)
+        ):
+            cut -= 1
+    if cut:
+        for choice in signal.choices.values():
+            choice.name = choice.name[cut:]
+        signal._choice_raw = {}
+        for value, choice in signal.choices.items():
+            signal._choice_raw.setdefault(choice.name, value)
+
+
+def _comments(comment):
+    return None if comment is None else {None: comment}
+
+
+def _ids_text(ranges):
+    ids = [str(i) for low, high in ranges for i in range(low, min(high, low + 16) + 1)]
+    return ids[0] if len(ids) == 1 else ", ".join(ids[:-1]) + " or " + ids[-1]
 
 
 def _nonempty(pointer):
@@ -98,13 +146,15 @@ def _integral(number):
 class Signal:
     """A signal of a message, with its layout, scaling, limits, value table and multiplexing."""
 
-    def __init__(self, handle, info, names_by_handle):
+    def __init__(self, handle, info, names_by_handle, opened=None):
         self._handle = handle
+        self._opened = opened
         self._cname = info.name
         self.name = _lib.text(info.name)
         self.start = info.start_bit
         self.length = info.length
         self.byte_order = "big_endian" if info.byte_order == _lib.BYTE_ORDER_BIG_ENDIAN else "little_endian"
+        self._value_type = info.value_type
         self.is_signed = info.value_type == _lib.VALUE_SIGNED
         self.is_float = info.value_type in (_lib.VALUE_SINGLE, _lib.VALUE_DOUBLE)
         self.scale = info.factor
@@ -115,6 +165,13 @@ class Signal:
         self.unit = _nonempty(info.unit)
         self.comment = _nonempty(info.comment)
         self.receivers = [_lib.text(lib.cxl_signal_receiver(handle, i)) for i in range(info.receiver_count)]
+        details = _lib.SignalDetails()
+        lib.cxl_get_signal_details(handle, byref(details))
+        self.raw_initial = specifics.number(details.start_value) if details.has_start_value else None
+        if self.is_float:  # the sign the file gives, as the familiar toolkit reports it
+            self.is_signed = bool(details.float_signed)
+        self._attribute_count = details.attribute_count
+        self._dbc = self._spn = None
         self.is_multiplexer = info.mux_role in (_lib.MUX_SWITCH, _lib.MUX_MULTIPLEXED_SWITCH)
         self.multiplexer_signal = names_by_handle.get(info.mux_switch) if info.mux_switch else None
         self.decodable = bool(info.decodable)
@@ -130,11 +187,45 @@ class Signal:
             raw, label = ctypes.c_int64(), ctypes.c_char_p()
             self.choices = {}
             for i in range(info.value_text_count):
-                lib.cxl_signal_value_text(handle, i, byref(raw), byref(label))
-                value = raw.value if self.is_signed or raw.value >= 0 else raw.value + _TWO_TO_64
+                lib.cxl_signal_value_text_as_written(handle, i, byref(raw), byref(label))
+                value = raw.value if self._value_type == _lib.VALUE_SIGNED or raw.value >= 0 else raw.value + _TWO_TO_64
                 self.choices[value] = NamedSignalValue(value, _lib.text(label.value))
                 self._choice_raw.setdefault(self.choices[value].name, value)
         self._integer_scaling = not self.is_float and _integral(self.scale) and _integral(self.offset)
+
+    @property
+    def initial(self):
+        """The start value (GenSigStartValue) scaled, or None."""
+        if self.raw_initial is None:
+            return None
+        if self._integer_scaling and isinstance(self.raw_initial, int):
+            return self.raw_initial * int(self.scale) + int(self.offset)
+        return self.raw_initial * self.scale + self.offset
+
+    @property
+    def dbc(self):
+        """The signal's attributes (DbcSpecifics)."""
+        if self._dbc is None and self._opened is not None:
+            read = lambda i, item: lib.cxl_signal_attribute(self._handle, i, item)  # noqa: E731
+            self._dbc = specifics.object_specifics(self._opened, read, self._attribute_count)
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
+
+    @property
+    def spn(self):
+        """The J1939 suspect parameter number (the SPN attribute, or its default), or None."""
+        if self._spn is None and self.dbc is not None:
+            attribute = self.dbc.attributes.get("SPN")
+            definition = self.dbc.attribute_definitions.get("SPN")
+            self._spn = attribute.value if attribute else definition.default_value if definition else None
+        return self._spn
+
+    @spn.setter
+    def spn(self, value):
+        self._spn = value
 
     @property
     def multiplexer_ids(self):
@@ -148,6 +239,26 @@ class Signal:
             self._multiplexer_ids = ids
         return self._multiplexer_ids
 
+    def _speedup_plan(self, ranges):
+        """This signal as the compiled module's plan takes it."""
+        name, kind, choices, scale, offset, _ = self._decode_plan()
+        kind = {_PHYSICAL: 0, _RAW: 1, _SCALED: 2}[kind]
+        limits = (None, None) if self.minimum is None else (self.minimum, self.maximum)
+        return (
+            name,
+            self._cname,
+            choices,
+            kind,
+            self._value_type,
+            self.length,
+            scale,
+            offset,
+            self.scale,
+            self.offset,
+            *limits,
+            ranges,
+        )
+
     def _decode_plan(self):
         """What decoding needs of this signal, as one tuple (read once per frame)."""
         unpack_float = None
@@ -158,34 +269,82 @@ class Signal:
         scale, offset = int(self.scale), int(self.offset)
         return (self.name, _RAW if (scale, offset) == (1, 0) else _SCALED, self.choices, scale, offset, None)
 
-    def _physical(self, value, scaling):
-        """The physical value for encoding: a number, a value-table text or NamedSignalValue, or a raw number."""
-        if isinstance(value, (str, NamedSignalValue)):
-            label = str(value)
-            if label not in self._choice_raw:
-                raise EncodeError(f"signal '{self.name}' has no value-table entry '{label}'")
-            return self._choice_raw[label] * self.scale + self.offset
-        if not scaling:
-            return value * self.scale + self.offset
-        return value
+    def _raw(self, value, scaling, strict):
+        """The field bits (as cxl_raw_value takes them) of a value: a number, a value-table text or a
+        NamedSignalValue (its own number). With ``strict`` a number outside minimum..maximum raises EncodeError
+        unless it is a value-table entry; without, it is clamped."""
+        if isinstance(value, NamedSignalValue):
+            raw = value.value
+        elif isinstance(value, str):
+            if value not in self._choice_raw:
+                raise EncodeError(f"signal '{self.name}' has no value-table entry '{value}'")
+            raw = self._choice_raw[value]
+        else:
+            try:
+                raw, physical = self._scaled_to_raw(value) if scaling else (value, value * self.scale + self.offset)
+                if not self.is_float:
+                    raw = round(raw)
+            except (TypeError, ValueError, OverflowError) as error:
+                raise EncodeError(f"signal '{self.name}': {error}") from None
+            if self.choices is None or raw not in self.choices:
+                raw = self._limited(raw, physical, strict)
+        return self._field_bits(raw)
+
+    def _scaled_to_raw(self, value):
+        if self._integer_scaling and isinstance(value, int):
+            quotient, remainder = divmod(value - int(self.offset), int(self.scale))
+            if remainder == 0:
+                return quotient, value
+        return (value - self.offset) / self.scale, value
+
+    def _limited(self, raw, physical, strict):
+        margin = abs(self.scale) * 1e-6
+        low = None if self.minimum is None else self.minimum - margin
+        high = None if self.maximum is None else self.maximum + margin
+        if (low is None or physical >= low) and (high is None or physical <= high):
+            return raw
+        if strict:
+            raise EncodeError(
+                f"signal '{self.name}': value {physical} is outside its range [{self.minimum}, {self.maximum}]"
+            )
+        physical = min(max(physical, self.minimum), self.maximum)
+        raw = (physical - self.offset) / self.scale
+        return raw if self.is_float else round(raw)
+
+    def _field_bits(self, raw):
+        if self.is_float:
+            try:
+                bits = struct.pack("<f" if self.length == 32 else "<d", raw)
+            except (OverflowError, struct.error):
+                raise EncodeError(f"signal '{self.name}': {raw} does not fit a {self.length}-bit float") from None
+            return int.from_bytes(bits, "little")
+        low, high = (
+            (-(1 << (self.length - 1)), (1 << (self.length - 1)) - 1) if self.is_signed else (0, (1 << self.length) - 1)
+        )
+        if not low <= raw <= high:
+            raise EncodeError(f"signal '{self.name}': raw value {raw} does not fit its {self.length} bits")
+        return raw & 0xFFFFFFFFFFFFFFFF
 
     def __repr__(self):
+        n = specifics.number
+        limits = [None if v is None else n(v) for v in (self.minimum, self.maximum)]
         return (
             f"signal('{self.name}', {self.start}, {self.length}, '{self.byte_order}', {self.is_signed}, "
-            f"{self.scale}, {self.offset}, {self.minimum}, {self.maximum}, {self.unit!r}, "
-            f"{self.is_multiplexer}, {self.multiplexer_ids}, {self.choices}, {self.comment!r})"
+            f"{self.raw_initial}, {n(self.scale)}, {n(self.offset)}, {limits[0]}, {limits[1]}, '{self.unit}', "
+            f"{self.is_multiplexer}, {self.multiplexer_ids}, {self.choices}, {self.spn}, {_comments(self.comment)})"
         )
 
 
 class Message:
     """A message: its ID, length, senders, cycle time and signals, and decoding and encoding of its frames."""
 
-    def __init__(self, database, handle):
-        self._database = database  # keeps the library's database open while the message lives
+    def __init__(self, opened, handle, database=None):
+        self._database = opened  # keeps the library's database open while the message lives
         self._handle = handle
         info = _lib.MessageInfo()
         lib.cxl_get_message_info(handle, byref(info))
         self.name = _lib.text(info.name)
+        self._index = info.index  # in the library's database
         self.frame_id = info.id
         self.is_extended_frame = bool(info.extended)
         self.is_fd = bool(info.fd)
@@ -194,6 +353,20 @@ class Message:
         self.cycle_time = None if info.cycle_time_ms < 0 else info.cycle_time_ms
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
+        details = _lib.MessageDetails()
+        lib.cxl_get_message_details(handle, byref(details))
+        self.send_type = _nonempty(details.send_type)
+        self.protocol = "j1939" if details.j1939 else None
+        self.signal_groups = []
+        group = _lib.SignalGroup()
+        for g in range(details.signal_group_count):
+            lib.cxl_get_signal_group(handle, g, byref(group))
+            members = [_lib.text(lib.cxl_signal_group_member(handle, g, k)) for k in range(group.signal_count)]
+            self.signal_groups.append(specifics.SignalGroup(_lib.text(group.name), group.repetitions, members))
+        self._attribute_count = details.attribute_count
+        self._dbc = None
+        bus = None if database is None else specifics.bus_of(database.dbc)
+        self.bus_name = None if bus is None else bus.name
         handles = [lib.cxl_signal_at(handle, i) for i in range(info.signal_count)]
         names_by_handle = {}
         infos = []
@@ -202,18 +375,52 @@ class Message:
             lib.cxl_get_signal_info(signal_handle, byref(signal_info))
             names_by_handle[signal_handle] = _lib.text(signal_info.name)
             infos.append(signal_info)
-        self.signals = [Signal(h, i, names_by_handle) for h, i in zip(handles, infos)]
+        # In the library's order, which decoding follows.
+        self._signals = [Signal(h, i, names_by_handle, opened) for h, i in zip(handles, infos)]
+        if database is not None and database._prune_choices:
+            for signal in self._signals:
+                _prune_choices(signal)
+        sort_signals = sort_signals_by_start_bit if database is None else database._sort_signals
+        self.signals = list(self._signals) if sort_signals is None else sort_signals(list(self._signals))
         self._signals_by_name = {}
-        for signal in self.signals:
+        for signal in self._signals:
             self._signals_by_name.setdefault(signal.name, signal)
-        self._plan = [signal._decode_plan() for signal in self.signals]
-        self._values_size = _VALUE.size * max(1, len(self.signals))
+        self._plan = [signal._decode_plan() for signal in self._signals]
+        self._values_size = _VALUE.size * max(1, len(self._signals))
         # present, raw (signed signals sign-extended) and physical of each cxl_value, in one unpack
         skip_text = f"{struct.calcsize('P')}x"
         self._fields = struct.Struct(
-            "@" + "".join(f"i4x{'q' if s.is_signed else 'Q'}d{skip_text}" for s in self.signals)
+            "@" + "".join(f"i4x{'q' if s._value_type == _lib.VALUE_SIGNED else 'Q'}d{skip_text}" for s in self._signals)
         )
-        assert self._fields.size == _VALUE.size * len(self.signals), "cxl_value layout"
+        assert self._fields.size == _VALUE.size * len(self._signals), "cxl_value layout"
+        # Each switch with branches: its place among the fields and the ranges its branches cover.
+        branches = {}
+        for signal in self._signals:
+            if signal.multiplexer_signal is not None and signal._mux_ranges:
+                branches.setdefault(signal.multiplexer_signal, set()).update(signal._mux_ranges)
+        self._branches = {name: sorted(ranges) for name, ranges in branches.items()}
+        self._fast = None
+        if _lib.speedups is not None:
+            self._fast = _lib.speedups.plan(
+                handle, self.length, [s._speedup_plan(self._branches.get(s.name)) for s in self._signals]
+            )
+        self._switches = [
+            (3 * i, signal.name, self._branches[signal.name])
+            for i, signal in enumerate(self._signals)
+            if signal.name in branches
+        ]
+
+    @property
+    def dbc(self):
+        """The message's attributes (DbcSpecifics)."""
+        if self._dbc is None:
+            read = lambda i, item: lib.cxl_message_attribute(self._handle, i, item)  # noqa: E731
+            self._dbc = specifics.object_specifics(self._database, read, self._attribute_count)
+        return self._dbc
+
+    @dbc.setter
+    def dbc(self, value):
+        self._dbc = value
 
     def get_signal_by_name(self, name):
         return self._signals_by_name[name]
@@ -232,6 +439,10 @@ class Message:
         unless ``allow_excess`` is false."""
         if type(data) is not bytes:
             data = bytes(data)
+        if scaling and self._fast is not None:
+            decoded = self._fast.decode(data, decode_choices)
+            if decoded is not None:
+                return decoded
         size = len(data)
         if size != self.length:
             if size > self.length:
@@ -247,6 +458,11 @@ class Message:
         if status:
             raise DecodeError(f"message '{self.name}': {_lib.status_text(status)}")
         fields = self._fields.unpack_from(values)
+        for place, name, ranges in self._switches:
+            if fields[place] and not any(low <= fields[place + 1] <= high for low, high in ranges):
+                raise DecodeError(
+                    f"switch '{name}': {fields[place + 1]} chooses no branch (expected {_ids_text(ranges)})"
+                )
         decoded = {}
         rows = zip(fields[0::3], fields[1::3], fields[2::3], self._plan)
         if decode_choices and scaling:  # the usual call, kept short
@@ -278,9 +494,13 @@ class Message:
         """The frame's payload (``length`` bytes) for the given signal values, name -> value.
 
         Every signal the switch values choose must be given. With ``strict`` a value outside its signal's
-        minimum..maximum or a name the message does not have raises EncodeError; without, values are clamped
-        and unknown names ignored. Signals of branches the switches do not choose are ignored. ``padding``
-        sets the bits no signal writes to 1."""
+        minimum..maximum (a value-table entry excepted), a name the message does not have or a signal of a
+        branch the switches do not choose raises EncodeError; without, values are clamped and such names
+        ignored. Integers are encoded exactly, however wide. ``padding`` sets the bits no signal writes to 1."""
+        if scaling and strict and self._fast is not None:
+            payload = self._fast.encode(data, padding)
+            if payload is not None:
+                return payload
         given = []
         for name, value in data.items():
             signal = self._signals_by_name.get(name)
@@ -288,18 +508,18 @@ class Message:
                 if strict:
                     raise EncodeError(f"message '{self.name}' has no signal '{name}'")
                 continue
-            try:
-                given.append((signal, float(signal._physical(value, scaling))))
-            except (TypeError, ValueError) as error:
-                raise EncodeError(f"signal '{name}': {error}") from None
+            given.append((signal, signal._raw(value, scaling, strict)))
+        for signal, raw in given:
+            ranges = self._branches.get(signal.name)
+            if ranges is not None and not any(low <= raw <= high for low, high in ranges):
+                raise EncodeError(f"switch '{signal.name}': {raw} chooses no branch (expected {_ids_text(ranges)})")
         payload = ctypes.create_string_buffer(b"\xff" * self.length if padding else self.length, self.length)
         report = _lib.EncodeReport()
-        flags = 0 if strict else _lib.CLAMP
         while True:
-            values = (_lib.NamedValue * max(1, len(given)))(*[(s._cname, v, 0) for s, v in given])
-            status = lib.cxl_encode(self._handle, values, len(given), flags, payload, self.length, byref(report))
-            if status == _lib.ERR_NOT_CARRIED and report.signal:
-                given = [(s, v) for s, v in given if s._handle != report.signal]
+            values = (_lib.RawValue * max(1, len(given)))(*[(s._cname, r) for s, r in given])
+            status = lib.cxl_encode_raw(self._handle, values, len(given), 0, payload, self.length, byref(report))
+            if status == _lib.ERR_NOT_CARRIED and report.signal and not strict:
+                given = [(s, r) for s, r in given if s._handle != report.signal]
                 continue
             break
         if status:
@@ -307,89 +527,295 @@ class Message:
             raise EncodeError(f"message '{self.name}': {reason}")
         return payload.raw[: self.length]
 
+    @property
+    def signal_tree(self):
+        """The signals as a tree: names, and for each switch {switch: {value: [its branch's tree]}}."""
+        return self._tree(None, None)
+
+    def _tree(self, switch, value):
+        tree = []
+        for signal in self.signals:
+            if signal.multiplexer_signal != switch or (switch is not None and value not in signal.multiplexer_ids):
+                continue
+            if signal.is_multiplexer:
+                values = sorted(
+                    {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
+                )
+                tree.append({signal.name: {v: self._tree(signal.name, v) for v in values}})
+            else:
+                tree.append(signal.name)
+        return tree
+
+    def assert_signals_encodable(self, input_data, scaling, assert_values_valid=True, assert_all_known=True):
+        """Raises EncodeError unless the values encode (checked as strictly as asked)."""
+        if not isinstance(input_data, dict):
+            raise EncodeError(f"message '{self.name}': the values must be a dict of signal names")
+        self.encode(input_data, scaling=scaling, strict=assert_values_valid and assert_all_known)
+
     def __repr__(self):
-        return f"message('{self.name}', 0x{self.frame_id:x}, {self.is_extended_frame}, {self.length}, {self.comment!r})"
+        frame = f"0x{self.frame_id:x}, {self.is_extended_frame}, {self.length}"
+        return f"message('{self.name}', {frame}, {_comments(self.comment)})"
+
+
+class _Opened:
+    """A library database handle, closed when the last Database or Message using it is gone."""
+
+    __slots__ = ("handle", "definitions")
+
+    def __init__(self, handle):
+        self.handle = handle
+        self.definitions = None  # attribute definitions, read when first asked for
+
+    def __del__(self):
+        if self.handle is not None and lib is not None:
+            lib.cxl_close(self.handle)
+            self.handle = None
+
+
+def _text_of(source, encoding=None):
+    """The UTF-8 bytes of a database text: str as it is; bytes decoded with ``encoding`` (bad bytes replaced), else
+    as UTF-8 when the whole text is valid UTF-8, else as cp1252 (Latin-1 for its five unassigned bytes)."""
+    if isinstance(source, str):
+        return source.encode("utf-8", "surrogateescape")
+    source = bytes(source)
+    if encoding is not None:
+        return source.decode(encoding, "replace").encode("utf-8")
+    try:
+        source.decode("utf-8")
+        return source
+    except UnicodeDecodeError:
+        pass
+    return "".join(_CP1252[byte] for byte in source).encode("utf-8") if source else source
+
+
+_CP1252 = [bytes([b]).decode("cp1252", "ignore") or chr(b) for b in range(256)]
+
+
+def sort_signals_by_start_bit(signals):
+    """Signals in the order of their first bit in the payload (big-endian ones by their most significant bit)."""
+    return sorted(signals, key=_start_bit)
+
+
+def _start_bit(signal):
+    if signal.byte_order == "big_endian":
+        return 8 * (signal.start // 8) + (7 - signal.start % 8)
+    return signal.start
+
+
+def sort_signals_by_name(signals):
+    return sorted(signals, key=lambda signal: signal.name)
+
+
+def sort_choices_by_value(choices):
+    return dict(sorted(choices.items()))
 
 
 class Database:
-    """An open database: messages in file order, nodes, version and the reader's diagnostics.
+    """Messages, nodes and version of one or more database texts, opened as one library database.
 
-    It never changes once open, so any number of threads may decode and encode with it at once. Pickling a
-    Database pickles its source text; the receiving process opens it again."""
+    ``Database()`` is empty; ``add_dbc_file``, ``add_dbc`` and ``add_dbc_string`` add the messages of a text (the
+    nodes and version become the text's). A message found again by name or frame ID replaces the earlier one in
+    the lookups. ``frame_id_mask`` masks frame IDs in the lookups; ``sort_signals`` orders each message's signals
+    (by start bit unless given, file order with None). Once built, any number of threads may decode and encode
+    with it at once. Pickling a Database pickles its source texts; the receiving process opens them again."""
 
-    _handle = None  # set once the library has opened the database
+    def __init__(
+        self,
+        messages=None,
+        nodes=None,
+        buses=None,
+        version=None,
+        dbc_specifics=None,
+        autosar_specifics=None,
+        frame_id_mask=None,
+        strict=True,
+        sort_signals=sort_signals_by_start_bit,
+        prune_choices=False,
+    ):
+        if messages:
+            raise NotImplementedError("messages are read from database texts; build them with add_dbc_string")
+        self._strict = strict
+        self._frame_id_mask = 0xFFFFFFFF if frame_id_mask is None else frame_id_mask
+        self._sort_signals = sort_signals
+        self._prune_choices = prune_choices
+        self._sources = []  # (UTF-8 text, format) of each text added
+        self.filename = None
+        self._open([])
 
-    def __init__(self, source, database_format="dbc", strict=True, filename=None):
+    @classmethod
+    def _from_text(cls, text, database_format, strict, filename=None, **keywords):
+        database = cls(strict=strict, **keywords)
+        database._add(text, database_format, filename)
+        return database
+
+    def _add(self, text, database_format, filename=None):
         if database_format not in _FORMATS:
             raise UnsupportedDatabaseFormatError(f"database format {database_format!r}: expected 'dbc' or 'zcd'")
-        self._source, self._format, self._strict, self.filename = source, database_format, strict, filename
-        handle = ctypes.c_void_p()
-        status = lib.cxl_open_memory(source, len(source), _FORMATS[database_format], byref(handle))
+        self._open(self._sources + [(text, database_format)], filename)
+        self.filename = filename
+
+    def add_dbc_string(self, string):
+        self._add(_text_of(string), "dbc")
+
+    def add_dbc(self, fp):
+        self.add_dbc_string(fp.read())
+
+    def add_dbc_file(self, filename, encoding=None):
+        with open(filename, "rb") as file:
+            self._add(_text_of(file.read(), encoding), "dbc", os.fspath(filename))
+
+    def add_zcd_string(self, string):
+        self._add(_text_of(string), "zcd")
+
+    def add_zcd_file(self, filename, encoding=None):
+        with open(filename, "rb") as file:
+            self._add(_text_of(file.read(), encoding), "zcd", os.fspath(filename))
+
+    def _open(self, sources, filename=None, diagnostics=()):
         where = filename or "<string>"
+        array = (_lib.Source * max(1, len(sources)))(*[(text, len(text), _FORMATS[kind]) for text, kind in sources])
+        handle = ctypes.c_void_p()
+        status = lib.cxl_open_sources(array, len(sources), byref(handle))
+        diagnostics = list(diagnostics)
         if status == _lib.ERR_FORMAT:
             not_text = Diagnostic("error", 0, 0, _lib.status_text(status))
-            if strict:
+            if self._strict:
                 raise ParseError(f"{where}, line 0, column 0: {not_text.text}", diagnostics=[not_text])
-            status = lib.cxl_open_memory(b"", 0, _lib.FORMAT_DBC, byref(handle))
-            self.diagnostics = [not_text]
-        else:
-            self.diagnostics = []
+            sources = [(b"", "dbc") if text.find(b"\0") >= 0 else (text, kind) for text, kind in sources]
+            return self._open(sources, filename, [not_text])
         if status == _lib.ERR_NO_MEMORY:
             raise MemoryError(f"{where}: {_lib.status_text(status)}")
         if status:
             raise ParseError(f"{where}: {_lib.status_text(status)}")
-        self._handle = handle.value
-        self.diagnostics += self._read_diagnostics()
-        refused = [d for d in self.diagnostics if d.refused_when_strict]
-        if strict and refused:
+        opened = _Opened(handle.value)
+        diagnostics += _read_diagnostics(opened.handle)
+        refused = [d for d in diagnostics[len(getattr(self, "diagnostics", ())) :] if d.refused_when_strict]
+        if self._strict and refused:
             first = refused[0]
             raise ParseError(
                 f"{where}, line {first.line}, column {first.column}: {first.text}",
                 first.line,
                 first.column,
-                self.diagnostics,
+                diagnostics,
             )
+        self._opened, self._handle, self._sources, self.diagnostics = opened, opened.handle, sources, diagnostics
         info = _lib.DatabaseInfo()
         lib.cxl_get_database_info(self._handle, byref(info))
-        self.version = _lib.text(info.version)
+        self.version = _lib.text(info.version) if sources else None
         self.comment = _nonempty(info.comment)
-        self.nodes = [Node(_lib.text(lib.cxl_node_name(self._handle, i))) for i in range(info.node_count)]
+        self.nodes = []
+        node = _lib.NodeInfo()
+        for i in range(info.node_count):
+            lib.cxl_get_node_info(self._handle, i, byref(node))
+            self.nodes.append(Node(_lib.text(node.name), _nonempty(node.comment), opened, i))
+        self._dbc = None
         self._largest_signal_count = info.largest_signal_count
-        self.messages = [Message(self, lib.cxl_message_at(self._handle, i)) for i in range(info.message_count)]
-        self._by_name = {}
-        self._by_frame_id = {}
-        self._by_key = {}
-        for message in self.messages:
-            self._by_name.setdefault(message.name, message)
-            self._by_key[(message.frame_id, message.is_extended_frame)] = message
-        # A number alone names the standard frame when both a standard and an extended one have it.
-        for message in sorted(self.messages, key=lambda m: not m.is_extended_frame):
-            self._by_frame_id[message.frame_id] = message
+        self._messages = [None] * info.message_count
+        self._lookups = None
+        # The library's own lookups agree with cantools' (the last of a name or ID) while no name or ID is
+        # given twice and IDs are not masked; they spare a large database dictionaries of every message.
+        self._library_lookups = (
+            len(sources) <= 1
+            and self._frame_id_mask == 0xFFFFFFFF
+            and not any(d.topic == "duplicate" for d in diagnostics)
+        )
+        self._found = {}  # decode_message's and encode_message's keys -> Message
 
-    def _read_diagnostics(self):
-        diagnostics = []
-        item = _lib.Diagnostic()
-        for i in range(lib.cxl_diagnostic_count(self._handle)):
-            lib.cxl_get_diagnostic(self._handle, i, byref(item))
-            severity = _SEVERITIES.get(item.severity, "error")
-            topic = _lib.TOPICS[item.topic] if 0 <= item.topic < len(_lib.TOPICS) else "other"
-            diagnostics.append(Diagnostic(severity, item.line, item.column, _lib.text(item.text), topic))
-        return diagnostics
+    @property
+    def messages(self):
+        """The messages of every text added, in order; each made when first asked for."""
+        return _Messages(self)
+
+    def _message_at(self, index):
+        message = self._messages[index]
+        if message is None:
+            message = self._messages[index] = Message(self._opened, lib.cxl_message_at(self._handle, index), self)
+        return message
+
+    def _index_of_name(self, name):
+        if self._library_lookups:
+            handle = lib.cxl_find_message_by_name(self._handle, name.encode("utf-8", "surrogateescape"))
+            return None if not handle else self._index_of_handle(handle)
+        return (self._lookups or self._build_lookups())[0].get(name)
+
+    def _index_of_key(self, key):
+        if self._library_lookups:
+            handle = lib.cxl_find_message(self._handle, key & 0x7FFFFFFF, key >> 31)
+            return None if not handle else self._index_of_handle(handle)
+        return (self._lookups or self._build_lookups())[1].get(key)
+
+    def _index_of_handle(self, handle):
+        info = _lib.MessageInfo()
+        lib.cxl_get_message_info(handle, byref(info))
+        return info.index
+
+    def _build_lookups(self):
+        by_name, by_key = {}, {}
+        info = _lib.MessageInfo()
+        for index, made in enumerate(self._messages):
+            if made is None:
+                lib.cxl_get_message_info(lib.cxl_message_at(self._handle, index), byref(info))
+                name, frame_id, extended = _lib.text(info.name), info.id, info.extended
+            else:  # as its attributes now are
+                name, frame_id, extended = made.name, made.frame_id, made.is_extended_frame
+            by_name[name] = index
+            by_key[self._key(frame_id, extended)] = index
+        self._lookups = by_name, by_key
+        return self._lookups
+
+    def _key(self, frame_id, extended):
+        """cantools' lookup key: the masked ID, bit 31 for extended."""
+        return (frame_id & self._frame_id_mask) | (0x80000000 if extended else 0)
+
+    def refresh(self):
+        """Lookups follow the messages' names and frame IDs as they now are."""
+        self._lookups = None
+        self._library_lookups = False
+        self._found = {}
+
+    @property
+    def dbc(self):
+        """Attributes of the network, attribute definitions and environment variables (DbcSpecifics)."""
+        if self._dbc is None:
+            self._dbc = specifics.database_specifics(self._opened)
+        return self._dbc
+
+    @property
+    def buses(self):
+        bus = specifics.bus_of(self.dbc)
+        return [] if bus is None else [bus]
 
     def get_message_by_name(self, name):
-        return self._by_name[name]
+        index = self._index_of_name(name)
+        if index is None:
+            raise KeyError(name)
+        return self._message_at(index)
 
-    def get_message_by_frame_id(self, frame_id):
-        return self._by_frame_id[frame_id]
+    def get_message_by_frame_id(self, frame_id, force_extended_id=False):
+        """The message of this frame ID: extended when forced or over 0x7FF, else standard, else extended."""
+        extended = force_extended_id or frame_id > 0x7FF
+        key = self._key(frame_id, extended)
+        index = self._index_of_key(key)
+        if index is None and not extended:
+            index = self._index_of_key(self._key(frame_id, True))
+        if index is None:
+            raise KeyError(key)
+        return self._message_at(index)
 
     def find_message(self, frame_id, is_extended_frame):
         """The message with this ID and kind (standard or extended), or None."""
-        return self._by_key.get((frame_id, bool(is_extended_frame)))
+        index = self._index_of_key(self._key(frame_id, is_extended_frame))
+        return None if index is None else self._message_at(index)
 
-    def _message(self, frame_id_or_name):
+    def _message(self, frame_id_or_name, force_extended_id=False):
         if isinstance(frame_id_or_name, str):
-            return self._by_name[frame_id_or_name]
-        return self._by_frame_id[frame_id_or_name]
+            message = self.get_message_by_name(frame_id_or_name)
+        else:
+            message = self.get_message_by_frame_id(frame_id_or_name, force_extended_id)
+        # Remembered for the next call with the same key, as long as the keys are few.
+        if not force_extended_id and len(self._found) < 4 * len(self._messages) + 64:
+            self._found[frame_id_or_name] = message
+        return message
 
     def decode_message(
         self,
@@ -400,15 +826,28 @@ class Database:
         decode_containers=False,
         allow_truncated=False,
         allow_excess=True,
+        force_extended_id=False,
     ):
         """Message.decode of the message with this frame ID (a can.Message's arbitration_id as it is) or name."""
-        return self._message(frame_id_or_name).decode(
-            data, decode_choices, scaling, decode_containers, allow_truncated, allow_excess
-        )
+        message = None if force_extended_id else self._found.get(frame_id_or_name)
+        if message is None:
+            message = self._message(frame_id_or_name, force_extended_id)
+        elif scaling and message._fast is not None and type(data) is bytes:
+            decoded = message._fast.decode(data, decode_choices)
+            if decoded is not None:
+                return decoded
+        return message.decode(data, decode_choices, scaling, decode_containers, allow_truncated, allow_excess)
 
-    def encode_message(self, frame_id_or_name, data, scaling=True, padding=False, strict=True):
+    def encode_message(self, frame_id_or_name, data, scaling=True, padding=False, strict=True, force_extended_id=False):
         """Message.encode of the message with this frame ID or name."""
-        return self._message(frame_id_or_name).encode(data, scaling, padding, strict)
+        message = None if force_extended_id else self._found.get(frame_id_or_name)
+        if message is None:
+            message = self._message(frame_id_or_name, force_extended_id)
+        elif scaling and strict and message._fast is not None:
+            payload = message._fast.encode(data, padding)
+            if payload is not None:
+                return payload
+        return message.encode(data, scaling, padding, strict)
 
     def decode_frames(self, frame_ids, data, lengths=None, extended=None, timestamps=None):
         """Decodes many frames in one call into numpy columns: see canxlate.batch.decode_frames."""
@@ -417,30 +856,118 @@ class Database:
         return decode_frames(self, frame_ids, data, lengths=lengths, extended=extended, timestamps=timestamps)
 
     def __reduce__(self):
-        return (Database, (self._source, self._format, self._strict, self.filename))
-
-    def __del__(self):
-        if self._handle is not None and lib is not None:
-            lib.cxl_close(self._handle)
-            self._handle = None
+        keywords = {
+            "frame_id_mask": self._frame_id_mask,
+            "strict": self._strict,
+            "sort_signals": self._sort_signals,
+            "prune_choices": self._prune_choices,
+        }
+        return (_reopen, (self._sources, self.filename, keywords))
 
     def __repr__(self):
-        return f"<canxlate.Database {self.filename or '<string>'}: {len(self.messages)} messages>"
+        """The version, the nodes and each message with its signals, a line each, groups apart."""
+        lines = [f"version('{self.version}')", ""]
+        if self.nodes:
+            lines += [repr(node) for node in self.nodes] + [""]
+        for message in self.messages:
+            lines += [repr(message)] + [f"  {signal!r}" for signal in message.signals] + [""]
+        return "\n".join(lines)
 
 
-def load_string(string, database_format="dbc", strict=True):
+def _reopen(sources, filename, keywords):
+    database = Database(**keywords)
+    database._open(sources, filename)
+    database.filename = filename
+    return database
+
+
+class _Messages(collections.abc.Sequence):
+    """A database's messages as a sequence, each made into a Message when first asked for."""
+
+    __slots__ = ("_database",)
+
+    def __init__(self, database):
+        self._database = database
+
+    def __len__(self):
+        return len(self._database._messages)
+
+    def __getitem__(self, index):
+        if isinstance(index, slice):
+            return [self[i] for i in range(*index.indices(len(self)))]
+        count = len(self)
+        if index < 0:
+            index += count
+        if not 0 <= index < count:
+            raise IndexError("message index out of range")
+        return self._database._message_at(index)
+
+    def __eq__(self, other):
+        return list(self) == list(other) if isinstance(other, (list, _Messages)) else NotImplemented
+
+    def __repr__(self):
+        return repr(list(self))
+
+
+def _read_diagnostics(handle):
+    diagnostics = []
+    item = _lib.Diagnostic()
+    for i in range(lib.cxl_diagnostic_count(handle)):
+        lib.cxl_get_diagnostic(handle, i, byref(item))
+        severity = _SEVERITIES.get(item.severity, "error")
+        topic = _lib.TOPICS[item.topic] if 0 <= item.topic < len(_lib.TOPICS) else "other"
+        diagnostics.append(Diagnostic(severity, item.line, item.column, _lib.text(item.text), topic))
+    return diagnostics
+
+
+_NOT_GIVEN = object()
+_LOAD_FORMATS = ("dbc", "zcd", None)
+
+
+def _keywords(frame_id_mask, prune_choices, strict, sort_signals):
+    keywords = {"frame_id_mask": frame_id_mask, "prune_choices": prune_choices, "strict": strict}
+    if sort_signals is not _NOT_GIVEN:
+        keywords["sort_signals"] = sort_signals
+    return keywords
+
+
+def load_string(
+    string, database_format=None, frame_id_mask=None, prune_choices=False, strict=True, sort_signals=_NOT_GIVEN
+):
     """Opens a database from its text (str or bytes).
 
     With ``strict`` an error among the reader's diagnostics (overlapping signals, a signal outside its
     message, a line that cannot be read) raises ParseError naming the line; otherwise every diagnostic is
     kept in ``Database.diagnostics``."""
-    source = string.encode("utf-8") if isinstance(string, str) else bytes(string)
-    return Database(source, database_format or "dbc", strict)
+    if database_format not in _LOAD_FORMATS:
+        raise UnsupportedDatabaseFormatError(f"database format {database_format!r}: expected 'dbc' or 'zcd'")
+    text = _text_of(string)
+    if not text.strip():
+        raise UnsupportedDatabaseFormatError("the text holds no database")
+    if database_format is None:
+        database_format = "zcd" if text.lstrip()[:1] == b"<" else "dbc"
+    return Database._from_text(text, database_format, **_keywords(frame_id_mask, prune_choices, strict, sort_signals))
 
 
-def load_file(filename, database_format=None, encoding=None, strict=True):
-    """Opens a ".dbc" or ".zcd" file (format from the extension unless given). ``encoding`` is accepted for
-    compatibility: names and texts are read as UTF-8, falling back to Latin-1. A missing file raises OSError."""
+def load(fp, database_format=None, frame_id_mask=None, prune_choices=False, strict=True, sort_signals=_NOT_GIVEN):
+    """Opens a database from a file object (text or binary)."""
+    return load_string(fp.read(), database_format, frame_id_mask, prune_choices, strict, sort_signals)
+
+
+def load_file(
+    filename,
+    database_format=None,
+    encoding=None,
+    frame_id_mask=None,
+    prune_choices=False,
+    strict=True,
+    cache_dir=None,
+    sort_signals=_NOT_GIVEN,
+):
+    """Opens a ".dbc" or ".zcd" file (format from the extension unless given). Its bytes are read as UTF-8
+    when they all are, else as cp1252, unless ``encoding`` names another. A missing file raises OSError."""
+    if database_format not in _LOAD_FORMATS:
+        raise UnsupportedDatabaseFormatError(f"database format {database_format!r}: expected 'dbc' or 'zcd'")
     filename = os.fspath(filename)
     with open(filename, "rb") as file:
         source = file.read()
@@ -449,4 +976,5 @@ def load_file(filename, database_format=None, encoding=None, strict=True):
         database_format = (
             "zcd" if extension == ".zcd" or (extension != ".dbc" and source.lstrip()[:1] == b"<") else "dbc"
         )
-    return Database(source, database_format, strict, filename)
+    keywords = _keywords(frame_id_mask, prune_choices, strict, sort_signals)
+    return Database._from_text(_text_of(source, encoding), database_format, filename=filename, **keywords)

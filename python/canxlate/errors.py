@@ -5,7 +5,11 @@ class Error(Exception):
     """Base of every error this package raises for its input."""
 
 
-class ParseError(Error):
+class UnsupportedDatabaseFormatError(Error):
+    """A database that cannot be read in the format asked for."""
+
+
+class ParseError(UnsupportedDatabaseFormatError):
     """A database that cannot be read as it stands; ``line`` and ``column`` say where (0 for the whole file)."""
 
     def __init__(self, message, line=0, column=0, diagnostics=()):
@@ -13,10 +17,6 @@ class ParseError(Error):
         self.line = line
         self.column = column
         self.diagnostics = list(diagnostics)
-
-
-class UnsupportedDatabaseFormatError(Error):
-    """A database format other than ``'dbc'`` and ``'zcd'``."""
 
 
 class DecodeError(Error):

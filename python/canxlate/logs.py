@@ -4,6 +4,7 @@ Frames arrive in chunks of numpy columns that the library fills (one set of arra
 frame in Python) and that batch decoding takes as they are. python-can is needed only to decode or write
 ``can.Message`` objects (decode_messages, chunks_from_messages)."""
 
+import collections.abc
 import ctypes
 import os
 import re
@@ -290,7 +291,7 @@ def _database(db):
 def decode_chunks(db, chunks, message=None):
     """A DataFrame of decoded FrameChunks: long (LONG_COLUMNS) or, with ``message``, wide for that message."""
     db = _database(db)
-    several = isinstance(message, (list, tuple))
+    several = isinstance(message, collections.abc.Sequence) and not isinstance(message, str)
     wanted = message if several else [message]
     parts, labels = {m: [] for m in range(len(wanted))}, []
     for chunk in chunks:

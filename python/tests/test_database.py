@@ -15,7 +15,7 @@ def close(value, expected):
 
 @pytest.mark.parametrize("stem", REAL_FILES)
 def test_frames_decode_as_the_reference_tool_does(stem):
-    db = canxlate.load_file(OPENDBC / f"{stem}.dbc", strict=False)
+    db = canxlate.load_file(OPENDBC / f"{stem}.dbc", strict=False, sort_signals=None)
     frames = [frame for frame in frames_of(stem) if frame["carried"] is not None]
     for frame in frames:
         decoded = db.get_message_by_frame_id(frame["id"]).decode(bytes.fromhex(frame["data"]))
@@ -155,7 +155,7 @@ DIAG = {"Service": 1, "Voltage": 10.0, "Temp": -20, "Status": "Busy"}
         ),
         ("Diag", "01102700 00140001", {"decode_choices": False}, {**DIAG, "Status": 1}),
         ("Diag", "020A0000 00280002", {}, {"Service": 2, "Odometer": 1.0, "Temp": 0, "Status": "Error"}),
-        ("Diag", "09FFFFFF FF280000", {}, {"Service": 9, "Temp": 0, "Status": "OK"}),
+        ("Diag", "09FFFFFF FF280000", {}, canxlate.DecodeError),  # a switch value without a branch
         ("Diag", "01102700 00140001" + "FF" * 60, {}, DIAG),
         ("Diag", "01102700 00140001 FF", {"allow_excess": False}, canxlate.DecodeError),
         ("Diag", "011027", {}, canxlate.DecodeError),
@@ -188,8 +188,9 @@ ENCODE_SIGNALS = {"Service": 1, "Voltage": 10.0, "Temp": -20, "Status": "Busy"}
     "changes, options, expected",
     [
         ({}, {}, "0110270000140001"),
-        ({"Odometer": 5.0}, {}, "0110270000140001"),  # another branch's signal is left out
-        ({"Status": canxlate.NamedSignalValue(2, "Error")}, {}, "0110270000140002"),
+        ({"Odometer": 5.0}, {}, canxlate.EncodeError),  # another branch's signal
+        ({"Odometer": 5.0}, {"strict": False}, "0110270000140001"),  # ... is left out
+        ({"Status": canxlate.NamedSignalValue(2, "Busy")}, {}, "0110270000140002"),  # its own number
         ({}, {"padding": True}, "011027FFFF14FFFD"),
         ({"Voltage": 10000, "Temp": 20, "Status": 1}, {"scaling": False}, "0110270000140001"),
         ({"Temp": None}, {}, canxlate.EncodeError),

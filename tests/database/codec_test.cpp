@@ -178,6 +178,7 @@ const EncodeRow kEncodeRows[] = {
     {"wide exact", "Wide", "U64=9007199254740993 S64=-2", 0, "00000000000000000000000000000000", CXL_OK,
      "0000000000002000FEFFFFFFFFFFFFFF"},
     {"floats", "Floats", "F32=3 F64=1", 0, "000000000000000000000000", CXL_OK, "0000803F3FF0000000000000"},
+    {"float32 overflow", "Floats", "F32=1e300 F64=1", 0, "000000000000000000000000", CXL_ERR_OUT_OF_RANGE, "'F32'"},
     {"short payload", "Plain", "U8=15", 0, "00000000000000", CXL_ERR_LENGTH, "length"},
 };
 
@@ -204,6 +205,61 @@ TEST_F(Codec, EncodesTheBranchTheSwitchChooses) {
             EXPECT_EQ(toHex(payload.data(), payload.size()), row.before);  // nothing written
         }
         EXPECT_EQ(values[0].clamped, row.flags == CXL_CLAMP ? 1 : 0);
+    }
+}
+
+struct RawRow {
+    const char* rule;
+    const char* message;
+    std::vector<cxl_raw_value> values;
+    cxl_status status;
+    const char* after;  // payload, or words the report must hold
+};
+
+TEST_F(Codec, EncodesFieldValuesExactly) {
+    const RawRow rows[] = {
+        {"wider than a double",
+         "Wide",
+         {{"U64", 0x0123456789ABCDEFu}, {"S64", ~uint64_t{0} - 1}},
+         CXL_OK,
+         "EFCDAB8967452301FEFFFFFFFFFFFFFF"},
+        {"no limits apply",
+         "Plain",
+         {{"U8", 255}, {"S12", ~uint64_t{0} - 2047}, {"BE16", 1}, {"Tail", 1}},
+         CXL_OK,
+         "FF00080000010080"},
+        {"unsigned past its field",
+         "Plain",
+         {{"U8", 256}, {"S12", 0}, {"BE16", 0}, {"Tail", 0}},
+         CXL_ERR_OUT_OF_RANGE,
+         "'U8'"},
+        {"signed past its field",
+         "Plain",
+         {{"U8", 0}, {"S12", ~uint64_t{0} - 2048}, {"BE16", 0}, {"Tail", 0}},
+         CXL_ERR_OUT_OF_RANGE,
+         "'S12'"},
+        {"float bits",
+         "Floats",
+         {{"F32", 0x3F800000}, {"F64", 0x3FF0000000000000u}},
+         CXL_OK,
+         "0000803F3FF0000000000000"},
+        {"switch decides", "Mux", {{"Mode", 1}, {"Page", 4}, {"B", 9}, {"C", 0}, {"D", 1}}, CXL_ERR_NOT_CARRIED, "'D'"},
+    };
+    for (const RawRow& row : rows) {
+        SCOPED_TRACE(row.rule);
+        uint8_t payload[16] = {};
+        cxl_encode_report report;
+        const cxl_message* m = message(row.message);
+        cxl_message_info info;
+        ASSERT_EQ(cxl_get_message_info(m, &info), CXL_OK);
+        const cxl_status status =
+            cxl_encode_raw(m, row.values.data(), row.values.size(), 0, payload, info.length, &report);
+        ASSERT_EQ(status, row.status) << report.text;
+        if (status == CXL_OK) {
+            EXPECT_EQ(toHex(payload, info.length), row.after);
+        } else {
+            EXPECT_NE(std::string(report.text).find(row.after), std::string::npos) << report.text;
+        }
     }
 }
 

@@ -76,7 +76,7 @@ const Case kCases[] = {
     {"unknown value table",
      MSG " SG_ A : 0|8@1+ (1,0) [0|0] \"\" N\nVAL_ 100 A Tbl;\n",
      {{kW, 3, 12, "no value table is named 'Tbl'"}}},
-    {"standard ID too large", "BO_ 2048 M: 8 N\n", {{kW, 1, 1, "read as extended", CXL_TOPIC_OTHER}}},
+    {"standard ID too large", "BO_ 2048 M: 8 N\n", {{kW, 1, 1, "read as extended", CXL_TOPIC_LAYOUT}}},
     {"not a CAN ID", "BO_ 1073741824 M: 8 N\n", {{kE, 1, 1, "not a standard or extended CAN ID"}}},
     {"length over 64", "BO_ 1 M: 65 N\n", {{kE, 1, 1, "has length 65"}}},
     {"signal without message", " SG_ A : 0|8@1+ (1,0) [0|0] \"\" N\n", {{kE, 1, 2, "signal outside a message"}}},

@@ -50,4 +50,61 @@ TEST(Opening, RefusesWhatIsNoDatabase) {
     }
 }
 
+TEST(Model, ValueTextsInValueOrderAndAsWritten) {
+    const std::string text =
+        "BO_ 1 M: 8 N\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" N\nVAL_ 1 S 2 \"two\" 0 \"zero\" 1 \"one\" ;\n";
+    cxl_database* database = nullptr;
+    ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &database), CXL_OK);
+    const cxl_signal* signal = cxl_find_signal(cxl_find_message(database, 1, 0), "S");
+    std::string sorted, written;
+    int64_t raw;
+    const char* label;
+    for (size_t i = 0; cxl_signal_value_text(signal, i, &raw, &label) == CXL_OK; ++i) sorted += label;
+    for (size_t i = 0; cxl_signal_value_text_as_written(signal, i, &raw, &label) == CXL_OK; ++i) written += label;
+    EXPECT_EQ(sorted, "zeroonetwo");
+    EXPECT_EQ(written, "twozeroone");
+    cxl_close(database);
+}
+
+TEST(Opening, SeveralSourcesMakeOneDatabase) {
+    const std::string first = "VERSION \"1\"\nBU_: A B\nBO_ 1 M1: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" B\n";
+    const std::string second = "VERSION \"2\"\nBU_: C\nBO_ 2 M2: 8 C\nBO_ 1 M3: 8 C\nBO_ 3 M1: 8 C\n";
+    const cxl_source sources[] = {{first.data(), first.size(), CXL_FORMAT_DBC},
+                                  {second.data(), second.size(), CXL_FORMAT_DBC}};
+    cxl_database* database = nullptr;
+    ASSERT_EQ(cxl_open_sources(sources, 2, &database), CXL_OK);
+    cxl_database_info info;
+    ASSERT_EQ(cxl_get_database_info(database, &info), CXL_OK);
+    EXPECT_EQ(info.message_count, 4u);
+    EXPECT_STREQ(info.version, "2");  // the last text's
+    EXPECT_EQ(info.node_count, 1u);
+    EXPECT_STREQ(cxl_node_name(database, 0), "C");
+    cxl_message_info message;
+    ASSERT_EQ(cxl_get_message_info(cxl_find_message(database, 1, 0), &message), CXL_OK);
+    EXPECT_STREQ(message.name, "M1");  // an ID given again is found at its first message
+    ASSERT_EQ(cxl_get_message_info(cxl_find_message_by_name(database, "M1"), &message), CXL_OK);
+    EXPECT_EQ(message.id, 1u);
+    ASSERT_EQ(cxl_get_message_info(cxl_message_at(database, 3), &message), CXL_OK);
+    EXPECT_EQ(message.id, 3u);
+    cxl_close(database);
+
+    const std::string binary("BO_\0", 4);
+    const struct {
+        cxl_source source;
+        cxl_status status;
+    } refused[] = {
+        {{first.data(), first.size(), 7}, CXL_ERR_ARGUMENT},
+        {{nullptr, 3, CXL_FORMAT_DBC}, CXL_ERR_ARGUMENT},
+        {{binary.data(), binary.size(), CXL_FORMAT_DBC}, CXL_ERR_FORMAT},
+    };
+    for (const auto& row : refused) {
+        const cxl_source pair[] = {sources[0], row.source};
+        database = reinterpret_cast<cxl_database*>(1);
+        EXPECT_EQ(cxl_open_sources(pair, 2, &database), row.status);
+        EXPECT_EQ(database, nullptr);
+    }
+    ASSERT_EQ(cxl_open_sources(nullptr, 0, &database), CXL_OK);  // none: an empty database
+    cxl_close(database);
+}
+
 }  // namespace

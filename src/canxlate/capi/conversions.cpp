@@ -38,4 +38,11 @@ CXL_API cxl_status CXL_CALL cxl_encode(const cxl_message* handle, cxl_named_valu
         [&] { return db::encodeMessage(*toMessage(handle), values, count, flags, payload, length, report); });
 }
 
+CXL_API cxl_status CXL_CALL cxl_encode_raw(const cxl_message* handle, const cxl_raw_value* values, size_t count,
+                                           uint32_t flags, uint8_t* payload, size_t length, cxl_encode_report* report) {
+    if (handle == nullptr || payload == nullptr || (values == nullptr && count != 0)) return CXL_ERR_ARGUMENT;
+    return guarded(
+        [&] { return db::encodeMessageRaw(*toMessage(handle), values, count, flags, payload, length, report); });
+}
+
 }  // extern "C"

@@ -83,7 +83,7 @@ CXL_API const char* CXL_CALL cxl_signal_group_member(const cxl_message* handle, 
 CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* handle, cxl_signal_details* details) {
     if (handle == nullptr || details == nullptr) return CXL_ERR_ARGUMENT;
     const db::Signal& signal = *toSignal(handle);
-    *details = {signal.hasStartValue ? 1 : 0, signal.startValue, signal.attributes.size()};
+    *details = {signal.hasStartValue ? 1 : 0, signal.startValue, signal.attributes.size(), signal.floatSigned ? 1 : 0};
     return CXL_OK;
 }
 

@@ -120,4 +120,14 @@ CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* handle, size
     return CXL_OK;
 }
 
+CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* handle, size_t index, int64_t* raw,
+                                                             const char** text) {
+    if (handle == nullptr || raw == nullptr || text == nullptr || index >= toSignal(handle)->values.entries().size())
+        return CXL_ERR_ARGUMENT;
+    const db::ValueText& entry = toSignal(handle)->values.written(index);
+    *raw = entry.value;
+    *text = entry.text.c_str();
+    return CXL_OK;
+}
+
 }  // extern "C"

@@ -1,5 +1,7 @@
 // Opening, closing, diagnostics and status texts.
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "canxlate/capi/handles.h"
 #include "canxlate/database/database_loader.h"
@@ -73,6 +75,49 @@ CXL_API cxl_status CXL_CALL cxl_open_memory(const void* data, size_t size, int32
             return db::loadFromMemory(text, static_cast<db::Format>(kind), opened.model);
         },
         data, size, format);
+}
+
+CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t count, cxl_database** database) {
+    if (database == nullptr) return CXL_ERR_ARGUMENT;
+    *database = nullptr;
+    if (sources == nullptr && count != 0) return CXL_ERR_ARGUMENT;
+    for (size_t i = 0; i < count; ++i) {
+        const cxl_source& source = sources[i];
+        if ((source.data == nullptr && source.size != 0) ||
+            (source.format != CXL_FORMAT_DBC && source.format != CXL_FORMAT_ZCD)) {
+            return CXL_ERR_ARGUMENT;
+        }
+    }
+    return guarded([&]() -> cxl_status {
+        auto merged = std::make_unique<cxl_database>();
+        db::Database& model = merged->model;
+        for (size_t i = 0; i < count; ++i) {
+            const cxl_source& source = sources[i];
+            const std::string_view text(source.size == 0 ? "" : static_cast<const char*>(source.data), source.size);
+            db::Database part;
+            if (db::loadFromMemory(text, static_cast<db::Format>(source.format), part) != db::LoadResult::kLoaded) {
+                return CXL_ERR_FORMAT;
+            }
+            // What belongs to the network is the last text's; messages add up.
+            const auto firstMessage = static_cast<uint32_t>(model.messages.size());
+            model.version = std::move(part.version);
+            model.comment = std::move(part.comment);
+            model.newSymbols = std::move(part.newSymbols);
+            model.busSpeed = std::move(part.busSpeed);
+            model.nodes = std::move(part.nodes);
+            model.valueTables = std::move(part.valueTables);
+            model.environmentVariables = std::move(part.environmentVariables);
+            model.attributeDefinitions = std::move(part.attributeDefinitions);
+            model.attributes = std::move(part.attributes);
+            model.relationAttributes = std::move(part.relationAttributes);
+            for (db::RelationAttribute& relation : model.relationAttributes) relation.message += firstMessage;
+            for (db::Message& message : part.messages) model.messages.push_back(std::move(message));
+            for (db::Diagnostic& diagnostic : part.diagnostics) model.diagnostics.push_back(std::move(diagnostic));
+        }
+        model.buildIndexes();
+        *database = merged.release();
+        return CXL_OK;
+    });
 }
 
 CXL_API void CXL_CALL cxl_close(cxl_database* database) { delete database; }

@@ -65,29 +65,38 @@ uint64_t fieldFromPhysical(const Signal& signal, double physical) noexcept {
     return wideIntegerField(signal, scaled);
 }
 
-cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
-                         uint8_t* payload, size_t length, cxl_encode_report* report) {
-    if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
-    if (length < message.length || length > kMaxPayloadBytes) {
-        reportProblem(report, nullptr, "message '%s' needs a payload of its length, at most 64 bytes",
-                      message.name.c_str());
-        return CXL_ERR_LENGTH;
-    }
-    const size_t signalCount = message.signals.size();
-    std::vector<int32_t> given(signalCount, kNotGiven);
+namespace {
+
+// Where each given value goes: given[i] is the value's index for signal i, or kNotGiven. False (with the report
+// written) for a name the message does not have.
+template <typename NameOf>
+cxl_status findGiven(const Message& message, size_t count, NameOf nameOf, std::vector<int32_t>& given,
+                     cxl_encode_report* report) {
+    given.assign(message.signals.size(), kNotGiven);
     for (size_t v = 0; v < count; ++v) {
-        const char* name = values[v].name != nullptr ? values[v].name : "";
+        const char* name = nameOf(v) != nullptr ? nameOf(v) : "";
         const uint32_t index = message.findSignal(name);
         if (index == NameIndex::kAbsent) {
             reportProblem(report, nullptr, "message has no signal '%s'", name);
             return CXL_ERR_NOT_FOUND;
         }
         given[index] = static_cast<int32_t>(v);
-        values[v].clamped = 0;
     }
-    const bool clamp = (flags & CXL_CLAMP) != 0;
+    return CXL_OK;
+}
+
+// The branch walk both entries share: rawOf(signal, value index, raw) gives the field bits of a given value or a
+// failing status. Nothing is written unless every carried signal is good.
+template <typename RawOf>
+cxl_status writeCarried(const Message& message, const std::vector<int32_t>& given, uint32_t flags, uint8_t* payload,
+                        size_t length, cxl_encode_report* report, RawOf rawOf) {
+    if (length < message.length || length > kMaxPayloadBytes) {
+        reportProblem(report, nullptr, "message '%s' needs a payload of its length, at most 64 bytes",
+                      message.name.c_str());
+        return CXL_ERR_LENGTH;
+    }
+    const size_t signalCount = message.signals.size();
     const bool keepMissing = (flags & CXL_KEEP_MISSING) != 0;
-    // The raw field of every carried signal first; nothing is written unless all are good.
     std::vector<uint64_t> raw(signalCount, 0);
     std::vector<uint8_t> carried(signalCount, 0);
     for (const uint32_t i : message.decodeOrder) {
@@ -115,24 +124,79 @@ cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t
             raw[i] = readField(signal.field, payload, length);
             continue;
         }
-        cxl_named_value& entry = values[static_cast<size_t>(given[i])];
-        double value = entry.value;
-        if (!(signal.minimum == 0.0 && signal.maximum == 0.0) &&
-            (value < signal.minimum || value > signal.maximum || std::isnan(value))) {
-            if (!clamp) {
-                reportProblem(report, &signal, "signal '%s': value %.17g is outside its range [%.17g, %.17g]", name,
-                              value, signal.minimum, signal.maximum);
-                return CXL_ERR_OUT_OF_RANGE;
-            }
-            if (value > signal.maximum) value = signal.maximum;
-            if (value < signal.minimum) value = signal.minimum;
-            entry.clamped = 1;
-        }
-        raw[i] = fieldFromPhysical(signal, value);
+        const cxl_status status = rawOf(signal, static_cast<size_t>(given[i]), raw[i]);
+        if (status != CXL_OK) return status;
     }
     for (size_t i = 0; i < signalCount; ++i)
         if (carried[i]) writeField(message.signals[i].field, raw[i], payload);
     return CXL_OK;
+}
+
+// Whether raw (int64_t for signed signals) fits the signal's field.
+bool fitsField(const Signal& signal, uint64_t raw) noexcept {
+    if (signal.type != ValueType::kSigned) return (raw & ~signal.field.mask) == 0;
+    const auto value = static_cast<int64_t>(raw);
+    const uint64_t half = signal.field.mask >> 1;  // the largest value
+    return value >= 0 ? static_cast<uint64_t>(value) <= half : ~static_cast<uint64_t>(value) <= half;
+}
+
+// Both entries: the given values found by name (values[v].name), then the branch walk with rawOf.
+template <typename Value, typename RawOf>
+cxl_status encodeGiven(const Message& message, Value* values, size_t count, uint32_t flags, uint8_t* payload,
+                       size_t length, cxl_encode_report* report, RawOf rawOf) {
+    if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
+    std::vector<int32_t> given;
+    const cxl_status found = findGiven(
+        message, count, [&](size_t v) { return values[v].name; }, given, report);
+    if (found != CXL_OK) return found;
+    return writeCarried(message, given, flags, payload, length, report, rawOf);
+}
+
+}  // namespace
+
+cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
+                         uint8_t* payload, size_t length, cxl_encode_report* report) {
+    for (size_t v = 0; v < count; ++v) values[v].clamped = 0;
+    const bool clamp = (flags & CXL_CLAMP) != 0;
+    return encodeGiven(
+        message, values, count, flags, payload, length, report, [&](const Signal& signal, size_t v, uint64_t& raw) {
+            cxl_named_value& entry = values[v];
+            double value = entry.value;
+            if (!(signal.minimum == 0.0 && signal.maximum == 0.0) &&
+                (value < signal.minimum || value > signal.maximum || std::isnan(value))) {
+                if (!clamp) {
+                    reportProblem(report, &signal, "signal '%s': value %.17g is outside its range [%.17g, %.17g]",
+                                  signal.name.c_str(), value, signal.minimum, signal.maximum);
+                    return CXL_ERR_OUT_OF_RANGE;
+                }
+                if (value > signal.maximum) value = signal.maximum;
+                if (value < signal.minimum) value = signal.minimum;
+                entry.clamped = 1;
+            }
+            if (signal.type == ValueType::kSingle && std::isfinite(value) &&
+                !std::isfinite(roundToSingle((value - signal.offset) / signal.factor))) {
+                reportProblem(report, &signal, "signal '%s': value %.17g does not fit a float32", signal.name.c_str(),
+                              value);
+                return CXL_ERR_OUT_OF_RANGE;
+            }
+            raw = fieldFromPhysical(signal, value);
+            return CXL_OK;
+        });
+}
+
+cxl_status encodeMessageRaw(const Message& message, const cxl_raw_value* values, size_t count, uint32_t flags,
+                            uint8_t* payload, size_t length, cxl_encode_report* report) {
+    return encodeGiven(message, values, count, flags, payload, length, report,
+                       [&](const Signal& signal, size_t v, uint64_t& raw) {
+                           raw = values[v].raw;
+                           if (!fitsField(signal, raw)) {
+                               reportProblem(report, &signal, "signal '%s': the raw value does not fit its field",
+                                             signal.name.c_str());
+                               return CXL_ERR_OUT_OF_RANGE;
+                           }
+                           raw &= signal.field.mask;
+                           return CXL_OK;
+                       });
 }
 
 }  // namespace canxlate::db

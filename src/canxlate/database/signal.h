@@ -44,6 +44,7 @@ struct Signal {
     std::vector<MuxRange> muxRanges;
     ValueTable values;
     AttributeList attributes;
+    bool floatSigned = false;    // a float signal the file gives with '-'
     bool hasStartValue = false;  // GenSigStartValue, a raw value
     double startValue = 0.0;
     // False when the field cannot be read as written (see the diagnostics);

@@ -257,7 +257,7 @@ private:
         out_ += '|';
         append(signal.length);
         out_ += signal.bigEndian ? "@0" : "@1";
-        out_ += signal.type == db::ValueType::kSigned ? "- (" : "+ (";
+        out_ += signal.type == db::ValueType::kSigned || signal.floatSigned ? "- (" : "+ (";
         append(signal.factor);
         out_ += ',';
         append(signal.offset);

@@ -106,7 +106,7 @@ private:
         if (!message.extended && message.id > 0x7FF) {
             message.extended = true;
             sink_.warning(
-                db::Topic::kOther, def.position,
+                db::Topic::kLayout, def.position,
                 "message " + quote(def.name) + ": ID over 0x7FF without the extended flag (bit 31), read as extended");
         }
         if (def.length < 0 || def.length > 64) {
@@ -284,6 +284,7 @@ private:
                                   " is not 0, 1 or 2; skipped");
                 continue;
             }
+            signal->floatSigned = signal->type == db::ValueType::kSigned;
             signal->type = def.type == 1 ? db::ValueType::kSingle : db::ValueType::kDouble;
             const uint32_t wanted = def.type == 1 ? 32 : 64;
             if (signal->length != wanted) {

@@ -771,11 +771,16 @@ class Database:
     def refresh(self):
         """Rebuilds the library's database from the messages and signals as they now are (names, IDs, lengths,
         layout, scaling, limits, choices, comments, senders, receivers, cycle times, start values), so that
-        lookups, decoding and encoding follow them. Messages are made afresh: ask the database for them again."""
+        lookups, decoding and encoding follow them."""
         if not any(message is not None for message in self._messages):
             return
         text = self.as_dbc_string().encode("utf-8", "surrogateescape")
-        self._open([(text, "dbc")], self.filename)  # messages made afresh from the rebuilt database
+        made = [(index, message) for index, message in enumerate(self._messages) if message is not None]
+        self._open([(text, "dbc")], self.filename)
+        # The message objects a caller holds stay the database's, made afresh inside.
+        for index, message in made:
+            message.__dict__ = self._message_at(index).__dict__
+            self._messages[index] = message
 
     def _differences(self, other, *, tolerance=1e-12, include_format_specifics=True):
         """What differs between this database and another, as cantools reports it: a list of dicts with the

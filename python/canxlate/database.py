@@ -807,7 +807,9 @@ class Database:
                 compare(f"{where}.{name}", getattr(mine, name), getattr(theirs, name))
             if len(mine.signals) != len(theirs.signals):
                 differ(f"{where}.signals", len(mine.signals), len(theirs.signals), "length-mismatch")
-            for a, b in zip(mine.signals, theirs.signals):
+            # Signals of one start bit come in either order.
+            by_name = sorted(mine.signals, key=lambda signal: signal.name)
+            for a, b in zip(by_name, sorted(theirs.signals, key=lambda signal: signal.name)):
                 for name in _SIGNAL_FIELDS:
                     compare(f"{where}.signals[{a.name}].{name}", getattr(a, name), getattr(b, name))
                 compare(

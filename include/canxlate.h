@@ -222,7 +222,7 @@ CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size
  * database is built. Names are the long names (SystemMessageLongSymbol,
  * SystemSignalLongSymbol, SystemNodeLongSymbol) wherever a file gives them. */
 typedef struct cxl_message_details {
-    const char* send_type; /* GenMsgSendType's text; "" for none */
+    const char* send_type; /* GenMsgSendType's text (or its default); "" for none */
     int32_t j1939;         /* VFrameFormat says J1939PG (or 3) */
     size_t attribute_count;
     size_t signal_group_count;

@@ -351,7 +351,8 @@ class Message:
         self.is_fd = bool(info.fd)
         self.length = info.length
         self.comment = _nonempty(info.comment)
-        self.cycle_time = None if info.cycle_time_ms < 0 else info.cycle_time_ms
+        # A cycle time of 0 (often the default) is none, as cantools has it.
+        self.cycle_time = None if info.cycle_time_ms <= 0 else info.cycle_time_ms
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
         details = _lib.MessageDetails()
@@ -822,7 +823,10 @@ class Database:
     def as_dbc_string(self, **keywords):
         """The database as DBC text, as its objects now are. cantools' sorting and name-shortening keywords are
         accepted; the library's canonical layout is written whatever they say."""
-        if not any(message is not None for message in self._messages):
+        info = _lib.DatabaseInfo()
+        lib.cxl_get_database_info(self._handle, byref(info))
+        unchanged = (self.version or "") == _lib.text(info.version)
+        if unchanged and not any(message is not None for message in self._messages):
             return dbc_writing.dbc_text(self._handle)
         handle = dbc_writing.finished_handle(self)
         try:

@@ -171,8 +171,7 @@ def _change_signal(builder, message, signal, switch, defined):
 def finished_handle(database):
     """A new library database holding the Database's objects as they now are (free it with cxl_close)."""
     builder = _Builder(database._handle)
-    if database.version is not None:
-        lib.cxl_builder_set_version(builder.handle, _encoded(database.version))
+    lib.cxl_builder_set_version(builder.handle, _encoded(database.version or ""))
     defined = _defined(database._handle)
     info = _lib.MessageInfo()
     for index, message in enumerate(database._messages):

@@ -483,8 +483,9 @@ private:
         for (Message& message : db_.messages) {
             if (const db::AttributeValue* cycle = valueOf(message.attributes, "GenMsgCycleTime", ObjectKind::kMessage))
                 message.cycleTime = std::isfinite(cycle->number) ? std::llround(cycle->number) : -1;
-            if (const db::Attribute* sendType = db::findAttribute(message.attributes, "GenMsgSendType"))
-                message.sendType = sendType->value.text;
+            if (const db::AttributeValue* sendType =
+                    valueOf(message.attributes, "GenMsgSendType", ObjectKind::kMessage))
+                message.sendType = sendType->text;
             if (const db::AttributeValue* format = valueOf(message.attributes, "VFrameFormat", ObjectKind::kMessage)) {
                 // As an enumeration by its text; as a number, 14 and 15 are
                 // the FD formats and 3 is J1939.

@@ -34,7 +34,6 @@ class _Builder:
         if status:
             raise Error(_lib.status_text(status))
         self.report = _lib.BuildReport()
-        self.nodes = set()
 
     def __del__(self):
         lib.cxl_builder_free(self.handle)
@@ -44,14 +43,6 @@ class _Builder:
         if status:
             text = self.report.text.decode("utf-8", "replace") if status == _lib.ERR_REFUSED else ""
             raise Error(text or _lib.status_text(status))
-
-    def node(self, name):
-        if name not in self.nodes:
-            self.nodes.add(name)
-            status = lib.cxl_builder_add_node(self.handle, _encoded(name), byref(self.report))
-            if status not in (_lib.OK, _lib.ERR_REFUSED):  # refused: it exists already
-                raise Error(_lib.status_text(status))
-        return name
 
     def define(self, name, kind, attribute_type, maximum):
         definition = _lib.AttributeDefinition(_encoded(name), kind, attribute_type, 0, maximum, 0, 0, 0, b"")
@@ -113,7 +104,7 @@ def _in_switch_order(signals):
 
 def _change_message(builder, message, original, defined):
     name = _dbc_name(message.name)
-    senders = ",".join(builder.node(_dbc_name(sender)) for sender in message.senders)
+    senders = ",".join(_dbc_name(sender) for sender in message.senders)
     spec = _lib.MessageSpec(
         _encoded(name), message.frame_id, message.is_extended_frame, message.length, _encoded(senders)
     )
@@ -137,7 +128,7 @@ def _change_signal(builder, message, signal, switch, defined):
     else:
         role = _lib.MUX_MULTIPLEXED if ranges else _lib.MUX_PLAIN
     name = _encoded(_dbc_name(signal.name))
-    receivers = ",".join(builder.node(_dbc_name(receiver)) for receiver in signal.receivers)
+    receivers = ",".join(_dbc_name(receiver) for receiver in signal.receivers)
     spec = _lib.SignalSpec(
         name,
         signal.start,

@@ -71,11 +71,6 @@ DatabaseBuilder::DatabaseBuilder(const db::Database& source) : model_(source) {
     for (db::Message& message : model_.messages) rebuildSignalNames(message);
 }
 
-bool DatabaseBuilder::hasNode(std::string_view name) const {
-    return std::any_of(model_.nodes.begin(), model_.nodes.end(),
-                       [&](const db::Node& node) { return node.name == name; });
-}
-
 db::Message* DatabaseBuilder::findMessage(std::string_view name) {
     for (db::Message& message : model_.messages)
         if (message.name == name) return &message;
@@ -121,9 +116,10 @@ std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db:
             return "message " + quote(name) + ": ID " + std::to_string(spec.id) + " is that of message " +
                    quote(other.name);
     }
+    // Senders and receivers need not be listed nodes, as in a file.
     std::vector<std::string> senders = splitNames(spec.senders);
     for (const std::string& sender : senders)
-        if (!hasNode(sender)) return "message " + quote(name) + ": no node is named " + quote(sender);
+        if (!isDbcName(sender)) return "message " + quote(name) + ": " + nameProblem("sender", sender);
     message.name = name;
     message.id = spec.id;
     message.extended = spec.extended != 0;
@@ -196,7 +192,7 @@ std::string DatabaseBuilder::makeSignal(const db::Message& message, const cxl_si
         return where + "an IEEE float takes 32 bits, a double 64";
     std::vector<std::string> receivers = splitNames(spec.receivers);
     for (const std::string& receiver : receivers)
-        if (!hasNode(receiver)) return where + "no node is named " + quote(receiver);
+        if (!isDbcName(receiver)) return where + nameProblem("receiver", receiver);
     signal.name = name;
     signal.unit = text(spec.unit);
     signal.receivers = std::move(receivers);

@@ -47,7 +47,6 @@ private:
     };
     Found find(std::string_view message, std::string_view signal = {});
     db::Message* findMessage(std::string_view name);
-    bool hasNode(std::string_view name) const;
     // The attribute list an object reference names, or null with the problem.
     db::AttributeList* attributesOf(const cxl_object_ref& object, std::string* problem);
     // Checks a signal spec against its message and turns it into a signal.

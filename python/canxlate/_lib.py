@@ -182,6 +182,17 @@ class AttributeDefinition(Structure):
     ]
 
 
+class RelationAttribute(Structure):
+    _fields_ = [
+        ("object_kind", c_int32),
+        ("node", c_char_p),
+        ("message", c_void_p),
+        ("signal", c_char_p),
+        ("environment_variable", c_char_p),
+        ("attribute", Attribute),
+    ]
+
+
 class MessageSpec(Structure):
     _fields_ = [
         ("name", c_char_p),
@@ -357,6 +368,9 @@ _PROTOTYPES = {
     "cxl_batch_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_encode_raw": (c_int32, [c_void_p, POINTER(RawValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_value_table": (c_int32, [c_void_p, c_size_t, POINTER(c_char_p), POINTER(c_size_t)]),
+    "cxl_value_table_entry": (c_int32, [c_void_p, c_size_t, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    "cxl_get_relation_attribute": (c_int32, [c_void_p, c_size_t, POINTER(RelationAttribute)]),
     "cxl_write_dbc_memory": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(c_size_t)]),
     "cxl_free_text": (None, [c_void_p]),
     "cxl_builder_copy": (c_int32, [c_void_p, POINTER(c_void_p)]),

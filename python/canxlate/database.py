@@ -843,7 +843,7 @@ class Database:
 
     @property
     def buses(self):
-        bus = specifics.bus_of(self.dbc)
+        bus = specifics.bus_of(self.dbc, self.comment)
         return [] if bus is None else [bus]
 
     def get_message_by_name(self, name):

@@ -254,7 +254,7 @@ private:
     void applyComments() {
         for (CommentDef& def : defs_->comments) {
             switch (def.object.kind) {
-                case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
+                case ObjectKind::kNetwork: db_.comment += def.text; break;  // several are joined
                 case ObjectKind::kNode:
                     if (db::Node* node = findNode(def.object)) node->comment = std::move(def.text);
                     break;

@@ -213,7 +213,10 @@ private:
         out_ += kNewline;
     }
 
-    void valueTexts(const db::ValueTable& table) {
+    // "VAL_TABLE_ name 1 "On" 0 "Off" ;" and the like: after the head, the
+    // texts from the highest raw value down.
+    void valueTexts(const std::string& head, const db::ValueTable& table) {
+        out_ += head;
         const auto& entries = table.entries();
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
             out_ += ' ';
@@ -221,14 +224,21 @@ private:
             out_ += ' ';
             quoted(it->text);
         }
+        line(" ;");
+    }
+
+    // Node names separated by commas, or the word for none.
+    void nodeList(const std::vector<std::string>& names) {
+        if (names.empty()) out_ += kNoNode;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i != 0) out_ += ',';
+            out_ += nodeName(names[i]);
+        }
     }
 
     void writeValueTables() {
-        for (const db::NamedValueTable& table : db_.valueTables) {
-            out_ += "VAL_TABLE_ " + identifier(table.name);
-            valueTexts(table.values);
-            line(" ;");
-        }
+        for (const db::NamedValueTable& table : db_.valueTables)
+            valueTexts("VAL_TABLE_ " + identifier(table.name), table.values);
     }
 
     void writeMessages() {
@@ -267,12 +277,8 @@ private:
         append(signal.maximum);
         out_ += "] ";
         quoted(signal.unit);
-        out_ += ' ';
-        if (signal.receivers.empty()) out_ += kNoNode;
-        for (size_t r = 0; r < signal.receivers.size(); ++r) {
-            out_ += r == 0 ? " " : ",";
-            out_ += nodeName(signal.receivers[r]);
-        }
+        out_ += signal.receivers.empty() ? " " : "  ";
+        nodeList(signal.receivers);
         out_ += kNewline;
     }
 
@@ -282,10 +288,7 @@ private:
             out_ += "BO_TX_BU_ ";
             append(rawId(message));
             out_ += " : ";
-            for (size_t i = 0; i < message.senders.size(); ++i) {
-                if (i != 0) out_ += ',';
-                out_ += nodeName(message.senders[i]);
-            }
+            nodeList(message.senders);
             line(";");
         }
         out_ += kNewline;
@@ -306,11 +309,7 @@ private:
             out_ += ' ';
             append(variable.id);
             out_ += ' ' + (variable.accessType.empty() ? std::string("DUMMY_NODE_VECTOR0") : variable.accessType) + ' ';
-            if (variable.accessNodes.empty()) out_ += kNoNode;
-            for (size_t i = 0; i < variable.accessNodes.size(); ++i) {
-                if (i != 0) out_ += ',';
-                out_ += nodeName(variable.accessNodes[i]);
-            }
+            nodeList(variable.accessNodes);
             line(";");
             out_ += kNewline;
         }
@@ -469,19 +468,12 @@ private:
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 if (message.signals[s].values.empty()) continue;
-                out_ += "VAL_ ";
-                append(rawId(message));
-                out_ += ' ' + signalNames_[m][s];
-                valueTexts(message.signals[s].values);
-                line(" ;");
+                valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
+                           message.signals[s].values);
             }
         }
-        for (const db::EnvironmentVariable& variable : db_.environmentVariables) {
-            if (variable.values.empty()) continue;
-            out_ += "VAL_ " + identifier(variable.name);
-            valueTexts(variable.values);
-            line(" ;");
-        }
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables)
+            if (!variable.values.empty()) valueTexts("VAL_ " + identifier(variable.name), variable.values);
     }
 
     void writeValueTypes() {

@@ -133,11 +133,7 @@ private:
                 def.message.position = cursor.position();
                 def.message.rawId = cursor.unsignedInteger("a message ID");
                 cursor.punctuation(':');
-                while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
-                    def.nodes.push_back(cursor.identifier("a node name"));
-                    cursor.acceptPunctuation(',');
-                }
-                cursor.finish();
+                def.nodes = readNames(cursor, "a node name");
                 definitions_.transmitters.push_back(std::move(def));
             } else {
                 sink_.warning(db::Topic::kSyntax, first, "unknown section " + quoted(first) + " skipped");
@@ -408,11 +404,7 @@ private:
         def.name = cursor.identifier("the group name");
         def.repetitions = cursor.integer("the repetitions");
         cursor.punctuation(':');
-        while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
-            def.signals.push_back(cursor.identifier("a signal name"));
-            cursor.acceptPunctuation(',');
-        }
-        cursor.finish();
+        def.signals = readNames(cursor, "a signal name");
         definitions_.signalGroups.push_back(std::move(def));
     }
 
@@ -432,12 +424,19 @@ private:
         def.initialValue = cursor.real("the initial value");
         def.id = cursor.unsignedInteger("the variable's ID");
         def.accessType = cursor.identifier("the access type");
+        def.accessNodes = readNames(cursor, "a node name");
+        definitions_.environmentVariables.push_back(std::move(def));
+    }
+
+    // Names separated by blanks or commas, up to the closing ';'.
+    static std::vector<std::string_view> readNames(StatementCursor& cursor, const char* what) {
+        std::vector<std::string_view> names;
         while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
-            def.accessNodes.push_back(cursor.identifier("a node name"));
+            names.push_back(cursor.identifier(what));
             cursor.acceptPunctuation(',');
         }
         cursor.finish();
-        definitions_.environmentVariables.push_back(std::move(def));
+        return names;
     }
 
     void readMuxValues(StatementCursor& cursor) {

@@ -197,7 +197,7 @@ CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* s
 /* ---- Everything else a database file says ------------------------------ */
 
 typedef struct cxl_database_details {
-    const char* bus_speed; /* what follows "BS_:", as written; "" for none */
+    const char* bus_speed; /* what follows "BS_:", its tokens one space apart; "" for none */
     size_t new_symbol_count;
     size_t attribute_definition_count;
     size_t attribute_count; /* of the network */

@@ -33,7 +33,7 @@ struct Database {
     std::string version;
     std::string comment;
     std::vector<std::string> newSymbols;  // the NS_ section as written
-    std::string busSpeed;                 // what follows "BS_:", as written
+    std::string busSpeed;                 // what follows "BS_:", its tokens one space apart
     std::vector<Node> nodes;              // add them with addNode
     std::vector<Message> messages;
     std::vector<NamedValueTable> valueTables;

@@ -164,6 +164,8 @@ private:
             nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages;
+        std::unordered_set<uint64_t> ids;
+        for (const db::Message& message : db_.messages) firstOfId_.push_back(ids.insert(rawId(message)).second);
         signalNames_.resize(db_.messages.size());
         messageLongNames_.resize(db_.messages.size());
         signalLongNames_.resize(db_.messages.size());
@@ -218,11 +220,17 @@ private:
     void valueTexts(const std::string& head, const db::ValueTable& table) {
         out_ += head;
         const auto& entries = table.entries();
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            out_ += ' ';
-            append(it->value);
-            out_ += ' ';
-            quoted(it->text);
+        // Texts of one raw value keep their order.
+        for (size_t end = entries.size(); end > 0;) {
+            size_t begin = end - 1;
+            while (begin > 0 && entries[begin - 1].value == entries[end - 1].value) --begin;
+            for (size_t i = begin; i < end; ++i) {
+                out_ += ' ';
+                append(entries[i].value);
+                out_ += ' ';
+                quoted(entries[i].text);
+            }
+            end = begin;
         }
         line(" ;");
     }
@@ -283,8 +291,9 @@ private:
     }
 
     void writeTransmitters() {
-        for (const db::Message& message : db_.messages) {
-            if (message.senders.size() < 2) continue;
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            if (message.senders.size() < 2 || !firstOfId_[m]) continue;
             out_ += "BO_TX_BU_ ";
             append(rawId(message));
             out_ += " : ";
@@ -330,6 +339,7 @@ private:
         comment("", db_.comment);
         for (size_t n = 0; n < db_.nodes.size(); ++n) comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].comment);
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             comment("BO_ " + id + " ", message.comment);
@@ -427,6 +437,7 @@ private:
             if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
         }
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             const std::string object = "BO_ " + id + " ";
@@ -439,6 +450,7 @@ private:
             }
         }
         for (const db::RelationAttribute& relation : db_.relationAttributes) {
+            if (relation.kind != ObjectKind::kNodeEnvironmentVariable && !firstOfId_[relation.message]) continue;
             out_ += "BA_REL_ ";
             quoted(relation.attribute.name);
             out_ += ' ';
@@ -465,6 +477,7 @@ private:
 
     void writeValueDescriptions() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 if (message.signals[s].values.empty()) continue;
@@ -478,6 +491,7 @@ private:
 
     void writeValueTypes() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::ValueType type = message.signals[s].type;
@@ -490,6 +504,7 @@ private:
 
     void writeSignalGroups() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (const db::SignalGroup& group : message.signalGroups) {
                 out_ += "SIG_GROUP_ ";
@@ -518,10 +533,13 @@ private:
         }
         if (!needed) return;
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::Signal& signal = message.signals[s];
                 if (signal.switchIndex == db::kNoSwitch || signal.muxRanges.empty()) continue;
+                // A name given twice finds the first signal: a later one keeps its m<k> alone.
+                if (message.findSignal(signal.name) != s) continue;
                 out_ += "SG_MUL_VAL_ ";
                 append(rawId(message));
                 out_ += ' ' + signalNames_[m][s] + ' ' + signalNames_[m][signal.switchIndex] + ' ';
@@ -546,6 +564,9 @@ private:
     std::vector<std::vector<std::string>> signalNames_;
     std::vector<std::vector<bool>> signalLongNames_;
     std::vector<db::AttributeDefinition> extraDefinitions_;
+    // Whether each message is the first of its ID: a file's references by ID
+    // find that one, so later ones get none written.
+    std::vector<bool> firstOfId_;
 };
 
 }  // namespace

@@ -72,15 +72,20 @@ private:
                 definitions_.version = cursor.string("the version");
             } else if (keyword == "NS_") {
                 cursor.acceptPunctuation(':');
-                while (!cursor.atEnd()) definitions_.newSymbols.push_back(cursor.next().text);
+                while (!cursor.atEnd()) {  // keywords; anything else in the list is left out
+                    const Token& token = cursor.next();
+                    if (token.kind == TokenKind::kIdentifier) definitions_.newSymbols.push_back(token.text);
+                }
             } else if (keyword == "BS_") {
+                // Kept as its tokens one space apart, which read back as the same tokens.
                 cursor.acceptPunctuation(':');
                 while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
                     const Token& token = cursor.next();
-                    if (token.kind != TokenKind::kPunctuation && !definitions_.busSpeed.empty() &&
-                        definitions_.busSpeed.back() != ':' && definitions_.busSpeed.back() != ',')
-                        definitions_.busSpeed += ' ';
+                    if (!definitions_.busSpeed.empty()) definitions_.busSpeed += ' ';
+                    const bool quoted = token.kind == TokenKind::kString;
+                    if (quoted) definitions_.busSpeed += '"';
                     definitions_.busSpeed += token.text;
+                    if (quoted) definitions_.busSpeed += '"';
                 }
             } else if (keyword == "BU_") {
                 readNodes(cursor);

@@ -389,6 +389,9 @@ CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_d
 
 CXL_API cxl_status CXL_CALL cxl_builder_set_version(cxl_builder* builder, const char* version);
 CXL_API cxl_status CXL_CALL cxl_builder_add_node(cxl_builder* builder, const char* name, cxl_build_report* report);
+/* Renames a node wherever the database names it (senders, receivers, relations). */
+CXL_API cxl_status CXL_CALL cxl_builder_rename_node(cxl_builder* builder, const char* name, const char* new_name,
+                                                    cxl_build_report* report);
 
 typedef struct cxl_message_spec {
     const char* name;

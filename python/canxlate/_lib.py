@@ -378,6 +378,7 @@ _PROTOTYPES = {
     "cxl_builder_finish": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(BuildReport)]),
     "cxl_builder_set_version": (c_int32, [c_void_p, c_char_p]),
     "cxl_builder_add_node": (c_int32, [c_void_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_rename_node": (c_int32, [c_void_p, c_char_p, c_char_p, POINTER(BuildReport)]),
     "cxl_builder_change_message": (c_int32, [c_void_p, c_char_p, POINTER(MessageSpec), POINTER(BuildReport)]),
     "cxl_builder_change_signal": (
         c_int32,

@@ -170,6 +170,11 @@ def finished_handle(database):
             continue  # never made in Python: as the library has it
         lib.cxl_get_message_info(lib.cxl_message_at(database._handle, index), byref(info))
         _change_message(builder, message, info.name, defined)
+    # Last, so that a renamed node is renamed wherever the messages name it.
+    for index, node in enumerate(database.nodes):
+        named = _lib.text(lib.cxl_node_name(database._handle, index))
+        if named is not None and node.name != named:
+            builder.call(lib.cxl_builder_rename_node, _encoded(named), _encoded(_dbc_name(node.name)))
     handle = ctypes.c_void_p()
     status = lib.cxl_builder_finish(builder.handle, byref(handle), byref(builder.report))
     if status:

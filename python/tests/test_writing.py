@@ -46,10 +46,12 @@ def _edit_choices_and_comment(message):
 def test_changes_reach_the_text_and_the_library_after_refresh(edit, name, check, tmp_path):
     db = canxlate.load_string(SMALL_DBC)
     message = db.get_message_by_frame_id(1979)
+    db.nodes[0].name = "Gateway"  # ECU renamed wherever the database names it
     edit(message)
     db.refresh()
     assert check(db.get_message_by_name(name))
     assert db.get_message_by_name(name) is message
+    assert message.senders == ["Gateway"] and db.nodes[0].name == "Gateway"
     canxlate.dump_file(db, tmp_path / "out.dbc")
     assert check(canxlate.load_file(tmp_path / "out.dbc").get_message_by_name(name))
 

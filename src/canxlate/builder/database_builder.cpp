@@ -100,6 +100,30 @@ std::string DatabaseBuilder::addNode(std::string_view name) {
     return {};
 }
 
+std::string DatabaseBuilder::renameNode(std::string_view name, std::string_view newName) {
+    const uint32_t index = model_.findNode(name);
+    if (index == db::kNotFound) return "no node is named " + quote(name);
+    if (std::string problem = nameProblem("node", newName); !problem.empty()) return problem;
+    if (name == newName) return {};
+    if (model_.hasNode(newName)) return "node " + quote(newName) + " exists already";
+    auto rename = [&](std::string& given) {
+        if (given == name) given = newName;
+    };
+    for (db::Message& message : model_.messages) {
+        for (std::string& sender : message.senders) rename(sender);
+        for (db::Signal& signal : message.signals)
+            for (std::string& receiver : signal.receivers) rename(receiver);
+    }
+    for (db::EnvironmentVariable& variable : model_.environmentVariables)
+        for (std::string& node : variable.accessNodes) rename(node);
+    for (db::RelationAttribute& relation : model_.relationAttributes) rename(relation.node);
+    db::Node& node = model_.nodes[index];
+    node.name = newName;
+    std::erase_if(node.attributes, [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
+    model_.reindexNodes();
+    return {};
+}
+
 std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db::Message* replaced,
                                          db::Message& message) const {
     const std::string name = text(spec.name);

@@ -21,6 +21,7 @@ public:
 
     void setVersion(std::string_view version) { model_.version = version; }
     std::string addNode(std::string_view name);
+    std::string renameNode(std::string_view name, std::string_view newName);
     std::string addMessage(const cxl_message_spec& spec);
     std::string changeMessage(std::string_view message, const cxl_message_spec& spec);
     std::string removeMessage(std::string_view message);

@@ -15,6 +15,7 @@ uint32_t idKey(uint32_t id, bool extended) { return id | (extended ? kExtendedKe
 }  // namespace
 
 void Database::buildIndexes() {
+    reindexNodes();  // nodes may have been moved in whole, or renamed
     size_t slots = 16;
     while (slots < 2 * messages.size()) slots *= 2;
     idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});

@@ -197,7 +197,7 @@ CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* s
 /* ---- Everything else a database file says ------------------------------ */
 
 typedef struct cxl_database_details {
-    const char* bus_speed; /* what follows "BS_:", as written; "" for none */
+    const char* bus_speed; /* what follows "BS_:", its tokens one space apart; "" for none */
     size_t new_symbol_count;
     size_t attribute_definition_count;
     size_t attribute_count; /* of the network */
@@ -222,7 +222,7 @@ CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size
  * database is built. Names are the long names (SystemMessageLongSymbol,
  * SystemSignalLongSymbol, SystemNodeLongSymbol) wherever a file gives them. */
 typedef struct cxl_message_details {
-    const char* send_type; /* GenMsgSendType's text; "" for none */
+    const char* send_type; /* GenMsgSendType's text (or its default); "" for none */
     int32_t j1939;         /* VFrameFormat says J1939PG (or 3) */
     size_t attribute_count;
     size_t signal_group_count;
@@ -389,6 +389,9 @@ CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_d
 
 CXL_API cxl_status CXL_CALL cxl_builder_set_version(cxl_builder* builder, const char* version);
 CXL_API cxl_status CXL_CALL cxl_builder_add_node(cxl_builder* builder, const char* name, cxl_build_report* report);
+/* Renames a node wherever the database names it (senders, receivers, relations). */
+CXL_API cxl_status CXL_CALL cxl_builder_rename_node(cxl_builder* builder, const char* name, const char* new_name,
+                                                    cxl_build_report* report);
 
 typedef struct cxl_message_spec {
     const char* name;

@@ -13,6 +13,7 @@ from .database import (
     NamedSignalValue,
     Node,
     Signal,
+    dump_file,
     load,
     load_file,
     load_string,
@@ -26,6 +27,7 @@ from .logs import decode_messages, read_log
 __version__ = "0.1.0"
 
 __all__ = [
+    "dump_file",
     "Database",
     "DecodeError",
     "Diagnostic",

@@ -16,6 +16,7 @@ ERR_OUT_OF_RANGE = -6
 ERR_MISSING = -7
 ERR_NOT_CARRIED = -8
 ERR_LENGTH = -9
+ERR_REFUSED = -11
 
 FORMAT_DBC = 1
 FORMAT_ZCD = 2
@@ -181,6 +182,55 @@ class AttributeDefinition(Structure):
     ]
 
 
+class RelationAttribute(Structure):
+    _fields_ = [
+        ("object_kind", c_int32),
+        ("node", c_char_p),
+        ("message", c_void_p),
+        ("signal", c_char_p),
+        ("environment_variable", c_char_p),
+        ("attribute", Attribute),
+    ]
+
+
+class MessageSpec(Structure):
+    _fields_ = [
+        ("name", c_char_p),
+        ("id", c_uint32),
+        ("extended", c_int32),
+        ("length", c_uint32),
+        ("senders", c_char_p),
+    ]
+
+
+class SignalSpec(Structure):
+    _fields_ = [
+        ("name", c_char_p),
+        ("start_bit", c_uint32),
+        ("length", c_uint32),
+        ("byte_order", c_int32),
+        ("value_type", c_int32),
+        ("factor", c_double),
+        ("offset", c_double),
+        ("minimum", c_double),
+        ("maximum", c_double),
+        ("unit", c_char_p),
+        ("receivers", c_char_p),
+        ("mux_role", c_int32),
+        ("mux_switch", c_char_p),
+        ("mux_low", c_uint64),
+        ("mux_high", c_uint64),
+    ]
+
+
+class ObjectRef(Structure):
+    _fields_ = [("kind", c_int32), ("node", c_char_p), ("message", c_char_p), ("signal", c_char_p)]
+
+
+class BuildReport(Structure):
+    _fields_ = [("text", ctypes.c_char * 200)]
+
+
 class Value(Structure):
     _fields_ = [
         ("present", c_int32),
@@ -336,6 +386,41 @@ _PROTOTYPES = {
     "cxl_packed_rows": (c_int32, [c_void_p, POINTER(Batch), POINTER(Packed), POINTER(Rows)]),
     "cxl_encode": (c_int32, [c_void_p, POINTER(NamedValue), c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
     "cxl_encode_raw": (c_int32, [c_void_p, c_void_p, c_size_t, c_uint32, c_void_p, c_size_t, c_void_p]),
+    "cxl_value_table": (c_int32, [c_void_p, c_size_t, POINTER(c_char_p), POINTER(c_size_t)]),
+    "cxl_value_table_entry": (c_int32, [c_void_p, c_size_t, c_size_t, POINTER(c_int64), POINTER(c_char_p)]),
+    "cxl_get_relation_attribute": (c_int32, [c_void_p, c_size_t, POINTER(RelationAttribute)]),
+    "cxl_write_dbc_memory": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(c_size_t)]),
+    "cxl_free_text": (None, [c_void_p]),
+    "cxl_builder_copy": (c_int32, [c_void_p, POINTER(c_void_p)]),
+    "cxl_builder_free": (None, [c_void_p]),
+    "cxl_builder_finish": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(BuildReport)]),
+    "cxl_builder_set_version": (c_int32, [c_void_p, c_char_p]),
+    "cxl_builder_add_node": (c_int32, [c_void_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_rename_node": (c_int32, [c_void_p, c_char_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_change_message": (c_int32, [c_void_p, c_char_p, POINTER(MessageSpec), POINTER(BuildReport)]),
+    "cxl_builder_change_signal": (
+        c_int32,
+        [c_void_p, c_char_p, c_char_p, POINTER(SignalSpec), POINTER(BuildReport)],
+    ),
+    "cxl_builder_add_mux_range": (
+        c_int32,
+        [c_void_p, c_char_p, c_char_p, c_uint64, c_uint64, POINTER(BuildReport)],
+    ),
+    "cxl_builder_set_value_text": (
+        c_int32,
+        [c_void_p, c_char_p, c_char_p, c_int64, c_char_p, POINTER(BuildReport)],
+    ),
+    "cxl_builder_clear_value_texts": (c_int32, [c_void_p, c_char_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_set_comment": (c_int32, [c_void_p, POINTER(ObjectRef), c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_define_attribute": (
+        c_int32,
+        [c_void_p, POINTER(AttributeDefinition), c_void_p, POINTER(BuildReport)],
+    ),
+    "cxl_builder_set_attribute": (
+        c_int32,
+        [c_void_p, POINTER(ObjectRef), c_char_p, c_double, c_char_p, POINTER(BuildReport)],
+    ),
+    "cxl_builder_remove_attribute": (c_int32, [c_void_p, POINTER(ObjectRef), c_char_p, POINTER(BuildReport)]),
     "cxl_log_open_file": (c_int32, [c_char_p, c_int32, c_uint32, LogIssueCallback, c_void_p, POINTER(c_void_p)]),
     "cxl_log_open_memory": (
         c_int32,

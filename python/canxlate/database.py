@@ -11,6 +11,7 @@ from ctypes import byref
 
 from . import _lib
 from . import dbc_extras as extras
+from . import dbc_writing
 from ._lib import lib
 from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFormatError
 
@@ -369,7 +370,8 @@ class Message:
         self.is_fd = bool(info.fd)
         self.length = info.length
         self.comment = _nonempty(info.comment)
-        self.cycle_time = info.cycle_time_ms if info.cycle_time_ms > 0 else None  # 0: not sent cyclically
+        # A cycle time of 0 (often the default) is none, as cantools has it.
+        self.cycle_time = None if info.cycle_time_ms <= 0 else info.cycle_time_ms
         self.senders = [_lib.text(lib.cxl_message_sender(handle, i)) for i in range(info.sender_count)]
         self._multiplexed = bool(info.multiplexed)
         details = _lib.MessageDetails()
@@ -788,10 +790,69 @@ class Database:
         return (frame_id & self._frame_id_mask) | (0x80000000 if extended else 0)
 
     def refresh(self):
-        """Lookups follow the messages' names and frame IDs as they now are."""
-        self._lookups = None
-        self._library_lookups = False
-        self._found = {}
+        """Rebuilds the library's database from the messages and signals as they now are (names, IDs, lengths,
+        layout, scaling, limits, choices, comments, senders, receivers, cycle times, start values), so that
+        lookups, decoding and encoding follow them."""
+        if not any(message is not None for message in self._messages):
+            return
+        text = self.as_dbc_string().encode("utf-8", "surrogateescape")
+        made = [(index, message) for index, message in enumerate(self._messages) if message is not None]
+        self._open([(text, "dbc")], self.filename)
+        # The message objects a caller holds stay the database's, made afresh inside.
+        for index, message in made:
+            message.__dict__ = self._message_at(index).__dict__
+            self._messages[index] = message
+
+    def _differences(self, other, *, tolerance=1e-12, include_format_specifics=True):
+        """What differs between this database and another, as cantools reports it: a list of dicts with the
+        path, both values and the reason; empty when they say the same."""
+        differences = []
+
+        def differ(path, mine, theirs, reason):
+            differences.append({"path": path, "self": str(mine), "other": str(theirs), "reason": reason})
+
+        def compare(path, mine, theirs):
+            if isinstance(mine, float) or isinstance(theirs, float):
+                if mine is None or theirs is None or abs(mine - theirs) > tolerance * max(1.0, abs(mine)):
+                    differ(path, mine, theirs, "value-mismatch")
+            elif mine != theirs:
+                differ(path, mine, theirs, "value-mismatch")
+
+        compare(".version", self.version or "", other.version or "")
+        compare(".nodes", [(n.name, n.comment) for n in self.nodes], [(n.name, n.comment) for n in other.nodes])
+        if len(self.messages) != len(other.messages):
+            differ(".messages", len(self.messages), len(other.messages), "length-mismatch")
+        for mine, theirs in zip(self.messages, other.messages):
+            where = f".messages[{mine.name}]"
+            for name in _MESSAGE_FIELDS:
+                compare(f"{where}.{name}", getattr(mine, name), getattr(theirs, name))
+            if len(mine.signals) != len(theirs.signals):
+                differ(f"{where}.signals", len(mine.signals), len(theirs.signals), "length-mismatch")
+            # Signals of one start bit come in either order.
+            by_name = sorted(mine.signals, key=lambda signal: signal.name)
+            for a, b in zip(by_name, sorted(theirs.signals, key=lambda signal: signal.name)):
+                for name in _SIGNAL_FIELDS:
+                    compare(f"{where}.signals[{a.name}].{name}", getattr(a, name), getattr(b, name))
+                compare(
+                    f"{where}.signals[{a.name}].choices",
+                    None if a.choices is None else {k: str(v) for k, v in a.choices.items()},
+                    None if b.choices is None else {k: str(v) for k, v in b.choices.items()},
+                )
+        return differences
+
+    def as_dbc_string(self, **keywords):
+        """The database as DBC text, as its objects now are. cantools' sorting and name-shortening keywords are
+        accepted; the library's canonical layout is written whatever they say."""
+        info = _lib.DatabaseInfo()
+        lib.cxl_get_database_info(self._handle, byref(info))
+        unchanged = (self.version or "") == _lib.text(info.version)
+        if unchanged and not any(message is not None for message in self._messages):
+            return dbc_writing.dbc_text(self._handle)
+        handle = dbc_writing.finished_handle(self)
+        try:
+            return dbc_writing.dbc_text(handle)
+        finally:
+            lib.cxl_close(handle)
 
     @property
     def dbc(self):
@@ -802,7 +863,7 @@ class Database:
 
     @property
     def buses(self):
-        bus = extras.bus_of(self.dbc)
+        bus = extras.bus_of(self.dbc, self.comment)
         return [] if bus is None else [bus]
 
     def get_message_by_name(self, name):
@@ -901,6 +962,29 @@ def _reopen(sources, filename, keywords):
     return database
 
 
+# What _differences compares of each message and signal.
+_MESSAGE_FIELDS = ("name", "frame_id", "is_extended_frame", "is_fd", "length", "comment", "cycle_time", "senders")
+_SIGNAL_FIELDS = (
+    "name",
+    "start",
+    "length",
+    "byte_order",
+    "is_signed",
+    "is_float",
+    "scale",
+    "offset",
+    "minimum",
+    "maximum",
+    "unit",
+    "comment",
+    "receivers",
+    "is_multiplexer",
+    "multiplexer_ids",
+    "multiplexer_signal",
+    "raw_initial",
+)
+
+
 class _Messages(collections.abc.Sequence):
     """A database's messages as a sequence, each made into a Message when first asked for."""
 
@@ -949,6 +1033,14 @@ def _keywords(frame_id_mask, prune_choices, strict, sort_signals):
     if sort_signals is not _NOT_GIVEN:
         keywords["sort_signals"] = sort_signals
     return keywords
+
+
+def dump_file(database, filename, database_format="dbc", encoding=None, sort_signals=None):
+    """Writes the database to a file as DBC text (cp1252 unless encoding is given, as cantools does)."""
+    if database_format not in (None, "dbc"):
+        raise Error(f"database format {database_format!r}: only 'dbc' is written")
+    with open(filename, "w", encoding=encoding or "cp1252", errors="replace", newline="") as file:
+        file.write(database.as_dbc_string())
 
 
 def load_string(

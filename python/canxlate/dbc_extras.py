@@ -2,6 +2,7 @@
 with their definitions, environment variables, signal groups and the bus, under the names scripts for the
 familiar DBC toolkit use (``db.dbc.attributes['BusType'].value`` and so on)."""
 
+import ctypes
 import math
 from ctypes import byref
 from decimal import Decimal
@@ -83,8 +84,17 @@ class DbcExtras:
     """An object's attributes (name -> Attribute) and the database's definitions, environment variables and
     value tables."""
 
-    def __init__(self, attributes=None, attribute_definitions=None, environment_variables=None, value_tables=None):
+    def __init__(
+        self,
+        attributes=None,
+        attribute_definitions=None,
+        environment_variables=None,
+        value_tables=None,
+        attributes_rel=None,
+    ):
         self.attributes = attributes if attributes is not None else {}
+        # frame ID -> {"node": {node: {name: Attribute}}} or {"signal": {signal: {"node": {node: {...}}}}}
+        self.attributes_rel = attributes_rel if attributes_rel is not None else {}
         self.attribute_definitions = attribute_definitions if attribute_definitions is not None else {}
         self.environment_variables = environment_variables if environment_variables is not None else {}
         self.value_tables = value_tables if value_tables is not None else {}
@@ -174,13 +184,45 @@ def database_extras(opened):
             ",".join(nodes) or "Vector__XXX",  # the file's word for no node
             _lib.text(item.comment) or None,
         )
-    return DbcExtras(network, definitions(opened), variables)
+    return DbcExtras(network, definitions(opened), variables, _value_tables(handle, details), _relations(opened))
 
 
-def bus_of(found):
-    """The bus as the network's DBName and Baudrate attributes give it, or None."""
-    name = found.attributes.get("DBName")
-    baudrate = found.attributes.get("Baudrate")
-    if not (name and name.value) and baudrate is None:
+def _value_tables(handle, details):
+    """name -> {raw value: text} of the tables a file names (VAL_TABLE_)."""
+    tables, name, count, raw, text = {}, ctypes.c_char_p(), ctypes.c_size_t(), ctypes.c_int64(), ctypes.c_char_p()
+    for t in range(details.value_table_count):
+        lib.cxl_value_table(handle, t, byref(name), byref(count))
+        entries = {}
+        for k in range(count.value):
+            lib.cxl_value_table_entry(handle, t, k, byref(raw), byref(text))
+            entries[raw.value] = _lib.text(text.value)
+        tables[_lib.text(name.value)] = entries
+    return tables
+
+
+def _relations(opened):
+    """The values given to a node together with a message or a signal, by the message's DBC frame ID."""
+    details = _lib.DatabaseDetails()
+    lib.cxl_get_database_details(opened.handle, byref(details))
+    known, found, item, info = definitions(opened), {}, _lib.RelationAttribute(), _lib.MessageInfo()
+    for i in range(details.relation_attribute_count):
+        lib.cxl_get_relation_attribute(opened.handle, i, byref(item))
+        if not item.message:
+            continue
+        lib.cxl_get_message_info(item.message, byref(info))
+        frame = found.setdefault(info.id | (0x80000000 if info.extended else 0), {})
+        name, type_name = _lib.text(item.attribute.name), _lib.ATTRIBUTE_TYPES[item.attribute.type]
+        definition = known.get(name) or AttributeDefinition(name, type_name=type_name)
+        attribute = Attribute(_typed(type_name, item.attribute.number, item.attribute.text), definition)
+        nodes = frame.setdefault("signal", {}).setdefault(_lib.text(item.signal), {}) if item.signal else frame
+        nodes.setdefault("node", {}).setdefault(_lib.text(item.node), {})[name] = attribute
+    return found
+
+
+def bus_of(specifics, comment=None):
+    """The bus as the network's DBName and Baudrate attributes and the network's comment give it, or None."""
+    name = specifics.attributes.get("DBName")
+    baudrate = specifics.attributes.get("Baudrate")
+    if not (name and name.value) and baudrate is None and comment is None:
         return None
-    return Bus(name.value if name else "", baudrate=baudrate.value if baudrate else None)
+    return Bus(name.value if name else "", comment, baudrate.value if baudrate else None)

@@ -97,7 +97,48 @@ READING = frozenset(
     )
 )
 # Further sets run with CANXLATE_COMPAT_SET=<name>.
-SETS = {"reading": READING}
+# The tests of cantools' test_database.py that write DBC text (as_dbc_string, dump_file) and compare or read it.
+WRITING = frozenset(
+    (
+        "test_vehicle",
+        "test_dbc_gensigstartval_from_raw_initial",
+        "test_motohawk",
+        "test_dbc_dump_val_table",
+        "test_timing",
+        "test_multiplex",
+        "test_multiplex_choices",
+        "test_multiplex_2",
+        "test_multiplex_dump",
+        "test_string_attribute_definition_dump",
+        "test_extended_id_dump",
+        "test_attributes",
+        "test_missing_dbc_specifics",
+        "test_float_dbc",
+        "test_multiple_senders",
+        "test_issue_163_dbc_newlines",
+        "test_issue_167_long_names_from_scratch",
+        "test_long_names_multiple_relations",
+        "test_database_version",
+        "test_dbc_modify_names",
+        "test_dbc_with_signal_groups",
+        "test_issue_184_multiple_mux_values",
+        "test_issue_184_independent_multiplexors",
+        "test_issue_184_cascaded_multiplexors",
+        "test_bus_comment",
+        "test_bus_comment_bare",
+        "test_relation_attributes",
+        "test_relation_message_attributes",
+        "test_dbc_sort_attribute_signals",
+        "test_dbc_sort_attributes",
+        "test_dbc_sort_choices",
+        "test_dbc_shorten_long_names",
+        "test_dbc_remove_special_chars",
+        "test_fd_detection_int",
+        "test_int_vframeformat_dump",
+        "test_int_vframeformat_default_value",
+    )
+)
+SETS = {"reading": READING, "writing": WRITING}
 
 _located = importlib.util.spec_from_file_location(
     "cantools_test_database", pathlib.Path(SOURCE, "tests", "test_database.py")

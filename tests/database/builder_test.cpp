@@ -118,7 +118,7 @@ TEST(Builder, RefusesWhatDoesNotFit) {
     const cxl_message_spec taken{"Engine", 300, 0, 8, nullptr};
     const cxl_message_spec sameId{"Other", 256, 0, 8, nullptr};
     const cxl_message_spec bigId{"Big", 0x800, 0, 8, nullptr};
-    const cxl_message_spec unknownSender{"Other", 300, 0, 8, "Nobody"};
+    const cxl_message_spec badSender{"Other", 300, 0, 8, "Ecu,No body"};
     const cxl_message_spec shorter{"Engine", 256, 0, 2, nullptr};
     cxl_signal_spec outside = signalSpec("Outside", 60, 8);
     cxl_signal_spec twice = signalSpec("Mode", 40, 8);
@@ -141,7 +141,7 @@ TEST(Builder, RefusesWhatDoesNotFit) {
         {[&] { return cxl_builder_add_message(b, &taken, &report); }, "message name 'Engine' is taken"},
         {[&] { return cxl_builder_add_message(b, &sameId, &report); }, "is that of message 'Engine'"},
         {[&] { return cxl_builder_add_message(b, &bigId, &report); }, "too large for a standard frame"},
-        {[&] { return cxl_builder_add_message(b, &unknownSender, &report); }, "no node is named 'Nobody'"},
+        {[&] { return cxl_builder_add_message(b, &badSender, &report); }, "sender name 'No body' is no DBC name"},
         {[&] { return cxl_builder_change_message(b, "Engine", &shorter, &report); }, "message 'Engine': "},
         {[&] { return cxl_builder_add_signal(b, "Engine", &outside, &report); }, "signal 'Outside' of message"},
         {[&] { return cxl_builder_add_signal(b, "Engine", &twice, &report); }, "the name is taken"},

@@ -71,11 +71,6 @@ DatabaseBuilder::DatabaseBuilder(const db::Database& source) : model_(source) {
     for (db::Message& message : model_.messages) rebuildSignalNames(message);
 }
 
-bool DatabaseBuilder::hasNode(std::string_view name) const {
-    return std::any_of(model_.nodes.begin(), model_.nodes.end(),
-                       [&](const db::Node& node) { return node.name == name; });
-}
-
 db::Message* DatabaseBuilder::findMessage(std::string_view name) {
     for (db::Message& message : model_.messages)
         if (message.name == name) return &message;
@@ -108,6 +103,29 @@ std::string DatabaseBuilder::addNode(std::string_view name) {
     return {};
 }
 
+std::string DatabaseBuilder::renameNode(std::string_view name, std::string_view newName) {
+    const uint32_t index = model_.findNode(name);
+    if (index == db::kNotFound) return "no node is named " + quote(name);
+    if (std::string problem = nameProblem("node", newName); !problem.empty()) return problem;
+    if (name == newName) return {};
+    if (model_.hasNode(newName)) return "node " + quote(newName) + " exists already";
+    auto rename = [&](std::string& given) {
+        if (given == name) given = newName;
+    };
+    for (db::Message& message : model_.messages) {
+        message.senders = message.senders.renamed(rename);
+        for (db::Signal& signal : message.signals) signal.receivers = signal.receivers.renamed(rename);
+    }
+    for (db::EnvironmentVariable& variable : model_.environmentVariables)
+        for (std::string& node : variable.accessNodes) rename(node);
+    for (db::RelationAttribute& relation : model_.relationAttributes) rename(relation.node);
+    db::Node& node = model_.nodes[index];
+    node.name = newName;
+    std::erase_if(node.attributes, [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
+    model_.reindexNodes();
+    return {};
+}
+
 std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db::Message* replaced,
                                          db::Message& message) const {
     const std::string name = text(spec.name);
@@ -124,9 +142,10 @@ std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db:
             return "message " + quote(name) + ": ID " + std::to_string(spec.id) + " is that of message " +
                    quote(other.name);
     }
+    // Senders and receivers need not be listed nodes, as in a file.
     std::vector<std::string> senders = splitNames(spec.senders);
     for (const std::string& sender : senders)
-        if (!hasNode(sender)) return "message " + quote(name) + ": no node is named " + quote(sender);
+        if (!isDbcName(sender)) return "message " + quote(name) + ": " + nameProblem("sender", sender);
     message.name = name;
     message.id = spec.id;
     message.extended = spec.extended != 0;
@@ -199,7 +218,7 @@ std::string DatabaseBuilder::makeSignal(const db::Message& message, const cxl_si
         return where + "an IEEE float takes 32 bits, a double 64";
     std::vector<std::string> receivers = splitNames(spec.receivers);
     for (const std::string& receiver : receivers)
-        if (!hasNode(receiver)) return where + "no node is named " + quote(receiver);
+        if (!isDbcName(receiver)) return where + nameProblem("receiver", receiver);
     signal.name = name;
     signal.unit = text(spec.unit);
     signal.receivers = db::NameList(receivers);

@@ -21,6 +21,7 @@ public:
 
     void setVersion(std::string_view version) { model_.version = version; }
     std::string addNode(std::string_view name);
+    std::string renameNode(std::string_view name, std::string_view newName);
     std::string addMessage(const cxl_message_spec& spec);
     std::string changeMessage(std::string_view message, const cxl_message_spec& spec);
     std::string removeMessage(std::string_view message);
@@ -48,7 +49,6 @@ private:
     };
     Found find(std::string_view message, std::string_view signal = {});
     db::Message* findMessage(std::string_view name);
-    bool hasNode(std::string_view name) const;
     // The attribute list an object reference names, or null with the problem.
     db::AttributeList* attributesOf(const cxl_object_ref& object, std::string* problem);
     // Checks a signal spec against its message and turns it into a signal.

@@ -81,6 +81,12 @@ CXL_API cxl_status CXL_CALL cxl_builder_add_node(cxl_builder* builder, const cha
     return change(builder, name != nullptr, report, [&](build::DatabaseBuilder& b) { return b.addNode(name); });
 }
 
+CXL_API cxl_status CXL_CALL cxl_builder_rename_node(cxl_builder* builder, const char* name, const char* new_name,
+                                                    cxl_build_report* report) {
+    return change(builder, name != nullptr && new_name != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.renameNode(name, new_name); });
+}
+
 CXL_API cxl_status CXL_CALL cxl_builder_add_message(cxl_builder* builder, const cxl_message_spec* spec,
                                                     cxl_build_report* report) {
     return change(builder, spec != nullptr, report, [&](build::DatabaseBuilder& b) { return b.addMessage(*spec); });

@@ -7,6 +7,7 @@
 namespace canxlate::db {
 
 void Database::buildIndexes() {
+    reindexNodes();  // nodes may have been moved in whole, or renamed
     size_t slots = 16;
     while (3 * slots < 4 * messages.size()) slots *= 2;  // at most three quarters full
     idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});

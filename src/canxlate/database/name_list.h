@@ -39,6 +39,18 @@ public:
         names_.push_back('\0');
         ++count_;
     }
+    // The same list with every name that rename changes changed; rename
+    // takes a std::string& and may assign to it.
+    template <typename Rename>
+    NameList renamed(Rename&& rename) const {
+        NameList out;
+        for (size_t i = 0; i < count_; ++i) {
+            std::string name = (*this)[i];
+            rename(name);
+            out.add(name);
+        }
+        return out;
+    }
     size_t size() const noexcept { return count_; }
     bool empty() const noexcept { return count_ == 0; }
     bool contains(std::string_view name) const noexcept {

@@ -164,6 +164,8 @@ private:
             nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages;
+        std::unordered_set<uint64_t> ids;
+        for (const db::Message& message : db_.messages) firstOfId_.push_back(ids.insert(rawId(message)).second);
         signalNames_.resize(db_.messages.size());
         messageLongNames_.resize(db_.messages.size());
         signalLongNames_.resize(db_.messages.size());
@@ -213,22 +215,40 @@ private:
         out_ += kNewline;
     }
 
-    void valueTexts(const db::ValueTable& table) {
+    // "VAL_TABLE_ name 1 "On" 0 "Off" ;" and the like: after the head, the
+    // texts from the highest raw value down.
+    void valueTexts(const std::string& head, const db::ValueTable& table) {
+        out_ += head;
         const auto& entries = table.entries();
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            out_ += ' ';
-            append(it->value);
-            out_ += ' ';
-            quoted(it->text);
+        // Texts of one raw value keep their order.
+        for (size_t end = entries.size(); end > 0;) {
+            size_t begin = end - 1;
+            while (begin > 0 && entries[begin - 1].value == entries[end - 1].value) --begin;
+            for (size_t i = begin; i < end; ++i) {
+                out_ += ' ';
+                append(entries[i].value);
+                out_ += ' ';
+                quoted(entries[i].text);
+            }
+            end = begin;
+        }
+        line(" ;");
+    }
+
+    // Node names separated by commas, or the word for none (a NameList or a
+    // vector of names).
+    template <typename Names>
+    void nodeList(const Names& names) {
+        if (names.empty()) out_ += kNoNode;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i != 0) out_ += ',';
+            out_ += nodeName(names[i]);
         }
     }
 
     void writeValueTables() {
-        for (const db::NamedValueTable& table : db_.valueTables) {
-            out_ += "VAL_TABLE_ " + identifier(table.name);
-            valueTexts(table.values);
-            line(" ;");
-        }
+        for (const db::NamedValueTable& table : db_.valueTables)
+            valueTexts("VAL_TABLE_ " + identifier(table.name), table.values);
     }
 
     void writeMessages() {
@@ -267,25 +287,19 @@ private:
         append(signal.maximum);
         out_ += "] ";
         quoted(signal.unit);
-        out_ += ' ';
-        if (signal.receivers.empty()) out_ += kNoNode;
-        for (size_t r = 0; r < signal.receivers.size(); ++r) {
-            out_ += r == 0 ? " " : ",";
-            out_ += nodeName(signal.receivers[r]);
-        }
+        out_ += signal.receivers.empty() ? " " : "  ";
+        nodeList(signal.receivers);
         out_ += kNewline;
     }
 
     void writeTransmitters() {
-        for (const db::Message& message : db_.messages) {
-            if (message.senders.size() < 2) continue;
+        for (size_t m = 0; m < db_.messages.size(); ++m) {
+            const db::Message& message = db_.messages[m];
+            if (message.senders.size() < 2 || !firstOfId_[m]) continue;
             out_ += "BO_TX_BU_ ";
             append(rawId(message));
             out_ += " : ";
-            for (size_t i = 0; i < message.senders.size(); ++i) {
-                if (i != 0) out_ += ',';
-                out_ += nodeName(message.senders[i]);
-            }
+            nodeList(message.senders);
             line(";");
         }
         out_ += kNewline;
@@ -306,11 +320,7 @@ private:
             out_ += ' ';
             append(variable.id);
             out_ += ' ' + (variable.accessType.empty() ? std::string("DUMMY_NODE_VECTOR0") : variable.accessType) + ' ';
-            if (variable.accessNodes.empty()) out_ += kNoNode;
-            for (size_t i = 0; i < variable.accessNodes.size(); ++i) {
-                if (i != 0) out_ += ',';
-                out_ += nodeName(variable.accessNodes[i]);
-            }
+            nodeList(variable.accessNodes);
             line(";");
             out_ += kNewline;
         }
@@ -331,6 +341,7 @@ private:
         comment("", db_.comment);
         for (size_t n = 0; n < db_.nodes.size(); ++n) comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].comment);
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             comment("BO_ " + id + " ", message.comment);
@@ -428,6 +439,7 @@ private:
             if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
         }
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             const std::string object = "BO_ " + id + " ";
@@ -440,6 +452,7 @@ private:
             }
         }
         for (const db::RelationAttribute& relation : db_.relationAttributes) {
+            if (relation.kind != ObjectKind::kNodeEnvironmentVariable && !firstOfId_[relation.message]) continue;
             out_ += "BA_REL_ ";
             quoted(relation.attribute.name);
             out_ += ' ';
@@ -466,26 +479,21 @@ private:
 
     void writeValueDescriptions() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 if (message.signals[s].values.empty()) continue;
-                out_ += "VAL_ ";
-                append(rawId(message));
-                out_ += ' ' + signalNames_[m][s];
-                valueTexts(message.signals[s].values);
-                line(" ;");
+                valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
+                           message.signals[s].values);
             }
         }
-        for (const db::EnvironmentVariable& variable : db_.environmentVariables) {
-            if (variable.values.empty()) continue;
-            out_ += "VAL_ " + identifier(variable.name);
-            valueTexts(variable.values);
-            line(" ;");
-        }
+        for (const db::EnvironmentVariable& variable : db_.environmentVariables)
+            if (!variable.values.empty()) valueTexts("VAL_ " + identifier(variable.name), variable.values);
     }
 
     void writeValueTypes() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::ValueType type = message.signals[s].type;
@@ -498,6 +506,7 @@ private:
 
     void writeSignalGroups() {
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (const db::SignalGroup& group : message.signalGroups) {
                 out_ += "SIG_GROUP_ ";
@@ -526,10 +535,13 @@ private:
         }
         if (!needed) return;
         for (size_t m = 0; m < db_.messages.size(); ++m) {
+            if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::Signal& signal = message.signals[s];
                 if (signal.switchIndex == db::kNoSwitch || signal.muxRanges.empty()) continue;
+                // A name given twice finds the first signal: a later one keeps its m<k> alone.
+                if (message.findSignal(signal.name) != s) continue;
                 out_ += "SG_MUL_VAL_ ";
                 append(rawId(message));
                 out_ += ' ' + signalNames_[m][s] + ' ' + signalNames_[m][signal.switchIndex] + ' ';
@@ -554,6 +566,9 @@ private:
     std::vector<std::vector<std::string>> signalNames_;
     std::vector<std::vector<bool>> signalLongNames_;
     std::vector<db::AttributeDefinition> extraDefinitions_;
+    // Whether each message is the first of its ID: a file's references by ID
+    // find that one, so later ones get none written.
+    std::vector<bool> firstOfId_;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The first pass: the token stream cut into statements (a statement begins
 // with an identifier that is the first token on its line), each read into its
 // definition record as its tokens arrive.
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -16,6 +18,17 @@ constexpr std::string_view kIgnoredSections[] = {
     "BU_SG_REL_", "BU_EV_REL_",    "BU_BO_REL_",       "SGTYPE_",  "SGTYPE_VAL_", "BA_DEF_SGTYPE_",
     "BA_SGTYPE_", "SIG_TYPE_REF_", "SIGTYPE_VALTYPE_", "CAT_DEF_", "CAT_",        "FILTER",
     "NS_DESC_",   "EV_DATA_",      "SG_MUL_VAL_TYPE_", "BO_EXT_",
+};
+
+// The keywords of the objects an attribute is defined for.
+constexpr std::pair<std::string_view, ObjectKind> kObjectKeywords[] = {
+    {"BU_", ObjectKind::kNode},
+    {"BO_", ObjectKind::kMessage},
+    {"SG_", ObjectKind::kSignal},
+    {"EV_", ObjectKind::kEnvironmentVariable},
+    {"BU_BO_REL_", ObjectKind::kNodeMessage},
+    {"BU_SG_REL_", ObjectKind::kNodeSignal},
+    {"BU_EV_REL_", ObjectKind::kNodeEnvironmentVariable},
 };
 
 class DefinitionParser {
@@ -79,13 +92,15 @@ private:
                        (cursor.peek().lineStart || cursor.peek().line == first.line))
                     definitions_.newSymbols.push_back(cursor.next().text);
             } else if (keyword == "BS_") {
+                // Kept as its tokens one space apart, which read back as the same tokens.
                 cursor.acceptPunctuation(':');
                 while (!cursor.atLineEnd() && !cursor.peekPunctuation(';')) {
                     const Token& token = cursor.next();
-                    if (token.kind != TokenKind::kPunctuation && !definitions_.busSpeed.empty() &&
-                        definitions_.busSpeed.back() != ':' && definitions_.busSpeed.back() != ',')
-                        definitions_.busSpeed += ' ';
+                    if (!definitions_.busSpeed.empty()) definitions_.busSpeed += ' ';
+                    const bool quoted = token.kind == TokenKind::kString;
+                    if (quoted) definitions_.busSpeed += '"';
                     definitions_.busSpeed += token.text;
+                    if (quoted) definitions_.busSpeed += '"';
                 }
                 cursor.acceptPunctuation(';');
             } else if (keyword == "BU_") {
@@ -323,23 +338,11 @@ private:
         if (cursor.peekKind(TokenKind::kIdentifier)) {
             const Position at = cursor.position();
             const std::string_view kind = cursor.next().text;
-            if (kind == "BU_") {
-                def.kind = ObjectKind::kNode;
-            } else if (kind == "BO_") {
-                def.kind = ObjectKind::kMessage;
-            } else if (kind == "SG_") {
-                def.kind = ObjectKind::kSignal;
-            } else if (kind == "EV_") {
-                def.kind = ObjectKind::kEnvironmentVariable;
-            } else if (kind == "BU_BO_REL_") {
-                def.kind = ObjectKind::kNodeMessage;
-            } else if (kind == "BU_SG_REL_") {
-                def.kind = ObjectKind::kNodeSignal;
-            } else if (kind == "BU_EV_REL_") {
-                def.kind = ObjectKind::kNodeEnvironmentVariable;
-            } else {
+            const auto* it = std::find_if(std::begin(kObjectKeywords), std::end(kObjectKeywords),
+                                          [&](const auto& entry) { return entry.first == kind; });
+            if (it == std::end(kObjectKeywords))
                 throw StatementError{at, "'" + std::string(kind) + "' is not an object kind"};
-            }
+            def.kind = it->second;
         }
         def.name = cursor.string("the attribute name");
         const std::string_view type = cursor.identifier("the attribute type");
@@ -418,11 +421,7 @@ private:
         def.name = cursor.identifier("the group name");
         def.repetitions = cursor.integer("the repetitions");
         cursor.punctuation(':');
-        while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
-            def.signals.push_back(cursor.identifier("a signal name"));
-            cursor.acceptPunctuation(',');
-        }
-        cursor.finish();
+        def.signals = readNames(cursor, "a signal name");
         definitions_.signalGroups.push_back(std::move(def));
     }
 
@@ -442,12 +441,19 @@ private:
         def.initialValue = cursor.real("the initial value");
         def.id = cursor.unsignedInteger("the variable's ID");
         def.accessType = cursor.identifier("the access type");
+        def.accessNodes = readNames(cursor, "a node name");
+        definitions_.environmentVariables.push_back(std::move(def));
+    }
+
+    // Names separated by blanks or commas, up to the closing ';'.
+    static std::vector<std::string_view> readNames(StatementCursor& cursor, const char* what) {
+        std::vector<std::string_view> names;
         while (!cursor.atEnd() && !cursor.peekPunctuation(';')) {
-            def.accessNodes.push_back(cursor.identifier("a node name"));
+            names.push_back(cursor.identifier(what));
             cursor.acceptPunctuation(',');
         }
         cursor.finish();
-        definitions_.environmentVariables.push_back(std::move(def));
+        return names;
     }
 
     void readMuxValues(StatementCursor& cursor) {

@@ -303,7 +303,7 @@ private:
     void applyComments() {
         for (CommentDef& def : defs_->comments) {
             switch (def.object.kind) {
-                case ObjectKind::kNetwork: db_.comment = std::move(def.text); break;
+                case ObjectKind::kNetwork: db_.comment += def.text; break;  // several are joined
                 case ObjectKind::kNode:
                     if (db::Node* node = findNode(def.object)) node->comment = std::move(def.text);
                     break;
@@ -532,8 +532,9 @@ private:
         for (Message& message : db_.messages) {
             if (const db::AttributeValue* cycle = valueOf(message.attributes, "GenMsgCycleTime", ObjectKind::kMessage))
                 message.cycleTime = std::isfinite(cycle->number) ? std::llround(cycle->number) : -1;
-            if (const db::Attribute* sendType = db::findAttribute(message.attributes, "GenMsgSendType"))
-                message.sendType = sendType->value.text;
+            if (const db::AttributeValue* sendType =
+                    valueOf(message.attributes, "GenMsgSendType", ObjectKind::kMessage))
+                message.sendType = sendType->text;
             if (const db::AttributeValue* format = valueOf(message.attributes, "VFrameFormat", ObjectKind::kMessage)) {
                 // As an enumeration by its text; as a number, 14 and 15 are
                 // the FD formats and 3 is J1939.
@@ -572,25 +573,16 @@ private:
             auto it = nodeNames.find(name);
             if (it != nodeNames.end()) name = it->second;
         };
-        auto renamedList = [&](const db::NameList& list) {
-            db::NameList renamed;
-            for (size_t i = 0; i < list.size(); ++i) {
-                std::string name = list[i];
-                renameNode(name);
-                renamed.add(name);
-            }
-            return renamed;
-        };
         for (db::EnvironmentVariable& variable : db_.environmentVariables)
             for (std::string& node : variable.accessNodes) renameNode(node);
         for (db::RelationAttribute& relation : db_.relationAttributes) renameNode(relation.node);
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
             Message& message = db_.messages[i];
             if (const std::string* name = longName(message.attributes, "SystemMessageLongSymbol")) message.name = *name;
-            if (!nodeNames.empty()) message.senders = renamedList(message.senders);
+            if (!nodeNames.empty()) message.senders = message.senders.renamed(renameNode);
             std::unordered_map<std::string, std::string> signalNames;
             for (Signal& signal : message.signals) {
-                if (!nodeNames.empty()) signal.receivers = renamedList(signal.receivers);
+                if (!nodeNames.empty()) signal.receivers = signal.receivers.renamed(renameNode);
                 if (const std::string* name = longName(signal.attributes, "SystemSignalLongSymbol")) {
                     signalNames.emplace(signal.name, *name);
                     signal.name = *name;

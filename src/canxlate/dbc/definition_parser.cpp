@@ -237,12 +237,7 @@ private:
         cursor.punctuation(',');
         def.offset = cursor.real("the offset");
         cursor.punctuation(')');
-        cursor.punctuation('[');
-        def.minimum = cursor.real("the minimum");
-        cursor.punctuation('|');
-        def.maximum = cursor.real("the maximum");
-        cursor.punctuation(']');
-        def.unit = cursor.string("the unit");
+        readRangeAndUnit(cursor, def.minimum, def.maximum, def.unit);
         while (!cursor.atLineEnd()) {
             def.receivers.push_back(cursor.identifier("a receiving node"));
             cursor.acceptPunctuation(',');
@@ -432,17 +427,23 @@ private:
         def.name = cursor.identifier("the environment variable name");
         cursor.punctuation(':');
         def.type = cursor.integer("the variable type");
-        cursor.punctuation('[');
-        def.minimum = cursor.real("the minimum");
-        cursor.punctuation('|');
-        def.maximum = cursor.real("the maximum");
-        cursor.punctuation(']');
-        def.unit = cursor.string("the unit");
+        readRangeAndUnit(cursor, def.minimum, def.maximum, def.unit);
         def.initialValue = cursor.real("the initial value");
         def.id = cursor.unsignedInteger("the variable's ID");
         def.accessType = cursor.identifier("the access type");
         def.accessNodes = readNames(cursor, "a node name");
         definitions_.environmentVariables.push_back(std::move(def));
+    }
+
+    // "[minimum|maximum] "unit"", as signals and environment variables give them.
+    template <typename Text>
+    static void readRangeAndUnit(StatementCursor& cursor, double& minimum, double& maximum, Text& unit) {
+        cursor.punctuation('[');
+        minimum = cursor.real("the minimum");
+        cursor.punctuation('|');
+        maximum = cursor.real("the maximum");
+        cursor.punctuation(']');
+        unit = cursor.string("the unit");
     }
 
     // Names separated by blanks or commas, up to the closing ';'.

@@ -118,15 +118,21 @@ private:
             std::memcpy(body + 8, record.data, std::min<uint8_t>(length, kClassicDataLength));
         }
         const uint32_t size = kHeaderSizeVersion1 + bodySize;
-        std::memcpy(object, kObjectSignature, 4);
-        put16(object + 4, kHeaderSizeVersion1);
-        put16(object + 6, 1);
-        put32(object + 8, size);
-        put32(object + 12, type);
+        putObjectHead(object, kHeaderSizeVersion1, size, type);
         put32(object + 16, kTimeNanoseconds);
         put64(object + 24, static_cast<uint64_t>(offset));
         contents_.insert(contents_.end(), object, object + size);
         ++objectCount_;
+    }
+
+    // The head every object begins with: signature, head size, head version 1,
+    // object size and type.
+    static void putObjectHead(uint8_t* object, uint16_t headSize, uint32_t size, uint32_t type) {
+        std::memcpy(object, kObjectSignature, 4);
+        put16(object + 4, headSize);
+        put16(object + 6, 1);
+        put32(object + 8, size);
+        put32(object + 12, type);
     }
 
     bool writeHeader(bool rewrite) {
@@ -171,11 +177,7 @@ private:
 #endif
         uint8_t header[kBaseHeaderSize + kContainerHeaderSize] = {};
         const auto size = static_cast<uint32_t>(sizeof header + dataSize);
-        std::memcpy(header, kObjectSignature, 4);
-        put16(header + 4, kBaseHeaderSize);
-        put16(header + 6, 1);
-        put32(header + 8, size);
-        put32(header + 12, kLogContainer);
+        putObjectHead(header, kBaseHeaderSize, size, kLogContainer);
         put16(header + 16, method);
         put32(header + 24, static_cast<uint32_t>(take));
         static constexpr uint8_t kPadding[4] = {};

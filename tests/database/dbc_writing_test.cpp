@@ -159,6 +159,34 @@ std::string generatedDbc(std::mt19937_64& random) {
     return out.str();
 }
 
+// Names that are no DBC identifier, or that only differ in characters an
+// identifier cannot hold, or share their first 32 characters, come back as
+// they were, and writing again gives the same text.
+TEST(DbcWriting, NamesThatAreNoIdentifierComeBack) {
+    const std::string longName(40, 'L');
+    std::string zcd = "<zecan_config><message><id>256</id><bytes>8</bytes>";
+    const std::vector<std::string> names = {"A?B", "A_B", "A B", "7up", longName + "1", longName + "2", longName + "3"};
+    for (size_t i = 0; i < names.size(); ++i)
+        zcd += "<channel name=\"" + names[i] + "\"><bitfield start=\"" + std::to_string(i * 8) +
+               "\" bits=\"8\" order=\"0\" type=\"1\"/></channel>";
+    zcd += "</message></zecan_config>";
+    cxl_database* raw = nullptr;
+    ASSERT_EQ(cxl_open_memory(zcd.data(), zcd.size(), CXL_FORMAT_ZCD, &raw), CXL_OK);
+    DatabasePtr original(raw);
+    const std::string text = written(original.get());
+    DatabasePtr rewritten = openDbc(text);
+    const cxl_message* message = cxl_message_at(rewritten.get(), 0);
+    cxl_message_info info;
+    ASSERT_EQ(cxl_get_message_info(message, &info), CXL_OK);
+    ASSERT_EQ(info.signal_count, names.size());
+    for (size_t s = 0; s < names.size(); ++s) {
+        cxl_signal_info signal;
+        cxl_get_signal_info(cxl_signal_at(message, s), &signal);
+        EXPECT_EQ(signal.name, names[s]);
+    }
+    EXPECT_EQ(written(rewritten.get()), text);
+}
+
 TEST(DbcWriting, GeneratedDatabasesSurviveTheTrip) {
     std::mt19937_64 random(20261207);
     for (int round = 0; round < 200; ++round) {

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -56,28 +58,37 @@ std::string identifier(std::string_view name) {
     return out;
 }
 
-// Names a DBC identifier can hold, for one kind of object: longer ones are
-// cut to 32 characters (made unique) and keep their full name in an attribute.
+// Names a DBC identifier can hold, for one kind of object. A name that is
+// an identifier of at most 32 characters is written as it is; any other is
+// made one (other characters become '_', cut to 32 characters), unique among
+// the names written, and keeps its own name in an attribute.
 class ShortNames {
 public:
-    // The name to write for name, given in turn for each object.
-    std::string add(std::string_view name, bool* shortened) {
-        std::string written = identifier(name);
-        *shortened = written.size() > kLongestName;
-        if (*shortened) {
-            std::string candidate = written.substr(0, kLongestName);
-            for (int suffix = 0; taken_.count(candidate) != 0; ++suffix) {
-                char digits[8];
-                std::snprintf(digits, sizeof digits, "_%04d", suffix % 10000);
-                candidate = written.substr(0, kLongestName - 5) + digits;
-            }
-            written = std::move(candidate);
+    // Every name of the kind, before the first add: names written as they are
+    // come first, so that a made name never takes one.
+    void reserve(std::string_view name) {
+        if (writtenAsIs(name)) taken_.emplace(name);
+    }
+
+    // The name to write for name, given in turn for each object; renamed
+    // tells whether it differs from name.
+    std::string add(std::string_view name, bool* renamed) {
+        *renamed = !writtenAsIs(name);
+        if (!*renamed) return std::string(name);
+        const std::string written = identifier(name);
+        std::string candidate = written.substr(0, kLongestName);
+        for (uint32_t suffix = 0; taken_.count(candidate) != 0; ++suffix) {
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "_%04u", suffix);
+            candidate = written.substr(0, kLongestName - std::strlen(digits)) + digits;
         }
-        taken_.insert(written);
-        return written;
+        taken_.insert(candidate);
+        return candidate;
     }
 
 private:
+    static bool writtenAsIs(std::string_view name) { return name.size() <= kLongestName && identifier(name) == name; }
+
     std::unordered_set<std::string> taken_;
 };
 
@@ -157,6 +168,7 @@ private:
     // definitions that shortened names need.
     void nameEverything() {
         ShortNames nodes;
+        for (const db::Node& node : db_.nodes) nodes.reserve(node.name);
         for (const db::Node& node : db_.nodes) {
             bool shortened = false;
             nodeNames_.push_back(nodes.add(node.name, &shortened));
@@ -164,6 +176,7 @@ private:
             nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages;
+        for (const db::Message& message : db_.messages) messages.reserve(message.name);
         std::unordered_set<uint64_t> ids;
         for (const db::Message& message : db_.messages) firstOfId_.push_back(ids.insert(rawId(message)).second);
         signalNames_.resize(db_.messages.size());
@@ -175,6 +188,7 @@ private:
             messageNames_.push_back(messages.add(message.name, &shortened));
             messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
             ShortNames signals;
+            for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
             for (const db::Signal& signal : message.signals) {
                 signalNames_[m].push_back(signals.add(signal.name, &shortened));
                 signalLongNames_[m].push_back(shortened &&

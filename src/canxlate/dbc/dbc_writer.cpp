@@ -295,15 +295,21 @@ private:
         append(signal.factor);
         out_ += ',';
         append(signal.offset);
-        out_ += ") [";
-        append(signal.minimum);
-        out_ += '|';
-        append(signal.maximum);
-        out_ += "] ";
-        quoted(signal.unit);
+        out_ += ") ";
+        rangeAndUnit(signal.minimum, signal.maximum, signal.unit);
         out_ += signal.receivers.empty() ? " " : "  ";
         nodeList(signal.receivers);
         out_ += kNewline;
+    }
+
+    // "[minimum|maximum] "unit"", as signals and environment variables have them.
+    void rangeAndUnit(double minimum, double maximum, const std::string& unit) {
+        out_ += '[';
+        append(minimum);
+        out_ += '|';
+        append(maximum);
+        out_ += "] ";
+        quoted(unit);
     }
 
     void writeTransmitters() {
@@ -323,12 +329,8 @@ private:
         for (const db::EnvironmentVariable& variable : db_.environmentVariables) {
             out_ += "EV_ " + identifier(variable.name) + ": ";
             append(int64_t{variable.type});
-            out_ += " [";
-            append(variable.minimum);
-            out_ += '|';
-            append(variable.maximum);
-            out_ += "] ";
-            quoted(variable.unit);
+            out_ += ' ';
+            rangeAndUnit(variable.minimum, variable.maximum, variable.unit);
             out_ += ' ';
             append(variable.initialValue);
             out_ += ' ';

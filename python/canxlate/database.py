@@ -136,6 +136,17 @@ def _ids_text(ranges):
     return ids[0] if len(ids) == 1 else ", ".join(ids[:-1]) + " or " + ids[-1]
 
 
+def _merged(ranges):
+    """Ranges (low, high) in order, those that overlap or touch joined."""
+    merged = []
+    for low, high in sorted(ranges):
+        if merged and low <= merged[-1][1] + 1:
+            merged[-1][1] = max(merged[-1][1], high)
+        else:
+            merged.append([low, high])
+    return [tuple(pair) for pair in merged]
+
+
 def _nonempty(pointer):
     value = _lib.text(pointer)
     return value if value else None
@@ -419,7 +430,10 @@ class Message:
         for signal in self._signals:
             if signal.multiplexer_signal is not None and signal._mux_ranges:
                 branches.setdefault(signal.multiplexer_signal, set()).update(signal._mux_ranges)
-        self._branches = {name: sorted(ranges) for name, ranges in branches.items()}
+        for signal in self._signals:  # a switch's value-table entries choose branches too, empty ones maybe
+            if signal.is_multiplexer and signal.choices and signal.name in branches:
+                branches[signal.name].update((value, value) for value in signal.choices)
+        self._branches = {name: _merged(ranges) for name, ranges in branches.items()}
         self._fast = None
         if _lib.speedups is not None:
             self._fast = _lib.speedups.plan(
@@ -481,9 +495,7 @@ class Message:
         fields = self._fields.unpack_from(values)
         for place, name, ranges in self._switches:
             if fields[place] and not any(low <= fields[place + 1] <= high for low, high in ranges):
-                raise DecodeError(
-                    f"switch '{name}': {fields[place + 1]} chooses no branch (expected {_ids_text(ranges)})"
-                )
+                raise DecodeError(f"expected multiplexer id {_ids_text(ranges)}, but got {fields[place + 1]}")
         decoded = {}
         rows = zip(fields[0::3], fields[1::3], fields[2::3], self._plan)
         if decode_choices and scaling:  # the usual call, kept short
@@ -533,7 +545,10 @@ class Message:
         for signal, raw in given:
             ranges = self._branches.get(signal.name)
             if ranges is not None and not any(low <= raw <= high for low, high in ranges):
-                raise EncodeError(f"switch '{signal.name}': {raw} chooses no branch (expected {_ids_text(ranges)})")
+                raise EncodeError(
+                    f'A valid value for the multiplexer selector signal "{signal.name}" is required: '
+                    f"Expected one of {{{_ids_text(ranges)}}}, but got {raw}"
+                )
         payload = ctypes.create_string_buffer(b"\xff" * self.length if padding else self.length, self.length)
         report = _lib.EncodeReport()
         while True:
@@ -560,9 +575,8 @@ class Message:
             if signal.multiplexer_signal != switch or (switch is not None and value not in signal.multiplexer_ids):
                 continue
             if signal.is_multiplexer:
-                values = sorted(
-                    {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
-                )
+                values = {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
+                values = sorted(values | set(signal.choices or ()) if values else values)
                 tree.append({signal.name: {v: self._tree(signal.name, v) for v in values}})
             else:
                 tree.append(signal.name)
@@ -714,11 +728,11 @@ class Database:
         refused = [d for d in diagnostics[len(getattr(self, "diagnostics", ())) :] if d.refused_when_strict]
         if self._strict and refused:
             first = refused[0]
+            place = f"{where}, line {first.line}, column {first.column}"
+            own = f"{place}: {first.text}"
+            sentence = _strict_sentence(first.text, opened.handle)
             raise ParseError(
-                f"{where}, line {first.line}, column {first.column}: {first.text}",
-                first.line,
-                first.column,
-                diagnostics,
+                sentence or own, first.line, first.column, diagnostics, filename, own if sentence else None
             )
         self._opened, self._handle, self._sources, self.diagnostics = opened, opened.handle, sources, diagnostics
         info = _lib.DatabaseInfo()
@@ -1011,6 +1025,45 @@ class _Messages(collections.abc.Sequence):
 
     def __repr__(self):
         return repr(list(self))
+
+
+# Refusals of strict loading that the familiar toolkit words its own way: the pattern of the library's text, and
+# the sentence made of its groups (and of the message's frame ID, looked up by name, for "{id}").
+_STRICT_SENTENCES = (
+    (
+        re.compile(r"message '(.*)': ID over 0x7FF without the extended flag"),
+        'DBC: "Standard frame id 0x{id:x} is more than 11 bits in message {0}."',
+    ),
+    (
+        re.compile(r"message '(.*)' skipped: ID (\d+) is not a standard or extended CAN ID"),
+        'DBC: "Extended frame id 0x{extended:x} is more than 29 bits in message {0}."',
+    ),
+    (
+        re.compile(r"signal '(.*)' shares bits with signal '(.*)' in message '(.*)'"),
+        'DBC: "The signals {1} and {0} are overlapping in message {2}."',
+    ),
+)
+
+
+def _strict_sentence(text, handle):
+    """The familiar toolkit's sentence for a strict refusal, or None where it has none."""
+    for pattern, sentence in _STRICT_SENTENCES:
+        match = pattern.fullmatch(text) or pattern.match(text)
+        if match is None:
+            continue
+        groups = match.groups()
+        frame_id = extended = 0
+        if "{id" in sentence:
+            message = lib.cxl_find_message_by_name(handle, groups[0].encode("utf-8", "surrogateescape"))
+            if not message:
+                return None
+            info = _lib.MessageInfo()
+            lib.cxl_get_message_info(message, byref(info))
+            frame_id = info.id
+        if "{extended" in sentence:
+            extended = int(groups[1]) & 0x7FFFFFFF
+        return sentence.format(*groups, id=frame_id, extended=extended)
+    return None
 
 
 def _read_diagnostics(handle):

@@ -360,10 +360,11 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, c
 /* Null is allowed. */
 CXL_API void CXL_CALL cxl_free_text(char* text);
 
-/* Departures from the canonical layout that cxl_write_dbc_text can be asked for. */
-#define CXL_WRITE_LONG_NAMES 1u           /* names over 32 characters written whole, and no long-name attribute */
-#define CXL_WRITE_VALUE_TEXTS_AS_GIVEN 2u /* value texts in the order read or given, not from the highest value down \
-                                           */
+/* Departures from the canonical layout that cxl_write_dbc_text can be asked
+ * for: names over 32 characters written whole, with no long-name attribute;
+ * value texts in the order read or given, not from the highest value down. */
+#define CXL_WRITE_LONG_NAMES 1u
+#define CXL_WRITE_VALUE_TEXTS_AS_GIVEN 2u
 
 typedef struct cxl_write_options {
     uint32_t flags; /* CXL_WRITE_* */

@@ -298,8 +298,15 @@ def _orders(written, sort_attribute_signals, sort_attributes, long_names):
     if sort_attributes is None:
         return signal_order, None
 
-    def rows_of(kind, read, count, node=None, message=None, signal=None, variable=None):
-        return [(kind, a, node, message, signal, variable) for a in _attribute_rows(opened, read, count, long_names)]
+    def rows_of(kind, read, count, node=None, message=None, signal=None, variable=None, long_name=None):
+        attributes = _attribute_rows(opened, read, count, long_names)
+        # A name the writer shortens gets its long-name attribute after the others.
+        named = signal or message or node
+        if long_name and not long_names and _dbc_name(named.name)[:32] != named.name:
+            if all(attribute.name != long_name for attribute in attributes):
+                definition = extras.AttributeDefinition(long_name, "", kind, "STRING")
+                attributes.append(extras.Attribute(named.name, definition))
+        return [(kind, a, node, message, signal, variable) for a in attributes]
 
     details = _lib.DatabaseDetails()
     lib.cxl_get_database_details(handle, byref(details))
@@ -313,15 +320,17 @@ def _orders(written, sort_attribute_signals, sort_attributes, long_names):
     for n, node in enumerate(written.nodes):
         lib.cxl_get_node_info(handle, n, byref(node_info))
         read = lambda i, value, n=n: lib.cxl_node_attribute(handle, n, i, value)  # noqa: E731
-        rows += rows_of("node", read, node_info.attribute_count, node=node)
+        rows += rows_of("node", read, node_info.attribute_count, node=node, long_name=_LONG_NAMES[0])
     for message, ordered, first in zip(messages, metadata, _first_of_their_ids(handle, len(messages))):
         if not first:
             continue
         read = lambda i, value, m=message: lib.cxl_message_attribute(m._handle, i, value)  # noqa: E731
-        rows += rows_of("message", read, message._attribute_count, message=message)
+        rows += rows_of("message", read, message._attribute_count, message=message, long_name=_LONG_NAMES[1])
         for signal in ordered:
             read = lambda i, value, s=signal: lib.cxl_signal_attribute(s._handle, i, value)  # noqa: E731
-            rows += rows_of("signal", read, signal._attribute_count, message=message, signal=signal)
+            rows += rows_of(
+                "signal", read, signal._attribute_count, message=message, signal=signal, long_name=_LONG_NAMES[2]
+            )
     places = {id(row): place for place, row in enumerate(rows)}
     return signal_order, [places[id(row)] for row in sort_attributes(list(rows))]
 

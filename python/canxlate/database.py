@@ -1133,7 +1133,10 @@ class Database:
             "sort_signals": self._sort_signals,
             "prune_choices": self._prune_choices,
         }
-        return (_reopen, (self._sources, self.filename, keywords))
+        sources = self._sources
+        if dbc_writing.edited(self):  # as its objects now are
+            sources = [(self.as_dbc_string().encode("utf-8", "surrogateescape"), "dbc")]
+        return (_reopen, (sources, self.filename, keywords))
 
     def __repr__(self):
         """The version, the nodes and each message with its signals, a line each, groups apart."""

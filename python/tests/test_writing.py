@@ -1,6 +1,8 @@
 """Writing DBC text from Python: what is written loads as the same database, and changes made to messages and
 signals reach the text, the lookups and the decoding once refreshed."""
 
+import pickle
+
 import pytest
 
 import canxlate
@@ -101,7 +103,9 @@ def _made_with_keywords():
     ],
 )
 def test_made_with_keywords_writes_and_reads_back(read, expected):
-    assert read(canxlate.load_string(_made_with_keywords().as_dbc_string())) == expected
+    made = _made_with_keywords()
+    assert read(canxlate.load_string(made.as_dbc_string())) == expected
+    assert read(pickle.loads(pickle.dumps(made))) == expected
 
 
 def test_messages_made_with_keywords_join_and_leave_a_database():

@@ -253,7 +253,7 @@ private:
     }
 
     void addLongNameDefinition(bool needed, ObjectKind kind, const char* name) {
-        if (!needed) return;
+        if (!needed || options_.longNames) return;
         for (const db::AttributeDefinition& definition : db_.attributeDefinitions)
             if (definition.name == name) return;
         db::AttributeDefinition definition;

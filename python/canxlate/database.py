@@ -1223,20 +1223,35 @@ class _Messages(collections.abc.MutableSequence):
         return repr(list(self))
 
 
-# Refusals of strict loading that the familiar toolkit words its own way: the pattern of the library's text, and
-# the sentence made of its groups (and of the message's frame ID, looked up by name, for "{id}").
+def _too_wide(name, frame_id, extended):
+    kind, bits = ("Extended", 29) if extended else ("Standard", 11)
+    return f'DBC: "{kind} frame id 0x{frame_id:x} is more than {bits} bits in message {name}."'
+
+
+def _standard_read_as_extended(handle, name):
+    message = lib.cxl_find_message_by_name(handle, name.encode("utf-8", "surrogateescape"))
+    if not message:
+        return None
+    info = _lib.MessageInfo()
+    lib.cxl_get_message_info(message, byref(info))
+    return _too_wide(name, info.id, False)
+
+
+# Refusals of strict loading that the familiar toolkit words its own way: the pattern of the library's text and
+# the sentence made of its groups (and of the open database).
 _STRICT_SENTENCES = (
     (
         re.compile(r"message '(.*)': ID over 0x7FF without the extended flag"),
-        'DBC: "Standard frame id 0x{id:x} is more than 11 bits in message {0}."',
+        lambda handle, name: _standard_read_as_extended(handle, name),
     ),
     (
         re.compile(r"message '(.*)' skipped: ID (\d+) is not a standard or extended CAN ID"),
-        'DBC: "Extended frame id 0x{extended:x} is more than 29 bits in message {0}."',
+        lambda handle, name, raw: _too_wide(name, int(raw) & 0x7FFFFFFF, int(raw) & 0x80000000),
     ),
     (
         re.compile(r"signal '(.*)' shares bits with signal '(.*)' in message '(.*)'"),
-        'DBC: "The signals {1} and {0} are overlapping in message {2}."',
+        lambda handle, later, earlier, message: f'DBC: "The signals {earlier} and {later} are overlapping in '
+        f'message {message}."',
     ),
 )
 
@@ -1244,21 +1259,9 @@ _STRICT_SENTENCES = (
 def _strict_sentence(text, handle):
     """The familiar toolkit's sentence for a strict refusal, or None where it has none."""
     for pattern, sentence in _STRICT_SENTENCES:
-        match = pattern.fullmatch(text) or pattern.match(text)
-        if match is None:
-            continue
-        groups = match.groups()
-        frame_id = extended = 0
-        if "{id" in sentence:
-            message = lib.cxl_find_message_by_name(handle, groups[0].encode("utf-8", "surrogateescape"))
-            if not message:
-                return None
-            info = _lib.MessageInfo()
-            lib.cxl_get_message_info(message, byref(info))
-            frame_id = info.id
-        if "{extended" in sentence:
-            extended = int(groups[1]) & 0x7FFFFFFF
-        return sentence.format(*groups, id=frame_id, extended=extended)
+        match = pattern.match(text)
+        if match is not None:
+            return sentence(handle, *match.groups())
     return None
 
 

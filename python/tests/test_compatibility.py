@@ -149,6 +149,7 @@ def test_loading(rule, value, expected):
     [
         ("BO_ 2048 M: 8 N\n", 'DBC: "Standard frame id 0x800 is more than 11 bits in message M."', 1),
         ("BO_ 4294967295 M: 8 N\n", 'DBC: "Extended frame id 0x7fffffff is more than 29 bits in message M."', 1),
+        ("BO_ 1073741824 M: 8 N\n", 'DBC: "Standard frame id 0x40000000 is more than 11 bits in message M."', 1),
         (
             'BO_ 1 M: 8 N\n SG_ A : 0|8@1+ (1,0) [0|0] "" N\n SG_ B : 4|8@1+ (1,0) [0|0] "" N\n',
             'DBC: "The signals A and B are overlapping in message M."',

@@ -84,8 +84,14 @@ class Node:
 
     __slots__ = ("name", "comment", "_opened", "_index", "_dbc")
 
-    def __init__(self, name, comment=None, opened=None, index=0):
-        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, opened, index, None
+    def __init__(self, name, comment=None, dbc_specifics=None, autosar_specifics=None):
+        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, None, 0, dbc_specifics
+
+    @classmethod
+    def _of_library(cls, name, comment, opened, index):
+        node = cls(name, comment)
+        node._opened, node._index = opened, index
+        return node
 
     @property
     def dbc(self):
@@ -900,7 +906,7 @@ class Database:
         node = _lib.NodeInfo()
         for i in range(info.node_count):
             lib.cxl_get_node_info(self._handle, i, byref(node))
-            self.nodes.append(Node(_lib.text(node.name), _nonempty(node.comment), opened, i))
+            self.nodes.append(Node._of_library(_lib.text(node.name), _nonempty(node.comment), opened, i))
         self._dbc = None
         self._largest_signal_count = info.largest_signal_count
         self._messages = [None] * info.message_count

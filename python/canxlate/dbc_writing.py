@@ -11,6 +11,7 @@ from . import dbc_extras as extras
 from ._lib import lib
 from .errors import Error
 
+_OBJECT_NETWORK = 0
 _OBJECT_NODE = 1
 _OBJECT_MESSAGE = 2
 _OBJECT_SIGNAL = 3
@@ -203,8 +204,15 @@ def edited(database):
     lib.cxl_get_database_info(database._handle, byref(info))
     if (database.version or "") != _lib.text(info.version) or len(database.nodes) != info.node_count:
         return True
-    if any(node._opened is not database._opened for node in database.nodes):
+    if (database.comment or "") != _lib.text(info.comment):
         return True
+    node = _lib.NodeInfo()
+    for index, made in enumerate(database.nodes):
+        if made._opened is not database._opened:
+            return True
+        lib.cxl_get_node_info(database._handle, index, byref(node))
+        if (made.name, made.comment or "") != (_lib.text(node.name), _lib.text(node.comment)):
+            return True
     return any(message is not None for message in database._messages)
 
 
@@ -233,11 +241,16 @@ def finished_handle(database, sort_choices=None):
     for index, name in enumerate(library_names):
         if index not in kept:
             builder.call(lib.cxl_builder_remove_message, name)
+    network = _lib.ObjectRef(_OBJECT_NETWORK, None, None, None)
+    builder.call(lib.cxl_builder_set_comment, byref(network), _encoded(database.comment or ""))
     for node in database.nodes:
-        if node._opened is not opened:
-            builder.call(lib.cxl_builder_add_node, _encoded(_dbc_name(node.name)))
-            reference = _lib.ObjectRef(_OBJECT_NODE, _encoded(_dbc_name(node.name)), None, None)
-            builder.call(lib.cxl_builder_set_comment, byref(reference), _encoded(node.comment or ""))
+        if node._opened is opened:
+            named = lib.cxl_node_name(handle, node._index)
+        else:
+            named = _encoded(_dbc_name(node.name))
+            builder.call(lib.cxl_builder_add_node, named)
+        reference = _lib.ObjectRef(_OBJECT_NODE, named, None, None)
+        builder.call(lib.cxl_builder_set_comment, byref(reference), _encoded(node.comment or ""))
     for message in database._messages:
         if message is None:
             continue

@@ -49,11 +49,13 @@ def test_changes_reach_the_text_and_the_library_after_refresh(edit, name, check,
     db = canxlate.load_string(SMALL_DBC)
     message = db.get_message_by_frame_id(1979)
     db.nodes[0].name = "Gateway"  # ECU renamed wherever the database names it
+    db.nodes[0].comment, db.comment = "in the dash", "the bus"
     edit(message)
     db.refresh()
     assert check(db.get_message_by_name(name))
     assert db.get_message_by_name(name) is message
     assert message.senders == ["Gateway"] and db.nodes[0].name == "Gateway"
+    assert (db.nodes[0].comment, db.comment) == ("in the dash", "the bus")
     canxlate.dump_file(db, tmp_path / "out.dbc")
     assert check(canxlate.load_file(tmp_path / "out.dbc").get_message_by_name(name))
 
@@ -81,13 +83,14 @@ def _made_with_keywords():
         comment="made here",
         signal_groups=[canxlate.SignalGroup("Shown", signal_names=["Mode", "Speed value"])],
     )
-    return canxlate.Database(messages=[message], nodes=[canxlate.Node("Ecu"), canxlate.Node("Dash")], version="2")
+    nodes = [canxlate.Node("Ecu", "engine box"), canxlate.Node("Dash")]
+    return canxlate.Database(messages=[message], nodes=nodes, version="2")
 
 
 @pytest.mark.parametrize(
     "read, expected",
     [
-        (lambda db: [node.name for node in db.nodes], ["Ecu", "Dash"]),
+        (lambda db: [(node.name, node.comment) for node in db.nodes], [("Ecu", "engine box"), ("Dash", None)]),
         (lambda db: [s.name for s in db.messages[0].signals], ["Mode", "Speed_value", "Level"]),
         (
             lambda db: (db.messages[0].cycle_time, db.messages[0].comment, db.messages[0].senders),

@@ -376,6 +376,9 @@ typedef struct cxl_write_options {
      * written is the attribute_order[i]-th of those written without it. */
     const uint32_t* attribute_order;
     size_t attribute_order_count;
+    /* Null, or as signal_order for the signal lines (SG_) of each message. */
+    const uint32_t* signal_line_order;
+    size_t signal_line_order_count;
 } cxl_write_options;
 
 /* cxl_write_dbc_memory with options (null for none). An order that is not a

@@ -234,6 +234,8 @@ class WriteOptions(Structure):
         ("signal_order_count", c_size_t),
         ("attribute_order", POINTER(c_uint32)),
         ("attribute_order_count", c_size_t),
+        ("signal_line_order", POINTER(c_uint32)),
+        ("signal_line_order_count", c_size_t),
     ]
 
 

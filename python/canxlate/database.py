@@ -1034,21 +1034,22 @@ class Database:
         ``sort_attributes`` the attribute values (a function of a list of (kind, attribute, node, message,
         signal, environment variable)), ``sort_choices`` each value table (a function of a signal's choices;
         None for the highest value first), and ``shorten_long_names=False`` writes names over 32 characters
-        whole, with no long-name attribute. ``sort_signals`` is accepted: signal lines keep the database's
-        order."""
+        whole, with no long-name attribute. ``sort_signals`` orders the signal lines likewise ("default" or None
+        for the database's order)."""
         flags = 0 if shorten_long_names else _lib.WRITE_LONG_NAMES
         if sort_choices is not None:
             flags |= _lib.WRITE_VALUE_TEXTS_AS_GIVEN
+        line_signals = None if sort_signals in ("default", None) else sort_signals
         attribute_signals = None if sort_attribute_signals in ("default", None) else sort_attribute_signals
         written = self
         if dbc_writing.edited(self) or sort_choices is not None:
             written = Database._over(_Opened(dbc_writing.finished_handle(self, sort_choices).value))
-        signal_order = attribute_order = None
-        if attribute_signals is not None or sort_attributes is not None:
-            signal_order, attribute_order = dbc_writing._orders(
-                written, attribute_signals, sort_attributes, not shorten_long_names
+        orders = ()
+        if line_signals is not None or attribute_signals is not None or sort_attributes is not None:
+            orders = dbc_writing.orders(
+                written, line_signals, attribute_signals, sort_attributes, not shorten_long_names
             )
-        return dbc_writing.dbc_text(written._handle, flags, signal_order, attribute_order)
+        return dbc_writing.dbc_text(written._handle, flags, *orders)
 
     @property
     def dbc(self):
@@ -1298,7 +1299,7 @@ def dump_file(database, filename, database_format="dbc", encoding=None, sort_sig
     if database_format not in (None, "dbc"):
         raise Error(f"database format {database_format!r}: only 'dbc' is written")
     with open(filename, "w", encoding=encoding or "cp1252", errors="replace", newline="") as file:
-        file.write(database.as_dbc_string())
+        file.write(database.as_dbc_string(sort_signals=sort_signals))
 
 
 def load_string(

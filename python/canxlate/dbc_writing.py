@@ -295,21 +295,26 @@ def _attribute_rows(opened, read, count, long_names):
     return rows
 
 
-def _orders(written, sort_attribute_signals, sort_attributes, long_names):
-    """The signal order and the attribute order the writer takes: the familiar toolkit's sorting functions
-    applied to the objects of ``written``, a Database over the finished library database."""
+def orders(written, sort_signals, sort_attribute_signals, sort_attributes, long_names):
+    """The orders the writer takes (of signal lines, of the signals that comments, attributes and value texts
+    name, of attribute values; None for its own): the familiar toolkit's sorting functions applied to the
+    objects of ``written``, a Database over the finished library database."""
     opened, handle = written._opened, written._handle
     messages = list(written.messages)
-    signal_order, metadata = [], []
-    for message in messages:
-        ordered = message._signals
-        if sort_attribute_signals is not None:
-            ordered = sort_attribute_signals(list(message._signals))
-        places = {id(signal): place for place, signal in enumerate(message._signals)}
-        signal_order += [places[id(signal)] for signal in ordered]
-        metadata.append(ordered)
+
+    def signal_orders(sort):
+        order, each = [], []
+        for message in messages:
+            ordered = message._signals if sort is None else sort(list(message._signals))
+            places = {id(signal): place for place, signal in enumerate(message._signals)}
+            order += [places[id(signal)] for signal in ordered]
+            each.append(ordered)
+        return order, each
+
+    line_order = None if sort_signals is None else signal_orders(sort_signals)[0]
+    signal_order, metadata = signal_orders(sort_attribute_signals)
     if sort_attributes is None:
-        return signal_order, None
+        return line_order, signal_order, None
 
     def rows_of(kind, read, count, node=None, message=None, signal=None, variable=None, long_name=None):
         attributes = _attribute_rows(opened, read, count, long_names)
@@ -345,18 +350,20 @@ def _orders(written, sort_attribute_signals, sort_attributes, long_names):
                 "signal", read, signal._attribute_count, message=message, signal=signal, long_name=_LONG_NAMES[2]
             )
     places = {id(row): place for place, row in enumerate(rows)}
-    return signal_order, [places[id(row)] for row in sort_attributes(list(rows))]
+    return line_order, signal_order, [places[id(row)] for row in sort_attributes(list(rows))]
 
 
-def dbc_text(handle, flags=0, signal_order=None, attribute_order=None):
-    """The DBC text the library writes for a database."""
+def dbc_text(handle, flags=0, line_order=None, signal_order=None, attribute_order=None):
+    """The DBC text the library writes for a database, in the orders given (see orders)."""
     options = _lib.WriteOptions(flags)
-    if signal_order is not None:
-        options.signal_order = (ctypes.c_uint32 * max(1, len(signal_order)))(*signal_order)
-        options.signal_order_count = len(signal_order)
-    if attribute_order is not None:
-        options.attribute_order = (ctypes.c_uint32 * max(1, len(attribute_order)))(*attribute_order)
-        options.attribute_order_count = len(attribute_order)
+    for field, order in (
+        ("signal_line_order", line_order),
+        ("signal_order", signal_order),
+        ("attribute_order", attribute_order),
+    ):
+        if order is not None:
+            setattr(options, field, (ctypes.c_uint32 * max(1, len(order)))(*order))
+            setattr(options, f"{field}_count", len(order))
     text, size = ctypes.c_void_p(), ctypes.c_size_t()
     status = lib.cxl_write_dbc_text(handle, byref(options), byref(text), byref(size))
     if status:

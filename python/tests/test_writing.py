@@ -131,6 +131,8 @@ LONG = 'BO_ 1 M: 8 A\n SG_ Second_signal_with_a_long_name_xyz : 8|8@1+ (1,0) [0|
         ({}, 'VAL_ 1 First 2 "Two" 0 "Zero" ;', None),
         ({"sort_choices": canxlate.sort_choices_by_value}, 'VAL_ 1 First 0 "Zero" 2 "Two" ;', None),
         ({}, "VAL_ 1 Second_signal_with_a_long_na", "VAL_ 1 First"),
+        ({"sort_signals": canxlate.sort_signals_by_name}, " SG_ First :", " SG_ Second"),
+        ({}, " SG_ Second", " SG_ First :"),
         ({"sort_attribute_signals": canxlate.sort_signals_by_name}, "VAL_ 1 First", "VAL_ 1 Second"),
         ({"shorten_long_names": False}, "SG_ Second_signal_with_a_long_name_xyz :", None),
         (

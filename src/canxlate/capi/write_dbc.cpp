@@ -50,7 +50,8 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_text(const cxl_database* database, con
     if (size != nullptr) *size = 0;
     if (database == nullptr || text == nullptr || size == nullptr) return CXL_ERR_ARGUMENT;
     if ((options->signal_order == nullptr && options->signal_order_count != 0) ||
-        (options->attribute_order == nullptr && options->attribute_order_count != 0))
+        (options->attribute_order == nullptr && options->attribute_order_count != 0) ||
+        (options->signal_line_order == nullptr && options->signal_line_order_count != 0))
         return CXL_ERR_ARGUMENT;
     return guarded([&]() -> cxl_status {
         canxlate::dbc::WriteOptions chosen;
@@ -58,6 +59,9 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_text(const cxl_database* database, con
         chosen.valueTextsAsGiven = (options->flags & CXL_WRITE_VALUE_TEXTS_AS_GIVEN) != 0;
         if (options->signal_order != nullptr)
             chosen.signalOrder.assign(options->signal_order, options->signal_order + options->signal_order_count);
+        if (options->signal_line_order != nullptr)
+            chosen.lineOrder.assign(options->signal_line_order,
+                                    options->signal_line_order + options->signal_line_order_count);
         if (options->attribute_order != nullptr)
             chosen.attributeOrder.assign(options->attribute_order,
                                          options->attribute_order + options->attribute_order_count);

@@ -118,7 +118,8 @@ public:
 
     // Empty when an order given does not fit.
     std::string run() {
-        if (!orderSignals()) return {};
+        if (!orderSignals(options_.signalOrder, metadataOrder_) || !orderSignals(options_.lineOrder, lineOrder_))
+            return {};
         nameEverything();
         out_.reserve(256 + db_.messages.size() * 512);
         out_ += "VERSION ";
@@ -174,13 +175,12 @@ private:
         return uint64_t{message.id} | (message.extended ? kExtendedFlag : 0);
     }
 
-    // Each message's signal indexes in the order its comments, attributes and
-    // value texts name them; false when the order given is no permutation.
-    bool orderSignals() {
-        const std::vector<uint32_t>& given = options_.signalOrder;
+    // Each message's signal indexes in the order given (or their own); false
+    // when that is no permutation.
+    bool orderSignals(const std::vector<uint32_t>& given, std::vector<std::vector<uint32_t>>& orders) const {
         size_t next = 0;
         for (const db::Message& message : db_.messages) {
-            std::vector<uint32_t>& order = metadataOrder_.emplace_back();
+            std::vector<uint32_t>& order = orders.emplace_back();
             const size_t count = message.signals.size();
             if (given.empty()) {
                 for (uint32_t s = 0; s < count; ++s) order.push_back(s);
@@ -328,7 +328,7 @@ private:
             if (m != 0) out_ += kNewline;
             line("BO_ ", rawId(message), ' ', messageNames_[m], ": ", message.length, ' ',
                  message.senders.empty() ? std::string(kNoNode) : nodeName(message.senders[0]));
-            for (size_t s = 0; s < message.signals.size(); ++s) writeSignal(message, s, signalNames_[m][s]);
+            for (uint32_t s : lineOrder_[m]) writeSignal(message, s, signalNames_[m][s]);
         }
         out_ += kNewline;
         out_ += kNewline;
@@ -644,7 +644,8 @@ private:
     const db::Database& db_;
     const WriteOptions& options_;
     std::string out_;
-    std::vector<std::vector<uint32_t>> metadataOrder_;  // of each message
+    std::vector<std::vector<uint32_t>> metadataOrder_;  // of each message: of comments, attributes and value texts
+    std::vector<std::vector<uint32_t>> lineOrder_;      // of each message: of its signal lines
     std::vector<std::string> attributeLines_;           // when written in an order given
     std::vector<std::string> nodeNames_;
     std::unordered_map<std::string, std::string> nodeNameOf_;

@@ -18,6 +18,8 @@ struct WriteOptions {
     // Empty, or for every message in turn its signal indexes in the order
     // that comments, attributes and value texts name them.
     std::vector<uint32_t> signalOrder;
+    // The same for the signal lines (SG_).
+    std::vector<uint32_t> lineOrder;
     // Empty, or the order of the attribute values: the i-th written is the
     // attributeOrder[i]-th of those written without it.
     std::vector<uint32_t> attributeOrder;

@@ -63,6 +63,53 @@ class _Builder:
         self.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), float(value), None)
 
 
+def _sync_attributes(builder, reference, kind, given, had, defined, kept=()):
+    """Gives the object the attributes of its ``dbc.attributes`` as they now are (``given``, None when never
+    looked at); those it ``had`` in the library and no longer has are removed. ``kept`` are set elsewhere."""
+    if given is None:
+        return
+    for name in had:
+        if name not in given.attributes and name not in kept:
+            builder.call(lib.cxl_builder_remove_attribute, byref(reference), _encoded(name))
+    for name, attribute in given.attributes.items():
+        if name in kept:
+            continue
+        definition = attribute.definition
+        if name not in defined:
+            _define(builder, definition, kind)
+            defined.add(name)
+        value = attribute.value
+        if isinstance(value, str):
+            builder.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), 0.0, _encoded(value))
+        else:
+            builder.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), float(value), None)
+
+
+def _define(builder, definition, kind):
+    """Defines an attribute as an AttributeDefinition made in Python says (for objects of kind unless it says)."""
+    type_code = _lib.ATTRIBUTE_TYPES.index(definition.type_name or "STRING")
+    kind = _lib.OBJECT_KINDS.index(definition.kind) if definition.kind in _lib.OBJECT_KINDS[1:] else kind
+    choices = list(definition.choices or [])
+    default = definition.default_value
+    made = _lib.AttributeDefinition(
+        _encoded(definition.name),
+        kind,
+        type_code,
+        float(definition.minimum or 0),
+        float(definition.maximum or 0),
+        len(choices),
+        default is not None,
+        float(default) if isinstance(default, (int, float)) else 0.0,
+        _encoded(default) if isinstance(default, str) else b"",
+    )
+    values = (ctypes.c_char_p * max(1, len(choices)))(*[_encoded(choice) for choice in choices])
+    builder.call(lib.cxl_builder_define_attribute, byref(made), values)
+
+
+def _had(opened, read, count):
+    return set(extras.attributes(opened, read, count)) if opened is not None else set()
+
+
 def _defined(handle):
     details = _lib.DatabaseDetails()
     lib.cxl_get_database_details(handle, byref(details))
@@ -135,6 +182,11 @@ def _write_message(builder, message, original, defined, sort_choices):
                 builder.call(lib.cxl_builder_remove_signal, name, cname)
     reference = _lib.ObjectRef(_OBJECT_MESSAGE, None, name, None)
     builder.call(lib.cxl_builder_set_comment, byref(reference), _encoded(message.comment or ""))
+    had = set()
+    if original is not None and message._dbc is not None:
+        read = lambda i, item: lib.cxl_message_attribute(message._handle, i, item)  # noqa: E731
+        had = _had(message._database, read, message._attribute_count)
+    _sync_attributes(builder, reference, _OBJECT_MESSAGE, message._dbc, had, defined, ("GenMsgCycleTime",))
     builder.attribute(reference, "GenMsgCycleTime", message.cycle_time, _OBJECT_MESSAGE, _ATTRIBUTE_INT, 65535, defined)
     for signal, switch in _in_switch_order(signals):
         _write_signal(builder, name, signal, switch, defined, signal._cname in existing, sort_choices)
@@ -192,23 +244,28 @@ def _write_signal(builder, message, signal, switch, defined, existing, sort_choi
         builder.call(lib.cxl_builder_set_value_text, message, name, int(value), _encoded(text))
     reference = _lib.ObjectRef(_OBJECT_SIGNAL, None, message, name)
     builder.call(lib.cxl_builder_set_comment, byref(reference), _encoded(signal.comment or ""))
+    had = set()
+    if existing and signal._dbc is not None:
+        read = lambda i, item: lib.cxl_signal_attribute(signal._handle, i, item)  # noqa: E731
+        had = _had(signal._opened, read, signal._attribute_count)
+    _sync_attributes(builder, reference, _OBJECT_SIGNAL, signal._dbc, had, defined, ("GenSigStartValue",))
     builder.attribute(
         reference, "GenSigStartValue", signal.raw_initial, _OBJECT_SIGNAL, _ATTRIBUTE_FLOAT, 1e11, defined
     )
 
 
 def edited(database):
-    """Whether the Database says anything its library database does not: a message or node made in Python, or
-    another version."""
+    """Whether the Database may say anything its library database does not: a message made in Python, a node
+    made there or renamed or commented, attributes looked at (and maybe changed), another version or comment."""
     info = _lib.DatabaseInfo()
     lib.cxl_get_database_info(database._handle, byref(info))
     if (database.version or "") != _lib.text(info.version) or len(database.nodes) != info.node_count:
         return True
-    if (database.comment or "") != _lib.text(info.comment):
+    if (database.comment or "") != _lib.text(info.comment) or database._dbc is not None:
         return True
     node = _lib.NodeInfo()
     for index, made in enumerate(database.nodes):
-        if made._opened is not database._opened:
+        if made._opened is not database._opened or made._dbc is not None:
             return True
         lib.cxl_get_node_info(database._handle, index, byref(node))
         if (made.name, made.comment or "") != (_lib.text(node.name), _lib.text(node.comment)):
@@ -243,14 +300,26 @@ def finished_handle(database, sort_choices=None):
             builder.call(lib.cxl_builder_remove_message, name)
     network = _lib.ObjectRef(_OBJECT_NETWORK, None, None, None)
     builder.call(lib.cxl_builder_set_comment, byref(network), _encoded(database.comment or ""))
+    if database._dbc is not None:
+        read = lambda i, item: lib.cxl_network_attribute(handle, i, item)  # noqa: E731
+        details = _lib.DatabaseDetails()
+        lib.cxl_get_database_details(handle, byref(details))
+        had = _had(opened, read, details.attribute_count)
+        _sync_attributes(builder, network, _OBJECT_NETWORK, database._dbc, had, defined)
+    node_info = _lib.NodeInfo()
     for node in database.nodes:
+        had = set()
         if node._opened is opened:
             named = lib.cxl_node_name(handle, node._index)
+            lib.cxl_get_node_info(handle, node._index, byref(node_info))
+            read = lambda i, item, n=node._index: lib.cxl_node_attribute(handle, n, i, item)  # noqa: E731
+            had = _had(opened, read, node_info.attribute_count) if node._dbc is not None else had
         else:
             named = _encoded(_dbc_name(node.name))
             builder.call(lib.cxl_builder_add_node, named)
         reference = _lib.ObjectRef(_OBJECT_NODE, named, None, None)
         builder.call(lib.cxl_builder_set_comment, byref(reference), _encoded(node.comment or ""))
+        _sync_attributes(builder, reference, _OBJECT_NODE, node._dbc, had, defined)
     for message in database._messages:
         if message is None:
             continue

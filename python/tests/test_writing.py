@@ -26,6 +26,11 @@ def _edit_name_and_id(message):
     message.name, message.frame_id = "Renamed", 0x123
 
 
+def _edit_attributes(message):
+    owner = canxlate.dbc_extras.AttributeDefinition("Owner", kind="BO_", type_name="STRING")
+    message.dbc.attributes["Owner"] = canxlate.dbc_extras.Attribute("brakes", owner)
+
+
 def _edit_choices_and_comment(message):
     signal = message.get_signal_by_name("Status")
     signal.choices = {0: "Fine", 3: "Gone"}
@@ -37,6 +42,7 @@ def _edit_choices_and_comment(message):
     [
         (_edit_scale, "Diag", lambda m: m.decode(b"\x01\x10\x00\x00\x00\x00\x00\x00")["Voltage"] == 0.032),
         (_edit_name_and_id, "Renamed", lambda m: m.frame_id == 0x123),
+        (_edit_attributes, "Diag", lambda m: (m.dbc.attributes["Owner"].value, m.cycle_time) == ("brakes", 100)),
         (
             _edit_choices_and_comment,
             "Diag",
@@ -72,7 +78,17 @@ def _made_with_keywords():
     speed = canxlate.Signal(
         "Speed value", 8, 16, scale=0.5, offset=-10, unit="km/h", multiplexer_ids=[1, 2], multiplexer_signal="Mode"
     )
-    level = canxlate.Signal("Level", 31, 8, byte_order="big_endian", is_signed=True, raw_initial=-3, receivers=["Dash"])
+    weight = canxlate.dbc_extras.AttributeDefinition("Weight", 1, "SG_", "INT", 0, 9)
+    level = canxlate.Signal(
+        "Level",
+        31,
+        8,
+        byte_order="big_endian",
+        is_signed=True,
+        raw_initial=-3,
+        receivers=["Dash"],
+        dbc_specifics=canxlate.dbc_extras.DbcExtras({"Weight": canxlate.dbc_extras.Attribute(7, weight)}),
+    )
     message = canxlate.Message(
         0x123,
         "Engine",
@@ -98,6 +114,7 @@ def _made_with_keywords():
         ),
         (lambda db: db.messages[0].signal_groups[0].signal_names, ["Mode", "Speed_value"]),
         (lambda db: db.messages[0].get_signal_by_name("Level").initial, -3),
+        (lambda db: db.messages[0].get_signal_by_name("Level").dbc.attributes["Weight"].value, 7),
         (
             lambda db: db.decode_message(0x123, bytes.fromhex("02 1E 00 FD 00 00 00 00")),
             {"Mode": "Fast", "Speed_value": 5.0, "Level": -3},

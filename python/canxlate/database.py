@@ -29,6 +29,7 @@ _TWO_TO_64 = 1 << 64
 _PHYSICAL, _RAW, _SCALED = "physical", "raw", "scaled"
 _buffers = threading.local()  # each thread's cxl_value array
 _MUX_LIST_LIMIT = 1 << 16
+_Conversion = collections.namedtuple("Conversion", "scale offset choices is_float")
 
 
 class NamedSignalValue:
@@ -299,6 +300,12 @@ class Signal:
     @initial.setter
     def initial(self, value):
         self.raw_initial = None if value is None else extras.number((value - self.offset) / self.scale)
+
+    @property
+    def conversion(self):
+        """Scale, offset, choices and is_float together (read only), as the familiar toolkit's conversion
+        object has them."""
+        return _Conversion(self.scale, self.offset, self.choices, self.is_float)
 
     @property
     def dbc(self):

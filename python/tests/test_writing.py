@@ -2,6 +2,7 @@
 signals reach the text, the lookups and the decoding once refreshed."""
 
 import pickle
+import types
 
 import pytest
 
@@ -76,7 +77,13 @@ def test_refused_change_names_the_fault():
 def _made_with_keywords():
     mode = canxlate.Signal("Mode", 0, 8, is_multiplexer=True, choices={1: "Slow", 2: "Fast"})
     speed = canxlate.Signal(
-        "Speed value", 8, 16, scale=0.5, offset=-10, unit="km/h", multiplexer_ids=[1, 2], multiplexer_signal="Mode"
+        "Speed value",
+        8,
+        16,
+        conversion=types.SimpleNamespace(scale=0.5, offset=-10, choices=None, is_float=False),
+        unit="km/h",
+        multiplexer_ids=[1, 2],
+        multiplexer_signal="Mode",
     )
     weight = canxlate.dbc_extras.AttributeDefinition("Weight", 1, "SG_", "INT", 0, 9)
     level = canxlate.Signal(

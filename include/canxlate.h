@@ -463,7 +463,7 @@ CXL_API cxl_status CXL_CALL cxl_builder_remove_signal(cxl_builder* builder, cons
 /* A further range of switch values for a multiplexed signal. */
 CXL_API cxl_status CXL_CALL cxl_builder_add_mux_range(cxl_builder* builder, const char* message, const char* signal,
                                                       uint64_t low, uint64_t high, cxl_build_report* report);
-/* Adds or replaces the text of a raw value. */
+/* Adds or replaces the text of a raw value; texts keep the order given. */
 CXL_API cxl_status CXL_CALL cxl_builder_set_value_text(cxl_builder* builder, const char* message, const char* signal,
                                                        int64_t raw, const char* text, cxl_build_report* report);
 CXL_API cxl_status CXL_CALL cxl_builder_clear_value_texts(cxl_builder* builder, const char* message, const char* signal,

@@ -729,7 +729,9 @@ class Message:
             if signal.multiplexer_signal != switch or (switch is not None and value not in signal.multiplexer_ids):
                 continue
             if signal.is_multiplexer:
-                values = {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
+                values = {
+                    v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids or ()
+                }
                 values = sorted(values | set(signal.choices or ()) if values else values)
                 tree.append({signal.name: {v: self._tree(signal.name, v) for v in values}})
             else:

@@ -120,6 +120,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cxl_free_text(again);
     cxl_free_text(text);
     cxl_close(rewritten);
+    // Names written whole and value texts as given, the signals named in the
+    // reverse of their order: still text that opens.
+    cxl_database_info writtenInfo;
+    if (cxl_get_database_info(database, &writtenInfo) != CXL_OK) std::abort();
+    std::vector<uint32_t> reversed;
+    for (size_t m = 0; m < writtenInfo.message_count; ++m) {
+        cxl_message_info message;
+        if (cxl_get_message_info(cxl_message_at(database, m), &message) != CXL_OK) std::abort();
+        for (size_t s = message.signal_count; s > 0; --s) reversed.push_back(static_cast<uint32_t>(s - 1));
+    }
+    const cxl_write_options options{CXL_WRITE_LONG_NAMES | CXL_WRITE_VALUE_TEXTS_AS_GIVEN,
+                                    reversed.data(),
+                                    reversed.size(),
+                                    nullptr,
+                                    0,
+                                    reversed.data(),
+                                    reversed.size()};
+    if (cxl_write_dbc_text(database, &options, &text, &textSize) != CXL_OK) std::abort();
+    if (cxl_open_memory(text, textSize, CXL_FORMAT_DBC, &rewritten) != CXL_OK) std::abort();
+    cxl_free_text(text);
+    cxl_close(rewritten);
     cxl_close(database);
     return 0;
 }

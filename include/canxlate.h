@@ -360,6 +360,32 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, c
 /* Null is allowed. */
 CXL_API void CXL_CALL cxl_free_text(char* text);
 
+/* Departures from the canonical layout that cxl_write_dbc_text can be asked
+ * for: names over 32 characters written whole, with no long-name attribute;
+ * value texts in the order read or given, not from the highest value down. */
+#define CXL_WRITE_LONG_NAMES 1u
+#define CXL_WRITE_VALUE_TEXTS_AS_GIVEN 2u
+
+typedef struct cxl_write_options {
+    uint32_t flags; /* CXL_WRITE_* */
+    /* Null, or for every message in turn the indexes of its signals in the
+     * order that comments, attributes and value texts name them. */
+    const uint32_t* signal_order;
+    size_t signal_order_count; /* the signals of all messages */
+    /* Null, or the order of the attribute values (BA_ lines): the i-th
+     * written is the attribute_order[i]-th of those written without it. */
+    const uint32_t* attribute_order;
+    size_t attribute_order_count;
+    /* Null, or as signal_order for the signal lines (SG_) of each message. */
+    const uint32_t* signal_line_order;
+    size_t signal_line_order_count;
+} cxl_write_options;
+
+/* cxl_write_dbc_memory with options (null for none). An order that is not a
+ * permutation of what it orders is refused with CXL_ERR_ARGUMENT. */
+CXL_API cxl_status CXL_CALL cxl_write_dbc_text(const cxl_database* database, const cxl_write_options* options,
+                                               char** text, size_t* size);
+
 /* ---- Building and changing a database --------------------------------- */
 
 /* A builder holds a database being made or changed. Every call checks its
@@ -437,7 +463,7 @@ CXL_API cxl_status CXL_CALL cxl_builder_remove_signal(cxl_builder* builder, cons
 /* A further range of switch values for a multiplexed signal. */
 CXL_API cxl_status CXL_CALL cxl_builder_add_mux_range(cxl_builder* builder, const char* message, const char* signal,
                                                       uint64_t low, uint64_t high, cxl_build_report* report);
-/* Adds or replaces the text of a raw value. */
+/* Adds or replaces the text of a raw value; texts keep the order given. */
 CXL_API cxl_status CXL_CALL cxl_builder_set_value_text(cxl_builder* builder, const char* message, const char* signal,
                                                        int64_t raw, const char* text, cxl_build_report* report);
 CXL_API cxl_status CXL_CALL cxl_builder_clear_value_texts(cxl_builder* builder, const char* message, const char* signal,
@@ -466,6 +492,39 @@ CXL_API cxl_status CXL_CALL cxl_builder_set_attribute(cxl_builder* builder, cons
                                                       cxl_build_report* report);
 CXL_API cxl_status CXL_CALL cxl_builder_remove_attribute(cxl_builder* builder, const cxl_object_ref* object,
                                                          const char* name, cxl_build_report* report);
+/* Signal groups (SIG_GROUP_) of a message: a group's signals must be the message's. */
+CXL_API cxl_status CXL_CALL cxl_builder_add_signal_group(cxl_builder* builder, const char* message, const char* name,
+                                                         uint32_t repetitions, const char* const* signals,
+                                                         size_t signal_count, cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_clear_signal_groups(cxl_builder* builder, const char* message,
+                                                            cxl_build_report* report);
+/* An environment variable as cxl_get_environment_variable gives it, with
+ * access_node_count names in access_nodes; its value_text_count and
+ * attribute_count are not read. */
+CXL_API cxl_status CXL_CALL cxl_builder_add_environment_variable(cxl_builder* builder,
+                                                                 const cxl_environment_variable* variable,
+                                                                 const char* const* access_nodes,
+                                                                 cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_environment_variable(cxl_builder* builder, const char* name,
+                                                                    cxl_build_report* report);
+
+/* A node together with a message, a signal or an environment variable. */
+typedef struct cxl_relation_ref {
+    int32_t kind; /* CXL_OBJECT_NODE_MESSAGE, _NODE_SIGNAL or _NODE_ENVIRONMENT_VARIABLE */
+    const char* node;
+    const char* message;              /* node-message and node-signal */
+    const char* signal;               /* node-signal */
+    const char* environment_variable; /* node-environment-variable */
+} cxl_relation_ref;
+
+/* Gives a relation attribute defined for the relation's kind a value, as
+ * cxl_builder_set_attribute does. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_relation_attribute(cxl_builder* builder, const cxl_relation_ref* relation,
+                                                               const char* name, double number, const char* text,
+                                                               cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_remove_relation_attribute(cxl_builder* builder,
+                                                                  const cxl_relation_ref* relation, const char* name,
+                                                                  cxl_build_report* report);
 /* Joins another database in: its nodes, definitions, value tables and
  * messages. A message of an ID or name already present is a conflict unless
  * it is the same message; on any conflict nothing is joined and the report

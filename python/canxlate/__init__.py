@@ -6,6 +6,7 @@
 
 The work is done by libcanxlate (found beside this package, or where CANXLATE_LIBRARY names it)."""
 
+from .dbc_extras import SignalGroup
 from .database import (
     Database,
     Diagnostic,
@@ -38,6 +39,7 @@ __all__ = [
     "Node",
     "ParseError",
     "Signal",
+    "SignalGroup",
     "UnsupportedDatabaseFormatError",
     "decode_messages",
     "load_file",

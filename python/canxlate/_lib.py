@@ -227,6 +227,22 @@ class ObjectRef(Structure):
     _fields_ = [("kind", c_int32), ("node", c_char_p), ("message", c_char_p), ("signal", c_char_p)]
 
 
+class WriteOptions(Structure):
+    _fields_ = [
+        ("flags", c_uint32),
+        ("signal_order", POINTER(c_uint32)),
+        ("signal_order_count", c_size_t),
+        ("attribute_order", POINTER(c_uint32)),
+        ("attribute_order_count", c_size_t),
+        ("signal_line_order", POINTER(c_uint32)),
+        ("signal_line_order_count", c_size_t),
+    ]
+
+
+WRITE_LONG_NAMES = 1
+WRITE_VALUE_TEXTS_AS_GIVEN = 2
+
+
 class BuildReport(Structure):
     _fields_ = [("text", ctypes.c_char * 200)]
 
@@ -391,7 +407,17 @@ _PROTOTYPES = {
     "cxl_get_relation_attribute": (c_int32, [c_void_p, c_size_t, POINTER(RelationAttribute)]),
     "cxl_write_dbc_memory": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(c_size_t)]),
     "cxl_free_text": (None, [c_void_p]),
+    "cxl_write_dbc_text": (c_int32, [c_void_p, POINTER(WriteOptions), POINTER(c_void_p), POINTER(c_size_t)]),
     "cxl_builder_copy": (c_int32, [c_void_p, POINTER(c_void_p)]),
+    "cxl_builder_add_message": (c_int32, [c_void_p, POINTER(MessageSpec), POINTER(BuildReport)]),
+    "cxl_builder_remove_message": (c_int32, [c_void_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_add_signal": (c_int32, [c_void_p, c_char_p, POINTER(SignalSpec), POINTER(BuildReport)]),
+    "cxl_builder_remove_signal": (c_int32, [c_void_p, c_char_p, c_char_p, POINTER(BuildReport)]),
+    "cxl_builder_add_signal_group": (
+        c_int32,
+        [c_void_p, c_char_p, c_char_p, c_uint32, POINTER(c_char_p), c_size_t, POINTER(BuildReport)],
+    ),
+    "cxl_builder_clear_signal_groups": (c_int32, [c_void_p, c_char_p, POINTER(BuildReport)]),
     "cxl_builder_free": (None, [c_void_p]),
     "cxl_builder_finish": (c_int32, [c_void_p, POINTER(c_void_p), POINTER(BuildReport)]),
     "cxl_builder_set_version": (c_int32, [c_void_p, c_char_p]),

@@ -13,7 +13,7 @@ from . import _lib
 from . import dbc_extras as extras
 from . import dbc_writing
 from ._lib import lib
-from .errors import DecodeError, EncodeError, ParseError, UnsupportedDatabaseFormatError
+from .errors import DecodeError, EncodeError, Error, ParseError, UnsupportedDatabaseFormatError
 
 _FORMATS = {"dbc": _lib.FORMAT_DBC, "zcd": _lib.FORMAT_ZCD}
 _SEVERITIES = {_lib.SEVERITY_INFO: "info", _lib.SEVERITY_WARNING: "warning", _lib.SEVERITY_ERROR: "error"}
@@ -29,6 +29,7 @@ _TWO_TO_64 = 1 << 64
 _PHYSICAL, _RAW, _SCALED = "physical", "raw", "scaled"
 _buffers = threading.local()  # each thread's cxl_value array
 _MUX_LIST_LIMIT = 1 << 16
+_Conversion = collections.namedtuple("Conversion", "scale offset choices is_float")
 
 
 class NamedSignalValue:
@@ -84,8 +85,14 @@ class Node:
 
     __slots__ = ("name", "comment", "_opened", "_index", "_dbc")
 
-    def __init__(self, name, comment=None, opened=None, index=0):
-        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, opened, index, None
+    def __init__(self, name, comment=None, dbc_specifics=None, autosar_specifics=None):
+        self.name, self.comment, self._opened, self._index, self._dbc = name, comment, None, 0, dbc_specifics
+
+    @classmethod
+    def _of_library(cls, name, comment, opened, index):
+        node = cls(name, comment)
+        node._opened, node._index = opened, index
+        return node
 
     @property
     def dbc(self):
@@ -136,6 +143,17 @@ def _ids_text(ranges):
     return ids[0] if len(ids) == 1 else ", ".join(ids[:-1]) + " or " + ids[-1]
 
 
+def _merged(ranges):
+    """Ranges (low, high) in order, those that overlap or touch joined."""
+    merged = []
+    for low, high in sorted(ranges):
+        if merged and low <= merged[-1][1] + 1:
+            merged[-1][1] = max(merged[-1][1], high)
+        else:
+            merged.append([low, high])
+    return [tuple(pair) for pair in merged]
+
+
 def _nonempty(pointer):
     value = _lib.text(pointer)
     return value if value else None
@@ -146,9 +164,81 @@ def _integral(number):
 
 
 class Signal:
-    """A signal of a message, with its layout, scaling, limits, value table and multiplexing."""
+    """A signal of a message, with its layout, scaling, limits, value table and multiplexing.
 
-    def __init__(self, handle, info, names_by_handle, opened=None):
+    Made with the familiar toolkit's keywords it belongs to no database yet: put it into a Message; it is
+    written, decoded and encoded once that message is in a Database (after ``refresh()``). ``conversion`` is
+    an object with ``scale``, ``offset``, ``choices`` and ``is_float``; those may also be given alone."""
+
+    def __init__(
+        self,
+        name,
+        start,
+        length,
+        byte_order="little_endian",
+        is_signed=False,
+        raw_initial=None,
+        raw_invalid=None,
+        conversion=None,
+        minimum=None,
+        maximum=None,
+        unit=None,
+        dbc_specifics=None,
+        comment=None,
+        receivers=None,
+        is_multiplexer=False,
+        multiplexer_ids=None,
+        multiplexer_signal=None,
+        spn=None,
+        scale=None,
+        offset=None,
+        choices=None,
+        is_float=None,
+        initial=None,
+    ):
+        def given(value, field, default):
+            if value is not None:
+                return value
+            return getattr(conversion, field, default) if conversion is not None else default
+
+        self._handle = self._opened = self._cname = None
+        self.name, self.start, self.length, self.byte_order = name, start, length, byte_order
+        self.is_signed = bool(is_signed)
+        self.is_float = bool(given(is_float, "is_float", False))
+        self._value_type = _lib.VALUE_SIGNED if self.is_signed else _lib.VALUE_UNSIGNED
+        if self.is_float:
+            self._value_type = _lib.VALUE_SINGLE if length == 32 else _lib.VALUE_DOUBLE
+        self.scale, self.offset = given(scale, "scale", 1), given(offset, "offset", 0)
+        self.minimum, self.maximum, self.unit = minimum, maximum, unit
+        self.comment = comment.get(None) if isinstance(comment, dict) else comment
+        self.receivers = list(receivers or [])
+        self.raw_initial = raw_initial
+        self.raw_invalid = raw_invalid
+        self._attribute_count = 0
+        self._dbc, self._spn, self._encode_limits = dbc_specifics, spn, None
+        self.is_multiplexer = bool(is_multiplexer)
+        self.multiplexer_signal = multiplexer_signal
+        self.decodable = True
+        self._mux_ranges = _merged((value, value) for value in multiplexer_ids or ())
+        self._multiplexer_ids = list(multiplexer_ids) if multiplexer_ids else None
+        self.choices = None
+        self._choice_raw = {}
+        table = given(choices, "choices", None)
+        if table:
+            self.choices = {value: NamedSignalValue(value, str(text)) for value, text in table.items()}
+            for value, choice in self.choices.items():
+                self._choice_raw.setdefault(choice.name, value)
+        self._integer_scaling = not self.is_float and _integral(self.scale) and _integral(self.offset)
+        if initial is not None and raw_initial is None:
+            self.initial = initial
+
+    @classmethod
+    def _of_library(cls, handle, info, names_by_handle, opened):
+        signal = cls.__new__(cls)
+        signal._read(handle, info, names_by_handle, opened)
+        return signal
+
+    def _read(self, handle, info, names_by_handle, opened):
         self._handle = handle
         self._opened = opened
         self._cname = info.name
@@ -175,6 +265,7 @@ class Signal:
         if self.is_float:  # the sign the file gives, as the familiar toolkit reports it
             self.is_signed = bool(details.float_signed)
         self._attribute_count = details.attribute_count
+        self.raw_invalid = None
         self._dbc = self._spn = self._encode_limits = None
         self.is_multiplexer = info.mux_role in (_lib.MUX_SWITCH, _lib.MUX_MULTIPLEXED_SWITCH)
         self.multiplexer_signal = names_by_handle.get(info.mux_switch) if info.mux_switch else None
@@ -205,6 +296,16 @@ class Signal:
         if self._integer_scaling and isinstance(self.raw_initial, int):
             return self.raw_initial * int(self.scale) + int(self.offset)
         return self.raw_initial * self.scale + self.offset
+
+    @initial.setter
+    def initial(self, value):
+        self.raw_initial = None if value is None else extras.number((value - self.offset) / self.scale)
+
+    @property
+    def conversion(self):
+        """Scale, offset, choices and is_float together (read only), as the familiar toolkit's conversion
+        object has them."""
+        return _Conversion(self.scale, self.offset, self.choices, self.is_float)
 
     @property
     def dbc(self):
@@ -356,9 +457,69 @@ class Signal:
 
 
 class Message:
-    """A message: its ID, length, senders, cycle time and signals, and decoding and encoding of its frames."""
+    """A message: its ID, length, senders, cycle time and signals, and decoding and encoding of its frames.
 
-    def __init__(self, opened, handle, database=None):
+    Made with the familiar toolkit's keywords it belongs to no database yet: decoding or encoding it first makes
+    a database of it alone; put into a Database (``Database(messages=...)``, ``db.messages.append``) it is
+    written with it and, after ``refresh()``, one of its messages."""
+
+    def __init__(
+        self,
+        frame_id,
+        name,
+        length,
+        signals,
+        contained_messages=None,
+        header_id=None,
+        header_byte_order="big_endian",
+        unused_bit_pattern=0,
+        comment=None,
+        senders=None,
+        send_type=None,
+        cycle_time=None,
+        dbc_specifics=None,
+        autosar_specifics=None,
+        is_extended_frame=False,
+        is_fd=False,
+        bus_name=None,
+        signal_groups=None,
+        strict=True,
+        protocol=None,
+        sort_signals="default",
+    ):
+        if sort_signals == "default":
+            sort_signals = sort_signals_by_start_bit
+        if frame_id.bit_length() > (29 if is_extended_frame else 11):
+            kind, bits = ("Extended", 29) if is_extended_frame else ("Standard", 11)
+            raise Error(f"{kind} frame id 0x{frame_id:x} is more than {bits} bits in message {name}.")
+        self._database = self._handle = self._index = self._fast = None
+        self.name, self.frame_id, self.length = name, frame_id, length
+        self.is_extended_frame, self.is_fd = bool(is_extended_frame), bool(is_fd)
+        self.comment = comment.get(None) if isinstance(comment, dict) else comment
+        self.senders = list(senders or [])
+        self.send_type, self.cycle_time, self.protocol, self.bus_name = send_type, cycle_time, protocol, bus_name
+        self.signal_groups = list(signal_groups or [])
+        self._dbc, self._attribute_count = dbc_specifics, 0
+        self._strict = strict
+        self._signals = list(signals)
+        self.signals = list(self._signals) if sort_signals is None else sort_signals(list(self._signals))
+        self._signals_by_name = {signal.name: signal for signal in reversed(self._signals)}
+        self._multiplexed = any(signal.is_multiplexer for signal in self._signals)
+        self._branches, self._switches = {}, []
+
+    def _library_made(self):
+        """Makes a database of this message alone and becomes its message (the first decoding or encoding of a
+        message made with keywords)."""
+        database = Database(messages=[self], strict=self._strict)
+        database.refresh()
+
+    @classmethod
+    def _of_library(cls, opened, handle, database=None):
+        message = cls.__new__(cls)
+        message._read(opened, handle, database)
+        return message
+
+    def _read(self, opened, handle, database):
         self._database = opened  # keeps the library's database open while the message lives
         self._handle = handle
         info = _lib.MessageInfo()
@@ -397,7 +558,7 @@ class Message:
             names_by_handle[signal_handle] = _lib.text(signal_info.name)
             infos.append(signal_info)
         # In the library's order, which decoding follows.
-        self._signals = [Signal(h, i, names_by_handle, opened) for h, i in zip(handles, infos)]
+        self._signals = [Signal._of_library(h, i, names_by_handle, opened) for h, i in zip(handles, infos)]
         if database is not None and database._prune_choices:
             for signal in self._signals:
                 _prune_choices(signal)
@@ -419,7 +580,10 @@ class Message:
         for signal in self._signals:
             if signal.multiplexer_signal is not None and signal._mux_ranges:
                 branches.setdefault(signal.multiplexer_signal, set()).update(signal._mux_ranges)
-        self._branches = {name: sorted(ranges) for name, ranges in branches.items()}
+        for signal in self._signals:  # a switch's value-table entries choose branches too, empty ones maybe
+            if signal.is_multiplexer and signal.choices and signal.name in branches:
+                branches[signal.name].update((value, value) for value in signal.choices)
+        self._branches = {name: _merged(ranges) for name, ranges in branches.items()}
         self._fast = None
         if _lib.speedups is not None:
             self._fast = _lib.speedups.plan(
@@ -434,7 +598,7 @@ class Message:
     @property
     def dbc(self):
         """The message's attributes (DbcExtras)."""
-        if self._dbc is None:
+        if self._dbc is None and self._database is not None:
             read = lambda i, item: lib.cxl_message_attribute(self._handle, i, item)  # noqa: E731
             self._dbc = extras.object_extras(self._database, read, self._attribute_count)
         return self._dbc
@@ -458,6 +622,8 @@ class Message:
         ``scaling=False``. Limits are not applied. Data shorter than the message raises DecodeError unless
         ``allow_truncated``, which decodes the signals that fit; longer data is cut to the message's length
         unless ``allow_excess`` is false."""
+        if self._handle is None:
+            self._library_made()
         if type(data) is not bytes:
             data = bytes(data)
         if scaling and self._fast is not None:
@@ -481,9 +647,7 @@ class Message:
         fields = self._fields.unpack_from(values)
         for place, name, ranges in self._switches:
             if fields[place] and not any(low <= fields[place + 1] <= high for low, high in ranges):
-                raise DecodeError(
-                    f"switch '{name}': {fields[place + 1]} chooses no branch (expected {_ids_text(ranges)})"
-                )
+                raise DecodeError(f"expected multiplexer id {_ids_text(ranges)}, but got {fields[place + 1]}")
         decoded = {}
         rows = zip(fields[0::3], fields[1::3], fields[2::3], self._plan)
         if decode_choices and scaling:  # the usual call, kept short
@@ -518,6 +682,8 @@ class Message:
         minimum..maximum (a value-table entry excepted), a name the message does not have or a signal of a
         branch the switches do not choose raises EncodeError; without, values are clamped and such names
         ignored. Integers are encoded exactly, however wide. ``padding`` sets the bits no signal writes to 1."""
+        if self._handle is None:
+            self._library_made()
         if scaling and strict and self._fast is not None:
             payload = self._fast.encode(data, padding)
             if payload is not None:
@@ -533,7 +699,10 @@ class Message:
         for signal, raw in given:
             ranges = self._branches.get(signal.name)
             if ranges is not None and not any(low <= raw <= high for low, high in ranges):
-                raise EncodeError(f"switch '{signal.name}': {raw} chooses no branch (expected {_ids_text(ranges)})")
+                raise EncodeError(
+                    f'A valid value for the multiplexer selector signal "{signal.name}" is required: '
+                    f"Expected one of {{{_ids_text(ranges)}}}, but got {raw}"
+                )
         payload = ctypes.create_string_buffer(b"\xff" * self.length if padding else self.length, self.length)
         report = _lib.EncodeReport()
         while True:
@@ -560,9 +729,10 @@ class Message:
             if signal.multiplexer_signal != switch or (switch is not None and value not in signal.multiplexer_ids):
                 continue
             if signal.is_multiplexer:
-                values = sorted(
-                    {v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids}
-                )
+                values = {
+                    v for s in self.signals if s.multiplexer_signal == signal.name for v in s.multiplexer_ids or ()
+                }
+                values = sorted(values | set(signal.choices or ()) if values else values)
                 tree.append({signal.name: {v: self._tree(signal.name, v) for v in values}})
             else:
                 tree.append(signal.name)
@@ -654,8 +824,6 @@ class Database:
         sort_signals=sort_signals_by_start_bit,
         prune_choices=False,
     ):
-        if messages:
-            raise NotImplementedError("messages are read from database texts; build them with add_dbc_string")
         self._strict = strict
         self._frame_id_mask = 0xFFFFFFFF if frame_id_mask is None else frame_id_mask
         self._sort_signals = sort_signals
@@ -663,6 +831,12 @@ class Database:
         self._sources = []  # (UTF-8 text, format) of each text added
         self.filename = None
         self._open([])
+        # Made with the familiar toolkit's keywords: written from these objects (and built by refresh()).
+        self._messages = list(messages or [])
+        self.nodes = list(nodes or [])
+        self.version = version
+        self._dbc = dbc_specifics
+        self._library_lookups = not self._messages
 
     @classmethod
     def _from_text(cls, text, database_format, strict, filename=None, **keywords):
@@ -710,15 +884,27 @@ class Database:
         if status:
             raise ParseError(f"{where}: {_lib.status_text(status)}")
         opened = _Opened(handle.value)
+        self._take(opened, sources, diagnostics, filename)
+
+    @classmethod
+    def _over(cls, opened):
+        """A Database over an open library database (its messages in the library's order)."""
+        database = cls(sort_signals=None, strict=False)
+        database._take(opened, [(b"", "dbc")], [])
+        return database
+
+    def _take(self, opened, sources, diagnostics, filename=None):
+        """Makes the open library database this Database's (strict loading refuses what its diagnostics say)."""
+        where = filename or "<string>"
         diagnostics += _read_diagnostics(opened.handle)
         refused = [d for d in diagnostics[len(getattr(self, "diagnostics", ())) :] if d.refused_when_strict]
         if self._strict and refused:
             first = refused[0]
+            place = f"{where}, line {first.line}, column {first.column}"
+            own = f"{place}: {first.text}"
+            sentence = _strict_sentence(first.text, opened.handle)
             raise ParseError(
-                f"{where}, line {first.line}, column {first.column}: {first.text}",
-                first.line,
-                first.column,
-                diagnostics,
+                sentence or own, first.line, first.column, diagnostics, filename, own if sentence else None
             )
         self._opened, self._handle, self._sources, self.diagnostics = opened, opened.handle, sources, diagnostics
         info = _lib.DatabaseInfo()
@@ -729,7 +915,7 @@ class Database:
         node = _lib.NodeInfo()
         for i in range(info.node_count):
             lib.cxl_get_node_info(self._handle, i, byref(node))
-            self.nodes.append(Node(_lib.text(node.name), _nonempty(node.comment), opened, i))
+            self.nodes.append(Node._of_library(_lib.text(node.name), _nonempty(node.comment), opened, i))
         self._dbc = None
         self._largest_signal_count = info.largest_signal_count
         self._messages = [None] * info.message_count
@@ -751,7 +937,8 @@ class Database:
     def _message_at(self, index):
         message = self._messages[index]
         if message is None:
-            message = self._messages[index] = Message(self._opened, lib.cxl_message_at(self._handle, index), self)
+            message = Message._of_library(self._opened, lib.cxl_message_at(self._handle, index), self)
+            self._messages[index] = message
         return message
 
     def _index_of_name(self, name):
@@ -793,15 +980,17 @@ class Database:
         """Rebuilds the library's database from the messages and signals as they now are (names, IDs, lengths,
         layout, scaling, limits, choices, comments, senders, receivers, cycle times, start values), so that
         lookups, decoding and encoding follow them."""
-        if not any(message is not None for message in self._messages):
+        if not dbc_writing.edited(self):
             return
         text = self.as_dbc_string().encode("utf-8", "surrogateescape")
-        made = [(index, message) for index, message in enumerate(self._messages) if message is not None]
+        made = [message for message in self._messages if message is not None]
         self._open([(text, "dbc")], self.filename)
-        # The message objects a caller holds stay the database's, made afresh inside.
-        for index, message in made:
-            message.__dict__ = self._message_at(index).__dict__
-            self._messages[index] = message
+        # The message objects a caller holds stay the database's, made afresh inside (found by the name written).
+        for message in made:
+            index = self._index_of_name(dbc_writing._dbc_name(message.name))
+            if index is not None:
+                message.__dict__ = self._message_at(index).__dict__
+                self._messages[index] = message
 
     def _differences(self, other, *, tolerance=1e-12, include_format_specifics=True):
         """What differs between this database and another, as cantools reports it: a list of dicts with the
@@ -840,19 +1029,36 @@ class Database:
                 )
         return differences
 
-    def as_dbc_string(self, **keywords):
-        """The database as DBC text, as its objects now are. cantools' sorting and name-shortening keywords are
-        accepted; the library's canonical layout is written whatever they say."""
-        info = _lib.DatabaseInfo()
-        lib.cxl_get_database_info(self._handle, byref(info))
-        unchanged = (self.version or "") == _lib.text(info.version)
-        if unchanged and not any(message is not None for message in self._messages):
-            return dbc_writing.dbc_text(self._handle)
-        handle = dbc_writing.finished_handle(self)
-        try:
-            return dbc_writing.dbc_text(handle)
-        finally:
-            lib.cxl_close(handle)
+    def as_dbc_string(
+        self,
+        sort_signals="default",
+        sort_attribute_signals="default",
+        sort_attributes=None,
+        sort_choices=None,
+        shorten_long_names=True,
+    ):
+        """The database as DBC text, as its objects now are, in the library's layout. As the familiar toolkit has
+        them: ``sort_attribute_signals`` orders the signals that comments, attributes and value texts name (a
+        function of a message's signals; "default" or None for the order of the signal lines),
+        ``sort_attributes`` the attribute values (a function of a list of (kind, attribute, node, message,
+        signal, environment variable)), ``sort_choices`` each value table (a function of a signal's choices;
+        None for the highest value first), and ``shorten_long_names=False`` writes names over 32 characters
+        whole, with no long-name attribute. ``sort_signals`` orders the signal lines likewise ("default" or None
+        for the database's order)."""
+        flags = 0 if shorten_long_names else _lib.WRITE_LONG_NAMES
+        if sort_choices is not None:
+            flags |= _lib.WRITE_VALUE_TEXTS_AS_GIVEN
+        line_signals = None if sort_signals in ("default", None) else sort_signals
+        attribute_signals = None if sort_attribute_signals in ("default", None) else sort_attribute_signals
+        written = self
+        if dbc_writing.edited(self) or sort_choices is not None:
+            written = Database._over(_Opened(dbc_writing.finished_handle(self, sort_choices).value))
+        orders = ()
+        if line_signals is not None or attribute_signals is not None or sort_attributes is not None:
+            orders = dbc_writing.orders(
+                written, line_signals, attribute_signals, sort_attributes, not shorten_long_names
+            )
+        return dbc_writing.dbc_text(written._handle, flags, *orders)
 
     @property
     def dbc(self):
@@ -943,7 +1149,10 @@ class Database:
             "sort_signals": self._sort_signals,
             "prune_choices": self._prune_choices,
         }
-        return (_reopen, (self._sources, self.filename, keywords))
+        sources = self._sources
+        if dbc_writing.edited(self):  # as its objects now are
+            sources = [(self.as_dbc_string().encode("utf-8", "surrogateescape"), "dbc")]
+        return (_reopen, (sources, self.filename, keywords))
 
     def __repr__(self):
         """The version, the nodes and each message with its signals, a line each, groups apart."""
@@ -985,8 +1194,9 @@ _SIGNAL_FIELDS = (
 )
 
 
-class _Messages(collections.abc.Sequence):
-    """A database's messages as a sequence, each made into a Message when first asked for."""
+class _Messages(collections.abc.MutableSequence):
+    """A database's messages as a list, each made into a Message when first asked for. Changing the list (append,
+    insert, remove ...) changes what is written and, after ``refresh()``, what the database holds."""
 
     __slots__ = ("_database",)
 
@@ -1006,11 +1216,69 @@ class _Messages(collections.abc.Sequence):
             raise IndexError("message index out of range")
         return self._database._message_at(index)
 
+    def _changing(self):
+        database = self._database
+        for index in range(len(database._messages)):
+            database._message_at(index)
+        database._lookups, database._library_lookups, database._found = None, False, {}
+        return database._messages
+
+    def __setitem__(self, index, message):
+        self._changing()[index] = message
+
+    def __delitem__(self, index):
+        del self._changing()[index]
+
+    def insert(self, index, message):
+        self._changing().insert(index, message)
+
     def __eq__(self, other):
         return list(self) == list(other) if isinstance(other, (list, _Messages)) else NotImplemented
 
     def __repr__(self):
         return repr(list(self))
+
+
+def _too_wide(name, frame_id, extended):
+    kind, bits = ("Extended", 29) if extended else ("Standard", 11)
+    return f'DBC: "{kind} frame id 0x{frame_id:x} is more than {bits} bits in message {name}."'
+
+
+def _standard_read_as_extended(handle, name):
+    message = lib.cxl_find_message_by_name(handle, name.encode("utf-8", "surrogateescape"))
+    if not message:
+        return None
+    info = _lib.MessageInfo()
+    lib.cxl_get_message_info(message, byref(info))
+    return _too_wide(name, info.id, False)
+
+
+# Refusals of strict loading that the familiar toolkit words its own way: the pattern of the library's text and
+# the sentence made of its groups (and of the open database).
+_STRICT_SENTENCES = (
+    (
+        re.compile(r"message '(.*)': ID over 0x7FF without the extended flag"),
+        lambda handle, name: _standard_read_as_extended(handle, name),
+    ),
+    (
+        re.compile(r"message '(.*)' skipped: ID (\d+) is not a standard or extended CAN ID"),
+        lambda handle, name, raw: _too_wide(name, int(raw) & 0x7FFFFFFF, int(raw) & 0x80000000),
+    ),
+    (
+        re.compile(r"signal '(.*)' shares bits with signal '(.*)' in message '(.*)'"),
+        lambda handle, later, earlier, message: f'DBC: "The signals {earlier} and {later} are overlapping in '
+        f'message {message}."',
+    ),
+)
+
+
+def _strict_sentence(text, handle):
+    """The familiar toolkit's sentence for a strict refusal, or None where it has none."""
+    for pattern, sentence in _STRICT_SENTENCES:
+        match = pattern.match(text)
+        if match is not None:
+            return sentence(handle, *match.groups())
+    return None
 
 
 def _read_diagnostics(handle):
@@ -1040,7 +1308,7 @@ def dump_file(database, filename, database_format="dbc", encoding=None, sort_sig
     if database_format not in (None, "dbc"):
         raise Error(f"database format {database_format!r}: only 'dbc' is written")
     with open(filename, "w", encoding=encoding or "cp1252", errors="replace", newline="") as file:
-        file.write(database.as_dbc_string())
+        file.write(database.as_dbc_string(sort_signals=sort_signals))
 
 
 def load_string(

@@ -91,6 +91,7 @@ class DbcExtras:
         environment_variables=None,
         value_tables=None,
         attributes_rel=None,
+        attribute_definitions_rel=None,
     ):
         self.attributes = attributes if attributes is not None else {}
         # frame ID -> {"node": {node: {name: Attribute}}} or {"signal": {signal: {"node": {node: {...}}}}}

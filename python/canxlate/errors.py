@@ -10,13 +10,17 @@ class UnsupportedDatabaseFormatError(Error):
 
 
 class ParseError(UnsupportedDatabaseFormatError):
-    """A database that cannot be read as it stands; ``line`` and ``column`` say where (0 for the whole file)."""
+    """A database that cannot be read as it stands; ``filename``, ``line`` and ``column`` say where (line 0 for
+    the whole file), and so does the note the exception carries when its text does not."""
 
-    def __init__(self, message, line=0, column=0, diagnostics=()):
+    def __init__(self, message, line=0, column=0, diagnostics=(), filename=None, note=None):
         super().__init__(message)
+        self.filename = filename
         self.line = line
         self.column = column
         self.diagnostics = list(diagnostics)
+        if note:
+            self.__notes__ = [note]
 
 
 class DecodeError(Error):

@@ -21,6 +21,7 @@ BO_ 4 Mux: 2 N
  SG_ B m2 : 8|8@1+ (1,0) [0|0] "" N
 SIG_VALTYPE_ 3 F : 1;
 VAL_ 2 Temp 4095 "Error" 4094 "Init" 4093 "Init" ;
+VAL_ 4 Sel 5 "Idle" ;
 """
 
 
@@ -48,6 +49,7 @@ def fields_db():
         ("Mux", {"Sel": 1, "A": 5, "B": 6}, {}, canxlate.EncodeError),  # B is of another branch
         ("Mux", {"Sel": 1, "A": 5, "B": 6}, {"strict": False}, "0105"),
         ("Mux", {"Sel": 3, "A": 5}, {}, canxlate.EncodeError),  # no branch has 3
+        ("Mux", {"Sel": "Idle"}, {}, "0500"),  # a value-table entry of the switch: a branch without signals
     ],
 )
 def test_encode_exactly(fields_db, message, values, options, expected):
@@ -58,10 +60,20 @@ def test_encode_exactly(fields_db, message, values, options, expected):
         assert fields_db.encode_message(message, values, **options).hex().upper() == expected
 
 
-def test_decode_refuses_a_switch_value_without_a_branch(fields_db):
-    assert fields_db.decode_message("Mux", b"\x02\x07") == {"Sel": 2, "B": 7}
-    with pytest.raises(canxlate.DecodeError, match="Sel"):
-        fields_db.decode_message("Mux", b"\x03\x07")
+@pytest.mark.parametrize(
+    "data, expected",
+    [
+        (b"\x02\x07", {"Sel": 2, "B": 7}),
+        (b"\x05\x07", {"Sel": "Idle"}),
+        (b"\x03\x07", "expected multiplexer id 1, 2 or 5, but got 3"),
+    ],
+)
+def test_decode_refuses_a_switch_value_without_a_branch(fields_db, data, expected):
+    if isinstance(expected, str):
+        with pytest.raises(canxlate.DecodeError, match=expected):
+            fields_db.decode_message("Mux", data)
+    else:
+        assert fields_db.decode_message("Mux", data) == expected
 
 
 def built_up():
@@ -130,6 +142,26 @@ def test_loading(rule, value, expected):
             value()
     else:
         assert value() == expected, rule
+
+
+@pytest.mark.parametrize(
+    "text, sentence, line",
+    [
+        ("BO_ 2048 M: 8 N\n", 'DBC: "Standard frame id 0x800 is more than 11 bits in message M."', 1),
+        ("BO_ 4294967295 M: 8 N\n", 'DBC: "Extended frame id 0x7fffffff is more than 29 bits in message M."', 1),
+        ("BO_ 1073741824 M: 8 N\n", 'DBC: "Standard frame id 0x40000000 is more than 11 bits in message M."', 1),
+        (
+            'BO_ 1 M: 8 N\n SG_ A : 0|8@1+ (1,0) [0|0] "" N\n SG_ B : 4|8@1+ (1,0) [0|0] "" N\n',
+            'DBC: "The signals A and B are overlapping in message M."',
+            3,
+        ),
+    ],
+)
+def test_strict_refusals_in_the_familiar_words_keep_the_place(text, sentence, line):
+    with pytest.raises(canxlate.ParseError) as raised:
+        canxlate.load_string(text)
+    assert (str(raised.value), raised.value.line) == (sentence, line)
+    assert f"<string>, line {line}, column" in raised.value.__notes__[0]
 
 
 def test_load_file_encoding(tmp_path):

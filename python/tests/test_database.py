@@ -117,7 +117,8 @@ def test_bad_databases(text, database_format, error, line):
         canxlate.load_string(text, database_format)
     assert issubclass(error, canxlate.Error)
     if line is not None:
-        assert raised.value.line == line and f", line {line}," in str(raised.value)
+        where = [str(raised.value)] + getattr(raised.value, "__notes__", [])
+        assert raised.value.line == line and f", line {line}," in where[-1]
         lenient = canxlate.load_string(text, database_format, strict=False)
         assert any(d.refused_when_strict for d in lenient.diagnostics)
 

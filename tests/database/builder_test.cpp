@@ -29,10 +29,16 @@ BO_ 256 Engine: 8 Ecu
  SG_ Mode M : 0|8@1+ (1,0) [0|0] "" Dash
  SG_ Speed m1 : 15|16@0+ (0.125,0) [0|8031.875] "rpm" Dash
  SG_ Temp m2 : 8|8@1- (1,-40) [0|0] "degC" Dash
+EV_ Volume: 1 [0|10] "dB" 2 7 DUMMY_NODE_VECTOR2 Dash;
+ENVVAR_DATA_ Volume: 4;
 BA_DEF_ BO_ "GenMsgCycleTime" INT 0 10000;
+BA_DEF_REL_ BU_SG_REL_ "Timeout" INT 0 1000;
 BA_ "GenMsgCycleTime" BO_ 256 100;
+BA_REL_ "Timeout" BU_SG_REL_ Dash SG_ 256 Speed 50;
 CM_ SG_ 256 Speed "Crankshaft";
+CM_ EV_ Volume "Loudness";
 VAL_ 256 Mode 1 "Speed" 2 "Temp";
+SIG_GROUP_ 256 Shown 1 : Mode Speed;
 )";
 
 // The database of kText, made call by call.
@@ -72,8 +78,17 @@ BuilderPtr builtLikeText() {
     EXPECT_EQ(cxl_builder_set_attribute(raw, &engine, "GenMsgCycleTime", 100, nullptr, nullptr), CXL_OK);
     const cxl_object_ref speedRef{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Speed"};
     EXPECT_EQ(cxl_builder_set_comment(raw, &speedRef, "Crankshaft", nullptr), CXL_OK);
-    EXPECT_EQ(cxl_builder_set_value_text(raw, "Engine", "Mode", 2, "Temp", nullptr), CXL_OK);
     EXPECT_EQ(cxl_builder_set_value_text(raw, "Engine", "Mode", 1, "Speed", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_value_text(raw, "Engine", "Mode", 2, "Temp", nullptr), CXL_OK);
+    const char* const shown[] = {"Mode", "Speed"};
+    EXPECT_EQ(cxl_builder_add_signal_group(raw, "Engine", "Shown", 1, shown, 2, nullptr), CXL_OK);
+    const char* const dash[] = {"Dash"};
+    const cxl_environment_variable volume{"Volume", 1, 0, 10, "dB", 2, 7, "DUMMY_NODE_VECTOR2", 4, "Loudness", 1, 0, 0};
+    EXPECT_EQ(cxl_builder_add_environment_variable(raw, &volume, dash, nullptr), CXL_OK);
+    cxl_attribute_definition timeout{"Timeout", CXL_OBJECT_NODE_SIGNAL, CXL_ATTRIBUTE_INT, 0, 1000, 0, 0, 0, ""};
+    EXPECT_EQ(cxl_builder_define_attribute(raw, &timeout, nullptr, nullptr), CXL_OK);
+    const cxl_relation_ref dashSpeed{CXL_OBJECT_NODE_SIGNAL, "Dash", "Engine", "Speed", nullptr};
+    EXPECT_EQ(cxl_builder_set_relation_attribute(raw, &dashSpeed, "Timeout", 50, nullptr, nullptr), CXL_OK);
     return builder;
 }
 
@@ -131,6 +146,14 @@ TEST(Builder, RefusesWhatDoesNotFit) {
     const cxl_object_ref nowhere{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Nothing"};
     const cxl_attribute_definition noName{"", CXL_OBJECT_MESSAGE, CXL_ATTRIBUTE_INT, 0, 1, 0, 0, 0, ""};
     const cxl_object_ref engine{CXL_OBJECT_MESSAGE, nullptr, "Engine", nullptr};
+    const char* const strangers[] = {"Mode", "Nothing"};
+    const cxl_environment_variable badType{"Level", 3, 0, 1, "", 0, 1, "", -1, "", 0, 0, 0};
+    const cxl_environment_variable badNode{"Level", 0, 0, 1, "", 0, 1, "", -1, "", 1, 0, 0};
+    const char* const spaced[] = {"No body"};
+    const cxl_relation_ref nobody{CXL_OBJECT_NODE_SIGNAL, "Nobody", "Engine", "Speed", nullptr};
+    const cxl_relation_ref dashSpeed{CXL_OBJECT_NODE_SIGNAL, "Dash", "Engine", "Speed", nullptr};
+    const cxl_relation_ref notRelation{CXL_OBJECT_MESSAGE, "Dash", "Engine", nullptr, nullptr};
+    const cxl_relation_ref noVariable{CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE, "Dash", nullptr, nullptr, "Nothing"};
     cxl_build_report report{};
     const struct {
         std::function<cxl_status()> call;
@@ -156,6 +179,27 @@ TEST(Builder, RefusesWhatDoesNotFit) {
         {[&] { return cxl_builder_define_attribute(b, &noName, nullptr, &report); }, "name '' is no DBC name"},
         {[&] { return cxl_builder_set_attribute(b, &engine, "Unknown", 1, nullptr, &report); },
          "no attribute 'Unknown' is defined"},
+        {[&] { return cxl_builder_add_signal_group(b, "Engine", "G", 1, strangers, 2, &report); },
+         "signal group 'G': message 'Engine' has no signal 'Nothing'"},
+        {[&] { return cxl_builder_add_signal_group(b, "Engine", "Shown", 1, strangers, 1, &report); },
+         "has a signal group 'Shown'"},
+        {[&] { return cxl_builder_add_signal_group(b, "Engine", "a b", 1, nullptr, 0, &report); },
+         "signal group name 'a b' is no DBC name"},
+        {[&] { return cxl_builder_add_environment_variable(b, &badType, nullptr, &report); }, "type is 0, 1 or 2"},
+        {[&] { return cxl_builder_add_environment_variable(b, &badNode, spaced, &report); },
+         "access node name 'No body' is no DBC name"},
+        {[&] { return cxl_builder_add_environment_variable(b, &badNode, nullptr, &report); },
+         "the access nodes are missing"},
+        {[&] { return cxl_builder_remove_environment_variable(b, "Nothing", &report); },
+         "no environment variable is named 'Nothing'"},
+        {[&] { return cxl_builder_set_relation_attribute(b, &nobody, "Timeout", 1, nullptr, &report); },
+         "no node is named 'Nobody'"},
+        {[&] { return cxl_builder_set_relation_attribute(b, &dashSpeed, "Unknown", 1, nullptr, &report); },
+         "no attribute 'Unknown' is defined"},
+        {[&] { return cxl_builder_set_relation_attribute(b, &notRelation, "Timeout", 1, nullptr, &report); },
+         "the relation is of a node with"},
+        {[&] { return cxl_builder_remove_relation_attribute(b, &noVariable, "Timeout", &report); },
+         "no environment variable is named 'Nothing'"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.call(), CXL_ERR_REFUSED) << row.report;

@@ -238,6 +238,74 @@ TEST(DbcWriting, NumbersAndTextsAsWritten) {
     }
 }
 
+// Each option changes what the canonical layout writes: the text holds
+// `first` (before `then`, when given) and not `absent`.
+TEST(DbcWriting, OptionsDepartFromTheCanonicalLayout) {
+    DatabasePtr database = openDbc(R"(BU_: A
+BO_ 1 M: 8 A
+ SG_ Second_signal_with_a_long_name_xyz : 8|8@1+ (1,0) [0|0] "" A
+ SG_ First : 0|8@1+ (1,0) [0|0] "" A
+BA_DEF_ BO_ "Alpha" INT 0 9;
+BA_DEF_ SG_ "Zeta" INT 0 9;
+BA_ "Alpha" BO_ 1 1;
+BA_ "Zeta" SG_ 1 First 2;
+VAL_ 1 Second_signal_with_a_long_name_xyz 1 "One" ;
+VAL_ 1 First 0 "Zero" 2 "Two" ;
+)");
+    const std::vector<uint32_t> swapped{1, 0}, twice{0, 0}, three{0, 1, 2};
+    const std::vector<uint32_t> none;
+    // The orders: of the signals named by comments, attributes and value
+    // texts; of the attribute values; of the signal lines.
+    const struct {
+        uint32_t flags;
+        const std::vector<uint32_t>& signals;
+        const std::vector<uint32_t>& attributes;
+        const std::vector<uint32_t>& lines;
+        const char* first;
+        const char* then;
+        const char* absent;
+        cxl_status status;
+    } rows[] = {
+        {0, none, none, none, "VAL_ 1 First 2 \"Two\" 0 \"Zero\" ;", nullptr, "SG_ Second_signal_with_a_long_name_xyz",
+         CXL_OK},
+        {0, none, none, none, "VAL_ 1 Second_signal_with_a_long_na", "VAL_ 1 First", nullptr, CXL_OK},
+        {CXL_WRITE_VALUE_TEXTS_AS_GIVEN, none, none, none, "VAL_ 1 First 0 \"Zero\" 2 \"Two\" ;", nullptr, nullptr,
+         CXL_OK},
+        {CXL_WRITE_LONG_NAMES, none, none, none, "SG_ Second_signal_with_a_long_name_xyz :", nullptr,
+         "BA_ \"SystemSignalLongSymbol\"", CXL_OK},
+        {0, swapped, none, none, "VAL_ 1 First", "VAL_ 1 Second_signal_with_a_long_na", nullptr, CXL_OK},
+        {CXL_WRITE_LONG_NAMES, none, swapped, none, "BA_ \"Zeta\"", "BA_ \"Alpha\"", nullptr, CXL_OK},
+        {0, none, none, swapped, " SG_ First :", " SG_ Second", nullptr, CXL_OK},
+        {0, twice, none, none, "", nullptr, nullptr, CXL_ERR_ARGUMENT},
+        {0, three, none, none, "", nullptr, nullptr, CXL_ERR_ARGUMENT},
+        {CXL_WRITE_LONG_NAMES, none, three, none, "", nullptr, nullptr, CXL_ERR_ARGUMENT},
+        {0, none, none, twice, "", nullptr, nullptr, CXL_ERR_ARGUMENT},
+    };
+    auto pointer = [](const std::vector<uint32_t>& order) { return order.empty() ? nullptr : order.data(); };
+    for (const auto& row : rows) {
+        const cxl_write_options options{row.flags,
+                                        pointer(row.signals),
+                                        row.signals.size(),
+                                        pointer(row.attributes),
+                                        row.attributes.size(),
+                                        pointer(row.lines),
+                                        row.lines.size()};
+        char* text = nullptr;
+        size_t size = 0;
+        ASSERT_EQ(cxl_write_dbc_text(database.get(), &options, &text, &size), row.status) << row.first;
+        const std::string written(text == nullptr ? "" : text, size);
+        cxl_free_text(text);
+        const size_t first = written.find(row.first);
+        EXPECT_NE(first, std::string::npos) << row.first << "\n" << written;
+        if (row.then != nullptr) {
+            EXPECT_LT(first, written.find(row.then)) << row.then << "\n" << written;
+        }
+        if (row.absent != nullptr) {
+            EXPECT_EQ(written.find(row.absent), std::string::npos) << row.absent;
+        }
+    }
+}
+
 TEST(DbcWriting, RefusesBadArguments) {
     char* text = reinterpret_cast<char*>(1);
     size_t size = 1;

@@ -329,7 +329,9 @@ std::string DatabaseBuilder::setValueText(std::string_view message, std::string_
                                           std::string_view valueText) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    std::vector<db::ValueText> entries = found.signal->values.entries();
+    std::vector<db::ValueText> entries;  // in the order given
+    const db::ValueTable& values = found.signal->values;
+    for (size_t i = 0; i < values.entries().size(); ++i) entries.push_back(values.written(i));
     auto it = std::find_if(entries.begin(), entries.end(), [&](const db::ValueText& e) { return e.value == raw; });
     if (it != entries.end()) {
         it->text = valueText;
@@ -425,16 +427,13 @@ std::string DatabaseBuilder::defineAttribute(const cxl_attribute_definition& giv
     return {};
 }
 
-std::string DatabaseBuilder::setAttribute(const cxl_object_ref& object, std::string_view name, double number,
-                                          std::string_view given) {
-    std::string problem;
-    db::AttributeList* list = attributesOf(object, &problem);
-    if (list == nullptr) return problem;
+std::string DatabaseBuilder::typedValue(int32_t kind, std::string_view name, double number, std::string_view given,
+                                        db::Attribute& attribute) const {
     const db::AttributeDefinition* definition = nullptr;
     for (const db::AttributeDefinition& d : model_.attributeDefinitions)
-        if (d.name == name && static_cast<int32_t>(d.kind) == object.kind) definition = &d;
+        if (d.name == name && static_cast<int32_t>(d.kind) == kind) definition = &d;
     if (definition == nullptr) return "no attribute " + quote(name) + " is defined for such objects";
-    db::Attribute attribute{std::string(name), definition->type, {number, std::string(given)}};
+    attribute = {std::string(name), definition->type, {number, std::string(given)}};
     if (definition->type == db::AttributeType::kEnum) {
         const auto& values = definition->enumValues;
         if (!given.empty()) {
@@ -449,6 +448,16 @@ std::string DatabaseBuilder::setAttribute(const cxl_object_ref& object, std::str
     } else if (definition->type != db::AttributeType::kString) {
         attribute.value.text.clear();
     }
+    return {};
+}
+
+std::string DatabaseBuilder::setAttribute(const cxl_object_ref& object, std::string_view name, double number,
+                                          std::string_view given) {
+    std::string problem;
+    db::AttributeList* list = attributesOf(object, &problem);
+    if (list == nullptr) return problem;
+    db::Attribute attribute;
+    if (problem = typedValue(object.kind, name, number, given, attribute); !problem.empty()) return problem;
     auto it = std::find_if(list->begin(), list->end(), [&](const db::Attribute& a) { return a.name == name; });
     if (it != list->end()) {
         *it = std::move(attribute);
@@ -464,6 +473,140 @@ std::string DatabaseBuilder::removeAttribute(const cxl_object_ref& object, std::
     if (list == nullptr) return problem;
     list->erase(std::remove_if(list->begin(), list->end(), [&](const db::Attribute& a) { return a.name == name; }),
                 list->end());
+    return {};
+}
+
+std::string DatabaseBuilder::addSignalGroup(std::string_view message, std::string_view name, uint32_t repetitions,
+                                            const char* const* signals, size_t count) {
+    Found found = find(message);
+    if (found.message == nullptr) return found.problem;
+    if (std::string problem = nameProblem("signal group", name); !problem.empty()) return problem;
+    if (count > 0 && signals == nullptr) return "signal group " + quote(name) + ": the signal names are missing";
+    for (const db::SignalGroup& group : found.message->signalGroups)
+        if (group.name == name) return "message " + quote(message) + " has a signal group " + quote(name);
+    db::SignalGroup group{std::string(name), repetitions, {}};
+    for (size_t i = 0; i < count; ++i) {
+        const std::string signal = text(signals[i]);
+        if (found.message->findSignal(signal) == db::NameIndex::kAbsent)
+            return "signal group " + quote(name) + ": message " + quote(message) + " has no signal " + quote(signal);
+        group.signals.push_back(signal);
+    }
+    found.message->signalGroups.push_back(std::move(group));
+    return {};
+}
+
+std::string DatabaseBuilder::clearSignalGroups(std::string_view message) {
+    Found found = find(message);
+    if (found.message == nullptr) return found.problem;
+    found.message->signalGroups.clear();
+    return {};
+}
+
+std::string DatabaseBuilder::addEnvironmentVariable(const cxl_environment_variable& given,
+                                                    const char* const* accessNodes) {
+    const std::string name = text(given.name);
+    if (std::string problem = nameProblem("environment variable", name); !problem.empty()) return problem;
+    for (const db::EnvironmentVariable& other : model_.environmentVariables)
+        if (other.name == name) return "environment variable " + quote(name) + " exists already";
+    if (given.type < 0 || given.type > 2) return "environment variable " + quote(name) + ": the type is 0, 1 or 2";
+    if (given.access_node_count > 0 && accessNodes == nullptr)
+        return "environment variable " + quote(name) + ": the access nodes are missing";
+    db::EnvironmentVariable variable;
+    for (size_t i = 0; i < given.access_node_count; ++i) {
+        const std::string node = text(accessNodes[i]);
+        if (!isDbcName(node)) return "environment variable " + quote(name) + ": " + nameProblem("access node", node);
+        variable.accessNodes.push_back(node);
+    }
+    const std::string accessType = text(given.access_type);
+    if (!accessType.empty() && !isDbcName(accessType))
+        return "environment variable " + quote(name) + ": " + nameProblem("access type", accessType);
+    variable.name = name;
+    variable.type = given.type;
+    variable.minimum = given.minimum;
+    variable.maximum = given.maximum;
+    variable.unit = text(given.unit);
+    variable.initialValue = given.initial_value;
+    variable.id = given.id;
+    variable.accessType = accessType;
+    variable.dataSize = given.data_size < 0 ? -1 : given.data_size;
+    variable.comment = text(given.comment);
+    model_.environmentVariables.push_back(std::move(variable));
+    return {};
+}
+
+std::string DatabaseBuilder::removeEnvironmentVariable(std::string_view name) {
+    auto& variables = model_.environmentVariables;
+    auto it = std::find_if(variables.begin(), variables.end(),
+                           [&](const db::EnvironmentVariable& v) { return v.name == name; });
+    if (it == variables.end()) return "no environment variable is named " + quote(name);
+    variables.erase(it);
+    std::erase_if(model_.relationAttributes, [&](const db::RelationAttribute& r) {
+        return r.kind == db::ObjectKind::kNodeEnvironmentVariable && r.environmentVariable == name;
+    });
+    return {};
+}
+
+std::string DatabaseBuilder::relationOf(const cxl_relation_ref& relation, db::RelationAttribute& found) {
+    const std::string node = text(relation.node);
+    if (!model_.hasNode(node)) return "no node is named " + quote(node);
+    found.node = node;
+    switch (relation.kind) {
+        case CXL_OBJECT_NODE_MESSAGE:
+        case CXL_OBJECT_NODE_SIGNAL: {
+            const bool withSignal = relation.kind == CXL_OBJECT_NODE_SIGNAL;
+            Found object = find(text(relation.message), withSignal ? text(relation.signal) : "");
+            if (!object.problem.empty()) return object.problem;
+            if (withSignal && object.signal == nullptr) return "the relation names no signal";
+            found.message = object.messageIndex;
+            if (withSignal) found.signal = object.signal->name;
+            break;
+        }
+        case CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE: {
+            const std::string variable = text(relation.environment_variable);
+            if (std::none_of(model_.environmentVariables.begin(), model_.environmentVariables.end(),
+                             [&](const db::EnvironmentVariable& v) { return v.name == variable; }))
+                return "no environment variable is named " + quote(variable);
+            found.environmentVariable = variable;
+            break;
+        }
+        default: return "the relation is of a node with a message, a signal or an environment variable";
+    }
+    found.kind = static_cast<db::ObjectKind>(relation.kind);
+    return {};
+}
+
+namespace {
+
+bool sameRelation(const db::RelationAttribute& a, const db::RelationAttribute& b) {
+    return a.kind == b.kind && a.node == b.node && a.attribute.name == b.attribute.name &&
+           (a.kind == db::ObjectKind::kNodeEnvironmentVariable ? a.environmentVariable == b.environmentVariable
+                                                               : a.message == b.message && a.signal == b.signal);
+}
+
+}  // namespace
+
+std::string DatabaseBuilder::setRelationAttribute(const cxl_relation_ref& relation, std::string_view name,
+                                                  double number, std::string_view given) {
+    db::RelationAttribute made;
+    if (std::string problem = relationOf(relation, made); !problem.empty()) return problem;
+    if (std::string problem = typedValue(relation.kind, name, number, given, made.attribute); !problem.empty())
+        return problem;
+    auto& relations = model_.relationAttributes;
+    auto it = std::find_if(relations.begin(), relations.end(),
+                           [&](const db::RelationAttribute& r) { return sameRelation(r, made); });
+    if (it != relations.end()) {
+        *it = std::move(made);
+    } else {
+        relations.push_back(std::move(made));
+    }
+    return {};
+}
+
+std::string DatabaseBuilder::removeRelationAttribute(const cxl_relation_ref& relation, std::string_view name) {
+    db::RelationAttribute named;
+    if (std::string problem = relationOf(relation, named); !problem.empty()) return problem;
+    named.attribute.name = name;
+    std::erase_if(model_.relationAttributes, [&](const db::RelationAttribute& r) { return sameRelation(r, named); });
     return {};
 }
 
@@ -530,7 +673,12 @@ std::string DatabaseBuilder::merge(const db::Database& other) {
 }
 
 std::string DatabaseBuilder::finish(db::Database& database) const {
-    dbc::readDbc(dbc::writeDbc(model_), database);
+    // Value texts keep the order given, so that a writer asked for it finds it.
+    dbc::WriteOptions options;
+    options.valueTextsAsGiven = true;
+    std::string text;
+    dbc::writeDbc(model_, options, text);
+    dbc::readDbc(text, database);
     for (const db::Diagnostic& diagnostic : database.diagnostics)
         if (diagnostic.severity == db::Severity::kError) return diagnostic.text;
     return {};

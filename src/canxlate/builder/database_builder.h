@@ -35,6 +35,14 @@ public:
     std::string defineAttribute(const cxl_attribute_definition& definition, const char* const* enumValues);
     std::string setAttribute(const cxl_object_ref& object, std::string_view name, double number, std::string_view text);
     std::string removeAttribute(const cxl_object_ref& object, std::string_view name);
+    std::string addSignalGroup(std::string_view message, std::string_view name, uint32_t repetitions,
+                               const char* const* signals, size_t count);
+    std::string clearSignalGroups(std::string_view message);
+    std::string addEnvironmentVariable(const cxl_environment_variable& given, const char* const* accessNodes);
+    std::string removeEnvironmentVariable(std::string_view name);
+    std::string setRelationAttribute(const cxl_relation_ref& relation, std::string_view name, double number,
+                                     std::string_view text);
+    std::string removeRelationAttribute(const cxl_relation_ref& relation, std::string_view name);
     std::string merge(const db::Database& other);
 
     // The finished database; its first error diagnostic, or "".
@@ -51,6 +59,11 @@ private:
     db::Message* findMessage(std::string_view name);
     // The attribute list an object reference names, or null with the problem.
     db::AttributeList* attributesOf(const cxl_object_ref& object, std::string* problem);
+    // A value of the attribute defined by name for objects of kind, typed as defined.
+    std::string typedValue(int32_t kind, std::string_view name, double number, std::string_view text,
+                           db::Attribute& attribute) const;
+    // The relation a reference names, its message index set; or the problem.
+    std::string relationOf(const cxl_relation_ref& relation, db::RelationAttribute& found);
     // Checks a signal spec against its message and turns it into a signal.
     std::string makeSignal(const db::Message& message, const cxl_signal_spec& spec, const db::Signal* replaced,
                            db::Signal& signal) const;

@@ -166,6 +166,49 @@ CXL_API cxl_status CXL_CALL cxl_builder_remove_attribute(cxl_builder* builder, c
                   [&](build::DatabaseBuilder& b) { return b.removeAttribute(*object, name); });
 }
 
+CXL_API cxl_status CXL_CALL cxl_builder_add_signal_group(cxl_builder* builder, const char* message, const char* name,
+                                                         uint32_t repetitions, const char* const* signals,
+                                                         size_t signal_count, cxl_build_report* report) {
+    return change(builder, message != nullptr && name != nullptr, report, [&](build::DatabaseBuilder& b) {
+        return b.addSignalGroup(message, name, repetitions, signals, signal_count);
+    });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_clear_signal_groups(cxl_builder* builder, const char* message,
+                                                            cxl_build_report* report) {
+    return change(builder, message != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.clearSignalGroups(message); });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_add_environment_variable(cxl_builder* builder,
+                                                                 const cxl_environment_variable* variable,
+                                                                 const char* const* access_nodes,
+                                                                 cxl_build_report* report) {
+    return change(builder, variable != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.addEnvironmentVariable(*variable, access_nodes); });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_remove_environment_variable(cxl_builder* builder, const char* name,
+                                                                    cxl_build_report* report) {
+    return change(builder, name != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.removeEnvironmentVariable(name); });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_set_relation_attribute(cxl_builder* builder, const cxl_relation_ref* relation,
+                                                               const char* name, double number, const char* text,
+                                                               cxl_build_report* report) {
+    return change(builder, relation != nullptr && name != nullptr, report, [&](build::DatabaseBuilder& b) {
+        return b.setRelationAttribute(*relation, name, number, orEmpty(text));
+    });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_remove_relation_attribute(cxl_builder* builder,
+                                                                  const cxl_relation_ref* relation, const char* name,
+                                                                  cxl_build_report* report) {
+    return change(builder, relation != nullptr && name != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.removeRelationAttribute(*relation, name); });
+}
+
 CXL_API cxl_status CXL_CALL cxl_builder_merge(cxl_builder* builder, const cxl_database* other,
                                               cxl_build_report* report) {
     return change(builder, other != nullptr, report, [&](build::DatabaseBuilder& b) { return b.merge(other->model); });

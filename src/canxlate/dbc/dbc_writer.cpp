@@ -64,11 +64,17 @@ std::string identifier(std::string_view name) {
 // the names written, and keeps its own name in an attribute.
 class ShortNames {
 public:
+    // cut: names over 32 characters are cut short; else only made identifiers.
+    explicit ShortNames(bool cut) : longest_(cut ? kLongestName : std::string_view::npos) {}
+
     // Every name of the kind, before the first add: names written as they are
     // come first, so that a made name never takes one.
     void reserve(std::string_view name) {
         if (writtenAsIs(name)) taken_.emplace(name);
     }
+
+    // Of a name given: the attribute that keeps it whole is not written.
+    bool keepsLongNames() const { return longest_ == std::string_view::npos; }
 
     // The name to write for name, given in turn for each object; renamed
     // tells whether it differs from name.
@@ -76,19 +82,21 @@ public:
         *renamed = !writtenAsIs(name);
         if (!*renamed) return std::string(name);
         const std::string written = identifier(name);
-        std::string candidate = written.substr(0, kLongestName);
+        std::string candidate = written.substr(0, longest_);
         for (uint32_t suffix = 0; taken_.count(candidate) != 0; ++suffix) {
             char digits[16];
             std::snprintf(digits, sizeof digits, "_%04u", suffix);
-            candidate = written.substr(0, kLongestName - std::strlen(digits)) + digits;
+            const size_t room = keepsLongNames() ? written.size() : kLongestName - std::strlen(digits);
+            candidate = written.substr(0, room) + digits;
         }
         taken_.insert(candidate);
         return candidate;
     }
 
 private:
-    static bool writtenAsIs(std::string_view name) { return name.size() <= kLongestName && identifier(name) == name; }
+    bool writtenAsIs(std::string_view name) const { return name.size() <= longest_ && identifier(name) == name; }
 
+    size_t longest_;
     std::unordered_set<std::string> taken_;
 };
 
@@ -106,9 +114,12 @@ uint32_t dbcStartBit(const db::Signal& signal) {
 
 class DbcWriter {
 public:
-    explicit DbcWriter(const db::Database& database) : db_(database) {}
+    DbcWriter(const db::Database& database, const WriteOptions& options) : db_(database), options_(options) {}
 
+    // Empty when an order given does not fit.
     std::string run() {
+        if (!orderSignals(options_.signalOrder, metadataOrder_) || !orderSignals(options_.lineOrder, lineOrder_))
+            return {};
         nameEverything();
         out_.reserve(256 + db_.messages.size() * 512);
         out_ += "VERSION ";
@@ -132,7 +143,7 @@ public:
         writeEnvironmentVariables();
         writeComments();
         writeAttributeDefinitions();
-        writeAttributes();
+        if (!writeAttributes()) return {};
         writeValueDescriptions();
         writeValueTypes();
         writeSignalGroups();
@@ -164,10 +175,46 @@ private:
         return uint64_t{message.id} | (message.extended ? kExtendedFlag : 0);
     }
 
+    // Each message's signal indexes in the order given (or their own); false
+    // when that is no permutation.
+    bool orderSignals(const std::vector<uint32_t>& given, std::vector<std::vector<uint32_t>>& orders) const {
+        size_t next = 0;
+        for (const db::Message& message : db_.messages) {
+            std::vector<uint32_t>& order = orders.emplace_back();
+            const size_t count = message.signals.size();
+            if (given.empty()) {
+                for (uint32_t s = 0; s < count; ++s) order.push_back(s);
+                continue;
+            }
+            if (given.size() - next < count) return false;
+            order.assign(given.begin() + static_cast<std::ptrdiff_t>(next),
+                         given.begin() + static_cast<std::ptrdiff_t>(next + count));
+            next += count;
+            if (!isPermutation(order)) return false;
+        }
+        return next == given.size();
+    }
+
+    static bool isPermutation(const std::vector<uint32_t>& order) {
+        std::vector<bool> seen(order.size(), false);
+        for (uint32_t index : order) {
+            if (index >= order.size() || seen[index]) return false;
+            seen[index] = true;
+        }
+        return true;
+    }
+
+    // The attributes that keep a name whole, not written when names are.
+    bool skipped(const db::Attribute& given) const {
+        return options_.longNames && (given.name == "SystemNodeLongSymbol" || given.name == "SystemMessageLongSymbol" ||
+                                      given.name == "SystemSignalLongSymbol" || given.name == "SystemEnvVarLongSymbol");
+    }
+
     // The names written for every object, and the long-name attributes and
     // definitions that shortened names need.
     void nameEverything() {
-        ShortNames nodes;
+        const bool cut = !options_.longNames;
+        ShortNames nodes(cut);
         for (const db::Node& node : db_.nodes) nodes.reserve(node.name);
         for (const db::Node& node : db_.nodes) {
             bool shortened = false;
@@ -175,7 +222,7 @@ private:
             nodeNameOf_.emplace(node.name, nodeNames_.back());
             nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
         }
-        ShortNames messages;
+        ShortNames messages(cut);
         for (const db::Message& message : db_.messages) messages.reserve(message.name);
         std::unordered_set<uint64_t> ids;
         for (const db::Message& message : db_.messages) firstOfId_.push_back(ids.insert(rawId(message)).second);
@@ -187,7 +234,7 @@ private:
             bool shortened = false;
             messageNames_.push_back(messages.add(message.name, &shortened));
             messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
-            ShortNames signals;
+            ShortNames signals(cut);
             for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
             for (const db::Signal& signal : message.signals) {
                 signalNames_[m].push_back(signals.add(signal.name, &shortened));
@@ -206,7 +253,7 @@ private:
     }
 
     void addLongNameDefinition(bool needed, ObjectKind kind, const char* name) {
-        if (!needed) return;
+        if (!needed || options_.longNames) return;
         for (const db::AttributeDefinition& definition : db_.attributeDefinitions)
             if (definition.name == name) return;
         db::AttributeDefinition definition;
@@ -234,6 +281,16 @@ private:
     void valueTexts(const std::string& head, const db::ValueTable& table) {
         out_ += head;
         const auto& entries = table.entries();
+        if (options_.valueTextsAsGiven) {
+            for (size_t i = 0; i < entries.size(); ++i) {
+                out_ += ' ';
+                append(table.written(i).value);
+                out_ += ' ';
+                quoted(table.written(i).text);
+            }
+            line(" ;");
+            return;
+        }
         // Texts of one raw value keep their order.
         for (size_t end = entries.size(); end > 0;) {
             size_t begin = end - 1;
@@ -271,7 +328,7 @@ private:
             if (m != 0) out_ += kNewline;
             line("BO_ ", rawId(message), ' ', messageNames_[m], ": ", message.length, ' ',
                  message.senders.empty() ? std::string(kNoNode) : nodeName(message.senders[0]));
-            for (size_t s = 0; s < message.signals.size(); ++s) writeSignal(message, s, signalNames_[m][s]);
+            for (uint32_t s : lineOrder_[m]) writeSignal(message, s, signalNames_[m][s]);
         }
         out_ += kNewline;
         out_ += kNewline;
@@ -361,7 +418,7 @@ private:
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             comment("BO_ " + id + " ", message.comment);
-            for (size_t s = 0; s < message.signals.size(); ++s)
+            for (uint32_t s : metadataOrder_[m])
                 comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
@@ -427,13 +484,19 @@ private:
         each(true, [&](const db::AttributeDefinition& def) { definitionDefault(def); });
     }
 
+    // A BA_ line, kept apart when the lines are written in an order given.
     void attribute(std::string_view object, const db::Attribute& given) {
+        if (skipped(given)) return;
+        const size_t start = out_.size();
         out_ += "BA_ ";
         quoted(given.name);
         out_ += ' ';
         out_ += object;
         value(given.type, given.value, false);
         line(";");
+        if (options_.attributeOrder.empty()) return;
+        attributeLines_.push_back(out_.substr(start));
+        out_.resize(start);
     }
 
     void longName(std::string_view object, const char* attributeName, const std::string& name) {
@@ -444,7 +507,7 @@ private:
         attribute(object, given);
     }
 
-    void writeAttributes() {
+    bool writeAttributes() {
         for (const db::Attribute& given : db_.attributes) attribute("", given);
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
             for (const db::Attribute& given : variable.attributes)
@@ -461,11 +524,16 @@ private:
             const std::string object = "BO_ " + id + " ";
             for (const db::Attribute& given : message.attributes) attribute(object, given);
             if (messageLongNames_[m]) longName(object, "SystemMessageLongSymbol", message.name);
-            for (size_t s = 0; s < message.signals.size(); ++s) {
+            for (uint32_t s : metadataOrder_[m]) {
                 const std::string signalObject = "SG_ " + id + " " + signalNames_[m][s] + " ";
                 for (const db::Attribute& given : message.signals[s].attributes) attribute(signalObject, given);
                 if (signalLongNames_[m][s]) longName(signalObject, "SystemSignalLongSymbol", message.signals[s].name);
             }
+        }
+        const std::vector<uint32_t>& order = options_.attributeOrder;
+        if (!order.empty()) {
+            if (order.size() != attributeLines_.size() || !isPermutation(order)) return false;
+            for (uint32_t index : order) out_ += attributeLines_[index];
         }
         for (const db::RelationAttribute& relation : db_.relationAttributes) {
             if (relation.kind != ObjectKind::kNodeEnvironmentVariable && !firstOfId_[relation.message]) continue;
@@ -486,6 +554,7 @@ private:
             value(relation.attribute.type, relation.attribute.value, false);
             line(";");
         }
+        return true;
     }
 
     const std::string& signalName(uint32_t message, const std::string& name) const {
@@ -497,7 +566,7 @@ private:
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
-            for (size_t s = 0; s < message.signals.size(); ++s) {
+            for (uint32_t s : metadataOrder_[m]) {
                 if (message.signals[s].values.empty()) continue;
                 valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
                            message.signals[s].values);
@@ -573,7 +642,11 @@ private:
     }
 
     const db::Database& db_;
+    const WriteOptions& options_;
     std::string out_;
+    std::vector<std::vector<uint32_t>> metadataOrder_;  // of each message: of comments, attributes and value texts
+    std::vector<std::vector<uint32_t>> lineOrder_;      // of each message: of its signal lines
+    std::vector<std::string> attributeLines_;           // when written in an order given
     std::vector<std::string> nodeNames_;
     std::unordered_map<std::string, std::string> nodeNameOf_;
     std::vector<bool> nodeLongNames_;
@@ -644,6 +717,11 @@ void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
 }
 
-std::string writeDbc(const db::Database& database) { return DbcWriter(database).run(); }
+std::string writeDbc(const db::Database& database) { return DbcWriter(database, WriteOptions()).run(); }
+
+bool writeDbc(const db::Database& database, const WriteOptions& options, std::string& out) {
+    out = DbcWriter(database, options).run();
+    return !out.empty();
+}
 
 }  // namespace canxlate::dbc

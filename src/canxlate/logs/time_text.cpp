@@ -2,10 +2,14 @@
 
 #include <cstdio>
 
+#include "canxlate/logs/text_words.h"
+
 namespace canxlate::logs {
 namespace {
 
 constexpr int64_t kLargestWholeSeconds = 9000000000;  // keeps nanoseconds within int64_t
+
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, with
 // years counted from March so that the leap day ends a year.
@@ -27,29 +31,37 @@ int64_t floorDivide(int64_t value, int64_t divisor) {
 }  // namespace
 
 bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
-    std::size_t at = 0;
+    static constexpr int64_t kScales[] = {1000000000, 100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
+    const char* at = text.data();
+    const char* const end = at + text.size();
     int64_t whole = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-        whole = whole * 10 + (text[at] - '0');
-        if (whole > kLargestWholeSeconds) return false;
-        ++at;
-    }
-    if (at == 0) return false;
-    int64_t fraction = 0;
-    int64_t scale = kNanosecondsPerSecond;
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        const std::size_t firstDigit = at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            if (scale > 1) {
-                scale /= 10;
-                fraction += (text[at] - '0') * scale;
-            }
-            ++at;
+    uint64_t digits = 0;
+    if constexpr (kWordScans) {
+        while (end - at >= 8 && eightDigits(at, digits) && whole <= kLargestWholeSeconds) {
+            whole = whole * 100000000 + static_cast<int64_t>(digits);
+            at += 8;
         }
+        if (whole > kLargestWholeSeconds) return false;
+    }
+    while (at != end && isDigit(*at)) {
+        whole = whole * 10 + (*at++ - '0');
+        if (whole > kLargestWholeSeconds) return false;
+    }
+    if (at == text.data()) return false;
+    int64_t fraction = 0;
+    if (at != end && *at == '.') {
+        const char* const firstDigit = ++at;
+        const char* const lastKept = end - at > 9 ? at + 9 : end;  // digits beyond nanoseconds are dropped
+        if (kWordScans && lastKept - at >= 8 && eightDigits(at, digits)) {
+            fraction = static_cast<int64_t>(digits);
+            at += 8;
+        }
+        while (at != lastKept && isDigit(*at)) fraction = fraction * 10 + (*at++ - '0');
+        fraction *= kScales[at - firstDigit];
+        while (at != end && isDigit(*at)) ++at;
         if (at == firstDigit) return false;
     }
-    if (at != text.size()) return false;
+    if (at != end) return false;
     nanoseconds = whole * kNanosecondsPerSecond + fraction;
     return true;
 }

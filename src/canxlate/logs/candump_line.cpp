@@ -9,6 +9,9 @@ namespace canxlate::logs {
 namespace {
 
 constexpr int kLargestFlexibleDataFlags = 7;
+// Bit 30 of an 8-digit ID: neither ID nor error flag; bit 31, the extended
+// flag, only repeats what 8 digits say.
+constexpr uint32_t kNoIdBit = 0x40000000;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -54,6 +57,7 @@ const char* readId(std::string_view digits, FrameRecord& record) {
         record.id = value;
         return nullptr;
     }
+    if ((value & kNoIdBit) != 0) return "CAN ID with bit 30 (40000000) set, which is no ID bit";
     record.id = value & kExtendedIdMask;
     record.flags |= (value & kErrorFrameFlag) != 0 ? kErrorFrame : kExtendedId;
     return nullptr;

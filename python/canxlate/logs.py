@@ -58,9 +58,12 @@ class FrameChunk:
         return len(self.ids)
 
     @classmethod
-    def allocate(cls, capacity, channel_labels=()):
-        columns = {name: np.zeros(capacity, dtype) for name, dtype in _COLUMNS}
-        columns["payloads"] = np.zeros((capacity, _STRIDE), np.uint8)
+    def allocate(cls, capacity, channel_labels=(), names=None, fill=np.zeros):
+        """Columns for ``capacity`` frames (``names`` of them, all by default); ``np.empty`` where a reader
+        writes them, as it writes every byte of the frames it reads."""
+        columns = {name: fill(capacity, dtype) for name, dtype in _COLUMNS if names is None or name in names}
+        if "payloads" in columns:
+            columns["payloads"] = fill((capacity, _STRIDE), np.uint8)
         return cls(channel_labels, **columns)
 
     def _frames(self, capacity=None):
@@ -72,8 +75,8 @@ class FrameChunk:
         return frames
 
     def _head(self, count):
-        columns = {name: getattr(self, name)[:count] for name, _ in _COLUMNS}
-        return FrameChunk(self.channel_labels, **columns)
+        columns = {name: getattr(self, name) for name, _ in _COLUMNS}
+        return FrameChunk(self.channel_labels, **{k: v if v is None else v[:count] for k, v in columns.items()})
 
 
 def _format_code(log_format):
@@ -156,9 +159,23 @@ class LogReader:
 
     def read(self):
         """The next FrameChunk, or None at the end of the log."""
+        return self._read_into(FrameChunk.allocate(self.chunk_frames, fill=np.empty))
+
+    def _chunks_to_decode(self):
+        """FrameChunks to be decoded as they come: the columns that decoding reads and nothing keeps (payloads,
+        lengths, extended) are the same arrays in every chunk, the rest new; no time_ns, flags or dlcs."""
+        shared = FrameChunk.allocate(self.chunk_frames, names=("payloads", "lengths", "extended"), fill=np.empty)
+        while True:
+            kept = FrameChunk.allocate(self.chunk_frames, names=("ids", "timestamps", "channels"), fill=np.empty)
+            kept.payloads, kept.lengths, kept.extended = shared.payloads, shared.lengths, shared.extended
+            chunk = self._read_into(kept)
+            if chunk is None:
+                return
+            yield chunk
+
+    def _read_into(self, chunk):
         if self._handle is None:
             return None
-        chunk = FrameChunk.allocate(self.chunk_frames)
         frames = chunk._frames()
         status = lib.cxl_log_read(self._handle, frames)
         if getattr(self, "_read_error", None) is not None:
@@ -349,7 +366,7 @@ def read_log(path_or_file, db, message=None, log_format=None, chunk_frames=DEFAU
     unless ``log_format`` says); ``db``: a Database or a database file's path. Malformed lines are skipped
     (``strict``: LogError naming the line)."""
     with LogReader(path_or_file, log_format, chunk_frames, strict=strict) as reader:
-        return decode_chunks(db, reader, message)
+        return decode_chunks(db, reader._chunks_to_decode(), message)
 
 
 def decode_messages(db, messages, message=None, chunk_frames=DEFAULT_CHUNK_FRAMES):

@@ -109,6 +109,7 @@ const char* readCompactData(Cursor& cursor, FrameRecord& record) {
         cursor.at = cursor.end;
         return nullptr;
     }
+    std::memset(record.data, 0, sizeof record.data);  // what the plain reading left
     return readDottedData(cursor, record);
 }
 

@@ -40,14 +40,20 @@ struct NameHash {
 // few names, all that most logs have, are found without hashing.
 class InterfaceChannels {
 public:
-    // False when the name is new and the table is full.
+    struct Known {
+        std::string_view name;
+        uint16_t channel = 0;
+        char padded[kInterfaceNameCapacity] = {};  // the name and zeros, as a record holds it
+    };
+
+    // One of the first names seen, or null.
+    const Known* firstNamed(std::string_view name) const {
+        for (std::size_t i = 0; i < firstCount_; ++i)
+            if (first_[i].name == name) return &first_[i];
+        return nullptr;
+    }
+    // Any name (the first ones too); false when the name is new and the table is full.
     bool channelOf(std::string_view name, uint16_t& channel) {
-        for (std::size_t i = 0; i < firstCount_; ++i) {
-            if (first_[i].name == name) {
-                channel = first_[i].channel;
-                return true;
-            }
-        }
         if (const auto found = byName_.find(name); found != byName_.end()) {
             channel = found->second;
             return true;
@@ -61,7 +67,12 @@ public:
         taken_[channel] = true;
         const auto added = byName_.emplace(std::string(name), channel).first;  // keys stay where they are
         names_.emplace(channel, std::string(name));
-        if (firstCount_ < first_.size()) first_[firstCount_++] = {added->first, channel};
+        if (firstCount_ < first_.size()) {
+            Known& known = first_[firstCount_++];
+            known.name = added->first;
+            known.channel = channel;
+            std::memcpy(known.padded, name.data(), name.size());  // shorter than the capacity
+        }
         return true;
     }
     const char* nameOf(uint16_t channel) const {
@@ -70,11 +81,6 @@ public:
     }
 
 private:
-    struct Known {
-        std::string_view name;
-        uint16_t channel = 0;
-    };
-
     std::unordered_map<std::string, uint16_t, NameHash, std::equal_to<>> byName_;
     std::unordered_map<uint16_t, std::string> names_;
     std::vector<bool> taken_ = std::vector<bool>(kChannelCount);
@@ -100,7 +106,13 @@ private:
             malformed("timestamp is not a number of seconds");
             return false;
         }
+        record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
         const std::string_view name = line.interfaceName;
+        if (const InterfaceChannels::Known* known = channels_.firstNamed(name)) {
+            record.channel = known->channel;
+            std::memcpy(record.interfaceName, known->padded, sizeof record.interfaceName);
+            return true;
+        }
         if (name.size() >= kInterfaceNameCapacity) {
             malformed("interface name longer than 15 characters");
             return false;
@@ -109,7 +121,6 @@ private:
             malformed("interface name with a zero byte");
             return false;
         }
-        record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
         if (!channels_.channelOf(name, record.channel)) {
             malformed("more than 4096 interface names");
             return false;

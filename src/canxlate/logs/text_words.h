@@ -39,10 +39,9 @@ inline const char* findBlank(const char* at, const char* end) {
     return at;
 }
 
-// True when the eight characters at `at` are all decimal digits; value is
-// then their number.
-inline bool eightDigits(const char* at, uint64_t& value) {
-    uint64_t word = loadWord(at);
+// True when the eight characters of word (the first in its lowest byte) are
+// all decimal digits; value is then their number.
+inline bool eightDigits(uint64_t word, uint64_t& value) {
     // Every byte 0x30..0x39: its high nibble 3, and still 3 after adding 6.
     constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0;
     if (((word & kHighNibbles) | (((word + 0x0606060606060606) & kHighNibbles) >> 4)) != 0x3333333333333333)
@@ -57,5 +56,7 @@ inline bool eightDigits(const char* at, uint64_t& value) {
     value = word;
     return true;
 }
+
+inline bool eightDigits(const char* at, uint64_t& value) { return eightDigits(loadWord(at), value); }
 
 }  // namespace canxlate::logs

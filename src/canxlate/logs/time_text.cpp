@@ -51,6 +51,18 @@ bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
     int64_t fraction = 0;
     if (at != end && *at == '.') {
         const char* const firstDigit = ++at;
+        const auto decimals = end - at;
+        if (kWordScans && decimals > 0 && decimals <= 8 && text.size() >= 8) {
+            // The usual 1 to 8 decimals, read in one step as 8 with zeros after them:
+            // the word that ends the text, moved down to them.
+            const auto shift = static_cast<unsigned>(8 * (8 - decimals));
+            uint64_t word = loadWord(end - 8);
+            if (shift != 0) word = word >> shift | uint64_t{0x3030303030303030} << (64 - shift);
+            if (eightDigits(word, digits)) {
+                nanoseconds = whole * kNanosecondsPerSecond + static_cast<int64_t>(digits) * 10;
+                return true;
+            }
+        }
         const char* const lastKept = end - at > 9 ? at + 9 : end;  // digits beyond nanoseconds are dropped
         if (kWordScans && lastKept - at >= 8 && eightDigits(at, digits)) {
             fraction = static_cast<int64_t>(digits);

@@ -32,6 +32,8 @@ _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest alw
     ("dlcs", np.uint8),
 ]
 
+_KEPT_COLUMNS = [(name, dtype) for name, dtype in _COLUMNS if name in ("ids", "timestamps", "channels")]
+
 LogIssue = namedtuple("LogIssue", "kind position position_is_line message")
 LogIssue.__doc__ = "A problem a reader met: kind ('malformed', ...), a line number (from 1) or byte offset, text."
 
@@ -43,6 +45,26 @@ class LogError(Error):
     def __init__(self, text, issue=None):
         super().__init__(text)
         self.issue = issue
+
+
+class _Blocks:
+    """Arrays cut one after another from blocks per dtype, each block twice the last up to 8 MiB: for columns
+    that a whole log keeps until its DataFrame is made, a few large allocations (huge pages where the system
+    gives them) in place of a fresh small one per chunk."""
+
+    _LARGEST_BYTES = 8 << 20
+
+    def __init__(self):
+        self._blocks = {}
+
+    def __call__(self, count, dtype):
+        dtype = np.dtype(dtype)
+        block, used = self._blocks.get(dtype, (None, 0))
+        if block is None or used + count > len(block):
+            grown = min(2 * len(block), self._LARGEST_BYTES // dtype.itemsize) if block is not None else 0
+            block, used = np.empty(max(count, grown), dtype), 0
+        self._blocks[dtype] = block, used + count
+        return block[used : used + count]
 
 
 class FrameChunk:
@@ -165,8 +187,9 @@ class LogReader:
         """FrameChunks to be decoded as they come: the columns that decoding reads and nothing keeps (payloads,
         lengths, extended) are the same arrays in every chunk, the rest new; no time_ns, flags or dlcs."""
         shared = FrameChunk.allocate(self.chunk_frames, names=("payloads", "lengths", "extended"), fill=np.empty)
+        blocks = _Blocks()
         while True:
-            kept = FrameChunk.allocate(self.chunk_frames, names=("ids", "timestamps", "channels"), fill=np.empty)
+            kept = FrameChunk(**{name: blocks(self.chunk_frames, dtype) for name, dtype in _KEPT_COLUMNS})
             kept.payloads, kept.lengths, kept.extended = shared.payloads, shared.lengths, shared.extended
             chunk = self._read_into(kept)
             if chunk is None:
@@ -341,11 +364,13 @@ def decode_chunks(db, chunks, message=None):
     db = _database(db)
     several = isinstance(message, collections.abc.Sequence) and not isinstance(message, str)
     wanted = message if several else [message]
-    parts, labels = {m: [] for m in range(len(wanted))}, []
+    parts, labels, blocks = {m: [] for m in range(len(wanted))}, [], _Blocks()
     for chunk in chunks:
         if wanted == [None]:
             # The long form alone: decoded into each frame's values side by side.
-            decoded = PackedFrames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+            decoded = PackedFrames(
+                db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps, blocks
+            )
         else:
             decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
         decoded.channels = chunk.channels

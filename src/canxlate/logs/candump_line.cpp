@@ -113,10 +113,9 @@ const char* readCompactData(Cursor& cursor, FrameRecord& record) {
     return readDottedData(cursor, record);
 }
 
-// ID#DATA, ID#R, ID#R<dlc>, ID##<flags><DATA>, ID#DATA_<dlc>, then R or T
-// for the direction when the log records it.
-const char* readCompactFrame(std::string_view token, Cursor rest, FrameRecord& record) {
-    const std::size_t hash = token.find('#');
+// ID#DATA, ID#R, ID#R<dlc>, ID##<flags><DATA>, ID#DATA_<dlc> (the first # at
+// hash), then R or T for the direction when the log records it.
+const char* readCompactFrame(std::string_view token, std::size_t hash, Cursor rest, FrameRecord& record) {
     if (const char* problem = readId(token.substr(0, hash), record)) return problem;
     Cursor cursor{token.data() + hash + 1, token.data() + token.size()};
     const bool errorFrame = record.has(kErrorFrame);
@@ -230,9 +229,8 @@ CandumpLine parseLogLine(std::string_view text, FrameRecord& record) {
 
     if (cursor.peek() == '(') {
         const char* start = ++cursor.at;
-        const auto* close =
-            static_cast<const char*>(std::memchr(start, ')', static_cast<std::size_t>(cursor.end - start)));
-        if (close == nullptr) return malformed("timestamp without closing parenthesis");
+        const char* close = findByte(start, cursor.end, ')');
+        if (close == cursor.end) return malformed("timestamp without closing parenthesis");
         line.timestamp = {start, static_cast<std::size_t>(close - start)};
         if (line.timestamp.empty()) return malformed("empty timestamp");
         cursor.at = close + 1;
@@ -249,8 +247,12 @@ CandumpLine parseLogLine(std::string_view text, FrameRecord& record) {
     record.dlc = 0;
     record.length = 0;
     std::memset(record.data, 0, sizeof record.data);
-    const char* problem = frameToken.find('#') != std::string_view::npos ? readCompactFrame(frameToken, cursor, record)
-                                                                         : readScreenFrame(frameToken, cursor, record);
+    const char* const tokenEnd = frameToken.data() + frameToken.size();
+    const char* const hash = findByte(frameToken.data(), tokenEnd, '#');
+    const char* problem =
+        hash != tokenEnd
+            ? readCompactFrame(frameToken, static_cast<std::size_t>(hash - frameToken.data()), cursor, record)
+            : readScreenFrame(frameToken, cursor, record);
     return problem != nullptr ? malformed(problem) : line;
 }
 

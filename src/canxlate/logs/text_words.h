@@ -39,6 +39,16 @@ inline const char* findBlank(const char* at, const char* end) {
     return at;
 }
 
+// The first c in [at, end), or end.
+inline const char* findByte(const char* at, const char* end, char c) {
+    if constexpr (kWordScans) {
+        for (; end - at >= 8; at += 8)
+            if (const uint64_t found = bytesEqual(loadWord(at), c); found != 0) return at + std::countr_zero(found) / 8;
+    }
+    while (at != end && *at != c) ++at;
+    return at;
+}
+
 // True when the eight characters of word (the first in its lowest byte) are
 // all decimal digits; value is then their number.
 inline bool eightDigits(uint64_t word, uint64_t& value) {

@@ -102,7 +102,7 @@ private:
             return false;
         }
         record.timestampNs = 0;
-        if (!line.timestamp.empty() && !parseSeconds(line.timestamp, record.timestampNs)) {
+        if (!line.timestamp.empty() && !seconds_.read(line.timestamp, record.timestampNs)) {
             malformed("timestamp is not a number of seconds");
             return false;
         }
@@ -133,6 +133,7 @@ private:
     const char* channelName(uint16_t channel) const override { return channels_.nameOf(channel); }
 
     InterfaceChannels channels_;
+    SecondsReader seconds_;
 };
 
 }  // namespace

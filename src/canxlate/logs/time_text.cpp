@@ -1,6 +1,7 @@
 #include "canxlate/logs/time_text.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "canxlate/logs/text_words.h"
 
@@ -28,10 +29,43 @@ int64_t floorDivide(int64_t value, int64_t divisor) {
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
 }
 
+// The decimals of text from `from` on (one digit or more, nothing else) as
+// nanoseconds; digits beyond nanoseconds are dropped.
+bool parseDecimals(std::string_view text, std::size_t from, int64_t& nanoseconds) {
+    static constexpr int64_t kScales[] = {1000000000, 100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
+    const char* const firstDigit = text.data() + from;
+    const char* const end = text.data() + text.size();
+    const auto decimals = end - firstDigit;
+    uint64_t digits = 0;
+    if (kWordScans && decimals > 0 && decimals <= 8 && text.size() >= 8) {
+        // The usual 1 to 8 decimals, read in one step as 8 with zeros after them:
+        // the word that ends the text, moved down to them.
+        const auto shift = static_cast<unsigned>(8 * (8 - decimals));
+        uint64_t word = loadWord(end - 8);
+        if (shift != 0) word = word >> shift | uint64_t{0x3030303030303030} << (64 - shift);
+        if (eightDigits(word, digits)) {
+            nanoseconds = static_cast<int64_t>(digits) * 10;
+            return true;
+        }
+    }
+    const char* at = firstDigit;
+    const char* const lastKept = decimals > 9 ? at + 9 : end;
+    int64_t fraction = 0;
+    if (kWordScans && lastKept - at >= 8 && eightDigits(at, digits)) {
+        fraction = static_cast<int64_t>(digits);
+        at += 8;
+    }
+    while (at != lastKept && isDigit(*at)) fraction = fraction * 10 + (*at++ - '0');
+    fraction *= kScales[at - firstDigit];
+    while (at != end && isDigit(*at)) ++at;
+    if (at == firstDigit || at != end) return false;
+    nanoseconds = fraction;
+    return true;
+}
+
 }  // namespace
 
 bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
-    static constexpr int64_t kScales[] = {1000000000, 100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
     const char* at = text.data();
     const char* const end = at + text.size();
     int64_t whole = 0;
@@ -49,32 +83,26 @@ bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
     }
     if (at == text.data()) return false;
     int64_t fraction = 0;
-    if (at != end && *at == '.') {
-        const char* const firstDigit = ++at;
-        const auto decimals = end - at;
-        if (kWordScans && decimals > 0 && decimals <= 8 && text.size() >= 8) {
-            // The usual 1 to 8 decimals, read in one step as 8 with zeros after them:
-            // the word that ends the text, moved down to them.
-            const auto shift = static_cast<unsigned>(8 * (8 - decimals));
-            uint64_t word = loadWord(end - 8);
-            if (shift != 0) word = word >> shift | uint64_t{0x3030303030303030} << (64 - shift);
-            if (eightDigits(word, digits)) {
-                nanoseconds = whole * kNanosecondsPerSecond + static_cast<int64_t>(digits) * 10;
-                return true;
-            }
-        }
-        const char* const lastKept = end - at > 9 ? at + 9 : end;  // digits beyond nanoseconds are dropped
-        if (kWordScans && lastKept - at >= 8 && eightDigits(at, digits)) {
-            fraction = static_cast<int64_t>(digits);
-            at += 8;
-        }
-        while (at != lastKept && isDigit(*at)) fraction = fraction * 10 + (*at++ - '0');
-        fraction *= kScales[at - firstDigit];
-        while (at != end && isDigit(*at)) ++at;
-        if (at == firstDigit) return false;
-    }
-    if (at != end) return false;
+    if (at != end && (*at != '.' || !parseDecimals(text, static_cast<std::size_t>(at - text.data()) + 1, fraction)))
+        return false;
     nanoseconds = whole * kNanosecondsPerSecond + fraction;
+    return true;
+}
+
+bool SecondsReader::read(std::string_view text, int64_t& nanoseconds) {
+    if (keptSize_ != 0 && text.size() > keptSize_ && std::memcmp(text.data(), kept_, keptSize_) == 0) {
+        int64_t fraction = 0;
+        if (!parseDecimals(text, keptSize_, fraction)) return false;
+        nanoseconds = keptNanoseconds_ + fraction;
+        return true;
+    }
+    if (!parseSeconds(text, nanoseconds)) return false;
+    const std::size_t point = text.find('.');
+    if (point != std::string_view::npos && point < kKeptCapacity) {
+        keptSize_ = point + 1;
+        std::memcpy(kept_, text.data(), keptSize_);
+        keptNanoseconds_ = nanoseconds - nanoseconds % kNanosecondsPerSecond;
+    }
     return true;
 }
 

@@ -54,6 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     while (const std::size_t count = reader->read(batch, 16)) {
         for (std::size_t i = 0; i < count; ++i) {
             if (batch[i].length > kLargestDataLength || batch[i].dlc > 15) std::abort();
+            for (int b = batch[i].length; b < kLargestDataLength; ++b)
+                if (batch[i].data[b] != 0) std::abort();  // columns take all 64 bytes
             if (writer->refusal(batch[i]) != nullptr) continue;
             if (!writer->write(&batch[i], 1)) std::abort();
             accepted.push_back(batch[i]);

@@ -1,5 +1,8 @@
 #include "can_id_text.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "hex_digits.h"
 
 namespace canxlate::cli {
@@ -22,11 +25,9 @@ std::optional<CanId> parseCanIdArgument(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
     if (text.empty() || text.size() > 8) return std::nullopt;
     uint32_t value = 0;
-    for (char c : text) {
-        const int digit = hexDigitValue(c);
-        if (digit == kNotHex) return std::nullopt;
-        value = value << 4 | static_cast<uint32_t>(digit);
-    }
+    const char* end = text.data() + text.size();
+    if (const auto [stop, error] = std::from_chars(text.data(), end, value, 16); stop != end || error != std::errc{})
+        return std::nullopt;
     if (value > kExtendedIdMask) return std::nullopt;
     return CanId{value, text.size() == 8 || value > kLargestStandardId};
 }

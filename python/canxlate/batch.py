@@ -172,7 +172,8 @@ class PackedFrames:
     """Frames decoded for the long form only: each frame's values side by side (cxl_decode_packed), so that
     decoding costs what the frames carry. ``present`` holds one flag per value."""
 
-    def __init__(self, database, frame_ids, payloads, lengths=None, extended=None, timestamps=None):
+    def __init__(self, database, frame_ids, payloads, lengths=None, extended=None, timestamps=None, allocate=None):
+        """``allocate(count, dtype)``, when given, supplies the arrays of values and flags (zeros for the flags)."""
         self.database = database
         self.frame_ids = np.ascontiguousarray(frame_ids, dtype=np.uint32)
         self.timestamps = None if timestamps is None else np.ascontiguousarray(timestamps, dtype=np.float64)
@@ -183,8 +184,11 @@ class PackedFrames:
         self._extended = None if extended is None else np.ascontiguousarray(extended, dtype=np.uint8)
         count = len(self.frame_ids)
         capacity = max(1, count * database._largest_signal_count)
-        self._physical = np.empty(capacity)
-        self._present = np.zeros(capacity, np.uint8)
+        if allocate is None:
+            self._physical, self._present = np.empty(capacity), np.zeros(capacity, np.uint8)
+        else:
+            self._physical, self._present = allocate(capacity, np.float64), allocate(capacity, np.uint8)
+            self._present[:] = 0
         self.message_index = np.empty(count, dtype=np.int32)
         self._batch = _lib.Batch(
             frame_count=count,
@@ -269,12 +273,14 @@ def long_frame(database, parts, channel_labels, message=None):
     codes = message_code.astype(code_type), code_table.astype(code_type), channel_codes
     with_channels = parts and all(part.channels is not None for part in parts)
     total = sum(counts)
+    # The three coded columns in one allocation: large enough for huge pages where the system gives them.
+    coded = np.empty((3, total), code_type)
     columns = {
         "timestamp": np.empty(total),
-        "channel": np.empty(total, code_type) if with_channels else None,
+        "channel": coded[2] if with_channels else None,
         "frame_id": np.empty(total, np.uint32),
-        "message": np.empty(total, code_type),
-        "signal": np.empty(total, code_type),
+        "message": coded[0],
+        "signal": coded[1],
         "value": np.empty(total),
     }
     for part, at in zip(parts, np.cumsum([0] + counts)):

@@ -32,6 +32,8 @@ _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest alw
     ("dlcs", np.uint8),
 ]
 
+_KEPT_COLUMNS = [(name, dtype) for name, dtype in _COLUMNS if name in ("ids", "timestamps", "channels")]
+
 LogIssue = namedtuple("LogIssue", "kind position position_is_line message")
 LogIssue.__doc__ = "A problem a reader met: kind ('malformed', ...), a line number (from 1) or byte offset, text."
 
@@ -43,6 +45,26 @@ class LogError(Error):
     def __init__(self, text, issue=None):
         super().__init__(text)
         self.issue = issue
+
+
+class _Blocks:
+    """Arrays cut one after another from blocks per dtype, each block twice the last up to 8 MiB: for columns
+    that a whole log keeps until its DataFrame is made, a few large allocations (huge pages where the system
+    gives them) in place of a fresh small one per chunk."""
+
+    _LARGEST_BYTES = 8 << 20
+
+    def __init__(self):
+        self._blocks = {}
+
+    def __call__(self, count, dtype):
+        dtype = np.dtype(dtype)
+        block, used = self._blocks.get(dtype, (None, 0))
+        if block is None or used + count > len(block):
+            grown = min(2 * len(block), self._LARGEST_BYTES // dtype.itemsize) if block is not None else 0
+            block, used = np.empty(max(count, grown), dtype), 0
+        self._blocks[dtype] = block, used + count
+        return block[used : used + count]
 
 
 class FrameChunk:
@@ -58,9 +80,12 @@ class FrameChunk:
         return len(self.ids)
 
     @classmethod
-    def allocate(cls, capacity, channel_labels=()):
-        columns = {name: np.zeros(capacity, dtype) for name, dtype in _COLUMNS}
-        columns["payloads"] = np.zeros((capacity, _STRIDE), np.uint8)
+    def allocate(cls, capacity, channel_labels=(), names=None, fill=np.zeros):
+        """Columns for ``capacity`` frames (``names`` of them, all by default); ``np.empty`` where a reader
+        writes them, as it writes every byte of the frames it reads."""
+        columns = {name: fill(capacity, dtype) for name, dtype in _COLUMNS if names is None or name in names}
+        if "payloads" in columns:
+            columns["payloads"] = fill((capacity, _STRIDE), np.uint8)
         return cls(channel_labels, **columns)
 
     def _frames(self, capacity=None):
@@ -72,8 +97,8 @@ class FrameChunk:
         return frames
 
     def _head(self, count):
-        columns = {name: getattr(self, name)[:count] for name, _ in _COLUMNS}
-        return FrameChunk(self.channel_labels, **columns)
+        columns = {name: getattr(self, name) for name, _ in _COLUMNS}
+        return FrameChunk(self.channel_labels, **{k: v if v is None else v[:count] for k, v in columns.items()})
 
 
 def _format_code(log_format):
@@ -156,9 +181,24 @@ class LogReader:
 
     def read(self):
         """The next FrameChunk, or None at the end of the log."""
+        return self._read_into(FrameChunk.allocate(self.chunk_frames, fill=np.empty))
+
+    def _chunks_to_decode(self):
+        """FrameChunks to be decoded as they come: the columns that decoding reads and nothing keeps (payloads,
+        lengths, extended) are the same arrays in every chunk, the rest new; no time_ns, flags or dlcs."""
+        shared = FrameChunk.allocate(self.chunk_frames, names=("payloads", "lengths", "extended"), fill=np.empty)
+        blocks = _Blocks()
+        while True:
+            kept = FrameChunk(**{name: blocks(self.chunk_frames, dtype) for name, dtype in _KEPT_COLUMNS})
+            kept.payloads, kept.lengths, kept.extended = shared.payloads, shared.lengths, shared.extended
+            chunk = self._read_into(kept)
+            if chunk is None:
+                return
+            yield chunk
+
+    def _read_into(self, chunk):
         if self._handle is None:
             return None
-        chunk = FrameChunk.allocate(self.chunk_frames)
         frames = chunk._frames()
         status = lib.cxl_log_read(self._handle, frames)
         if getattr(self, "_read_error", None) is not None:
@@ -324,11 +364,13 @@ def decode_chunks(db, chunks, message=None):
     db = _database(db)
     several = isinstance(message, collections.abc.Sequence) and not isinstance(message, str)
     wanted = message if several else [message]
-    parts, labels = {m: [] for m in range(len(wanted))}, []
+    parts, labels, blocks = {m: [] for m in range(len(wanted))}, [], _Blocks()
     for chunk in chunks:
         if wanted == [None]:
             # The long form alone: decoded into each frame's values side by side.
-            decoded = PackedFrames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+            decoded = PackedFrames(
+                db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps, blocks
+            )
         else:
             decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
         decoded.channels = chunk.channels
@@ -349,7 +391,7 @@ def read_log(path_or_file, db, message=None, log_format=None, chunk_frames=DEFAU
     unless ``log_format`` says); ``db``: a Database or a database file's path. Malformed lines are skipped
     (``strict``: LogError naming the line)."""
     with LogReader(path_or_file, log_format, chunk_frames, strict=strict) as reader:
-        return decode_chunks(db, reader, message)
+        return decode_chunks(db, reader._chunks_to_decode(), message)
 
 
 def decode_messages(db, messages, message=None, chunk_frames=DEFAULT_CHUNK_FRAMES):

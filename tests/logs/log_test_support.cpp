@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -51,7 +52,12 @@ ReadResult readLog(const std::string& bytes, const ReaderOptions& options) {
     FrameRecord batch[3];  // small batches: frames straddle batch ends
     while (std::size_t count = reader->read(batch, std::size(batch)))
         result.frames.insert(result.frames.end(), batch, batch + count);
-    for (const FrameRecord& frame : result.frames) result.described.push_back(describe(frame));
+    for (const FrameRecord& frame : result.frames) {
+        result.described.push_back(describe(frame));
+        EXPECT_EQ(std::count(frame.data + frame.length, std::end(frame.data), 0),
+                  std::end(frame.data) - frame.data - frame.length)
+            << "bytes after the data: " << result.described.back();
+    }
     result.counts = reader->counts();
     return result;
 }

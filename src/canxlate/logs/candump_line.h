@@ -6,48 +6,35 @@
 // (candump -t), and the log-file form is also taken without its timestamp.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
+
+#include "canxlate/logs/frame_record.h"
 
 namespace canxlate::logs {
 
 enum class LineKind : uint8_t {
     kBlank,      // nothing but white space
-    kFrame,      // a frame, described by LogFrame
-    kMalformed,  // neither form; ParsedLine::problem says why
+    kFrame,      // a frame: in the record, timestamp and interface in CandumpLine
+    kMalformed,  // neither form; CandumpLine::problem says why
 };
 
-enum class FrameKind : uint8_t {
-    kData,          // a data frame with at most 8 bytes: decodable
-    kRemote,        // remote request: no data
-    kFlexibleData,  // CAN FD frame with more than 8 bytes
-    kError,         // error frame (error flag 0x20000000 in an 8-digit ID)
-};
-
-struct LogFrame {
+// What a line gives besides the frame itself: the caller turns the texts into
+// the record's time and channel.
+struct CandumpLine {
+    LineKind kind = LineKind::kBlank;
     std::string_view timestamp;      // without the parentheses; empty when the line has none
     std::string_view interfaceName;  // e.g. can0
-    uint32_t id = 0;                 // 11 or 29 bits
-    bool extended = false;           // written with 8 digits
-    FrameKind kind = FrameKind::kData;
-    uint8_t length = 0;                // data bytes the line gives (up to 64)
-    std::array<uint8_t, 8> payload{};  // the first 8 of them, zero-padded
-    bool flexibleDataForm = false;     // written ID##F... (CAN FD, whatever its length)
-    uint8_t flexibleDataFlags = 0;     // the digit after ##: 1 bit rate switch, 2 error state
-    char direction = 0;                // 'R' or 'T' when the line ends with one, else 0
-    uint8_t dlc = 0;                   // the data length code: the length, R<dlc>, or _<dlc> of an 8-byte frame
+    const char* problem = "";        // static text, set for kMalformed
 };
 
-struct ParsedLine {
-    LineKind kind = LineKind::kBlank;
-    LogFrame frame;
-    std::string_view problem;  // static text, set for kMalformed
-};
-
-// The views in the result point into line. A trailing carriage return is
-// ignored, so logs with CR LF line ends read the same. With allData, every
-// data byte (up to 64) is stored there as well.
-ParsedLine parseLogLine(std::string_view line, uint8_t* allData = nullptr);
+// Reads a line's frame into record: id, flags (ID kind, CAN FD, bit rate
+// switch, error state, remote, error frame), dlc, length, data (zeros after
+// the length) and direction; the other fields are left as they are. Views in
+// the result point into line. A trailing carriage return is ignored, so logs
+// with CR LF line ends read the same. An 8-digit ID with the error flag
+// (0x20000000) is an error frame: its class in the ID, no extended ID of its
+// own.
+CandumpLine parseLogLine(std::string_view line, FrameRecord& record);
 
 }  // namespace canxlate::logs

@@ -1,4 +1,5 @@
 // candump logs, log-file and screen forms, line by line.
+#include <array>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -35,30 +36,43 @@ struct NameHash {
 
 // Channel numbers for interface names: the number the name ends in, unless
 // another name (can0 and vcan0) has it already; then the smallest number
-// not yet given. Each name keeps its channel for the whole log.
+// not yet given. Each name keeps its channel for the whole log. The first
+// few names, all that most logs have, are found without hashing.
 class InterfaceChannels {
 public:
-    // False when the name is new and the table is full.
+    struct Known {
+        std::string_view name;
+        uint16_t channel = 0;
+        char padded[kInterfaceNameCapacity] = {};  // the name and zeros, as a record holds it
+    };
+
+    // One of the first names seen, or null.
+    const Known* firstNamed(std::string_view name) const {
+        for (std::size_t i = 0; i < firstCount_; ++i)
+            if (first_[i].name == name) return &first_[i];
+        return nullptr;
+    }
+    // Any name (the first ones too); false when the name is new and the table is full.
     bool channelOf(std::string_view name, uint16_t& channel) {
-        if (name == lastName_) {
-            channel = lastChannel_;
-            return true;
-        }
         if (const auto found = byName_.find(name); found != byName_.end()) {
             channel = found->second;
-        } else {
-            if (byName_.size() == kLargestInterfaceCount) return false;
-            channel = channelOfInterface(name);
-            if (taken_[channel]) {
-                while (taken_[lowestFree_]) ++lowestFree_;  // fewer names than channels: ends
-                channel = static_cast<uint16_t>(lowestFree_);
-            }
-            taken_[channel] = true;
-            byName_.emplace(std::string(name), channel);
-            names_.emplace(channel, std::string(name));
+            return true;
         }
-        lastName_ = names_[channel];
-        lastChannel_ = channel;
+        if (byName_.size() == kLargestInterfaceCount) return false;
+        channel = channelOfInterface(name);
+        if (taken_[channel]) {
+            while (taken_[lowestFree_]) ++lowestFree_;  // fewer names than channels: ends
+            channel = static_cast<uint16_t>(lowestFree_);
+        }
+        taken_[channel] = true;
+        const auto added = byName_.emplace(std::string(name), channel).first;  // keys stay where they are
+        names_.emplace(channel, std::string(name));
+        if (firstCount_ < first_.size()) {
+            Known& known = first_[firstCount_++];
+            known.name = added->first;
+            known.channel = channel;
+            std::memcpy(known.padded, name.data(), name.size());  // shorter than the capacity
+        }
         return true;
     }
     const char* nameOf(uint16_t channel) const {
@@ -71,8 +85,8 @@ private:
     std::unordered_map<uint16_t, std::string> names_;
     std::vector<bool> taken_ = std::vector<bool>(kChannelCount);
     std::size_t lowestFree_ = 0;
-    std::string lastName_;
-    uint16_t lastChannel_ = 0;
+    std::array<Known, 8> first_{};
+    std::size_t firstCount_ = 0;
 };
 
 class CandumpReader final : public TextLogReader {
@@ -80,52 +94,46 @@ public:
     CandumpReader(ByteSource& source, const ReaderOptions& options) : TextLogReader(source, options) {}
 
 private:
-    bool readLine(std::string_view line, FrameRecord& record) override {
-        record = FrameRecord{};
-        const ParsedLine parsed = parseLogLine(line, record.data);
-        if (parsed.kind == LineKind::kBlank) return false;
-        if (parsed.kind == LineKind::kMalformed) {
-            malformed(parsed.problem.data());
+    bool readLine(std::string_view text, FrameRecord& record) override {
+        const CandumpLine line = parseLogLine(text, record);
+        if (line.kind == LineKind::kBlank) return false;
+        if (line.kind == LineKind::kMalformed) {
+            malformed(line.problem);
             return false;
         }
-        const LogFrame& frame = parsed.frame;
-        if (!frame.timestamp.empty() && !parseSeconds(frame.timestamp, record.timestampNs)) {
+        record.timestampNs = 0;
+        if (!line.timestamp.empty() && !seconds_.read(line.timestamp, record.timestampNs)) {
             malformed("timestamp is not a number of seconds");
             return false;
         }
-        if (frame.interfaceName.size() >= kInterfaceNameCapacity) {
+        record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
+        const std::string_view name = line.interfaceName;
+        if (const InterfaceChannels::Known* known = channels_.firstNamed(name)) {
+            record.channel = known->channel;
+            std::memcpy(record.interfaceName, known->padded, sizeof record.interfaceName);
+            return true;
+        }
+        if (name.size() >= kInterfaceNameCapacity) {
             malformed("interface name longer than 15 characters");
             return false;
         }
-        if (frame.interfaceName.find('\0') != std::string_view::npos) {
+        if (name.find('\0') != std::string_view::npos) {
             malformed("interface name with a zero byte");
             return false;
         }
-        record.seconds = static_cast<double>(record.timestampNs) / kNanosecondsPerSecond;
-        if (!channels_.channelOf(frame.interfaceName, record.channel)) {
+        if (!channels_.channelOf(name, record.channel)) {
             malformed("more than 4096 interface names");
             return false;
         }
-        std::memcpy(record.interfaceName, frame.interfaceName.data(), frame.interfaceName.size());
-        record.id = frame.id;
-        record.length = frame.length;
-        record.dlc = frame.dlc;
-        if (frame.extended) record.flags |= kExtendedId;
-        if (frame.flexibleDataForm || frame.kind == FrameKind::kFlexibleData) record.flags |= kFlexibleData;
-        if (frame.flexibleDataForm || frame.length > kClassicDataLength)
-            record.dlc = static_cast<uint8_t>(dlcOfLength(frame.length));
-        if ((frame.flexibleDataFlags & 1) != 0) record.flags |= kBitRateSwitch;
-        if ((frame.flexibleDataFlags & 2) != 0) record.flags |= kErrorStateIndicator;
-        if (frame.direction != 0)
-            record.direction = frame.direction == 'T' ? Direction::kTransmitted : Direction::kReceived;
-        if (frame.kind == FrameKind::kRemote) record.flags |= kRemoteFrame;
-        if (frame.kind == FrameKind::kError) record.flags |= kErrorFrame;
+        std::memset(record.interfaceName, 0, sizeof record.interfaceName);
+        std::memcpy(record.interfaceName, name.data(), name.size());
         return true;
     }
 
     const char* channelName(uint16_t channel) const override { return channels_.nameOf(channel); }
 
     InterfaceChannels channels_;
+    SecondsReader seconds_;
 };
 
 }  // namespace

@@ -18,6 +18,9 @@ inline constexpr std::array<int8_t, 256> kHexValues = [] {
 }();
 
 inline int hexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+// The value 0..15 of a hex digit, 0xFF for any other character: digits of a
+// run can be OR-ed together and checked once.
+inline unsigned hexNibble(char c) { return static_cast<uint8_t>(kHexValues[static_cast<unsigned char>(c)]); }
 inline int decimalValue(char c) { return c >= '0' && c <= '9' ? c - '0' : kNotDigit; }
 
 inline constexpr char kUpperHex[] = "0123456789ABCDEF";

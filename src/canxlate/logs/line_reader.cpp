@@ -6,9 +6,10 @@ namespace canxlate::logs {
 namespace {
 
 // The first line end in [from, to): a line feed, or a carriage return
-// (alone, or the CR of CR LF). Null when there is none.
-const char* findLineEnd(const char* from, const char* to) {
+// (alone, or the CR of CR LF) when the input has any. Null when there is none.
+const char* findLineEnd(const char* from, const char* to, bool carriages) {
     const auto* feed = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(to - from)));
+    if (!carriages) return feed;
     const char* until = feed != nullptr ? feed : to;
     const auto* carriage = static_cast<const char*>(std::memchr(from, '\r', static_cast<std::size_t>(until - from)));
     return carriage != nullptr ? carriage : feed;
@@ -33,7 +34,7 @@ bool LineReader::nextLine(std::string_view& line) {
     std::size_t searchFrom = begin_;
     for (;;) {
         const char* start = buffer_.data() + begin_;
-        const char* found = findLineEnd(buffer_.data() + searchFrom, buffer_.data() + end_);
+        const char* found = findLineEnd(buffer_.data() + searchFrom, buffer_.data() + end_, carriages_);
         if (found != nullptr && static_cast<std::size_t>(found - start) <= lineLimit_) {
             line = {start, static_cast<std::size_t>(found - start)};
             skipLineFeed_ = *found == '\r';
@@ -66,7 +67,7 @@ void LineReader::passOverRestOfLine() {
     std::size_t at = begin_ + lineLimit_;
     bytesConsumed_ += lineLimit_;
     for (;;) {
-        const char* found = findLineEnd(buffer_.data() + at, buffer_.data() + end_);
+        const char* found = findLineEnd(buffer_.data() + at, buffer_.data() + end_, carriages_);
         if (found != nullptr) {
             skipLineFeed_ = *found == '\r';
             const std::size_t next = static_cast<std::size_t>(found - buffer_.data()) + 1;
@@ -87,9 +88,8 @@ void LineReader::passOverRestOfLine() {
         // Drop the passed-over bytes and read more behind the kept line.
         end_ = begin_ + lineLimit_;
         if (end_ == buffer_.size()) buffer_.resize(buffer_.size() + kDefaultBlockSize);
-        const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+        const std::size_t got = readMore();
         if (got == 0) endOfInput_ = true;
-        end_ += got;
         at = begin_ + lineLimit_;
     }
 }
@@ -100,13 +100,18 @@ bool LineReader::refill() {
     begin_ = 0;
     end_ = pending;
     if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
-    if (got == 0) {
+    if (readMore() == 0) {
         endOfInput_ = true;
         return source_.error() == 0;
     }
-    end_ += got;
     return true;
+}
+
+std::size_t LineReader::readMore() {
+    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    carriages_ = carriages_ || std::memchr(buffer_.data() + end_, '\r', got) != nullptr;
+    end_ += got;
+    return got;
 }
 
 }  // namespace canxlate::logs

@@ -37,6 +37,8 @@ public:
 private:
     bool refill();
     void passOverRestOfLine();
+    // Reads into the buffer's free end; returns the bytes read.
+    std::size_t readMore();
 
     ByteSource& source_;
     std::vector<char> buffer_;
@@ -45,6 +47,7 @@ private:
     std::size_t end_ = 0;
     bool endOfInput_ = false;
     bool lineWasCut_ = false;
+    bool carriages_ = false;     // a carriage return has been read: lines may end with one
     bool skipLineFeed_ = false;  // the last line ended with a CR: a line feed right after it belongs to it
     uint64_t bytesConsumed_ = 0;
 };

@@ -1,11 +1,16 @@
 #include "canxlate/logs/time_text.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "canxlate/logs/text_words.h"
 
 namespace canxlate::logs {
 namespace {
 
 constexpr int64_t kLargestWholeSeconds = 9000000000;  // keeps nanoseconds within int64_t
+
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, with
 // years counted from March so that the leap day ends a year.
@@ -24,33 +29,80 @@ int64_t floorDivide(int64_t value, int64_t divisor) {
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
 }
 
+// The decimals of text from `from` on (one digit or more, nothing else) as
+// nanoseconds; digits beyond nanoseconds are dropped.
+bool parseDecimals(std::string_view text, std::size_t from, int64_t& nanoseconds) {
+    static constexpr int64_t kScales[] = {1000000000, 100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
+    const char* const firstDigit = text.data() + from;
+    const char* const end = text.data() + text.size();
+    const auto decimals = end - firstDigit;
+    uint64_t digits = 0;
+    if (kWordScans && decimals > 0 && decimals <= 8 && text.size() >= 8) {
+        // The usual 1 to 8 decimals, read in one step as 8 with zeros after them:
+        // the word that ends the text, moved down to them.
+        const auto shift = static_cast<unsigned>(8 * (8 - decimals));
+        uint64_t word = loadWord(end - 8);
+        if (shift != 0) word = word >> shift | uint64_t{0x3030303030303030} << (64 - shift);
+        if (eightDigits(word, digits)) {
+            nanoseconds = static_cast<int64_t>(digits) * 10;
+            return true;
+        }
+    }
+    const char* at = firstDigit;
+    const char* const lastKept = decimals > 9 ? at + 9 : end;
+    int64_t fraction = 0;
+    if (kWordScans && lastKept - at >= 8 && eightDigits(at, digits)) {
+        fraction = static_cast<int64_t>(digits);
+        at += 8;
+    }
+    while (at != lastKept && isDigit(*at)) fraction = fraction * 10 + (*at++ - '0');
+    fraction *= kScales[at - firstDigit];
+    while (at != end && isDigit(*at)) ++at;
+    if (at == firstDigit || at != end) return false;
+    nanoseconds = fraction;
+    return true;
+}
+
 }  // namespace
 
 bool parseSeconds(std::string_view text, int64_t& nanoseconds) {
-    std::size_t at = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
     int64_t whole = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-        whole = whole * 10 + (text[at] - '0');
-        if (whole > kLargestWholeSeconds) return false;
-        ++at;
-    }
-    if (at == 0) return false;
-    int64_t fraction = 0;
-    int64_t scale = kNanosecondsPerSecond;
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        const std::size_t firstDigit = at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            if (scale > 1) {
-                scale /= 10;
-                fraction += (text[at] - '0') * scale;
-            }
-            ++at;
+    uint64_t digits = 0;
+    if constexpr (kWordScans) {
+        while (end - at >= 8 && eightDigits(at, digits) && whole <= kLargestWholeSeconds) {
+            whole = whole * 100000000 + static_cast<int64_t>(digits);
+            at += 8;
         }
-        if (at == firstDigit) return false;
+        if (whole > kLargestWholeSeconds) return false;
     }
-    if (at != text.size()) return false;
+    while (at != end && isDigit(*at)) {
+        whole = whole * 10 + (*at++ - '0');
+        if (whole > kLargestWholeSeconds) return false;
+    }
+    if (at == text.data()) return false;
+    int64_t fraction = 0;
+    if (at != end && (*at != '.' || !parseDecimals(text, static_cast<std::size_t>(at - text.data()) + 1, fraction)))
+        return false;
     nanoseconds = whole * kNanosecondsPerSecond + fraction;
+    return true;
+}
+
+bool SecondsReader::read(std::string_view text, int64_t& nanoseconds) {
+    if (keptSize_ != 0 && text.size() > keptSize_ && std::memcmp(text.data(), kept_, keptSize_) == 0) {
+        int64_t fraction = 0;
+        if (!parseDecimals(text, keptSize_, fraction)) return false;
+        nanoseconds = keptNanoseconds_ + fraction;
+        return true;
+    }
+    if (!parseSeconds(text, nanoseconds)) return false;
+    const std::size_t point = text.find('.');
+    if (point != std::string_view::npos && point < kKeptCapacity) {
+        keptSize_ = point + 1;
+        std::memcpy(kept_, text.data(), keptSize_);
+        keptNanoseconds_ = nanoseconds - nanoseconds % kNanosecondsPerSecond;
+    }
     return true;
 }
 

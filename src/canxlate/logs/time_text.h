@@ -14,6 +14,20 @@ inline constexpr int64_t kNanosecondsPerSecond = 1000000000;
 // nanoseconds. False for anything else or above about 292 years.
 bool parseSeconds(std::string_view text, int64_t& nanoseconds);
 
+// parseSeconds for the timestamps of a log, line after line: those mostly
+// share their whole seconds, which are read again only when their text
+// changes.
+class SecondsReader {
+public:
+    bool read(std::string_view text, int64_t& nanoseconds);
+
+private:
+    static constexpr std::size_t kKeptCapacity = 24;
+    char kept_[kKeptCapacity] = {};  // the last whole seconds' text with its point
+    std::size_t keptSize_ = 0;       // 0: none
+    int64_t keptNanoseconds_ = 0;
+};
+
 // Seconds with 6 decimals, or 9 when the value has sub-microsecond digits.
 // Writes at most kSecondsTextCapacity bytes, returns how many.
 inline constexpr std::size_t kSecondsTextCapacity = 32;

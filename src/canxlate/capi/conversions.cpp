@@ -1,10 +1,29 @@
 // Decoding and encoding through the C interface.
+#include <cstddef>
+
 #include "canxlate/capi/handles.h"
 #include "canxlate/codec/decoder.h"
 #include "canxlate/codec/encoder.h"
 
 using namespace canxlate::capi;
 namespace db = canxlate::db;
+
+// The decoder writes the values in place: the two layouts are one.
+static_assert(sizeof(db::DecodedValue) == sizeof(cxl_value) && alignof(db::DecodedValue) == alignof(cxl_value));
+static_assert(offsetof(db::DecodedValue, present) == offsetof(cxl_value, present) &&
+              offsetof(db::DecodedValue, clamped) == offsetof(cxl_value, clamped) &&
+              offsetof(db::DecodedValue, raw) == offsetof(cxl_value, raw) &&
+              offsetof(db::DecodedValue, physical) == offsetof(cxl_value, physical) &&
+              offsetof(db::DecodedValue, text) == offsetof(cxl_value, text));
+
+namespace {
+
+db::FrameBatch framesOf(const cxl_batch& b) noexcept {
+    return {b.frame_count,    b.ids,        b.extended,       b.lengths,      b.payloads,
+            b.payload_stride, b.timestamps, b.timestamps_out, b.message_index};
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -14,7 +33,8 @@ CXL_API cxl_status CXL_CALL cxl_decode(const cxl_message* handle, const uint8_t*
         (values == nullptr && !toMessage(handle)->signals.empty()))
         return CXL_ERR_ARGUMENT;
     if (length > db::kMaxPayloadBytes) return CXL_ERR_LENGTH;
-    db::decodeMessage(*toMessage(handle), payload, length, (flags & CXL_CLAMP) != 0, values);
+    db::decodeMessage(*toMessage(handle), payload, length, (flags & CXL_CLAMP) != 0,
+                      reinterpret_cast<db::DecodedValue*>(values));
     return CXL_OK;
 }
 
@@ -27,7 +47,7 @@ CXL_API cxl_status CXL_CALL cxl_decode_batch(const cxl_database* database, const
         (columns != 0 && (b.physical == nullptr || b.present == nullptr)) ||
         (b.lengths == nullptr && b.payload_stride > db::kMaxPayloadBytes))
         return CXL_ERR_ARGUMENT;
-    db::decodeBatch(database->model, b, (flags & CXL_CLAMP) != 0);
+    db::decodeBatch(database->model, framesOf(b), {b.column_stride, b.physical, b.present}, (flags & CXL_CLAMP) != 0);
     return CXL_OK;
 }
 
@@ -42,7 +62,8 @@ CXL_API cxl_status CXL_CALL cxl_decode_packed(const cxl_database* database, cons
         (p.capacity != 0 && (p.physical == nullptr || p.present == nullptr)) ||
         (b.lengths == nullptr && b.payload_stride > db::kMaxPayloadBytes))
         return CXL_ERR_ARGUMENT;
-    p.count = db::decodePacked(database->model, b, p, (flags & CXL_CLAMP) != 0);
+    p.count = db::decodePacked(database->model, framesOf(b), {p.capacity, p.physical, p.present, p.text, p.first},
+                               (flags & CXL_CLAMP) != 0);
     return p.count > p.capacity ? CXL_ERR_LENGTH : CXL_OK;
 }
 

@@ -8,14 +8,17 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
+FieldLimits limitsOf(const Signal& signal) {
+    if (signal.minimum == 0.0 && signal.maximum == 0.0) return {-kInfinity, kInfinity};
+    return {signal.minimum, signal.maximum};
+}
+
 FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
     FieldCodec codec{};
     codec.factor = signal.factor;
     codec.offset = signal.offset;
-    const bool limits = !(signal.minimum == 0.0 && signal.maximum == 0.0);
-    codec.minimum = limits ? signal.minimum : -kInfinity;
-    codec.maximum = limits ? signal.maximum : kInfinity;
-    if (codec.minimum > codec.maximum) codec.flags |= kInvertedLimits;
+    const FieldLimits limits = limitsOf(signal);
+    if (limits.minimum > limits.maximum) codec.flags |= kInvertedLimits;
     const BitField& field = signal.field;
     uint32_t shift;  // of the least significant bit in the window
     if (field.bigEndian) {
@@ -95,6 +98,8 @@ void buildDecodePlan(Message& message) {
         codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
+    plan.limits.clear();
+    for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
 }
 
 bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept {

@@ -54,7 +54,8 @@ const DecodeRow kDecodeRows[] = {
     {"Plain", "FF00000000000000", CXL_CLAMP, "U8", 1, 255, 20.0, nullptr},        // clamped on request
     {"Plain", "00FF0F0000000000", 0, "S12", 1, ~uint64_t{0}, -1.0, "minus one"},  // sign across bytes
     {"Plain", "0001000000000000", 0, "S12", 1, 1, 1.0, "one"},
-    {"Plain", "0002000000000000", 0, "S12", 1, 2, 2.0, nullptr},  // between the texts
+    {"Plain", "0002000000000000", 0, "S12", 1, 2, 2.0, nullptr},  // past the texts
+    {"Plain", "0000000000000000", 0, "S12", 1, 0, 0.0, nullptr},  // between them
     {"Mux", "C807AA0000000000", 0, "Mode", 1, 200, 200.0, "far"},
     {"Plain", "0000000012340000", 0, "BE16", 1, 0x1234, 4660.0, nullptr},  // Motorola
     {"Plain", "0000000000000080", 0, "Tail", 1, 1, 1.0, nullptr},

@@ -25,27 +25,29 @@ namespace {
 
 // The field from the window it lies in: shifted to the top of a word, back
 // down (sign-extending), and masked unless signed.
-inline uint64_t fieldOf(const FieldCodec& codec, uint64_t window, uint8_t leftShift) noexcept {
+CANXLATE_LOOP_INLINE uint64_t fieldOf(const FieldCodec& codec, uint64_t window, uint8_t leftShift) noexcept {
     return static_cast<uint64_t>(static_cast<int64_t>(window << leftShift) >> codec.rightShift) & codec.mask;
 }
 
 // A field read byte-wise.
-inline uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept { return fieldOf(codec, raw, codec.rightShift); }
+CANXLATE_LOOP_INLINE uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept {
+    return fieldOf(codec, raw, codec.rightShift);
+}
 
 // The windows of a classic frame: its eight bytes in both byte orders.
 struct ClassicWindows {
     uint64_t words[2];
-    explicit ClassicWindows(const uint8_t* payload) noexcept
+    CANXLATE_LOOP_INLINE explicit ClassicWindows(const uint8_t* payload) noexcept
         : words{bytewise(payload), byteSwap64(bytewise(payload))} {}
     // Byte by byte: a payload that its caller has just written byte-wise
     // reaches the loads without waiting for the stores to land.
-    static uint64_t bytewise(const uint8_t* payload) noexcept {
+    CANXLATE_LOOP_INLINE static uint64_t bytewise(const uint8_t* payload) noexcept {
         uint64_t word = 0;
         for (int i = 0; i < 8; ++i) word |= uint64_t{payload[i]} << (8 * i);
         return word;
     }
     // A select rather than an indexed load: the words stay in registers.
-    uint64_t of(const FieldCodec& codec) const noexcept {
+    CANXLATE_LOOP_INLINE uint64_t of(const FieldCodec& codec) const noexcept {
         return (codec.flags & kBigEndianWindow) != 0 ? words[1] : words[0];
     }
 };
@@ -53,14 +55,14 @@ struct ClassicWindows {
 // The windows of a longer frame, loaded field by field.
 struct LongWindows {
     const uint8_t* payload;
-    uint64_t of(const FieldCodec& codec) const noexcept {
+    CANXLATE_LOOP_INLINE uint64_t of(const FieldCodec& codec) const noexcept {
         const uint64_t little = loadLittleEndian(payload + codec.loadOffset);
         return (codec.flags & kBigEndianWindow) != 0 ? byteSwap64(little) : little;
     }
 };
 
 template <typename Windows>
-inline uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexcept {
+CANXLATE_LOOP_INLINE uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexcept {
     return fieldOf(codec, windows.of(codec), codec.leftShift);
 }
 
@@ -72,7 +74,7 @@ double floatingOrWide(const FieldCodec& codec, uint64_t raw) noexcept {
     }
 }
 
-inline double numberOf(const FieldCodec& codec, uint64_t raw) noexcept {
+CANXLATE_LOOP_INLINE double numberOf(const FieldCodec& codec, uint64_t raw) noexcept {
     if ((codec.flags & kKindBits) == kIntegerField) [[likely]]
         return static_cast<double>(static_cast<int64_t>(raw));
     return floatingOrWide(codec, raw);
@@ -86,7 +88,8 @@ double clampInverted(const FieldLimits& limits, double physical, int32_t& clampe
 
 // number * factor + offset; with Clamp, limited to minimum..maximum.
 template <bool Clamp>
-inline double scaled(const FieldCodec& codec, const FieldLimits& limits, double number, int32_t& clamped) noexcept {
+CANXLATE_LOOP_INLINE double scaled(const FieldCodec& codec, const FieldLimits& limits, double number,
+                                   int32_t& clamped) noexcept {
     const double physical = number * codec.factor + codec.offset;
     if constexpr (!Clamp) {
         clamped = 0;
@@ -103,7 +106,8 @@ inline double scaled(const FieldCodec& codec, const FieldLimits& limits, double 
 }
 
 template <bool Clamp>
-inline double physicalOf(const FieldCodec& codec, const FieldLimits& limits, uint64_t raw, int32_t& clamped) noexcept {
+CANXLATE_LOOP_INLINE double physicalOf(const FieldCodec& codec, const FieldLimits& limits, uint64_t raw,
+                                       int32_t& clamped) noexcept {
     return scaled<Clamp>(codec, limits, numberOf(codec, raw), clamped);
 }
 
@@ -189,13 +193,21 @@ CANXLATE_LOOP_INLINE void decodeFrame(const PlanView& plan, const uint8_t* paylo
     }
 }
 
+// The value-table text of codecs[i]'s raw value, or null.
+CANXLATE_LOOP_INLINE const char* textOf(const PlanView& plan, const FieldCodec& codec, uint64_t raw) noexcept {
+    if ((codec.flags & kHasValueTable) == 0) return nullptr;
+    const FieldTexts& texts = plan.texts[&codec - plan.codecs];
+    if (texts.texts == nullptr) return valueText(plan.message->signals[codec.slot], raw);
+    const uint64_t at = raw - texts.lowest;
+    return at < texts.count ? texts.texts[at] : nullptr;
+}
+
 struct ValueOut {
-    const Message& message;
+    const PlanView& plan;
     DecodedValue* values;
 
     void put(const FieldCodec& codec, uint64_t raw, double physical, int32_t clamped) const noexcept {
-        const char* text = (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
-        values[codec.slot] = DecodedValue{1, clamped, raw, physical, text};
+        values[codec.slot] = DecodedValue{1, clamped, raw, physical, textOf(plan, codec, raw)};
     }
     void absent(uint32_t slot) const noexcept { values[slot] = DecodedValue{0, 0, 0, 0.0, nullptr}; }
     bool has(uint32_t slot) const noexcept { return values[slot].present != 0; }
@@ -219,20 +231,17 @@ struct ColumnOut {
 };
 
 // One frame's values side by side, with their value-table texts when Texts.
-// With Filled, every present flag has been set beforehand.
-template <bool Texts, bool Filled>
+template <bool Texts>
 struct PackedOut {
-    const Message& message;
+    const PlanView& plan;
     double* physical;
     uint8_t* present;
     const char** text;
 
     void put(const FieldCodec& codec, uint64_t raw, double value, int32_t) const noexcept {
         physical[codec.slot] = value;
-        if constexpr (!Filled) present[codec.slot] = 1;
-        if constexpr (Texts)
-            text[codec.slot] =
-                (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
+        present[codec.slot] = 1;
+        if constexpr (Texts) text[codec.slot] = textOf(plan, codec, raw);
     }
     void absent(size_t slot) const noexcept {
         physical[slot] = std::numeric_limits<double>::quiet_NaN();
@@ -242,24 +251,13 @@ struct PackedOut {
     bool has(size_t slot) const noexcept { return present[slot] != 0; }
 };
 
-// count bytes of 1 from flags on, in a few word stores.
-inline void fillPresent(uint8_t* flags, size_t count) noexcept {
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    if (count < 8) {
-        for (size_t i = 0; i < count; ++i) flags[i] = 1;
-        return;
-    }
-    for (size_t i = 0; i + 8 < count; i += 8) std::memcpy(flags + i, &kOnes, 8);
-    std::memcpy(flags + count - 8, &kOnes, 8);
-}
-
 // The bytes of frame f that decoding reads.
-inline size_t frameLength(const FrameBatch& b, size_t f) noexcept {
+CANXLATE_LOOP_INLINE size_t frameLength(const FrameBatch& b, size_t f) noexcept {
     const size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payloadStride) : b.payloadStride;
     return std::min<size_t>(length, kMaxPayloadBytes);
 }
 
-inline bool frameExtended(const FrameBatch& b, size_t f) noexcept {
+CANXLATE_LOOP_INLINE bool frameExtended(const FrameBatch& b, size_t f) noexcept {
     return b.extended != nullptr ? b.extended[f] != 0 : b.ids[f] > 0x7FF;
 }
 
@@ -267,7 +265,7 @@ template <bool Clamp>
 CANXLATE_LOOP_INLINE void decodeMessageWith(const Message& message, const uint8_t* payload, size_t length,
                                             DecodedValue* values) noexcept {
     const PlanView plan = message.planView();
-    ValueOut out{message, values};
+    ValueOut out{plan, values};
     if (plan.unconditional != plan.signalCount)
         for (uint32_t s = 0; s < plan.signalCount; ++s) out.absent(s);
     decodeFrame<Clamp>(plan, payload, length, out);
@@ -351,7 +349,7 @@ CANXLATE_LOOP_INLINE size_t decodePackedWith(const Database& database, const Fra
             const uint8_t* payload = b.payloads + f * b.payloadStride;
             const size_t length = frameLength(b, f);
             const char** text = Texts ? p.text + at : nullptr;
-            PackedOut<Texts, false> out{*plan.message, p.physical + at, p.present + at, text};
+            PackedOut<Texts> out{plan, p.physical + at, p.present + at, text};
             if (plan.unconditional != plan.signalCount)
                 for (size_t s = 0; s < plan.signalCount; ++s) out.absent(s);
             decodeFrame<Clamp>(plan, payload, length, out);

@@ -7,6 +7,7 @@ namespace canxlate::db {
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr uint64_t kMostTextSlots = 4096;
 
 FieldLimits limitsOf(const Signal& signal) {
     if (signal.minimum == 0.0 && signal.maximum == 0.0) return {-kInfinity, kInfinity};
@@ -61,6 +62,30 @@ std::vector<MuxRange> sortedRanges(std::vector<MuxRange> ranges) {
     return joined;
 }
 
+// Tables of integer fields whose values lie close together (states, gears,
+// error codes) get their texts by position: one load on every decoded frame.
+void placeTexts(Message& message) {
+    DecodePlan& plan = message.plan;
+    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
+    plan.textSlots.clear();
+    std::vector<size_t> firstSlot(plan.codecs.size());
+    for (size_t i = 0; i < plan.codecs.size(); ++i) {
+        const FieldCodec& codec = plan.codecs[i];
+        const ValueTable& values = message.signals[codec.slot].values;
+        if ((codec.flags & kHasValueTable) == 0 || (codec.flags & kKindBits) != kIntegerField) continue;
+        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
+        const uint64_t span = static_cast<uint64_t>(values.entries().back().value) - lowest;
+        if (span >= kMostTextSlots || span >= 4 * values.entries().size() + 16) continue;
+        firstSlot[i] = plan.textSlots.size();
+        for (uint64_t at = 0; at <= span; ++at)
+            plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
+        plan.texts[i] = FieldTexts{nullptr, lowest, span + 1};
+    }
+    // The slots have stopped moving.
+    for (size_t i = 0; i < plan.codecs.size(); ++i)
+        if (plan.texts[i].count != 0) plan.texts[i].texts = plan.textSlots.data() + firstSlot[i];
+}
+
 }  // namespace
 
 void buildDecodePlan(Message& message) {
@@ -100,6 +125,7 @@ void buildDecodePlan(Message& message) {
     }
     plan.limits.clear();
     for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
+    placeTexts(message);
 }
 
 bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept {

@@ -54,6 +54,7 @@ struct Message {
         return {this,
                 plan.codecs.data(),
                 plan.limits.data(),
+                plan.texts.data(),
                 static_cast<uint32_t>(plan.codecs.size()),
                 plan.unconditional,
                 static_cast<uint32_t>(signals.size()),

@@ -42,6 +42,15 @@ struct FieldLimits {
     double maximum;
 };
 
+// A field's value-table texts by position, for a table whose values lie
+// close together: texts[raw - lowest] when raw - lowest < count. Without texts
+// the signal's table is searched.
+struct FieldTexts {
+    const char* const* texts;
+    uint64_t lowest;
+    uint64_t count;
+};
+
 struct Message;
 
 // Where a message's codecs are and how to use them.
@@ -49,6 +58,7 @@ struct PlanView {
     const Message* message;  // whose plan this is
     const FieldCodec* codecs;
     const FieldLimits* limits;  // limits[i] of codecs[i]
+    const FieldTexts* texts;    // texts[i] of codecs[i]
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
@@ -65,7 +75,9 @@ struct DecodePlan {
     // PlanView says), then the multiplexed ones, each after its switch (of
     // which it has a codec).
     std::vector<FieldCodec> codecs;
-    std::vector<FieldLimits> limits;  // side by side with codecs
+    std::vector<FieldLimits> limits;     // side by side with codecs
+    std::vector<FieldTexts> texts;       // side by side with codecs
+    std::vector<const char*> textSlots;  // where texts point
     uint32_t unconditional = 0;
     uint32_t integers = 0;
     uint8_t fastLength = 0xFF;

@@ -276,6 +276,7 @@ CANXLATE_LOOP_INLINE void decodeMessageWith(const Message& message, const uint8_
 template <bool Clamp>
 CANXLATE_LOOP_INLINE void decodeColumns(const Database& database, const FrameBatch& b, size_t first, size_t count,
                                         const ColumnOutput& c) noexcept {
+    if (count == 0) return;
     const size_t columns = database.largestSignalCount;
     const size_t end = first + count;
     const MessageEntry* next = database.findEntry(b.ids[first], frameExtended(b, first));
@@ -329,6 +330,7 @@ CANXLATE_LOOP_INLINE size_t decodePackedWith(const Database& database, const Fra
                                              const PackedOutput& p) noexcept {
     size_t at = 0;
     bool fits = true;
+    if (b.frameCount == 0) return 0;
     if (b.timestamps != nullptr && b.timestampsOut != nullptr)
         std::copy(b.timestamps, b.timestamps + b.frameCount, b.timestampsOut);
     // The next frame's message is looked up before this frame is decoded: the

@@ -62,28 +62,38 @@ std::vector<MuxRange> sortedRanges(std::vector<MuxRange> ranges) {
     return joined;
 }
 
+// The span of raw values a field's table covers by position: 0 when its
+// values do not lie close together.
+uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
+    if ((codec.flags & kHasValueTable) == 0 || (codec.flags & kKindBits) != kIntegerField) return 0;
+    const uint64_t span = static_cast<uint64_t>(values.entries().back().value) -
+                          static_cast<uint64_t>(values.entries().front().value) + 1;
+    return span <= kMostTextSlots && span <= 4 * values.entries().size() + 16 ? span : 0;
+}
+
 // Tables of integer fields whose values lie close together (states, gears,
 // error codes) get their texts by position: one load on every decoded frame.
 void placeTexts(Message& message) {
     DecodePlan& plan = message.plan;
-    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
+    plan.texts.clear();
     plan.textSlots.clear();
-    std::vector<size_t> firstSlot(plan.codecs.size());
-    for (size_t i = 0; i < plan.codecs.size(); ++i) {
-        const FieldCodec& codec = plan.codecs[i];
-        const ValueTable& values = message.signals[codec.slot].values;
-        if ((codec.flags & kHasValueTable) == 0 || (codec.flags & kKindBits) != kIntegerField) continue;
-        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
-        const uint64_t span = static_cast<uint64_t>(values.entries().back().value) - lowest;
-        if (span >= kMostTextSlots || span >= 4 * values.entries().size() + 16) continue;
-        firstSlot[i] = plan.textSlots.size();
-        for (uint64_t at = 0; at <= span; ++at)
-            plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
-        plan.texts[i] = FieldTexts{nullptr, lowest, span + 1};
+    uint64_t slots = 0;
+    bool anyTable = false;
+    for (const FieldCodec& codec : plan.codecs) {
+        anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
+        slots += placedSpan(codec, message.signals[codec.slot].values);
     }
-    // The slots have stopped moving.
-    for (size_t i = 0; i < plan.codecs.size(); ++i)
-        if (plan.texts[i].count != 0) plan.texts[i].texts = plan.textSlots.data() + firstSlot[i];
+    if (!anyTable) return;
+    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
+    plan.textSlots.reserve(slots);  // so that the slots stay where texts point
+    for (size_t i = 0; i < plan.codecs.size(); ++i) {
+        const ValueTable& values = message.signals[plan.codecs[i].slot].values;
+        const uint64_t span = placedSpan(plan.codecs[i], values);
+        if (span == 0) continue;
+        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
+        plan.texts[i] = FieldTexts{plan.textSlots.data() + plan.textSlots.size(), lowest, span};
+        for (uint64_t at = 0; at < span; ++at) plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
+    }
 }
 
 }  // namespace

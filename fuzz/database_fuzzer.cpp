@@ -1,10 +1,12 @@
 // Opens the input with libcanxlate's reader of one format (CANXLATE_FUZZ_FORMAT:
 // DBC or ".zcd"), then decodes and encodes every message on a fixed payload,
 // with and without clamping and as field values; decodes a batch of every
-// message packed, which must give what cxl_decode gives each frame alone;
+// message packed and by column, which must give what cxl_decode gives each
+// frame alone;
 // opens it twice as two sources; and writes it as DBC text:
 // what is written opens, and unless a name or ID is given twice or the input
 // has errors, writes the same again.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -78,6 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     batch.message_index = index.data();
     cxl_packed packed{physical.size(), physical.data(), present.data(), texts.data(), first.data(), 0};
     if (cxl_decode_packed(database, &batch, &packed, CXL_CLAMP) != CXL_OK) std::abort();
+    // The same frames by column.
+    std::vector<double> columns(frames * info.largest_signal_count);
+    std::vector<uint8_t> columnPresent(columns.size());
+    std::vector<int32_t> columnIndex(frames);
+    cxl_batch byColumn = batch;
+    byColumn.column_stride = frames;
+    byColumn.physical = columns.data();
+    byColumn.present = columnPresent.data();
+    byColumn.message_index = columnIndex.data();
+    if (cxl_decode_batch(database, &byColumn, CXL_CLAMP) != CXL_OK) std::abort();
     for (size_t f = 0; f < frames; ++f) {
         // The first message of an ID is the one decoded.
         const cxl_message* message = cxl_find_message(database, ids[f], extended[f]);
@@ -89,6 +101,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const size_t at = first[f] + s;
             if (present[at] != values[s].present || texts[at] != values[s].text) std::abort();
             if (values[s].present && std::memcmp(&physical[at], &values[s].physical, sizeof(double)) != 0) std::abort();
+        }
+        if (columnIndex[f] != index[f]) std::abort();
+        for (size_t s = 0; s < info.largest_signal_count; ++s) {
+            const size_t cell = s * frames + f;
+            const int32_t carried = s < mi.signal_count ? values[s].present : 0;
+            if (columnPresent[cell] != carried) std::abort();
+            if (carried ? std::memcmp(&columns[cell], &values[s].physical, sizeof(double)) != 0
+                        : !std::isnan(columns[cell]))
+                std::abort();
         }
     }
     // The same text twice as two sources: one database with the messages of both.

@@ -19,18 +19,52 @@
 
 namespace canxlate::cli {
 
+namespace {
+
+// Most pieces of a frame's output (labels, units, heads) are short: kept with
+// room to read past their end, each is copied as two fixed moves, with no
+// test of its length that a mix of signals would mispredict.
+constexpr std::size_t kShortPiece = 32;
+
+class Piece {
+public:
+    Piece& operator=(std::string text) {
+        size_ = text.size();
+        text.resize(size_ + kShortPiece);
+        bytes_ = std::move(text);
+        return *this;
+    }
+    std::size_t size() const { return size_; }
+    std::string_view view() const { return {bytes_.data(), size_}; }
+    // Writes the piece at out, with up to kShortPiece characters of room after it.
+    char* copyTo(char* out) const {
+        if (size_ > kShortPiece) {
+            std::memcpy(out, bytes_.data(), size_);
+        } else {
+            std::memcpy(out, bytes_.data(), kShortPiece);
+        }
+        return out + size_;
+    }
+
+private:
+    std::string bytes_ = std::string(kShortPiece, '\0');
+    std::size_t size_ = 0;
+};
+
+}  // namespace
+
 struct FrameDecoder::SignalFormat {
     std::size_t slot = 0;  // the signal's index in its message
     std::string name;
-    std::string label;          // before the value: " NAME=", "MESSAGE,NAME,", "\"NAME\":"
-    std::string unit;           // after it: " rpm", ",rpm,"
+    Piece label;                // before the value: " NAME=", "MESSAGE,NAME,", "\"NAME\":"
+    Piece unit;                 // after it: " rpm", ",rpm,"
     std::size_t textSpace = 0;  // the most a value-table text takes, quoted
 };
 
 struct FrameDecoder::MessageFormat {
     const cxl_message* handle = nullptr;
     std::string name;
-    std::string head;  // after the interface: " 100 EngineData:", ",100,", ...
+    Piece head;  // after the interface: " 100 EngineData:", ",100,", ...
     std::vector<SignalFormat> signals;
     bool selected = false;
     bool hasTexts = false;  // some selected signal has a value table
@@ -243,7 +277,7 @@ bool FrameDecoder::prepare(std::string& error) {
                                ",\"message\":" + jsonText(message.name) + ",\"signals\":{";
                 break;
         }
-        message.space = message.head.size() + 32;
+        message.space = message.head.size() + 32 + kShortPiece;
         for (std::size_t s = 0; s < chosen[m].size(); ++s) {
             if (!chosen[m][s]) continue;
             const cxl_signal* signal = cxl_signal_at(message.handle, s);
@@ -260,7 +294,8 @@ bool FrameDecoder::prepare(std::string& error) {
                     break;
                 case DecodeOutput::kCsv:
                     // Every row repeats the message: its head is part of each label.
-                    format.label = message.head + csvField(message.name) + ',' + csvField(format.name) + ',';
+                    format.label =
+                        std::string(message.head.view()) + csvField(message.name) + ',' + csvField(format.name) + ',';
                     format.unit = ',' + csvField(unit) + ',';
                     break;
                 case DecodeOutput::kCsvWide: format.label = ","; break;
@@ -480,7 +515,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
             return at + writePrefix(at, batch, f);
         };
         const bool csvLong = settings_.output == DecodeOutput::kCsv;
-        if (!csvLong) out = copy(writeFramePrefix(out), message.head);
+        if (!csvLong) out = message.head.copyTo(writeFramePrefix(out));
         bool first = true;
         bool anyText = false;
         for (const SignalFormat& signal : message.signals) {
@@ -493,8 +528,8 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                 case DecodeOutput::kText:
                     if (!present) break;
                     if (!first) *out++ = ',';
-                    out = writeShortestDouble(copy(out, signal.label), value);
-                    out = copy(out, signal.unit);
+                    out = writeShortestDouble(signal.label.copyTo(out), value);
+                    out = signal.unit.copyTo(out);
                     if (text != nullptr) {
                         *out++ = ' ';
                         *out++ = '(';
@@ -505,8 +540,8 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                     break;
                 case DecodeOutput::kCsv:
                     if (!present) break;
-                    out = writeShortestDouble(copy(writeFramePrefix(out), signal.label), value);
-                    out = copy(out, signal.unit);
+                    out = writeShortestDouble(signal.label.copyTo(writeFramePrefix(out)), value);
+                    out = signal.unit.copyTo(out);
                     if (text != nullptr) out = writeCsvField(out, text);
                     *out++ = '\n';
                     break;
@@ -517,7 +552,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                 case DecodeOutput::kJsonLines:
                     if (!present) break;
                     if (!first) *out++ = ',';
-                    out = writeJsonNumber(copy(out, signal.label), value);
+                    out = writeJsonNumber(signal.label.copyTo(out), value);
                     first = false;
                     break;
             }
@@ -532,7 +567,7 @@ void FrameDecoder::writeBatch(const Batch& batch) {
                     const char* text = batch.texts[firstValue + signal.slot];
                     if (batch.present[firstValue + signal.slot] == 0 || text == nullptr) continue;
                     if (!firstLabel) *out++ = ',';
-                    out = writeJsonText(copy(out, signal.label), text);
+                    out = writeJsonText(signal.label.copyTo(out), text);
                     firstLabel = false;
                 }
                 *out++ = '}';

@@ -54,7 +54,8 @@ const DecodeRow kDecodeRows[] = {
     {"Plain", "FF00000000000000", CXL_CLAMP, "U8", 1, 255, 20.0, nullptr},        // clamped on request
     {"Plain", "00FF0F0000000000", 0, "S12", 1, ~uint64_t{0}, -1.0, "minus one"},  // sign across bytes
     {"Plain", "0001000000000000", 0, "S12", 1, 1, 1.0, "one"},
-    {"Plain", "0002000000000000", 0, "S12", 1, 2, 2.0, nullptr},  // between the texts
+    {"Plain", "0002000000000000", 0, "S12", 1, 2, 2.0, nullptr},  // past the texts
+    {"Plain", "0000000000000000", 0, "S12", 1, 0, 0.0, nullptr},  // between them
     {"Mux", "C807AA0000000000", 0, "Mode", 1, 200, 200.0, "far"},
     {"Plain", "0000000012340000", 0, "BE16", 1, 0x1234, 4660.0, nullptr},  // Motorola
     {"Plain", "0000000000000080", 0, "Tail", 1, 1, 1.0, nullptr},
@@ -109,7 +110,8 @@ TEST_F(Codec, DecodesEachSignalAsTheFrameCarriesIt) {
 }
 
 // Each frame of a batch gives what cxl_decode gives it alone, in its row of
-// the columns; frames of no message leave every column absent.
+// the columns; frames of no message leave every column absent. The frames
+// come round again, so that a batch is longer than the decoder's blocks.
 TEST_F(Codec, BatchRowsMatchSingleFrames) {
     struct Frame {
         uint32_t id;
@@ -120,12 +122,14 @@ TEST_F(Codec, BatchRowsMatchSingleFrames) {
         {1, 0, "FF00FF0F12340080"}, {3, 0, "0102090405000000"}, {9, 0, "0000000000000000"},
         {1, 0, "00000000001234"},   {1, 1, "0000000000000000"}, {2, 0, "FFFFFFFFFFFFFFFF0000000000000080"},
     };
-    constexpr size_t kFrames = std::size(frames), kStride = 16, kColumns = 6, kRows = kFrames + 1;
+    constexpr size_t kRounds = 12, kFrames = kRounds * std::size(frames), kStride = 16, kColumns = 6,
+                     kRows = kFrames + 1;
     std::vector<uint32_t> ids;
     std::vector<uint8_t> extended, lengths, payloads(kFrames * kStride, 0xEE), present(kColumns * kRows, 9);
     std::vector<double> physical(kColumns * kRows, -1.0), times, timesOut(kFrames);
     std::vector<int32_t> index(kFrames);
-    for (const Frame& frame : frames) {
+    for (size_t f = 0; f < kFrames; ++f) {
+        const Frame& frame = frames[f % std::size(frames)];
         const std::vector<uint8_t> bytes = fromHex(frame.payload);
         std::copy(bytes.begin(), bytes.end(), payloads.begin() + static_cast<long>(ids.size() * kStride));
         ids.push_back(frame.id);
@@ -148,8 +152,11 @@ TEST_F(Codec, BatchRowsMatchSingleFrames) {
     cxl_packed packed{kColumns * kFrames, packedPhysical.data(), packedPresent.data(), texts.data(), first.data(), 0};
     ASSERT_EQ(cxl_decode_packed(database_, &packedBatch, &packed, CXL_CLAMP), CXL_OK);
     EXPECT_EQ(packedIndex, index);
-    EXPECT_EQ(first, (std::vector<size_t>{0, 4, 10, 10, 14, 14}));
-    EXPECT_EQ(packed.count, 16u);
+    for (size_t f = 0; f < kFrames; ++f) {
+        constexpr size_t kFirstInRound[] = {0, 4, 10, 10, 14, 14};
+        EXPECT_EQ(first[f], 16 * (f / std::size(frames)) + kFirstInRound[f % std::size(frames)]) << f;
+    }
+    EXPECT_EQ(packed.count, 16 * kRounds);
     for (size_t f = 0; f < kFrames; ++f) {
         SCOPED_TRACE("frame " + std::to_string(f));
         const cxl_message* m = cxl_find_message(database_, ids[f], extended[f]);

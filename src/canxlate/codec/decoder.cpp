@@ -10,32 +10,44 @@
 
 #include "shared/payload/payload_words.h"
 
+// The decoding loops are compiled twice on x86-64: for any processor and for
+// those with BMI2, whose shifts by a register take one micro-op rather than
+// two or three; the processor chooses once. Both give the same bits.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(__BMI2__)
+#  define CANXLATE_DECODE_BMI2 1
+#endif
+// Inlined whole into each of the two, so that the loops take the entry's
+// instructions.
+#define CANXLATE_LOOP_INLINE [[gnu::always_inline]] inline
+
 namespace canxlate::db {
 namespace {
 
 // The field from the window it lies in: shifted to the top of a word, back
 // down (sign-extending), and masked unless signed.
-inline uint64_t fieldOf(const FieldCodec& codec, uint64_t window, uint8_t leftShift) noexcept {
+CANXLATE_LOOP_INLINE uint64_t fieldOf(const FieldCodec& codec, uint64_t window, uint8_t leftShift) noexcept {
     return static_cast<uint64_t>(static_cast<int64_t>(window << leftShift) >> codec.rightShift) & codec.mask;
 }
 
 // A field read byte-wise.
-inline uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept { return fieldOf(codec, raw, codec.rightShift); }
+CANXLATE_LOOP_INLINE uint64_t extend(const FieldCodec& codec, uint64_t raw) noexcept {
+    return fieldOf(codec, raw, codec.rightShift);
+}
 
 // The windows of a classic frame: its eight bytes in both byte orders.
 struct ClassicWindows {
     uint64_t words[2];
-    explicit ClassicWindows(const uint8_t* payload) noexcept
+    CANXLATE_LOOP_INLINE explicit ClassicWindows(const uint8_t* payload) noexcept
         : words{bytewise(payload), byteSwap64(bytewise(payload))} {}
     // Byte by byte: a payload that its caller has just written byte-wise
     // reaches the loads without waiting for the stores to land.
-    static uint64_t bytewise(const uint8_t* payload) noexcept {
+    CANXLATE_LOOP_INLINE static uint64_t bytewise(const uint8_t* payload) noexcept {
         uint64_t word = 0;
         for (int i = 0; i < 8; ++i) word |= uint64_t{payload[i]} << (8 * i);
         return word;
     }
     // A select rather than an indexed load: the words stay in registers.
-    uint64_t of(const FieldCodec& codec) const noexcept {
+    CANXLATE_LOOP_INLINE uint64_t of(const FieldCodec& codec) const noexcept {
         return (codec.flags & kBigEndianWindow) != 0 ? words[1] : words[0];
     }
 };
@@ -43,14 +55,14 @@ struct ClassicWindows {
 // The windows of a longer frame, loaded field by field.
 struct LongWindows {
     const uint8_t* payload;
-    uint64_t of(const FieldCodec& codec) const noexcept {
+    CANXLATE_LOOP_INLINE uint64_t of(const FieldCodec& codec) const noexcept {
         const uint64_t little = loadLittleEndian(payload + codec.loadOffset);
         return (codec.flags & kBigEndianWindow) != 0 ? byteSwap64(little) : little;
     }
 };
 
 template <typename Windows>
-inline uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexcept {
+CANXLATE_LOOP_INLINE uint64_t windowRaw(const FieldCodec& codec, const Windows& windows) noexcept {
     return fieldOf(codec, windows.of(codec), codec.leftShift);
 }
 
@@ -62,39 +74,41 @@ double floatingOrWide(const FieldCodec& codec, uint64_t raw) noexcept {
     }
 }
 
-inline double numberOf(const FieldCodec& codec, uint64_t raw) noexcept {
+CANXLATE_LOOP_INLINE double numberOf(const FieldCodec& codec, uint64_t raw) noexcept {
     if ((codec.flags & kKindBits) == kIntegerField) [[likely]]
         return static_cast<double>(static_cast<int64_t>(raw));
     return floatingOrWide(codec, raw);
 }
 
 // The 16-function library's clamping: minimum first; a NaN passes both.
-double clampInverted(const FieldCodec& codec, double physical, int32_t& clamped) noexcept {
-    clamped = physical < codec.minimum || physical > codec.maximum;
-    return physical < codec.minimum ? codec.minimum : physical > codec.maximum ? codec.maximum : physical;
+double clampInverted(const FieldLimits& limits, double physical, int32_t& clamped) noexcept {
+    clamped = physical < limits.minimum || physical > limits.maximum;
+    return physical < limits.minimum ? limits.minimum : physical > limits.maximum ? limits.maximum : physical;
 }
 
 // number * factor + offset; with Clamp, limited to minimum..maximum.
 template <bool Clamp>
-inline double scaled(const FieldCodec& codec, double number, int32_t& clamped) noexcept {
+CANXLATE_LOOP_INLINE double scaled(const FieldCodec& codec, const FieldLimits& limits, double number,
+                                   int32_t& clamped) noexcept {
     const double physical = number * codec.factor + codec.offset;
     if constexpr (!Clamp) {
         clamped = 0;
         return physical;
     }
     if ((codec.flags & kInvertedLimits) != 0) [[unlikely]]
-        return clampInverted(codec, physical, clamped);
+        return clampInverted(limits, physical, clamped);
     // With minimum <= maximum this is the same, and branch-free; an unclamped
     // value (NaN included) comes back bit for bit.
-    const double below = codec.maximum < physical ? codec.maximum : physical;
-    const double limited = codec.minimum > below ? codec.minimum : below;
+    const double below = limits.maximum < physical ? limits.maximum : physical;
+    const double limited = limits.minimum > below ? limits.minimum : below;
     clamped = std::bit_cast<uint64_t>(limited) != std::bit_cast<uint64_t>(physical);
     return limited;
 }
 
 template <bool Clamp>
-inline double physicalOf(const FieldCodec& codec, uint64_t raw, int32_t& clamped) noexcept {
-    return scaled<Clamp>(codec, numberOf(codec, raw), clamped);
+CANXLATE_LOOP_INLINE double physicalOf(const FieldCodec& codec, const FieldLimits& limits, uint64_t raw,
+                                       int32_t& clamped) noexcept {
+    return scaled<Clamp>(codec, limits, numberOf(codec, raw), clamped);
 }
 
 // Whether the switch of a multiplexed signal is present with one of the
@@ -114,10 +128,11 @@ inline bool switchAllows(const Message& message, uint32_t slot, const uint8_t* p
 }
 
 template <bool Clamp, typename Out, typename Windows>
-inline void decodeWindows(const PlanView& plan, const Message& message, const Windows& windows, const uint8_t* payload,
-                          size_t length, Out& out) noexcept {
+CANXLATE_LOOP_INLINE void decodeWindows(const PlanView& plan, const Windows& windows, const uint8_t* payload,
+                                        size_t length, Out& out) noexcept {
     // Locals, so that the stores of the values do not reload them.
     const FieldCodec* const codecs = plan.codecs;
+    const FieldLimits* const limits = plan.limits;
     const uint32_t unconditional = plan.unconditional;
     const uint32_t count = plan.count;
     int32_t clamped;
@@ -129,21 +144,21 @@ inline void decodeWindows(const PlanView& plan, const Message& message, const Wi
             const FieldCodec& codec = codecs[i];
             const uint64_t raw = windowRaw(codec, windows);
             const double number = static_cast<double>(static_cast<int64_t>(raw));
-            const double physical = scaled<Clamp>(codec, number, clamped);
+            const double physical = scaled<Clamp>(codec, limits[i], number, clamped);
             out.put(codec, raw, physical, clamped);
         }
     }
     for (; i < unconditional; ++i) {
         const FieldCodec& codec = codecs[i];
         const uint64_t raw = windowRaw(codec, windows);
-        const double physical = physicalOf<Clamp>(codec, raw, clamped);
+        const double physical = physicalOf<Clamp>(codec, limits[i], raw, clamped);
         out.put(codec, raw, physical, clamped);
     }
     for (uint32_t i = unconditional; i < count; ++i) {
         const FieldCodec& codec = codecs[i];
-        if (!switchAllows(message, codec.slot, payload, length, out)) continue;
+        if (!switchAllows(*plan.message, codec.slot, payload, length, out)) continue;
         const uint64_t raw = windowRaw(codec, windows);
-        const double physical = physicalOf<Clamp>(codec, raw, clamped);
+        const double physical = physicalOf<Clamp>(codec, limits[i], raw, clamped);
         out.put(codec, raw, physical, clamped);
     }
 }
@@ -152,21 +167,20 @@ inline void decodeWindows(const PlanView& plan, const Message& message, const Wi
 // and has(slot), whether a slot was put. Out has marked every slot absent
 // unless the plan covers all signals unconditionally.
 template <bool Clamp, typename Out>
-inline void decodeFrame(const PlanView& plan, const Message& message, const uint8_t* payload, size_t length,
-                        Out& out) noexcept {
-    if (length >= plan.fastLength) {
+CANXLATE_LOOP_INLINE void decodeFrame(const PlanView& plan, const uint8_t* payload, size_t length, Out& out) noexcept {
+    if (length >= plan.fastLength) [[likely]] {
         if (plan.fastLength == 8) {
-            decodeWindows<Clamp>(plan, message, ClassicWindows(payload), payload, length, out);
+            decodeWindows<Clamp>(plan, ClassicWindows(payload), payload, length, out);
         } else {
-            decodeWindows<Clamp>(plan, message, LongWindows{payload}, payload, length, out);
+            decodeWindows<Clamp>(plan, LongWindows{payload}, payload, length, out);
         }
         return;
     }
     // A short frame: field by field, each only if the frame holds it.
-    const FieldCodec* const codecs = plan.codecs;
+    const Message& message = *plan.message;
     int32_t clamped;
     for (uint32_t i = 0; i < plan.count; ++i) {
-        const FieldCodec& codec = codecs[i];
+        const FieldCodec& codec = plan.codecs[i];
         const BitField& field = message.signals[codec.slot].field;
         if (field.endByte > length) {
             out.absent(codec.slot);
@@ -174,27 +188,28 @@ inline void decodeFrame(const PlanView& plan, const Message& message, const uint
         }
         if (i >= plan.unconditional && !switchAllows(message, codec.slot, payload, length, out)) continue;
         const uint64_t raw = extend(codec, readField(field, payload, length));
-        const double physical = physicalOf<Clamp>(codec, raw, clamped);
+        const double physical = physicalOf<Clamp>(codec, plan.limits[i], raw, clamped);
         out.put(codec, raw, physical, clamped);
     }
 }
 
+// The value-table text of codecs[i]'s raw value, or null.
+CANXLATE_LOOP_INLINE const char* textOf(const PlanView& plan, const FieldCodec& codec, uint64_t raw) noexcept {
+    if ((codec.flags & kHasValueTable) == 0) return nullptr;
+    const FieldTexts& texts = plan.texts[&codec - plan.codecs];
+    if (texts.texts == nullptr) return valueText(plan.message->signals[codec.slot], raw);
+    const uint64_t at = raw - texts.lowest;
+    return at < texts.count ? texts.texts[at] : nullptr;
+}
+
 struct ValueOut {
-    const Message& message;
-    cxl_value* values;
+    const PlanView& plan;
+    DecodedValue* values;
 
     void put(const FieldCodec& codec, uint64_t raw, double physical, int32_t clamped) const noexcept {
-        const char* text = (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
-        cxl_value& value = values[codec.slot];
-        // present and clamped side by side, which the compiler stores as one word.
-        const int32_t flags[2] = {1, clamped};
-        static_assert(offsetof(cxl_value, clamped) == offsetof(cxl_value, present) + sizeof(int32_t));
-        std::memcpy(reinterpret_cast<char*>(&value) + offsetof(cxl_value, present), flags, sizeof flags);
-        value.raw = raw;
-        value.physical = physical;
-        value.text = text;
+        values[codec.slot] = DecodedValue{1, clamped, raw, physical, textOf(plan, codec, raw)};
     }
-    void absent(uint32_t slot) const noexcept { values[slot] = cxl_value{0, 0, 0, 0.0, nullptr}; }
+    void absent(uint32_t slot) const noexcept { values[slot] = DecodedValue{0, 0, 0, 0.0, nullptr}; }
     bool has(uint32_t slot) const noexcept { return values[slot].present != 0; }
 };
 
@@ -218,7 +233,7 @@ struct ColumnOut {
 // One frame's values side by side, with their value-table texts when Texts.
 template <bool Texts>
 struct PackedOut {
-    const Message& message;
+    const PlanView& plan;
     double* physical;
     uint8_t* present;
     const char** text;
@@ -226,9 +241,7 @@ struct PackedOut {
     void put(const FieldCodec& codec, uint64_t raw, double value, int32_t) const noexcept {
         physical[codec.slot] = value;
         present[codec.slot] = 1;
-        if constexpr (Texts)
-            text[codec.slot] =
-                (codec.flags & kHasValueTable) != 0 ? valueText(message.signals[codec.slot], raw) : nullptr;
+        if constexpr (Texts) text[codec.slot] = textOf(plan, codec, raw);
     }
     void absent(size_t slot) const noexcept {
         physical[slot] = std::numeric_limits<double>::quiet_NaN();
@@ -239,82 +252,189 @@ struct PackedOut {
 };
 
 // The bytes of frame f that decoding reads.
-inline size_t frameLength(const cxl_batch& b, size_t f) noexcept {
-    const size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payload_stride) : b.payload_stride;
+CANXLATE_LOOP_INLINE size_t frameLength(const FrameBatch& b, size_t f) noexcept {
+    const size_t length = b.lengths != nullptr ? std::min<size_t>(b.lengths[f], b.payloadStride) : b.payloadStride;
     return std::min<size_t>(length, kMaxPayloadBytes);
 }
 
-inline bool frameExtended(const cxl_batch& b, size_t f) noexcept {
+CANXLATE_LOOP_INLINE bool frameExtended(const FrameBatch& b, size_t f) noexcept {
     return b.extended != nullptr ? b.extended[f] != 0 : b.ids[f] > 0x7FF;
 }
 
 template <bool Clamp>
-void decodeMessageWith(const Message& message, const uint8_t* payload, size_t length, cxl_value* values) noexcept {
+CANXLATE_LOOP_INLINE void decodeMessageWith(const Message& message, const uint8_t* payload, size_t length,
+                                            DecodedValue* values) noexcept {
     const PlanView plan = message.planView();
-    ValueOut out{message, values};
+    ValueOut out{plan, values};
     if (plan.unconditional != plan.signalCount)
         for (uint32_t s = 0; s < plan.signalCount; ++s) out.absent(s);
-    decodeFrame<Clamp>(plan, message, payload, length, out);
+    decodeFrame<Clamp>(plan, payload, length, out);
 }
 
+// Frames [first, first + count) into columns at the given stride, each
+// cell written: those of signals a frame lacks absent.
 template <bool Clamp>
-void decodeBatchWith(const Database& database, const cxl_batch& b) noexcept {
+CANXLATE_LOOP_INLINE void decodeColumns(const Database& database, const FrameBatch& b, size_t first, size_t count,
+                                        const ColumnOutput& c) noexcept {
+    if (count == 0) return;
     const size_t columns = database.largestSignalCount;
-    for (size_t f = 0; f < b.frame_count; ++f) {
-        if (b.timestamps != nullptr && b.timestamps_out != nullptr) b.timestamps_out[f] = b.timestamps[f];
-        ColumnOut out{b.physical + f, b.present + f, b.column_stride};
-        const MessageEntry* entry = database.findEntry(b.ids[f], frameExtended(b, f));
+    const size_t end = first + count;
+    const MessageEntry* next = database.findEntry(b.ids[first], frameExtended(b, first));
+    for (size_t f = first; f < end; ++f) {
+        ColumnOut out{c.physical + (f - first), c.present + (f - first), c.columnStride};
+        const MessageEntry* entry = next;
+        if (f + 1 < end) next = database.findEntry(b.ids[f + 1], frameExtended(b, f + 1));
         if (entry == nullptr) {
-            b.message_index[f] = -1;
+            b.messageIndex[f] = -1;
             for (size_t s = 0; s < columns; ++s) out.absent(s);
             continue;
         }
-        b.message_index[f] = static_cast<int32_t>(entry->index);
+        b.messageIndex[f] = static_cast<int32_t>(entry->index);
         const PlanView& plan = entry->plan;
         for (size_t s = plan.unconditional == plan.signalCount ? plan.signalCount : 0; s < columns; ++s) out.absent(s);
-        decodeFrame<Clamp>(plan, database.messages[entry->index], b.payloads + f * b.payload_stride, frameLength(b, f),
-                           out);
+        decodeFrame<Clamp>(plan, b.payloads + f * b.payloadStride, frameLength(b, f), out);
+    }
+}
+
+// Cells of the block that columns pass through: small enough for the first
+// level of cache, where the host's own stride could put every column of a
+// frame in one cache set.
+constexpr size_t kBlockCells = 2048;
+constexpr size_t kMostBlockFrames = 64;
+
+template <bool Clamp>
+CANXLATE_LOOP_INLINE void decodeBatchWith(const Database& database, const FrameBatch& b,
+                                          const ColumnOutput& c) noexcept {
+    if (b.timestamps != nullptr && b.timestampsOut != nullptr)
+        std::copy(b.timestamps, b.timestamps + b.frameCount, b.timestampsOut);
+    const size_t columns = database.largestSignalCount;
+    const size_t blockFrames = std::min(kMostBlockFrames, kBlockCells / std::max<size_t>(columns, 1));
+    if (blockFrames < 8) {
+        decodeColumns<Clamp>(database, b, 0, b.frameCount, c);
+        return;
+    }
+    double physical[kBlockCells];
+    uint8_t present[kBlockCells];
+    for (size_t first = 0; first < b.frameCount; first += blockFrames) {
+        const size_t count = std::min(blockFrames, b.frameCount - first);
+        decodeColumns<Clamp>(database, b, first, count, ColumnOutput{blockFrames, physical, present});
+        for (size_t s = 0; s < columns; ++s) {
+            std::memcpy(c.physical + s * c.columnStride + first, physical + s * blockFrames, count * sizeof(double));
+            std::memcpy(c.present + s * c.columnStride + first, present + s * blockFrames, count);
+        }
     }
 }
 
 template <bool Clamp, bool Texts>
-size_t decodePackedWith(const Database& database, const cxl_batch& b, const cxl_packed& p) noexcept {
+CANXLATE_LOOP_INLINE size_t decodePackedWith(const Database& database, const FrameBatch& b,
+                                             const PackedOutput& p) noexcept {
     size_t at = 0;
     bool fits = true;
-    if (b.timestamps != nullptr && b.timestamps_out != nullptr)
-        std::copy(b.timestamps, b.timestamps + b.frame_count, b.timestamps_out);
-    for (size_t f = 0; f < b.frame_count; ++f) {
+    if (b.frameCount == 0) return 0;
+    if (b.timestamps != nullptr && b.timestampsOut != nullptr)
+        std::copy(b.timestamps, b.timestamps + b.frameCount, b.timestampsOut);
+    // The next frame's message is looked up before this frame is decoded: the
+    // end of a frame's loop is rarely foreseen, and what comes after it restarts.
+    const MessageEntry* next = database.findEntry(b.ids[0], frameExtended(b, 0));
+    for (size_t f = 0; f < b.frameCount; ++f) {
         if (p.first != nullptr) p.first[f] = at;
-        const MessageEntry* entry = database.findEntry(b.ids[f], frameExtended(b, f));
+        const MessageEntry* entry = next;
+        if (f + 1 < b.frameCount) next = database.findEntry(b.ids[f + 1], frameExtended(b, f + 1));
         if (entry == nullptr) {
-            b.message_index[f] = -1;
+            b.messageIndex[f] = -1;
             continue;
         }
-        b.message_index[f] = static_cast<int32_t>(entry->index);
+        b.messageIndex[f] = static_cast<int32_t>(entry->index);
         const PlanView& plan = entry->plan;
         fits = fits && plan.signalCount <= p.capacity - at;
         if (fits) {
-            const Message& message = database.messages[entry->index];
-            const uint8_t* payload = b.payloads + f * b.payload_stride;
+            const uint8_t* payload = b.payloads + f * b.payloadStride;
             const size_t length = frameLength(b, f);
-            PackedOut<Texts> out{message, p.physical + at, p.present + at, Texts ? p.text + at : nullptr};
+            const char** text = Texts ? p.text + at : nullptr;
+            PackedOut<Texts> out{plan, p.physical + at, p.present + at, text};
             if (plan.unconditional != plan.signalCount)
                 for (size_t s = 0; s < plan.signalCount; ++s) out.absent(s);
-            decodeFrame<Clamp>(plan, message, payload, length, out);
+            decodeFrame<Clamp>(plan, payload, length, out);
         }
         at += plan.signalCount;
     }
     return at;
 }
 
-}  // namespace
-
-size_t decodePacked(const Database& database, const cxl_batch& batch, const cxl_packed& packed, bool clamp) noexcept {
+CANXLATE_LOOP_INLINE size_t decodePackedAs(const Database& database, const FrameBatch& batch,
+                                           const PackedOutput& packed, bool clamp) noexcept {
     if (packed.text != nullptr)
         return clamp ? decodePackedWith<true, true>(database, batch, packed)
                      : decodePackedWith<false, true>(database, batch, packed);
     return clamp ? decodePackedWith<true, false>(database, batch, packed)
                  : decodePackedWith<false, false>(database, batch, packed);
+}
+
+CANXLATE_LOOP_INLINE void decodeMessageAs(const Message& message, const uint8_t* payload, size_t length, bool clamp,
+                                          DecodedValue* values) noexcept {
+    if (clamp) {
+        decodeMessageWith<true>(message, payload, length, values);
+    } else {
+        decodeMessageWith<false>(message, payload, length, values);
+    }
+}
+
+CANXLATE_LOOP_INLINE void decodeBatchAs(const Database& database, const FrameBatch& batch, const ColumnOutput& columns,
+                                        bool clamp) noexcept {
+    if (clamp) {
+        decodeBatchWith<true>(database, batch, columns);
+    } else {
+        decodeBatchWith<false>(database, batch, columns);
+    }
+}
+
+#ifdef CANXLATE_DECODE_BMI2
+[[gnu::target("bmi2")]] size_t decodePackedBmi2(const Database& database, const FrameBatch& batch,
+                                                const PackedOutput& packed, bool clamp) noexcept {
+    return decodePackedAs(database, batch, packed, clamp);
+}
+
+[[gnu::target("bmi2")]] void decodeMessageBmi2(const Message& message, const uint8_t* payload, size_t length,
+                                               bool clamp, DecodedValue* values) noexcept {
+    decodeMessageAs(message, payload, length, clamp, values);
+}
+
+[[gnu::target("bmi2")]] void decodeBatchBmi2(const Database& database, const FrameBatch& batch,
+                                             const ColumnOutput& columns, bool clamp) noexcept {
+    decodeBatchAs(database, batch, columns, clamp);
+}
+
+bool processorHasBmi2() noexcept {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2");
+}
+
+const bool kBmi2 = processorHasBmi2();
+#endif
+
+}  // namespace
+
+size_t decodePacked(const Database& database, const FrameBatch& batch, const PackedOutput& packed,
+                    bool clamp) noexcept {
+#ifdef CANXLATE_DECODE_BMI2
+    if (kBmi2) return decodePackedBmi2(database, batch, packed, clamp);
+#endif
+    return decodePackedAs(database, batch, packed, clamp);
+}
+
+void decodeMessage(const Message& message, const uint8_t* payload, size_t length, bool clamp,
+                   DecodedValue* values) noexcept {
+#ifdef CANXLATE_DECODE_BMI2
+    if (kBmi2) return decodeMessageBmi2(message, payload, length, clamp, values);
+#endif
+    decodeMessageAs(message, payload, length, clamp, values);
+}
+
+void decodeBatch(const Database& database, const FrameBatch& batch, const ColumnOutput& columns, bool clamp) noexcept {
+#ifdef CANXLATE_DECODE_BMI2
+    if (kBmi2) return decodeBatchBmi2(database, batch, columns, clamp);
+#endif
+    decodeBatchAs(database, batch, columns, clamp);
 }
 
 const char* valueText(const Signal& signal, uint64_t raw) noexcept {
@@ -326,23 +446,6 @@ const char* valueText(const Signal& signal, uint64_t raw) noexcept {
         return signal.values.find(static_cast<int64_t>(number));
     }
     return signal.values.find(static_cast<int64_t>(raw));
-}
-
-void decodeMessage(const Message& message, const uint8_t* payload, size_t length, bool clamp,
-                   cxl_value* values) noexcept {
-    if (clamp) {
-        decodeMessageWith<true>(message, payload, length, values);
-    } else {
-        decodeMessageWith<false>(message, payload, length, values);
-    }
-}
-
-void decodeBatch(const Database& database, const cxl_batch& batch, bool clamp) noexcept {
-    if (clamp) {
-        decodeBatchWith<true>(database, batch);
-    } else {
-        decodeBatchWith<false>(database, batch);
-    }
 }
 
 }  // namespace canxlate::db

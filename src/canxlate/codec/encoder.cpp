@@ -35,10 +35,10 @@ uint64_t wideIntegerField(const Signal& signal, double scaled) noexcept {
     return static_cast<uint64_t>(rounded);
 }
 
-void reportProblem(cxl_encode_report* report, const Signal* signal, const char* format, const char* name,
-                   double value = 0.0, double low = 0.0, double high = 0.0) {
+void reportProblem(EncodeReport* report, const Signal* signal, const char* format, const char* name, double value = 0.0,
+                   double low = 0.0, double high = 0.0) {
     if (report == nullptr) return;
-    report->signal = reinterpret_cast<const cxl_signal*>(signal);
+    report->signal = signal;
     std::snprintf(report->text, sizeof report->text, format, name, value, low, high);
 }
 
@@ -70,33 +70,32 @@ namespace {
 // Where each given value goes: given[i] is the value's index for signal i, or kNotGiven. False (with the report
 // written) for a name the message does not have.
 template <typename NameOf>
-cxl_status findGiven(const Message& message, size_t count, NameOf nameOf, std::vector<int32_t>& given,
-                     cxl_encode_report* report) {
+EncodeStatus findGiven(const Message& message, size_t count, NameOf nameOf, std::vector<int32_t>& given,
+                       EncodeReport* report) {
     given.assign(message.signals.size(), kNotGiven);
     for (size_t v = 0; v < count; ++v) {
         const char* name = nameOf(v) != nullptr ? nameOf(v) : "";
         const uint32_t index = message.findSignal(name);
         if (index == NameIndex::kAbsent) {
             reportProblem(report, nullptr, "message has no signal '%s'", name);
-            return CXL_ERR_NOT_FOUND;
+            return EncodeStatus::kNotFound;
         }
         given[index] = static_cast<int32_t>(v);
     }
-    return CXL_OK;
+    return EncodeStatus::kOk;
 }
 
 // The branch walk both entries share: rawOf(signal, value index, raw) gives the field bits of a given value or a
 // failing status. Nothing is written unless every carried signal is good.
 template <typename RawOf>
-cxl_status writeCarried(const Message& message, const std::vector<int32_t>& given, uint32_t flags, uint8_t* payload,
-                        size_t length, cxl_encode_report* report, RawOf rawOf) {
+EncodeStatus writeCarried(const Message& message, const std::vector<int32_t>& given, EncodeFlags flags,
+                          uint8_t* payload, size_t length, EncodeReport* report, RawOf rawOf) {
     if (length < message.length || length > kMaxPayloadBytes) {
         reportProblem(report, nullptr, "message '%s' needs a payload of its length, at most 64 bytes",
                       message.name.c_str());
-        return CXL_ERR_LENGTH;
+        return EncodeStatus::kLength;
     }
     const size_t signalCount = message.signals.size();
-    const bool keepMissing = (flags & CXL_KEEP_MISSING) != 0;
     std::vector<uint64_t> raw(signalCount, 0);
     std::vector<uint8_t> carried(signalCount, 0);
     for (const uint32_t i : message.decodeOrder) {
@@ -111,25 +110,25 @@ cxl_status writeCarried(const Message& message, const std::vector<int32_t>& give
                               signal.decodable ? "signal '%s' is not carried by the frame as its switch is set"
                                                : "signal '%s' cannot be encoded as the file defines it",
                               name);
-                return CXL_ERR_NOT_CARRIED;
+                return EncodeStatus::kNotCarried;
             }
             continue;
         }
         carried[i] = 1;
         if (given[i] == kNotGiven) {
-            if (!keepMissing) {
+            if (!flags.keepMissing) {
                 reportProblem(report, &signal, "signal '%s' is carried by the frame but has no value", name);
-                return CXL_ERR_MISSING;
+                return EncodeStatus::kMissing;
             }
             raw[i] = readField(signal.field, payload, length);
             continue;
         }
-        const cxl_status status = rawOf(signal, static_cast<size_t>(given[i]), raw[i]);
-        if (status != CXL_OK) return status;
+        const EncodeStatus status = rawOf(signal, static_cast<size_t>(given[i]), raw[i]);
+        if (status != EncodeStatus::kOk) return status;
     }
     for (size_t i = 0; i < signalCount; ++i)
         if (carried[i]) writeField(message.signals[i].field, raw[i], payload);
-    return CXL_OK;
+    return EncodeStatus::kOk;
 }
 
 // Whether raw (int64_t for signed signals) fits the signal's field.
@@ -142,32 +141,31 @@ bool fitsField(const Signal& signal, uint64_t raw) noexcept {
 
 // Both entries: the given values found by name (values[v].name), then the branch walk with rawOf.
 template <typename Value, typename RawOf>
-cxl_status encodeGiven(const Message& message, Value* values, size_t count, uint32_t flags, uint8_t* payload,
-                       size_t length, cxl_encode_report* report, RawOf rawOf) {
-    if (report != nullptr) *report = cxl_encode_report{nullptr, {}};
+EncodeStatus encodeGiven(const Message& message, Value* values, size_t count, EncodeFlags flags, uint8_t* payload,
+                         size_t length, EncodeReport* report, RawOf rawOf) {
+    if (report != nullptr) *report = EncodeReport{nullptr, {}};
     std::vector<int32_t> given;
-    const cxl_status found = findGiven(
+    const EncodeStatus found = findGiven(
         message, count, [&](size_t v) { return values[v].name; }, given, report);
-    if (found != CXL_OK) return found;
+    if (found != EncodeStatus::kOk) return found;
     return writeCarried(message, given, flags, payload, length, report, rawOf);
 }
 
 }  // namespace
 
-cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t count, uint32_t flags,
-                         uint8_t* payload, size_t length, cxl_encode_report* report) {
+EncodeStatus encodeMessage(const Message& message, NamedValue* values, size_t count, EncodeFlags flags,
+                           uint8_t* payload, size_t length, EncodeReport* report) {
     for (size_t v = 0; v < count; ++v) values[v].clamped = 0;
-    const bool clamp = (flags & CXL_CLAMP) != 0;
     return encodeGiven(
         message, values, count, flags, payload, length, report, [&](const Signal& signal, size_t v, uint64_t& raw) {
-            cxl_named_value& entry = values[v];
+            NamedValue& entry = values[v];
             double value = entry.value;
             if (!(signal.minimum == 0.0 && signal.maximum == 0.0) &&
                 (value < signal.minimum || value > signal.maximum || std::isnan(value))) {
-                if (!clamp) {
+                if (!flags.clamp) {
                     reportProblem(report, &signal, "signal '%s': value %.17g is outside its range [%.17g, %.17g]",
                                   signal.name.c_str(), value, signal.minimum, signal.maximum);
-                    return CXL_ERR_OUT_OF_RANGE;
+                    return EncodeStatus::kOutOfRange;
                 }
                 if (value > signal.maximum) value = signal.maximum;
                 if (value < signal.minimum) value = signal.minimum;
@@ -177,25 +175,25 @@ cxl_status encodeMessage(const Message& message, cxl_named_value* values, size_t
                 !std::isfinite(roundToSingle((value - signal.offset) / signal.factor))) {
                 reportProblem(report, &signal, "signal '%s': value %.17g does not fit a float32", signal.name.c_str(),
                               value);
-                return CXL_ERR_OUT_OF_RANGE;
+                return EncodeStatus::kOutOfRange;
             }
             raw = fieldFromPhysical(signal, value);
-            return CXL_OK;
+            return EncodeStatus::kOk;
         });
 }
 
-cxl_status encodeMessageRaw(const Message& message, const cxl_raw_value* values, size_t count, uint32_t flags,
-                            uint8_t* payload, size_t length, cxl_encode_report* report) {
+EncodeStatus encodeMessageRaw(const Message& message, const RawValue* values, size_t count, EncodeFlags flags,
+                              uint8_t* payload, size_t length, EncodeReport* report) {
     return encodeGiven(message, values, count, flags, payload, length, report,
                        [&](const Signal& signal, size_t v, uint64_t& raw) {
                            raw = values[v].raw;
                            if (!fitsField(signal, raw)) {
                                reportProblem(report, &signal, "signal '%s': the raw value does not fit its field",
                                              signal.name.c_str());
-                               return CXL_ERR_OUT_OF_RANGE;
+                               return EncodeStatus::kOutOfRange;
                            }
                            raw &= signal.field.mask;
-                           return CXL_OK;
+                           return EncodeStatus::kOk;
                        });
 }
 

@@ -9,7 +9,7 @@ namespace canxlate::db {
 void Database::buildIndexes() {
     reindexNodes();  // nodes may have been moved in whole, or renamed
     size_t slots = 16;
-    while (3 * slots < 4 * messages.size()) slots *= 2;  // at most three quarters full
+    while (slots < 4 * messages.size()) slots *= 2;  // at most a quarter full
     idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});
     messagesByName_.reserve(messages.size());
     for (uint32_t i = 0; i < messages.size(); ++i) {

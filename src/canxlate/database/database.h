@@ -65,7 +65,9 @@ struct Database {
     // message was added.
     void buildIndexes();
     // Null when no message has the ID. Inline: every decoded frame asks.
-    const MessageEntry* findEntry(uint32_t id, bool extended) const noexcept {
+    // Inlined whole: the decoding loops are compiled for more than one
+    // instruction set, and a call out of them would leave theirs.
+    [[gnu::always_inline]] const MessageEntry* findEntry(uint32_t id, bool extended) const noexcept {
         if (idSlots_.empty() || id > kLargestId) return nullptr;
         const uint32_t key = idKey(id, extended);
         for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {

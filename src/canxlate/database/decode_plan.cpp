@@ -7,15 +7,19 @@ namespace canxlate::db {
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr uint64_t kMostTextSlots = 4096;
+
+FieldLimits limitsOf(const Signal& signal) {
+    if (signal.minimum == 0.0 && signal.maximum == 0.0) return {-kInfinity, kInfinity};
+    return {signal.minimum, signal.maximum};
+}
 
 FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
     FieldCodec codec{};
     codec.factor = signal.factor;
     codec.offset = signal.offset;
-    const bool limits = !(signal.minimum == 0.0 && signal.maximum == 0.0);
-    codec.minimum = limits ? signal.minimum : -kInfinity;
-    codec.maximum = limits ? signal.maximum : kInfinity;
-    if (codec.minimum > codec.maximum) codec.flags |= kInvertedLimits;
+    const FieldLimits limits = limitsOf(signal);
+    if (limits.minimum > limits.maximum) codec.flags |= kInvertedLimits;
     const BitField& field = signal.field;
     uint32_t shift;  // of the least significant bit in the window
     if (field.bigEndian) {
@@ -58,6 +62,40 @@ std::vector<MuxRange> sortedRanges(std::vector<MuxRange> ranges) {
     return joined;
 }
 
+// The span of raw values a field's table covers by position: 0 when its
+// values do not lie close together.
+uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
+    if ((codec.flags & kHasValueTable) == 0 || (codec.flags & kKindBits) != kIntegerField) return 0;
+    const uint64_t span = static_cast<uint64_t>(values.entries().back().value) -
+                          static_cast<uint64_t>(values.entries().front().value) + 1;
+    return span <= kMostTextSlots && span <= 4 * values.entries().size() + 16 ? span : 0;
+}
+
+// Tables of integer fields whose values lie close together (states, gears,
+// error codes) get their texts by position: one load on every decoded frame.
+void placeTexts(Message& message) {
+    DecodePlan& plan = message.plan;
+    plan.texts.clear();
+    plan.textSlots.clear();
+    uint64_t slots = 0;
+    bool anyTable = false;
+    for (const FieldCodec& codec : plan.codecs) {
+        anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
+        slots += placedSpan(codec, message.signals[codec.slot].values);
+    }
+    if (!anyTable) return;
+    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
+    plan.textSlots.reserve(slots);  // so that the slots stay where texts point
+    for (size_t i = 0; i < plan.codecs.size(); ++i) {
+        const ValueTable& values = message.signals[plan.codecs[i].slot].values;
+        const uint64_t span = placedSpan(plan.codecs[i], values);
+        if (span == 0) continue;
+        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
+        plan.texts[i] = FieldTexts{plan.textSlots.data() + plan.textSlots.size(), lowest, span};
+        for (uint64_t at = 0; at < span; ++at) plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
+    }
+}
+
 }  // namespace
 
 void buildDecodePlan(Message& message) {
@@ -95,6 +133,9 @@ void buildDecodePlan(Message& message) {
         codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
+    plan.limits.clear();
+    for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
+    placeTexts(message);
 }
 
 bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept {

@@ -51,9 +51,15 @@ struct Message {
     }
 
     PlanView planView() const noexcept {
-        return {plan.codecs.data(), static_cast<uint32_t>(plan.codecs.size()),
-                plan.unconditional, static_cast<uint32_t>(signals.size()),
-                plan.integers,      plan.fastLength};
+        return {this,
+                plan.codecs.data(),
+                plan.limits.data(),
+                plan.texts.data(),
+                static_cast<uint32_t>(plan.codecs.size()),
+                plan.unconditional,
+                static_cast<uint32_t>(signals.size()),
+                plan.integers,
+                plan.fastLength};
     }
 };
 

@@ -19,13 +19,11 @@ inline constexpr uint8_t kKindBits = 6;
 inline constexpr uint8_t kHasValueTable = 16;
 inline constexpr uint8_t kInvertedLimits = 32;  // minimum > maximum
 
-// 48 bytes: four codecs take three cache lines.
+// 32 bytes: two codecs to a cache line. The limits lie apart, as decoding
+// without clamping never reads them.
 struct FieldCodec {
     double factor;
     double offset;
-    // -inf and +inf for a signal without limits, so that clamping needs no test.
-    double minimum;
-    double maximum;
     // The field is ((window << leftShift) >> rightShift) & mask, the second
     // shift arithmetic: mask keeps length bits, or all for a signed field.
     uint64_t mask;
@@ -35,11 +33,32 @@ struct FieldCodec {
     uint8_t rightShift;  // 64 - length
     uint8_t flags;
 };
-static_assert(sizeof(FieldCodec) == 48);
+static_assert(sizeof(FieldCodec) == 32);
+
+// A codec's limits: -inf and +inf for a signal without limits, so that
+// clamping needs no test.
+struct FieldLimits {
+    double minimum;
+    double maximum;
+};
+
+// A field's value-table texts by position, for a table whose values lie
+// close together: texts[raw - lowest] when raw - lowest < count. Without texts
+// the signal's table is searched.
+struct FieldTexts {
+    const char* const* texts;
+    uint64_t lowest;
+    uint64_t count;
+};
+
+struct Message;
 
 // Where a message's codecs are and how to use them.
 struct PlanView {
+    const Message* message;  // whose plan this is
     const FieldCodec* codecs;
+    const FieldLimits* limits;  // limits[i] of codecs[i]
+    const FieldTexts* texts;    // texts[i] of codecs[i]
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
@@ -56,6 +75,9 @@ struct DecodePlan {
     // PlanView says), then the multiplexed ones, each after its switch (of
     // which it has a codec).
     std::vector<FieldCodec> codecs;
+    std::vector<FieldLimits> limits;     // side by side with codecs
+    std::vector<FieldTexts> texts;       // side by side with codecs
+    std::vector<const char*> textSlots;  // where texts point
     uint32_t unconditional = 0;
     uint32_t integers = 0;
     uint8_t fastLength = 0xFF;

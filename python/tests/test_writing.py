@@ -175,3 +175,41 @@ def test_writing_keywords(keywords, first, then):
     text = canxlate.load_string(LONG).as_dbc_string(**keywords)
     assert first in text and (then is None or text.index(first) < text.index(then))
     assert ('"SystemSignalLongSymbol"' in text) == keywords.get("shorten_long_names", True)
+
+
+FIELDS = """BO_ 2147484144 M: 8 E
+ SG_ S : 0|8@1+ (1,0) [0|0] "" E
+BA_DEF_ BO_ "GenMsgCycleTime" INT 0 1000;
+BA_DEF_ BO_ "GenMsgSendType" ENUM "Cyclic","Event";
+BA_DEF_ BO_ "VFrameFormat" INT 0 15;
+BA_DEF_ SG_ "SPN" INT 0 524287;
+BA_DEF_DEF_ "GenMsgCycleTime" 100;
+BA_DEF_DEF_ "GenMsgSendType" "Event";
+BA_DEF_DEF_ "VFrameFormat" 1;
+BA_DEF_DEF_ "SPN" 7;
+"""
+
+
+@pytest.mark.parametrize("source", [None, FIELDS], ids=["made", "read"])
+@pytest.mark.parametrize(
+    "owner, field, value",
+    [
+        ("message", "is_fd", True),
+        ("message", "protocol", "j1939"),
+        ("message", "send_type", "Cyclic"),
+        ("message", "send_type", "IfActive"),  # a text the enumeration lacks
+        ("message", "cycle_time", 50),
+        ("message", "cycle_time", None),  # not the definition's default
+        ("signal", "spn", 190),
+    ],
+)
+def test_fields_kept_in_attributes_come_back(source, owner, field, value):
+    if source is None:
+        made = canxlate.Message(0x1F0, "M", 8, [canxlate.Signal("S", 0, 8)], is_extended_frame=True)
+        db = canxlate.Database(messages=[made])
+    else:
+        db = canxlate.load_string(source)
+    message = db.messages[0]
+    setattr(message if owner == "message" else message.signals[0], field, value)
+    back = canxlate.load_string(db.as_dbc_string()).messages[0]
+    assert getattr(back if owner == "message" else back.signals[0], field) == value

@@ -11,7 +11,7 @@ from ctypes import byref
 
 from . import _lib
 from . import dbc_extras as extras
-from . import dbc_writing
+from . import dbc_writing, message_layout
 from ._lib import lib
 from .errors import DecodeError, EncodeError, Error, ParseError, UnsupportedDatabaseFormatError
 
@@ -506,6 +506,7 @@ class Message:
         self._signals_by_name = {signal.name: signal for signal in reversed(self._signals)}
         self._multiplexed = any(signal.is_multiplexer for signal in self._signals)
         self._branches, self._switches = {}, []
+        message_layout.check(self, strict)
 
     def _library_made(self):
         """Makes a database of this message alone and becomes its message (the first decoding or encoding of a

@@ -213,3 +213,31 @@ def test_fields_kept_in_attributes_come_back(source, owner, field, value):
     setattr(message if owner == "message" else message.signals[0], field, value)
     back = canxlate.load_string(db.as_dbc_string()).messages[0]
     assert getattr(back if owner == "message" else back.signals[0], field) == value
+
+
+def _mux(second_ids):
+    mode = canxlate.Signal("Mode", 0, 8, is_multiplexer=True)
+    first = canxlate.Signal("First", 8, 8, multiplexer_ids=[1], multiplexer_signal="Mode")
+    return [mode, first, canxlate.Signal("Second", 12, 8, multiplexer_ids=second_ids, multiplexer_signal="Mode")]
+
+
+@pytest.mark.parametrize(
+    "signals, refusal",
+    [
+        ([canxlate.Signal("A", 0, 8), canxlate.Signal("B", 4, 8)], "The signals B and A are overlapping in message M."),
+        ([canxlate.Signal("A", 7, 8, byte_order="big_endian"), canxlate.Signal("B", 0, 1)], "signals B and A"),
+        ([canxlate.Signal("A", 20, 8, byte_order="big_endian")], "The signal A does not fit in message M."),
+        ([canxlate.Signal("A", 17, 8)], "The signal A does not fit"),
+        ([canxlate.Signal("A", 0, 0)], "The signal A length 0 is not greater than 0 in message M."),
+        (_mux([1]), "The signals Second and First are overlapping"),
+        (_mux([2]), None),  # in other branches
+    ],
+)
+def test_strict_message_refuses_signals_that_overlap_or_stick_out(signals, refusal):
+    if refusal is None:
+        canxlate.Message(1, "M", 3, signals)
+    else:
+        with pytest.raises(canxlate.Error, match=refusal):
+            canxlate.Message(1, "M", 3, signals)
+    if "length 0" not in (refusal or ""):  # that one however strict
+        canxlate.Message(1, "M", 3, signals, strict=False)

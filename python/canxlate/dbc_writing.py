@@ -63,7 +63,8 @@ class _Builder:
     def call(self, function, *arguments):
         status = function(self.handle, *arguments, byref(self.report))
         if status:
-            text = self.report.text.decode("utf-8", "replace") if status == _lib.ERR_REFUSED else ""
+            refused = status in (_lib.ERR_REFUSED, _lib.ERR_AMBIGUOUS)
+            text = self.report.text.decode("utf-8", "replace") if refused else ""
             raise Error(text or _lib.status_text(status))
 
 
@@ -394,9 +395,7 @@ def finished_handle(database, sort_choices=None):
         if named is not None and node.name != named:
             builder.call(lib.cxl_builder_rename_node, _encoded(named), _encoded(_dbc_name(node.name)))
     finished = ctypes.c_void_p()
-    status = lib.cxl_builder_finish(builder.handle, byref(finished), byref(builder.report))
-    if status:
-        raise Error(_lib.status_text(status))
+    builder.call(lib.cxl_builder_finish, byref(finished))
     return finished
 
 
@@ -496,6 +495,10 @@ def dbc_text(handle, flags=0, line_order=None, signal_order=None, attribute_orde
             setattr(options, f"{field}_count", len(order))
     text, size = ctypes.c_void_p(), ctypes.c_size_t()
     status = lib.cxl_write_dbc_text(handle, byref(options), byref(text), byref(size))
+    if status == _lib.ERR_AMBIGUOUS:  # finishing a copy names the message
+        finished = ctypes.c_void_p()
+        _Builder(handle).call(lib.cxl_builder_finish, byref(finished))
+        lib.cxl_close(finished)
     if status:
         raise Error(_lib.status_text(status))
     try:

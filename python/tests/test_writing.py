@@ -67,10 +67,26 @@ def test_changes_reach_the_text_and_the_library_after_refresh(edit, name, check,
     assert check(canxlate.load_file(tmp_path / "out.dbc").get_message_by_name(name))
 
 
-def test_refused_change_names_the_fault():
-    db = canxlate.load_string(SMALL_DBC)
+def _move_temp(db):
     db.get_message_by_frame_id(1979).get_signal_by_name("Temp").start = 60
-    with pytest.raises(canxlate.Error, match="signal 'Temp' of message 'Diag'"):
+
+
+def _add_a_message_of_the_same_id(db):
+    db.add_dbc_string('BO_ 1979 Again: 8 ECU\nCM_ BO_ 1979 "mine";\n')
+    db.messages[0].comment = "changed"  # written through the builder, which finds each message by its name
+
+
+@pytest.mark.parametrize(
+    "edit, fault",
+    [
+        (_move_temp, "signal 'Temp' of message 'Diag'"),
+        (_add_a_message_of_the_same_id, "message 'Again' has the ID 1979 of message 'Diag': its comment"),
+    ],
+)
+def test_refused_change_names_the_fault(edit, fault):
+    db = canxlate.load_string(SMALL_DBC)
+    edit(db)
+    with pytest.raises(canxlate.Error, match=fault):
         db.as_dbc_string()
 
 

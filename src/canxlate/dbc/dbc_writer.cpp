@@ -49,6 +49,12 @@ bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// The attributes that keep a name whole.
+bool isLongNameAttribute(std::string_view name) {
+    return name == "SystemNodeLongSymbol" || name == "SystemMessageLongSymbol" || name == "SystemSignalLongSymbol" ||
+           name == "SystemEnvVarLongSymbol";
+}
+
 // A name as a DBC identifier: other characters become '_', and one that
 // starts with a digit (or is empty) gets a leading '_'.
 std::string identifier(std::string_view name) {
@@ -205,10 +211,7 @@ private:
     }
 
     // The attributes that keep a name whole, not written when names are.
-    bool skipped(const db::Attribute& given) const {
-        return options_.longNames && (given.name == "SystemNodeLongSymbol" || given.name == "SystemMessageLongSymbol" ||
-                                      given.name == "SystemSignalLongSymbol" || given.name == "SystemEnvVarLongSymbol");
-    }
+    bool skipped(const db::Attribute& given) const { return options_.longNames && isLongNameAttribute(given.name); }
 
     // The names written for every object, and the long-name attributes and
     // definitions that shortened names need.
@@ -660,7 +663,69 @@ private:
     std::vector<bool> firstOfId_;
 };
 
+// What a later message of a shared ID would have written by that ID: the
+// kinds of it, in words.
+std::vector<std::string_view> saidById(const db::Database& database, size_t m, const WriteOptions& options) {
+    const db::Message& message = database.messages[m];
+    auto renamed = [&](const std::string& name) {
+        return !options.longNames && (name.size() > kLongestName || identifier(name) != name);
+    };
+    auto attributes = [&](const db::AttributeList& list) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const db::Attribute& a) { return !options.longNames || !isLongNameAttribute(a.name); });
+    };
+    size_t switches = 0;
+    for (const db::Signal& signal : message.signals)
+        switches += signal.role == db::MuxRole::kSwitch || signal.role == db::MuxRole::kMultiplexedSwitch;
+    std::vector<std::string_view> kinds;
+    auto add = [&](bool found, std::string_view kind) {
+        if (found) kinds.push_back(kind);
+    };
+    add(!message.comment.empty(), "comment");
+    add(attributes(message.attributes) || renamed(message.name), "attributes");
+    add(message.senders.size() > 1, "senders");
+    add(!message.signalGroups.empty(), "signal groups");
+    add(std::any_of(database.relationAttributes.begin(), database.relationAttributes.end(),
+                    [&](const db::RelationAttribute& r) {
+                        return r.kind != ObjectKind::kNodeEnvironmentVariable && r.message == m;
+                    }),
+        "relation attributes");
+    auto any = [&](auto test) { return std::any_of(message.signals.begin(), message.signals.end(), test); };
+    add(any([](const db::Signal& s) { return !s.comment.empty(); }), "signal comments");
+    add(any([&](const db::Signal& s) { return attributes(s.attributes) || renamed(s.name); }), "signal attributes");
+    add(any([](const db::Signal& s) { return !s.values.empty(); }), "value texts");
+    add(any([](const db::Signal& s) { return s.type == db::ValueType::kSingle || s.type == db::ValueType::kDouble; }),
+        "value types");
+    add(any([&](const db::Signal& s) {
+            return !s.muxRanges.empty() &&
+                   (switches > 1 || s.muxRanges.size() > 1 || s.muxRanges[0].low != s.muxRanges[0].high);
+        }),
+        "switch values");
+    return kinds;
+}
+
 }  // namespace
+
+std::string ambiguousReferences(const db::Database& database, const WriteOptions& options) {
+    std::unordered_map<uint64_t, size_t> firstOfId;
+    std::string first;
+    size_t count = 0;
+    for (size_t m = 0; m < database.messages.size(); ++m) {
+        const db::Message& message = database.messages[m];
+        const uint64_t id = uint64_t{message.id} | (message.extended ? kExtendedFlag : 0);
+        const auto [earlier, isFirst] = firstOfId.emplace(id, m);
+        if (isFirst) continue;
+        const std::vector<std::string_view> kinds = saidById(database, m, options);
+        if (kinds.empty() || count++ > 0) continue;
+        first = "message '" + message.name + "' has the ID " + std::to_string(id) + " of message '" +
+                database.messages[earlier->second].name + "': its ";
+        for (size_t k = 0; k < kinds.size(); ++k)
+            first += std::string(k == 0 ? "" : k + 1 == kinds.size() ? " and " : ", ") + std::string(kinds[k]);
+        first += " would be read as the other's";
+    }
+    if (count > 1) first += " (and " + std::to_string(count - 1) + " more such messages)";
+    return first;
+}
 
 void appendNumber(std::string& out, double value) {
     if (!std::isfinite(value)) value = 0.0;

@@ -351,15 +351,29 @@ def finished_handle(database, sort_choices=None):
     for index in range(info.message_count):
         lib.cxl_get_message_info(lib.cxl_message_at(handle, index), byref(message_info))
         library_names.append(message_info.name)
+    first_of_name = {}
+    for index, name in enumerate(library_names):
+        first_of_name.setdefault(name, index)
+
+    def library_name(index):
+        """The name the builder finds a library message by, which finds the first of a name given twice."""
+        name = library_names[index]
+        if first_of_name[name] != index:
+            raise Error(
+                f"message '{_lib.text(name)}' has the name of an earlier message: a change to it cannot be told "
+                "from a change to that one"
+            )
+        return name
+
     kept = set()
     for position, message in enumerate(database._messages):
         if message is None:
             kept.add(position)  # never made in Python: as the library has it, where it was
         elif message._database is opened and message._index is not None:
             kept.add(message._index)
-    for index, name in enumerate(library_names):
+    for index in range(len(library_names)):
         if index not in kept:
-            builder.call(lib.cxl_builder_remove_message, name)
+            builder.call(lib.cxl_builder_remove_message, library_name(index))
     network = _lib.ObjectRef(_OBJECT_NETWORK, None, None, None)
     builder.call(lib.cxl_builder_set_comment, byref(network), _encoded(database.comment or ""))
     if database._dbc is not None:
@@ -386,7 +400,7 @@ def finished_handle(database, sort_choices=None):
         if message is None:
             continue
         mine = message._database is opened and message._index is not None
-        _write_message(builder, message, library_names[message._index] if mine else None, defined, sort_choices)
+        _write_message(builder, message, library_name(message._index) if mine else None, defined, sort_choices)
     # Last, so that a renamed node is renamed wherever the messages name it.
     for node in database.nodes:
         if node._opened is not opened:

@@ -76,11 +76,17 @@ def _add_a_message_of_the_same_id(db):
     db.messages[0].comment = "changed"  # written through the builder, which finds each message by its name
 
 
+def _add_a_message_of_the_same_name(db):
+    db.add_dbc_string("BO_ 1000 Ext: 8 ECU\n")
+    db.messages[3].frame_id = 1001
+
+
 @pytest.mark.parametrize(
     "edit, fault",
     [
         (_move_temp, "signal 'Temp' of message 'Diag'"),
         (_add_a_message_of_the_same_id, "message 'Again' has the ID 1979 of message 'Diag': its comment"),
+        (_add_a_message_of_the_same_name, "message 'Ext' has the name of an earlier message"),
     ],
 )
 def test_refused_change_names_the_fault(edit, fault):

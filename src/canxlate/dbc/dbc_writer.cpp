@@ -674,9 +674,11 @@ std::vector<std::string_view> saidById(const db::Database& database, size_t m, c
         return std::any_of(list.begin(), list.end(),
                            [&](const db::Attribute& a) { return !options.longNames || !isLongNameAttribute(a.name); });
     };
-    size_t switches = 0;
-    for (const db::Signal& signal : message.signals)
-        switches += signal.role == db::MuxRole::kSwitch || signal.role == db::MuxRole::kMultiplexedSwitch;
+    // A reader gives a multiplexed signal that SG_MUL_VAL_ leaves out the
+    // message's switch (M) and the one value its m<k> says.
+    uint32_t mainSwitch = db::kNoSwitch;
+    for (uint32_t s = 0; s < message.signals.size(); ++s)
+        if (message.signals[s].role == db::MuxRole::kSwitch && mainSwitch == db::kNoSwitch) mainSwitch = s;
     std::vector<std::string_view> kinds;
     auto add = [&](bool found, std::string_view kind) {
         if (found) kinds.push_back(kind);
@@ -698,7 +700,7 @@ std::vector<std::string_view> saidById(const db::Database& database, size_t m, c
         "value types");
     add(any([&](const db::Signal& s) {
             return !s.muxRanges.empty() &&
-                   (switches > 1 || s.muxRanges.size() > 1 || s.muxRanges[0].low != s.muxRanges[0].high);
+                   (s.switchIndex != mainSwitch || s.muxRanges.size() > 1 || s.muxRanges[0].low != s.muxRanges[0].high);
         }),
         "switch values");
     return kinds;

@@ -129,11 +129,11 @@ def _give_field(builder, reference, kind, name, wanted, defined, default_is_none
         wanted = str(wanted)
         if wanted not in (definition.choices or ()):
             definition.choices, made = list(definition.choices or ()) + [wanted], True
+    if type_name not in ("ENUM", "STRING") and not isinstance(wanted, (int, float)):
+        raise Error(f"attribute '{name}' is defined as {type_name}, so {wanted!r} cannot be written")
     if made:
         defined[name] = definition
         _define(builder, definition, kind)
-    if type_name not in ("ENUM", "STRING") and not isinstance(wanted, (int, float)):
-        raise Error(f"attribute '{name}' is defined as {type_name}, so {wanted!r} cannot be written")
     if default_is_none and wanted == definition.default_value:
         builder.call(lib.cxl_builder_remove_attribute, byref(reference), _encoded(name))
     elif isinstance(wanted, str):

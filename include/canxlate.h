@@ -355,10 +355,12 @@ CXL_API cxl_status CXL_CALL cxl_get_relation_attribute(const cxl_database* datab
  * hold are written with '_' for other characters, and names longer than 32
  * characters cut short, with the full name in its long-name attribute.
  * A DBC file names messages by ID, and a reader gives what it says of an ID
- * to the first message of that ID: when a later message of a shared ID has a
- * comment, attributes, value texts or anything else said by ID, nothing is
- * written and the status is CXL_ERR_AMBIGUOUS (cxl_builder_finish of a copy
- * names the message in its report). */
+ * to the first message of that ID (and of a signal name to the first signal
+ * of that name): when a later message of a shared ID has a comment,
+ * attributes, value texts or anything else said by ID (or a later signal of
+ * a shared name anything said by its name), nothing is written and the
+ * status is CXL_ERR_AMBIGUOUS (cxl_builder_finish of a copy names it in its
+ * report). */
 CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const char* path);
 /* The same into memory: *text (NUL-terminated, *size bytes before the NUL)
  * is released with cxl_free_text. */

@@ -47,7 +47,7 @@ typedef int32_t cxl_status;
 #define CXL_ERR_LENGTH (-9)       /* a payload too long or too short for the call */
 #define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
 #define CXL_ERR_REFUSED (-11)     /* building: a change that does not fit the database (see the report) */
-#define CXL_ERR_AMBIGUOUS (-12)   /* writing: DBC text would give what it says of a message to another (see below) */
+#define CXL_ERR_AMBIGUOUS (-12)   /* writing: DBC text would give what it says of an object to another (see below) */
 
 /* Text for a status, never null. */
 CXL_API const char* CXL_CALL cxl_status_text(cxl_status status);

@@ -47,6 +47,7 @@ typedef int32_t cxl_status;
 #define CXL_ERR_LENGTH (-9)       /* a payload too long or too short for the call */
 #define CXL_ERR_INTERNAL (-10)    /* an unexpected failure inside the library */
 #define CXL_ERR_REFUSED (-11)     /* building: a change that does not fit the database (see the report) */
+#define CXL_ERR_AMBIGUOUS (-12)   /* writing: DBC text would give what it says of an object to another (see below) */
 
 /* Text for a status, never null. */
 CXL_API const char* CXL_CALL cxl_status_text(cxl_status status);
@@ -352,7 +353,14 @@ CXL_API cxl_status CXL_CALL cxl_get_relation_attribute(const cxl_database* datab
  * text, comment, attribute and node; numbers in the shortest form that reads
  * back as the same double. Lines end in CR LF. Names a DBC identifier cannot
  * hold are written with '_' for other characters, and names longer than 32
- * characters cut short, with the full name in its long-name attribute. */
+ * characters cut short, with the full name in its long-name attribute.
+ * A DBC file names messages by ID, and a reader gives what it says of an ID
+ * to the first message of that ID (and of a signal name to the first signal
+ * of that name): when a later message of a shared ID has a comment,
+ * attributes, value texts or anything else said by ID (or a later signal of
+ * a shared name anything said by its name), nothing is written and the
+ * status is CXL_ERR_AMBIGUOUS (cxl_builder_finish of a copy names it in its
+ * report). */
 CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const char* path);
 /* The same into memory: *text (NUL-terminated, *size bytes before the NUL)
  * is released with cxl_free_text. */
@@ -365,6 +373,9 @@ CXL_API void CXL_CALL cxl_free_text(char* text);
  * value texts in the order read or given, not from the highest value down. */
 #define CXL_WRITE_LONG_NAMES 1u
 #define CXL_WRITE_VALUE_TEXTS_AS_GIVEN 2u
+/* Written even when ambiguous: what would be said by ID of the later
+ * messages of a shared ID is left out. */
+#define CXL_WRITE_LEAVE_OUT_AMBIGUOUS 4u
 
 typedef struct cxl_write_options {
     uint32_t flags; /* CXL_WRITE_* */
@@ -409,7 +420,9 @@ CXL_API cxl_status CXL_CALL cxl_builder_copy(const cxl_database* database, cxl_b
 CXL_API void CXL_CALL cxl_builder_free(cxl_builder* builder);
 /* The database has the diagnostics of its DBC text, as one opened from a
  * file; only a database copied with faults has errors among them (the
- * report gives the first, or is ""). */
+ * report gives the first, or is ""). CXL_ERR_AMBIGUOUS, with no database,
+ * when its DBC text would be (see cxl_write_dbc; the report names the
+ * message). */
 CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_database** database,
                                                cxl_build_report* report);
 
@@ -469,12 +482,13 @@ CXL_API cxl_status CXL_CALL cxl_builder_set_value_text(cxl_builder* builder, con
 CXL_API cxl_status CXL_CALL cxl_builder_clear_value_texts(cxl_builder* builder, const char* message, const char* signal,
                                                           cxl_build_report* report);
 
-/* The network, a node, a message or a signal. */
+/* The network, a node, a message, a signal or an environment variable. */
 typedef struct cxl_object_ref {
-    int32_t kind;        /* CXL_OBJECT_NETWORK, _NODE, _MESSAGE or _SIGNAL */
-    const char* node;    /* nodes */
-    const char* message; /* messages and signals */
-    const char* signal;  /* signals */
+    int32_t kind;                     /* CXL_OBJECT_NETWORK, _NODE, _MESSAGE, _SIGNAL or _ENVIRONMENT_VARIABLE */
+    const char* node;                 /* nodes */
+    const char* message;              /* messages and signals */
+    const char* signal;               /* signals */
+    const char* environment_variable; /* environment variables */
 } cxl_object_ref;
 
 /* "" removes the comment. */
@@ -507,6 +521,15 @@ CXL_API cxl_status CXL_CALL cxl_builder_add_environment_variable(cxl_builder* bu
                                                                  cxl_build_report* report);
 CXL_API cxl_status CXL_CALL cxl_builder_remove_environment_variable(cxl_builder* builder, const char* name,
                                                                     cxl_build_report* report);
+/* The value texts of an environment variable, as those of a signal; its
+ * comment and attributes are given with a cxl_object_ref of kind
+ * CXL_OBJECT_ENVIRONMENT_VARIABLE. */
+CXL_API cxl_status CXL_CALL cxl_builder_set_environment_variable_value_text(cxl_builder* builder, const char* variable,
+                                                                            int64_t raw, const char* text,
+                                                                            cxl_build_report* report);
+CXL_API cxl_status CXL_CALL cxl_builder_clear_environment_variable_value_texts(cxl_builder* builder,
+                                                                               const char* variable,
+                                                                               cxl_build_report* report);
 
 /* A node together with a message, a signal or an environment variable. */
 typedef struct cxl_relation_ref {

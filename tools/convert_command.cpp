@@ -126,7 +126,10 @@ Database merged(Database database, const std::vector<std::string>& others) {
     if (conflicts) return nullptr;
     cxl_database* joined = nullptr;
     cxl_build_report report{};
-    if (cxl_builder_finish(raw, &joined, &report) != CXL_OK) return nullptr;
+    if (cxl_builder_finish(raw, &joined, &report) != CXL_OK) {
+        reportError(std::string("cannot merge: ") + report.text);
+        return nullptr;
+    }
     return Database(joined);
 }
 

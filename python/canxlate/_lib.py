@@ -17,6 +17,7 @@ ERR_MISSING = -7
 ERR_NOT_CARRIED = -8
 ERR_LENGTH = -9
 ERR_REFUSED = -11
+ERR_AMBIGUOUS = -12
 
 FORMAT_DBC = 1
 FORMAT_ZCD = 2
@@ -224,7 +225,13 @@ class SignalSpec(Structure):
 
 
 class ObjectRef(Structure):
-    _fields_ = [("kind", c_int32), ("node", c_char_p), ("message", c_char_p), ("signal", c_char_p)]
+    _fields_ = [
+        ("kind", c_int32),
+        ("node", c_char_p),
+        ("message", c_char_p),
+        ("signal", c_char_p),
+        ("environment_variable", c_char_p),
+    ]
 
 
 class WriteOptions(Structure):

@@ -11,7 +11,7 @@ from ctypes import byref
 
 from . import _lib
 from . import dbc_extras as extras
-from . import dbc_writing
+from . import dbc_writing, message_layout
 from ._lib import lib
 from .errors import DecodeError, EncodeError, Error, ParseError, UnsupportedDatabaseFormatError
 
@@ -30,6 +30,7 @@ _PHYSICAL, _RAW, _SCALED = "physical", "raw", "scaled"
 _buffers = threading.local()  # each thread's cxl_value array
 _MUX_LIST_LIMIT = 1 << 16
 _Conversion = collections.namedtuple("Conversion", "scale offset choices is_float")
+_UNREAD = dbc_writing.UNREAD  # a field read from attributes when first asked for
 
 
 class NamedSignalValue:
@@ -215,7 +216,7 @@ class Signal:
         self.raw_initial = raw_initial
         self.raw_invalid = raw_invalid
         self._attribute_count = 0
-        self._dbc, self._spn, self._encode_limits = dbc_specifics, spn, None
+        self._dbc, self._spn, self._encode_limits = dbc_specifics, _UNREAD if spn is None else spn, None
         self.is_multiplexer = bool(is_multiplexer)
         self.multiplexer_signal = multiplexer_signal
         self.decodable = True
@@ -266,7 +267,8 @@ class Signal:
             self.is_signed = bool(details.float_signed)
         self._attribute_count = details.attribute_count
         self.raw_invalid = None
-        self._dbc = self._spn = self._encode_limits = None
+        self._dbc = self._encode_limits = None
+        self._spn = _UNREAD
         self.is_multiplexer = info.mux_role in (_lib.MUX_SWITCH, _lib.MUX_MULTIPLEXED_SWITCH)
         self.multiplexer_signal = names_by_handle.get(info.mux_switch) if info.mux_switch else None
         self.decodable = bool(info.decodable)
@@ -322,10 +324,8 @@ class Signal:
     @property
     def spn(self):
         """The J1939 parameter number (the SPN attribute, or its default), or None."""
-        if self._spn is None and self.dbc is not None:
-            attribute = self.dbc.attributes.get("SPN")
-            definition = self.dbc.attribute_definitions.get("SPN")
-            self._spn = attribute.value if attribute else definition.default_value if definition else None
+        if self._spn is _UNREAD:
+            self._spn = None if self.dbc is None else extras.value_of(self.dbc, "SPN")
         return self._spn
 
     @spn.setter
@@ -506,6 +506,7 @@ class Message:
         self._signals_by_name = {signal.name: signal for signal in reversed(self._signals)}
         self._multiplexed = any(signal.is_multiplexer for signal in self._signals)
         self._branches, self._switches = {}, []
+        message_layout.check(self, strict)
 
     def _library_made(self):
         """Makes a database of this message alone and becomes its message (the first decoding or encoding of a
@@ -1172,7 +1173,18 @@ def _reopen(sources, filename, keywords):
 
 
 # What _differences compares of each message and signal.
-_MESSAGE_FIELDS = ("name", "frame_id", "is_extended_frame", "is_fd", "length", "comment", "cycle_time", "senders")
+_MESSAGE_FIELDS = (
+    "name",
+    "frame_id",
+    "is_extended_frame",
+    "is_fd",
+    "length",
+    "comment",
+    "cycle_time",
+    "senders",
+    "send_type",
+    "protocol",
+)
 _SIGNAL_FIELDS = (
     "name",
     "start",
@@ -1191,6 +1203,7 @@ _SIGNAL_FIELDS = (
     "multiplexer_ids",
     "multiplexer_signal",
     "raw_initial",
+    "spn",
 )
 
 

@@ -101,6 +101,15 @@ class DbcExtras:
         self.value_tables = value_tables if value_tables is not None else {}
 
 
+def value_of(specifics, name):
+    """An object's value of an attribute, else its definition's default, else None."""
+    attribute = specifics.attributes.get(name)
+    if attribute is not None:
+        return attribute.value
+    definition = specifics.attribute_definitions.get(name)
+    return None if definition is None else definition.default_value
+
+
 def _typed(type_name, value, text):
     if type_name == "STRING":
         return _lib.text(text)

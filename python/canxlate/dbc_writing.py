@@ -2,6 +2,7 @@
 signal made in Python changed there to match its attributes (added when made with keywords, removed when no
 longer listed), then written by the library."""
 
+import copy
 import ctypes
 import re
 from ctypes import byref
@@ -15,9 +16,25 @@ _OBJECT_NETWORK = 0
 _OBJECT_NODE = 1
 _OBJECT_MESSAGE = 2
 _OBJECT_SIGNAL = 3
-_ATTRIBUTE_INT = 0
-_ATTRIBUTE_FLOAT = 2
 _LONG_NAMES = ("SystemNodeLongSymbol", "SystemMessageLongSymbol", "SystemSignalLongSymbol", "SystemEnvVarLongSymbol")
+
+
+UNREAD = object()  # a field of an object made from the library, not yet read from its attributes
+# The frame formats of VFrameFormat, by their number.
+_FRAME_FORMATS = ["StandardCAN", "ExtendedCAN", "reserved", "J1939PG"] + ["reserved"] * 10
+_FRAME_FORMATS += ["StandardCAN_FD", "ExtendedCAN_FD"]
+# The attributes that say fields of messages and signals, defined as the familiar toolkit defines them when a
+# field needs one that the database does not define (a send type's enumeration grows with the texts given).
+_FIELD_DEFINITIONS = {
+    definition.name: definition
+    for definition in (
+        extras.AttributeDefinition("GenMsgCycleTime", 0, "BO_", "INT", 0, 65535),
+        extras.AttributeDefinition("GenMsgSendType", None, "BO_", "ENUM", choices=[]),
+        extras.AttributeDefinition("VFrameFormat", "StandardCAN", "BO_", "ENUM", choices=_FRAME_FORMATS),
+        extras.AttributeDefinition("GenSigStartValue", None, "SG_", "FLOAT", 0, 100000000000),
+        extras.AttributeDefinition("SPN", None, "SG_", "INT", 0, 524287),
+    )
+}
 
 
 def _encoded(text):
@@ -46,21 +63,9 @@ class _Builder:
     def call(self, function, *arguments):
         status = function(self.handle, *arguments, byref(self.report))
         if status:
-            text = self.report.text.decode("utf-8", "replace") if status == _lib.ERR_REFUSED else ""
+            refused = status in (_lib.ERR_REFUSED, _lib.ERR_AMBIGUOUS)
+            text = self.report.text.decode("utf-8", "replace") if refused else ""
             raise Error(text or _lib.status_text(status))
-
-    def define(self, name, kind, attribute_type, maximum):
-        definition = _lib.AttributeDefinition(_encoded(name), kind, attribute_type, 0, maximum, 0, 0, 0, b"")
-        self.call(lib.cxl_builder_define_attribute, byref(definition), None)
-
-    def attribute(self, reference, name, value, kind, attribute_type, maximum, defined):
-        if value is None:
-            self.call(lib.cxl_builder_remove_attribute, byref(reference), _encoded(name))
-            return
-        if name not in defined:
-            self.define(name, kind, attribute_type, maximum)
-            defined.add(name)
-        self.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), float(value), None)
 
 
 def _sync_attributes(builder, reference, kind, given, had, defined, kept=()):
@@ -77,7 +82,7 @@ def _sync_attributes(builder, reference, kind, given, had, defined, kept=()):
         definition = attribute.definition
         if name not in defined:
             _define(builder, definition, kind)
-            defined.add(name)
+            defined[name] = definition
         value = attribute.value
         if isinstance(value, str):
             builder.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), 0.0, _encoded(value))
@@ -106,19 +111,69 @@ def _define(builder, definition, kind):
     builder.call(lib.cxl_builder_define_attribute, byref(made), values)
 
 
+def _give_field(builder, reference, kind, name, wanted, defined, default_is_none=True):
+    """Gives an object the attribute that says one of its fields (``wanted``; None removes it), defining it when
+    the database does not and adding a text its enumeration lacks. A value equal to the definition's default
+    is left to the default (unless ``default_is_none`` is false: a start value is one only when given)."""
+    definition = defined.get(name)
+    if wanted is None:
+        if definition is not None:
+            builder.call(lib.cxl_builder_remove_attribute, byref(reference), _encoded(name))
+        return
+    made = definition is None
+    definition = copy.copy(_FIELD_DEFINITIONS[name] if made else definition)
+    type_name = definition.type_name or "STRING"
+    if name == "VFrameFormat" and type_name in ("INT", "HEX"):  # the format's number
+        wanted = _FRAME_FORMATS.index(wanted)
+    if type_name == "ENUM":
+        wanted = str(wanted)
+        if wanted not in (definition.choices or ()):
+            definition.choices, made = list(definition.choices or ()) + [wanted], True
+    if type_name not in ("ENUM", "STRING") and not isinstance(wanted, (int, float)):
+        raise Error(f"attribute '{name}' is defined as {type_name}, so {wanted!r} cannot be written")
+    if made:
+        defined[name] = definition
+        _define(builder, definition, kind)
+    if default_is_none and wanted == definition.default_value:
+        builder.call(lib.cxl_builder_remove_attribute, byref(reference), _encoded(name))
+    elif isinstance(wanted, str):
+        builder.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), 0.0, _encoded(wanted))
+    else:
+        builder.call(lib.cxl_builder_set_attribute, byref(reference), _encoded(name), float(wanted), None)
+
+
+def _frame_format(message):
+    """The VFrameFormat a message's kind, FD flag and protocol make."""
+    if message.protocol == "j1939":
+        return "J1939PG"
+    return ("Extended" if message.is_extended_frame else "Standard") + ("CAN_FD" if message.is_fd else "CAN")
+
+
+def _give_message_fields(builder, reference, message, original, defined):
+    """Writes the cycle time, send type and frame format that differ from what the library has (all that are
+    given, for a message made in Python)."""
+    had = (None, None, None)
+    if original is not None:
+        info, details = _lib.MessageInfo(), _lib.MessageDetails()
+        lib.cxl_get_message_info(message._handle, byref(info))
+        lib.cxl_get_message_details(message._handle, byref(details))
+        kind = (bool(info.extended), bool(info.fd), bool(details.j1939))
+        had = (info.cycle_time_ms if info.cycle_time_ms > 0 else None, _lib.text(details.send_type) or None, kind)
+    if (message.cycle_time or None) != had[0]:
+        default = getattr(defined.get("GenMsgCycleTime"), "default_value", None)
+        wanted = message.cycle_time or (0 if default is not None else None)
+        _give_field(builder, reference, _OBJECT_MESSAGE, "GenMsgCycleTime", wanted, defined)
+    if message.send_type != had[1]:
+        _give_field(builder, reference, _OBJECT_MESSAGE, "GenMsgSendType", message.send_type, defined)
+    kind = (bool(message.is_extended_frame), bool(message.is_fd), message.protocol == "j1939")
+    if kind != (had[2] or (False, False, False)) or (original is None and "VFrameFormat" in defined):
+        wanted = _frame_format(message)
+        if "VFrameFormat" in defined or wanted not in _FRAME_FORMATS[:2]:
+            _give_field(builder, reference, _OBJECT_MESSAGE, "VFrameFormat", wanted, defined)
+
+
 def _had(opened, read, count):
     return set(extras.attributes(opened, read, count)) if opened is not None else set()
-
-
-def _defined(handle):
-    details = _lib.DatabaseDetails()
-    lib.cxl_get_database_details(handle, byref(details))
-    names = set()
-    definition = _lib.AttributeDefinition()
-    for i in range(details.attribute_definition_count):
-        lib.cxl_get_attribute_definition(handle, i, byref(definition))
-        names.add(_lib.text(definition.name))
-    return names
 
 
 def _ranges(signal):
@@ -186,8 +241,9 @@ def _write_message(builder, message, original, defined, sort_choices):
     if original is not None and message._dbc is not None:
         read = lambda i, item: lib.cxl_message_attribute(message._handle, i, item)  # noqa: E731
         had = _had(message._database, read, message._attribute_count)
-    _sync_attributes(builder, reference, _OBJECT_MESSAGE, message._dbc, had, defined, ("GenMsgCycleTime",))
-    builder.attribute(reference, "GenMsgCycleTime", message.cycle_time, _OBJECT_MESSAGE, _ATTRIBUTE_INT, 65535, defined)
+    fields = ("GenMsgCycleTime", "GenMsgSendType", "VFrameFormat")
+    _sync_attributes(builder, reference, _OBJECT_MESSAGE, message._dbc, had, defined, fields)
+    _give_message_fields(builder, reference, message, original, defined)
     for signal, switch in _in_switch_order(signals):
         _write_signal(builder, name, signal, switch, defined, signal._cname in existing, sort_choices)
     builder.call(lib.cxl_builder_clear_signal_groups, name)
@@ -248,10 +304,16 @@ def _write_signal(builder, message, signal, switch, defined, existing, sort_choi
     if existing and signal._dbc is not None:
         read = lambda i, item: lib.cxl_signal_attribute(signal._handle, i, item)  # noqa: E731
         had = _had(signal._opened, read, signal._attribute_count)
-    _sync_attributes(builder, reference, _OBJECT_SIGNAL, signal._dbc, had, defined, ("GenSigStartValue",))
-    builder.attribute(
-        reference, "GenSigStartValue", signal.raw_initial, _OBJECT_SIGNAL, _ATTRIBUTE_FLOAT, 1e11, defined
-    )
+    spn = signal._spn
+    if spn is not UNREAD and existing:  # as the library has it unless changed
+        read = lambda i, item: lib.cxl_signal_attribute(signal._handle, i, item)  # noqa: E731
+        library = extras.object_extras(signal._opened, read, signal._attribute_count)
+        spn = UNREAD if spn == extras.value_of(library, "SPN") else spn
+    fields = ("GenSigStartValue",) if spn is UNREAD else ("GenSigStartValue", "SPN")
+    _sync_attributes(builder, reference, _OBJECT_SIGNAL, signal._dbc, had, defined, fields)
+    _give_field(builder, reference, _OBJECT_SIGNAL, "GenSigStartValue", signal.raw_initial, defined, False)
+    if spn is not UNREAD:
+        _give_field(builder, reference, _OBJECT_SIGNAL, "SPN", spn, defined)
 
 
 def edited(database):
@@ -281,7 +343,7 @@ def finished_handle(database, sort_choices=None):
     handle, opened = database._handle, database._opened
     builder = _Builder(handle)
     lib.cxl_builder_set_version(builder.handle, _encoded(database.version or ""))
-    defined = _defined(handle)
+    defined = dict(extras.definitions(opened))
     info = _lib.DatabaseInfo()
     lib.cxl_get_database_info(handle, byref(info))
     library_names = []
@@ -289,15 +351,29 @@ def finished_handle(database, sort_choices=None):
     for index in range(info.message_count):
         lib.cxl_get_message_info(lib.cxl_message_at(handle, index), byref(message_info))
         library_names.append(message_info.name)
+    first_of_name = {}
+    for index, name in enumerate(library_names):
+        first_of_name.setdefault(name, index)
+
+    def library_name(index):
+        """The name the builder finds a library message by, which finds the first of a name given twice."""
+        name = library_names[index]
+        if first_of_name[name] != index:
+            raise Error(
+                f"message '{_lib.text(name)}' has the name of an earlier message: a change to it cannot be told "
+                "from a change to that one"
+            )
+        return name
+
     kept = set()
     for position, message in enumerate(database._messages):
         if message is None:
             kept.add(position)  # never made in Python: as the library has it, where it was
         elif message._database is opened and message._index is not None:
             kept.add(message._index)
-    for index, name in enumerate(library_names):
+    for index in range(len(library_names)):
         if index not in kept:
-            builder.call(lib.cxl_builder_remove_message, name)
+            builder.call(lib.cxl_builder_remove_message, library_name(index))
     network = _lib.ObjectRef(_OBJECT_NETWORK, None, None, None)
     builder.call(lib.cxl_builder_set_comment, byref(network), _encoded(database.comment or ""))
     if database._dbc is not None:
@@ -324,7 +400,7 @@ def finished_handle(database, sort_choices=None):
         if message is None:
             continue
         mine = message._database is opened and message._index is not None
-        _write_message(builder, message, library_names[message._index] if mine else None, defined, sort_choices)
+        _write_message(builder, message, library_name(message._index) if mine else None, defined, sort_choices)
     # Last, so that a renamed node is renamed wherever the messages name it.
     for node in database.nodes:
         if node._opened is not opened:
@@ -333,9 +409,7 @@ def finished_handle(database, sort_choices=None):
         if named is not None and node.name != named:
             builder.call(lib.cxl_builder_rename_node, _encoded(named), _encoded(_dbc_name(node.name)))
     finished = ctypes.c_void_p()
-    status = lib.cxl_builder_finish(builder.handle, byref(finished), byref(builder.report))
-    if status:
-        raise Error(_lib.status_text(status))
+    builder.call(lib.cxl_builder_finish, byref(finished))
     return finished
 
 
@@ -435,6 +509,10 @@ def dbc_text(handle, flags=0, line_order=None, signal_order=None, attribute_orde
             setattr(options, f"{field}_count", len(order))
     text, size = ctypes.c_void_p(), ctypes.c_size_t()
     status = lib.cxl_write_dbc_text(handle, byref(options), byref(text), byref(size))
+    if status == _lib.ERR_AMBIGUOUS:  # finishing a copy names the message
+        finished = ctypes.c_void_p()
+        _Builder(handle).call(lib.cxl_builder_finish, byref(finished))
+        lib.cxl_close(finished)
     if status:
         raise Error(_lib.status_text(status))
     try:

@@ -67,10 +67,32 @@ def test_changes_reach_the_text_and_the_library_after_refresh(edit, name, check,
     assert check(canxlate.load_file(tmp_path / "out.dbc").get_message_by_name(name))
 
 
-def test_refused_change_names_the_fault():
-    db = canxlate.load_string(SMALL_DBC)
+def _move_temp(db):
     db.get_message_by_frame_id(1979).get_signal_by_name("Temp").start = 60
-    with pytest.raises(canxlate.Error, match="signal 'Temp' of message 'Diag'"):
+
+
+def _add_a_message_of_the_same_id(db):
+    db.add_dbc_string('BO_ 1979 Again: 8 ECU\nCM_ BO_ 1979 "mine";\n')
+    db.messages[0].comment = "changed"  # written through the builder, which finds each message by its name
+
+
+def _add_a_message_of_the_same_name(db):
+    db.add_dbc_string("BO_ 1000 Ext: 8 ECU\n")
+    db.messages[3].frame_id = 1001
+
+
+@pytest.mark.parametrize(
+    "edit, fault",
+    [
+        (_move_temp, "signal 'Temp' of message 'Diag'"),
+        (_add_a_message_of_the_same_id, "message 'Again' has the ID 1979 of message 'Diag': its comment"),
+        (_add_a_message_of_the_same_name, "message 'Ext' has the name of an earlier message"),
+    ],
+)
+def test_refused_change_names_the_fault(edit, fault):
+    db = canxlate.load_string(SMALL_DBC)
+    edit(db)
+    with pytest.raises(canxlate.Error, match=fault):
         db.as_dbc_string()
 
 
@@ -175,3 +197,69 @@ def test_writing_keywords(keywords, first, then):
     text = canxlate.load_string(LONG).as_dbc_string(**keywords)
     assert first in text and (then is None or text.index(first) < text.index(then))
     assert ('"SystemSignalLongSymbol"' in text) == keywords.get("shorten_long_names", True)
+
+
+FIELDS = """BO_ 2147484144 M: 8 E
+ SG_ S : 0|8@1+ (1,0) [0|0] "" E
+BA_DEF_ BO_ "GenMsgCycleTime" INT 0 1000;
+BA_DEF_ BO_ "GenMsgSendType" ENUM "Cyclic","Event";
+BA_DEF_ BO_ "VFrameFormat" INT 0 15;
+BA_DEF_ SG_ "SPN" INT 0 524287;
+BA_DEF_DEF_ "GenMsgCycleTime" 100;
+BA_DEF_DEF_ "GenMsgSendType" "Event";
+BA_DEF_DEF_ "VFrameFormat" 1;
+BA_DEF_DEF_ "SPN" 7;
+"""
+
+
+@pytest.mark.parametrize("source", [None, FIELDS], ids=["made", "read"])
+@pytest.mark.parametrize(
+    "owner, field, value",
+    [
+        ("message", "is_fd", True),
+        ("message", "protocol", "j1939"),
+        ("message", "send_type", "Cyclic"),
+        ("message", "send_type", "IfActive"),  # a text the enumeration lacks
+        ("message", "cycle_time", 50),
+        ("message", "cycle_time", None),  # not the definition's default
+        ("signal", "spn", 190),
+    ],
+)
+def test_fields_kept_in_attributes_come_back(source, owner, field, value):
+    if source is None:
+        made = canxlate.Message(0x1F0, "M", 8, [canxlate.Signal("S", 0, 8)], is_extended_frame=True)
+        db = canxlate.Database(messages=[made])
+    else:
+        db = canxlate.load_string(source)
+    message = db.messages[0]
+    setattr(message if owner == "message" else message.signals[0], field, value)
+    back = canxlate.load_string(db.as_dbc_string()).messages[0]
+    assert getattr(back if owner == "message" else back.signals[0], field) == value
+
+
+def _mux(second_ids):
+    mode = canxlate.Signal("Mode", 0, 8, is_multiplexer=True)
+    first = canxlate.Signal("First", 8, 8, multiplexer_ids=[1], multiplexer_signal="Mode")
+    return [mode, first, canxlate.Signal("Second", 12, 8, multiplexer_ids=second_ids, multiplexer_signal="Mode")]
+
+
+@pytest.mark.parametrize(
+    "signals, refusal",
+    [
+        ([canxlate.Signal("A", 0, 8), canxlate.Signal("B", 4, 8)], "The signals B and A are overlapping in message M."),
+        ([canxlate.Signal("A", 7, 8, byte_order="big_endian"), canxlate.Signal("B", 0, 1)], "signals B and A"),
+        ([canxlate.Signal("A", 20, 8, byte_order="big_endian")], "The signal A does not fit in message M."),
+        ([canxlate.Signal("A", 17, 8)], "The signal A does not fit"),
+        ([canxlate.Signal("A", 0, 0)], "The signal A length 0 is not greater than 0 in message M."),
+        (_mux([1]), "The signals Second and First are overlapping"),
+        (_mux([2]), None),  # in other branches
+    ],
+)
+def test_strict_message_refuses_signals_that_overlap_or_stick_out(signals, refusal):
+    if refusal is None:
+        canxlate.Message(1, "M", 3, signals)
+    else:
+        with pytest.raises(canxlate.Error, match=refusal):
+            canxlate.Message(1, "M", 3, signals)
+    if "length 0" not in (refusal or ""):  # that one however strict
+        canxlate.Message(1, "M", 3, signals, strict=False)

@@ -32,12 +32,15 @@ BO_ 256 Engine: 8 Ecu
 EV_ Volume: 1 [0|10] "dB" 2 7 DUMMY_NODE_VECTOR2 Dash;
 ENVVAR_DATA_ Volume: 4;
 BA_DEF_ BO_ "GenMsgCycleTime" INT 0 10000;
+BA_DEF_ EV_ "Step" FLOAT 0 1;
 BA_DEF_REL_ BU_SG_REL_ "Timeout" INT 0 1000;
 BA_ "GenMsgCycleTime" BO_ 256 100;
+BA_ "Step" EV_ Volume 0.5;
 BA_REL_ "Timeout" BU_SG_REL_ Dash SG_ 256 Speed 50;
 CM_ SG_ 256 Speed "Crankshaft";
 CM_ EV_ Volume "Loudness";
 VAL_ 256 Mode 1 "Speed" 2 "Temp";
+VAL_ Volume 10 "Max" 0 "Mute";
 SIG_GROUP_ 256 Shown 1 : Mode Speed;
 )";
 
@@ -74,17 +77,27 @@ BuilderPtr builtLikeText() {
         EXPECT_EQ(cxl_builder_add_signal(raw, "Engine", spec, nullptr), CXL_OK);
     cxl_attribute_definition cycle{"GenMsgCycleTime", CXL_OBJECT_MESSAGE, CXL_ATTRIBUTE_INT, 0, 10000, 0, 0, 0, ""};
     EXPECT_EQ(cxl_builder_define_attribute(raw, &cycle, nullptr, nullptr), CXL_OK);
-    const cxl_object_ref engine{CXL_OBJECT_MESSAGE, nullptr, "Engine", nullptr};
+    const cxl_object_ref engine{CXL_OBJECT_MESSAGE, nullptr, "Engine", nullptr, nullptr};
     EXPECT_EQ(cxl_builder_set_attribute(raw, &engine, "GenMsgCycleTime", 100, nullptr, nullptr), CXL_OK);
-    const cxl_object_ref speedRef{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Speed"};
+    const cxl_object_ref speedRef{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Speed", nullptr};
     EXPECT_EQ(cxl_builder_set_comment(raw, &speedRef, "Crankshaft", nullptr), CXL_OK);
     EXPECT_EQ(cxl_builder_set_value_text(raw, "Engine", "Mode", 1, "Speed", nullptr), CXL_OK);
     EXPECT_EQ(cxl_builder_set_value_text(raw, "Engine", "Mode", 2, "Temp", nullptr), CXL_OK);
     const char* const shown[] = {"Mode", "Speed"};
     EXPECT_EQ(cxl_builder_add_signal_group(raw, "Engine", "Shown", 1, shown, 2, nullptr), CXL_OK);
     const char* const dash[] = {"Dash"};
-    const cxl_environment_variable volume{"Volume", 1, 0, 10, "dB", 2, 7, "DUMMY_NODE_VECTOR2", 4, "Loudness", 1, 0, 0};
+    const cxl_environment_variable volume{"Volume", 1, 0, 10, "dB", 2, 7, "DUMMY_NODE_VECTOR2", 4, "", 1, 0, 0};
     EXPECT_EQ(cxl_builder_add_environment_variable(raw, &volume, dash, nullptr), CXL_OK);
+    const cxl_object_ref volumeRef{CXL_OBJECT_ENVIRONMENT_VARIABLE, nullptr, nullptr, nullptr, "Volume"};
+    EXPECT_EQ(cxl_builder_set_comment(raw, &volumeRef, "Loudness", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_environment_variable_value_text(raw, "Volume", 10, "Loud", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_clear_environment_variable_value_texts(raw, "Volume", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_environment_variable_value_text(raw, "Volume", 10, "Loud", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_environment_variable_value_text(raw, "Volume", 0, "Mute", nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_environment_variable_value_text(raw, "Volume", 10, "Max", nullptr), CXL_OK);
+    cxl_attribute_definition step{"Step", CXL_OBJECT_ENVIRONMENT_VARIABLE, CXL_ATTRIBUTE_FLOAT, 0, 1, 0, 0, 0, ""};
+    EXPECT_EQ(cxl_builder_define_attribute(raw, &step, nullptr, nullptr), CXL_OK);
+    EXPECT_EQ(cxl_builder_set_attribute(raw, &volumeRef, "Step", 0.5, nullptr, nullptr), CXL_OK);
     cxl_attribute_definition timeout{"Timeout", CXL_OBJECT_NODE_SIGNAL, CXL_ATTRIBUTE_INT, 0, 1000, 0, 0, 0, ""};
     EXPECT_EQ(cxl_builder_define_attribute(raw, &timeout, nullptr, nullptr), CXL_OK);
     const cxl_relation_ref dashSpeed{CXL_OBJECT_NODE_SIGNAL, "Dash", "Engine", "Speed", nullptr};
@@ -143,9 +156,9 @@ TEST(Builder, RefusesWhatDoesNotFit) {
     cxl_signal_spec noSwitch = signalSpec("Extra", 40, 8);
     noSwitch.mux_role = CXL_MUX_MULTIPLEXED;
     noSwitch.mux_switch = "Speed";
-    const cxl_object_ref nowhere{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Nothing"};
+    const cxl_object_ref nowhere{CXL_OBJECT_SIGNAL, nullptr, "Engine", "Nothing", nullptr};
     const cxl_attribute_definition noName{"", CXL_OBJECT_MESSAGE, CXL_ATTRIBUTE_INT, 0, 1, 0, 0, 0, ""};
-    const cxl_object_ref engine{CXL_OBJECT_MESSAGE, nullptr, "Engine", nullptr};
+    const cxl_object_ref engine{CXL_OBJECT_MESSAGE, nullptr, "Engine", nullptr, nullptr};
     const char* const strangers[] = {"Mode", "Nothing"};
     const cxl_environment_variable badType{"Level", 3, 0, 1, "", 0, 1, "", -1, "", 0, 0, 0};
     const cxl_environment_variable badNode{"Level", 0, 0, 1, "", 0, 1, "", -1, "", 1, 0, 0};
@@ -154,6 +167,8 @@ TEST(Builder, RefusesWhatDoesNotFit) {
     const cxl_relation_ref dashSpeed{CXL_OBJECT_NODE_SIGNAL, "Dash", "Engine", "Speed", nullptr};
     const cxl_relation_ref notRelation{CXL_OBJECT_MESSAGE, "Dash", "Engine", nullptr, nullptr};
     const cxl_relation_ref noVariable{CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE, "Dash", nullptr, nullptr, "Nothing"};
+    const cxl_object_ref variable{CXL_OBJECT_ENVIRONMENT_VARIABLE, nullptr, nullptr, nullptr, "Volume"};
+    const cxl_object_ref noSuchVariable{CXL_OBJECT_ENVIRONMENT_VARIABLE, nullptr, nullptr, nullptr, "Nothing"};
     cxl_build_report report{};
     const struct {
         std::function<cxl_status()> call;
@@ -192,6 +207,14 @@ TEST(Builder, RefusesWhatDoesNotFit) {
          "the access nodes are missing"},
         {[&] { return cxl_builder_remove_environment_variable(b, "Nothing", &report); },
          "no environment variable is named 'Nothing'"},
+        {[&] { return cxl_builder_set_environment_variable_value_text(b, "Nothing", 1, "x", &report); },
+         "no environment variable is named 'Nothing'"},
+        {[&] { return cxl_builder_clear_environment_variable_value_texts(b, "Nothing", &report); },
+         "no environment variable is named 'Nothing'"},
+        {[&] { return cxl_builder_set_comment(b, &noSuchVariable, "x", &report); },
+         "no environment variable is named 'Nothing'"},
+        {[&] { return cxl_builder_set_attribute(b, &variable, "GenMsgCycleTime", 1, nullptr, &report); },
+         "no attribute 'GenMsgCycleTime' is defined for such objects"},
         {[&] { return cxl_builder_set_relation_attribute(b, &nobody, "Timeout", 1, nullptr, &report); },
          "no node is named 'Nobody'"},
         {[&] { return cxl_builder_set_relation_attribute(b, &dashSpeed, "Unknown", 1, nullptr, &report); },

@@ -314,6 +314,39 @@ TEST(DbcWriting, RefusesBadArguments) {
     DatabasePtr database = openDbc("BU_: A\n");
     EXPECT_EQ(cxl_write_dbc(database.get(), nullptr), CXL_ERR_ARGUMENT);
     EXPECT_EQ(cxl_write_dbc(database.get(), "/nonexistent/folder/x.dbc"), CXL_ERR_CANNOT_OPEN);
+    // What would be read as said of another message or signal: a second
+    // text's message of the same ID, a channel given twice.
+    const std::string first = "BO_ 256 A: 8 E\n", second = "BO_ 256 B: 8 E\nCM_ BO_ 256 \"second\";\n";
+    const std::string twice = R"(<zecan_config><message><name>M</name><id>256</id><bytes>8</bytes>
+<channel name="A"><bitfield start="0" bits="8" order="0" type="1"/></channel>
+<channel name="A"><bitfield start="32" bits="32" order="0" type="2"/></channel></message></zecan_config>)";
+    const struct {
+        std::vector<cxl_source> sources;
+        const char* report;
+    } rows[] = {
+        {{{first.data(), first.size(), CXL_FORMAT_DBC}, {second.data(), second.size(), CXL_FORMAT_DBC}},
+         "message 'B' has the ID 256 of message 'A': its comment would be read as the other's"},
+        {{{twice.data(), twice.size(), CXL_FORMAT_ZCD}},
+         "signal 'A' of message '0x100' has the name of an earlier signal: its value type would be read as the "
+         "other's"},
+    };
+    const cxl_write_options leaveOut{CXL_WRITE_LEAVE_OUT_AMBIGUOUS, nullptr, 0, nullptr, 0, nullptr, 0};
+    for (const auto& row : rows) {
+        cxl_database* raw = nullptr;
+        ASSERT_EQ(cxl_open_sources(row.sources.data(), row.sources.size(), &raw), CXL_OK);
+        DatabasePtr shared(raw);
+        EXPECT_EQ(cxl_write_dbc_memory(shared.get(), &text, &size), CXL_ERR_AMBIGUOUS);
+        ASSERT_EQ(cxl_write_dbc_text(shared.get(), &leaveOut, &text, &size), CXL_OK);
+        EXPECT_EQ(std::string(text).find("second"), std::string::npos);
+        EXPECT_EQ(std::string(text).find("SIG_VALTYPE_"), std::string::npos);
+        cxl_free_text(text);
+        cxl_builder* builder = nullptr;
+        ASSERT_EQ(cxl_builder_copy(shared.get(), &builder), CXL_OK);
+        cxl_build_report report{};
+        EXPECT_EQ(cxl_builder_finish(builder, &raw, &report), CXL_ERR_AMBIGUOUS);
+        EXPECT_STREQ(report.text, row.report);
+        cxl_builder_free(builder);
+    }
 }
 
 }  // namespace

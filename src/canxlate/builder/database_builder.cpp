@@ -64,6 +64,19 @@ bool sameMessage(const db::Message& a, const db::Message& b) {
     return true;
 }
 
+// Adds or replaces the text of a raw value, keeping the order given.
+void putValueText(db::ValueTable& values, int64_t raw, std::string_view text) {
+    std::vector<db::ValueText> entries;
+    for (size_t i = 0; i < values.entries().size(); ++i) entries.push_back(values.written(i));
+    auto it = std::find_if(entries.begin(), entries.end(), [&](const db::ValueText& e) { return e.value == raw; });
+    if (it != entries.end()) {
+        it->text = text;
+    } else {
+        entries.push_back({raw, std::string(text)});
+    }
+    values.assign(std::move(entries));
+}
+
 }  // namespace
 
 DatabaseBuilder::DatabaseBuilder(const db::Database& source) : model_(source) {
@@ -74,6 +87,12 @@ DatabaseBuilder::DatabaseBuilder(const db::Database& source) : model_(source) {
 db::Message* DatabaseBuilder::findMessage(std::string_view name) {
     for (db::Message& message : model_.messages)
         if (message.name == name) return &message;
+    return nullptr;
+}
+
+db::EnvironmentVariable* DatabaseBuilder::findEnvironmentVariable(std::string_view name) {
+    for (db::EnvironmentVariable& variable : model_.environmentVariables)
+        if (variable.name == name) return &variable;
     return nullptr;
 }
 
@@ -135,10 +154,13 @@ std::string DatabaseBuilder::makeMessage(const cxl_message_spec& spec, const db:
                (spec.extended ? "an extended" : "a standard") + " frame";
     if (spec.length > db::kMaxPayloadBytes)
         return "message " + quote(name) + ": length " + std::to_string(spec.length) + " is over 64 bytes";
+    // A name or ID that a message kept was shared before: not refused now.
+    const bool keptName = replaced != nullptr && replaced->name == name;
+    const bool keptId = replaced != nullptr && replaced->id == spec.id && replaced->extended == (spec.extended != 0);
     for (const db::Message& other : model_.messages) {
         if (&other == replaced) continue;
-        if (other.name == name) return "message name " + quote(name) + " is taken";
-        if (other.id == spec.id && other.extended == (spec.extended != 0))
+        if (!keptName && other.name == name) return "message name " + quote(name) + " is taken";
+        if (!keptId && other.id == spec.id && other.extended == (spec.extended != 0))
             return "message " + quote(name) + ": ID " + std::to_string(spec.id) + " is that of message " +
                    quote(other.name);
     }
@@ -329,16 +351,7 @@ std::string DatabaseBuilder::setValueText(std::string_view message, std::string_
                                           std::string_view valueText) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    std::vector<db::ValueText> entries;  // in the order given
-    const db::ValueTable& values = found.signal->values;
-    for (size_t i = 0; i < values.entries().size(); ++i) entries.push_back(values.written(i));
-    auto it = std::find_if(entries.begin(), entries.end(), [&](const db::ValueText& e) { return e.value == raw; });
-    if (it != entries.end()) {
-        it->text = valueText;
-    } else {
-        entries.push_back({raw, std::string(valueText)});
-    }
-    found.signal->values.assign(std::move(entries));
+    putValueText(found.signal->values, raw, valueText);
     return {};
 }
 
@@ -366,7 +379,14 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
             }
             return found.signal != nullptr ? &found.signal->attributes : &found.message->attributes;
         }
-        default: *problem = "the object is the network, a node, a message or a signal"; return nullptr;
+        case CXL_OBJECT_ENVIRONMENT_VARIABLE:
+            if (db::EnvironmentVariable* variable = findEnvironmentVariable(text(object.environment_variable)))
+                return &variable->attributes;
+            *problem = "no environment variable is named " + quote(text(object.environment_variable));
+            return nullptr;
+        default:
+            *problem = "the object is the network, a node, a message, a signal or an environment variable";
+            return nullptr;
     }
 }
 
@@ -380,6 +400,9 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
                 if (node.name == text(object.node)) node.comment = comment;
             break;
         case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
+        case CXL_OBJECT_ENVIRONMENT_VARIABLE:
+            findEnvironmentVariable(text(object.environment_variable))->comment = comment;
+            break;
         default: find(text(object.message), text(object.signal)).signal->comment = comment; break;
     }
     return {};
@@ -546,6 +569,21 @@ std::string DatabaseBuilder::removeEnvironmentVariable(std::string_view name) {
     return {};
 }
 
+std::string DatabaseBuilder::setEnvironmentVariableValueText(std::string_view name, int64_t raw,
+                                                             std::string_view valueText) {
+    db::EnvironmentVariable* variable = findEnvironmentVariable(name);
+    if (variable == nullptr) return "no environment variable is named " + quote(name);
+    putValueText(variable->values, raw, valueText);
+    return {};
+}
+
+std::string DatabaseBuilder::clearEnvironmentVariableValueTexts(std::string_view name) {
+    db::EnvironmentVariable* variable = findEnvironmentVariable(name);
+    if (variable == nullptr) return "no environment variable is named " + quote(name);
+    variable->values.assign({});
+    return {};
+}
+
 std::string DatabaseBuilder::relationOf(const cxl_relation_ref& relation, db::RelationAttribute& found) {
     const std::string node = text(relation.node);
     if (!model_.hasNode(node)) return "no node is named " + quote(node);
@@ -563,8 +601,7 @@ std::string DatabaseBuilder::relationOf(const cxl_relation_ref& relation, db::Re
         }
         case CXL_OBJECT_NODE_ENVIRONMENT_VARIABLE: {
             const std::string variable = text(relation.environment_variable);
-            if (std::none_of(model_.environmentVariables.begin(), model_.environmentVariables.end(),
-                             [&](const db::EnvironmentVariable& v) { return v.name == variable; }))
+            if (findEnvironmentVariable(variable) == nullptr)
                 return "no environment variable is named " + quote(variable);
             found.environmentVariable = variable;
             break;
@@ -672,16 +709,22 @@ std::string DatabaseBuilder::merge(const db::Database& other) {
     return {};
 }
 
-std::string DatabaseBuilder::finish(db::Database& database) const {
+bool DatabaseBuilder::finish(db::Database& database, std::string& report) const {
     // Value texts keep the order given, so that a writer asked for it finds it.
     dbc::WriteOptions options;
     options.valueTextsAsGiven = true;
+    report = dbc::ambiguousReferences(model_, options);
+    if (!report.empty()) return false;
     std::string text;
     dbc::writeDbc(model_, options, text);
     dbc::readDbc(text, database);
-    for (const db::Diagnostic& diagnostic : database.diagnostics)
-        if (diagnostic.severity == db::Severity::kError) return diagnostic.text;
-    return {};
+    for (const db::Diagnostic& diagnostic : database.diagnostics) {
+        if (diagnostic.severity == db::Severity::kError) {
+            report = diagnostic.text;
+            break;
+        }
+    }
+    return true;
 }
 
 }  // namespace canxlate::build

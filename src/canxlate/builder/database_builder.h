@@ -40,13 +40,17 @@ public:
     std::string clearSignalGroups(std::string_view message);
     std::string addEnvironmentVariable(const cxl_environment_variable& given, const char* const* accessNodes);
     std::string removeEnvironmentVariable(std::string_view name);
+    std::string setEnvironmentVariableValueText(std::string_view variable, int64_t raw, std::string_view text);
+    std::string clearEnvironmentVariableValueTexts(std::string_view variable);
     std::string setRelationAttribute(const cxl_relation_ref& relation, std::string_view name, double number,
                                      std::string_view text);
     std::string removeRelationAttribute(const cxl_relation_ref& relation, std::string_view name);
     std::string merge(const db::Database& other);
 
-    // The finished database; its first error diagnostic, or "".
-    std::string finish(db::Database& database) const;
+    // The finished database, with its first error diagnostic in report (or
+    // ""). False, with no database and the message named in report, when its
+    // DBC text would give what it says of a message to another of its ID.
+    bool finish(db::Database& database, std::string& report) const;
 
 private:
     struct Found {
@@ -57,6 +61,7 @@ private:
     };
     Found find(std::string_view message, std::string_view signal = {});
     db::Message* findMessage(std::string_view name);
+    db::EnvironmentVariable* findEnvironmentVariable(std::string_view name);
     // The attribute list an object reference names, or null with the problem.
     db::AttributeList* attributesOf(const cxl_object_ref& object, std::string* problem);
     // A value of the attribute defined by name for objects of kind, typed as defined.

@@ -64,7 +64,10 @@ CXL_API cxl_status CXL_CALL cxl_builder_finish(const cxl_builder* builder, cxl_d
     if (builder == nullptr || database == nullptr) return CXL_ERR_ARGUMENT;
     return guarded([&]() {
         auto finished = std::make_unique<cxl_database>();
-        outcome(builder->builder.finish(finished->model), report);
+        std::string problem;
+        const bool made = builder->builder.finish(finished->model, problem);
+        outcome(problem, report);
+        if (!made) return CXL_ERR_AMBIGUOUS;
         *database = finished.release();
         return CXL_OK;
     });
@@ -192,6 +195,20 @@ CXL_API cxl_status CXL_CALL cxl_builder_remove_environment_variable(cxl_builder*
                                                                     cxl_build_report* report) {
     return change(builder, name != nullptr, report,
                   [&](build::DatabaseBuilder& b) { return b.removeEnvironmentVariable(name); });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_set_environment_variable_value_text(cxl_builder* builder, const char* variable,
+                                                                            int64_t raw, const char* text,
+                                                                            cxl_build_report* report) {
+    return change(builder, variable != nullptr && text != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.setEnvironmentVariableValueText(variable, raw, text); });
+}
+
+CXL_API cxl_status CXL_CALL cxl_builder_clear_environment_variable_value_texts(cxl_builder* builder,
+                                                                               const char* variable,
+                                                                               cxl_build_report* report) {
+    return change(builder, variable != nullptr, report,
+                  [&](build::DatabaseBuilder& b) { return b.clearEnvironmentVariableValueTexts(variable); });
 }
 
 CXL_API cxl_status CXL_CALL cxl_builder_set_relation_attribute(cxl_builder* builder, const cxl_relation_ref* relation,

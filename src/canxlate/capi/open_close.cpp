@@ -46,6 +46,8 @@ CXL_API const char* CXL_CALL cxl_status_text(cxl_status status) {
         case CXL_ERR_LENGTH: return "the payload length does not suit the message";
         case CXL_ERR_INTERNAL: return "an unexpected failure inside the library";
         case CXL_ERR_REFUSED: return "the change does not fit the database";
+        case CXL_ERR_AMBIGUOUS:
+            return "DBC text would give what it says of a message or signal to another of its ID or name";
         default: return "unknown status";
     }
 }

@@ -27,6 +27,7 @@ extern "C" {
 CXL_API cxl_status CXL_CALL cxl_write_dbc(const cxl_database* database, const char* path) {
     if (database == nullptr || path == nullptr) return CXL_ERR_ARGUMENT;
     return guarded([&]() -> cxl_status {
+        if (!canxlate::dbc::ambiguousReferences(database->model, {}).empty()) return CXL_ERR_AMBIGUOUS;
         const std::string text = canxlate::dbc::writeDbc(database->model);
         std::FILE* file = std::fopen(path, "wb");
         if (file == nullptr) return CXL_ERR_CANNOT_OPEN;
@@ -40,7 +41,10 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_memory(const cxl_database* database, c
     if (text != nullptr) *text = nullptr;
     if (size != nullptr) *size = 0;
     if (database == nullptr || text == nullptr || size == nullptr) return CXL_ERR_ARGUMENT;
-    return guarded([&]() -> cxl_status { return copied(canxlate::dbc::writeDbc(database->model), text, size); });
+    return guarded([&]() -> cxl_status {
+        if (!canxlate::dbc::ambiguousReferences(database->model, {}).empty()) return CXL_ERR_AMBIGUOUS;
+        return copied(canxlate::dbc::writeDbc(database->model), text, size);
+    });
 }
 
 CXL_API cxl_status CXL_CALL cxl_write_dbc_text(const cxl_database* database, const cxl_write_options* options,
@@ -65,6 +69,9 @@ CXL_API cxl_status CXL_CALL cxl_write_dbc_text(const cxl_database* database, con
         if (options->attribute_order != nullptr)
             chosen.attributeOrder.assign(options->attribute_order,
                                          options->attribute_order + options->attribute_order_count);
+        if ((options->flags & CXL_WRITE_LEAVE_OUT_AMBIGUOUS) == 0 &&
+            !canxlate::dbc::ambiguousReferences(database->model, chosen).empty())
+            return CXL_ERR_AMBIGUOUS;
         std::string written;
         if (!canxlate::dbc::writeDbc(database->model, chosen, written)) return CXL_ERR_ARGUMENT;
         return copied(written, text, size);

@@ -49,6 +49,12 @@ bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// The attributes that keep a name whole.
+bool isLongNameAttribute(std::string_view name) {
+    return name == "SystemNodeLongSymbol" || name == "SystemMessageLongSymbol" || name == "SystemSignalLongSymbol" ||
+           name == "SystemEnvVarLongSymbol";
+}
+
 // A name as a DBC identifier: other characters become '_', and one that
 // starts with a digit (or is empty) gets a leading '_'.
 std::string identifier(std::string_view name) {
@@ -205,10 +211,7 @@ private:
     }
 
     // The attributes that keep a name whole, not written when names are.
-    bool skipped(const db::Attribute& given) const {
-        return options_.longNames && (given.name == "SystemNodeLongSymbol" || given.name == "SystemMessageLongSymbol" ||
-                                      given.name == "SystemSignalLongSymbol" || given.name == "SystemEnvVarLongSymbol");
-    }
+    bool skipped(const db::Attribute& given) const { return options_.longNames && isLongNameAttribute(given.name); }
 
     // The names written for every object, and the long-name attributes and
     // definitions that shortened names need.
@@ -229,6 +232,7 @@ private:
         signalNames_.resize(db_.messages.size());
         messageLongNames_.resize(db_.messages.size());
         signalLongNames_.resize(db_.messages.size());
+        laterOfName_.resize(db_.messages.size());
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             const db::Message& message = db_.messages[m];
             bool shortened = false;
@@ -236,8 +240,10 @@ private:
             messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
             ShortNames signals(cut);
             for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
+            std::unordered_set<std::string> written;
             for (const db::Signal& signal : message.signals) {
                 signalNames_[m].push_back(signals.add(signal.name, &shortened));
+                laterOfName_[m].push_back(!written.insert(signalNames_[m].back()).second);
                 signalLongNames_[m].push_back(shortened &&
                                               !db::findAttribute(signal.attributes, "SystemSignalLongSymbol"));
             }
@@ -419,7 +425,8 @@ private:
             const std::string id = std::to_string(rawId(message));
             comment("BO_ " + id + " ", message.comment);
             for (uint32_t s : metadataOrder_[m])
-                comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
+                if (!laterOfName_[m][s])
+                    comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
             comment("EV_ " + identifier(variable.name) + " ", variable.comment);
@@ -525,6 +532,7 @@ private:
             for (const db::Attribute& given : message.attributes) attribute(object, given);
             if (messageLongNames_[m]) longName(object, "SystemMessageLongSymbol", message.name);
             for (uint32_t s : metadataOrder_[m]) {
+                if (laterOfName_[m][s]) continue;
                 const std::string signalObject = "SG_ " + id + " " + signalNames_[m][s] + " ";
                 for (const db::Attribute& given : message.signals[s].attributes) attribute(signalObject, given);
                 if (signalLongNames_[m][s]) longName(signalObject, "SystemSignalLongSymbol", message.signals[s].name);
@@ -567,7 +575,7 @@ private:
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (uint32_t s : metadataOrder_[m]) {
-                if (message.signals[s].values.empty()) continue;
+                if (message.signals[s].values.empty() || laterOfName_[m][s]) continue;
                 valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
                            message.signals[s].values);
             }
@@ -582,7 +590,7 @@ private:
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::ValueType type = message.signals[s].type;
-                if (type != db::ValueType::kSingle && type != db::ValueType::kDouble) continue;
+                if ((type != db::ValueType::kSingle && type != db::ValueType::kDouble) || laterOfName_[m][s]) continue;
                 line("SIG_VALTYPE_ ", rawId(message), ' ', signalNames_[m][s], " : ",
                      type == db::ValueType::kSingle ? "1" : "2", ";");
             }
@@ -654,13 +662,111 @@ private:
     std::vector<bool> messageLongNames_;
     std::vector<std::vector<std::string>> signalNames_;
     std::vector<std::vector<bool>> signalLongNames_;
+    // Whether each signal's name is written for an earlier signal of its
+    // message too: references by name find that one, so it gets none.
+    std::vector<std::vector<bool>> laterOfName_;
     std::vector<db::AttributeDefinition> extraDefinitions_;
     // Whether each message is the first of its ID: a file's references by ID
     // find that one, so later ones get none written.
     std::vector<bool> firstOfId_;
 };
 
+bool writtenAsIs(std::string_view name, const WriteOptions& options) {
+    return (options.longNames || name.size() <= kLongestName) && identifier(name) == name;
+}
+
+bool hasAttributes(const db::AttributeList& list, const WriteOptions& options) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const db::Attribute& a) { return !options.longNames || !isLongNameAttribute(a.name); });
+}
+
+void addKind(std::vector<std::string>& kinds, bool found, std::string kind) {
+    if (found && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(std::move(kind));
+}
+
+// What DBC text says of a signal by its message's ID and its name, in words.
+// A reader gives a multiplexed signal that SG_MUL_VAL_ leaves out the
+// message's switch (M) and the one value its m<k> says.
+std::vector<std::string> saidOfSignal(const db::Message& message, const db::Signal& signal,
+                                      const WriteOptions& options) {
+    uint32_t mainSwitch = db::kNoSwitch;
+    for (uint32_t s = 0; s < message.signals.size() && mainSwitch == db::kNoSwitch; ++s)
+        if (message.signals[s].role == db::MuxRole::kSwitch) mainSwitch = s;
+    const auto& ranges = signal.muxRanges;
+    std::vector<std::string> kinds;
+    addKind(kinds, !signal.comment.empty(), "comment");
+    addKind(kinds, hasAttributes(signal.attributes, options) || !writtenAsIs(signal.name, options), "attributes");
+    addKind(kinds, !signal.values.empty(), "value texts");
+    addKind(kinds, signal.type == db::ValueType::kSingle || signal.type == db::ValueType::kDouble, "value type");
+    addKind(
+        kinds,
+        !ranges.empty() && (signal.switchIndex != mainSwitch || ranges.size() > 1 || ranges[0].low != ranges[0].high),
+        "switch values");
+    return kinds;
+}
+
+// What DBC text says of a message and its signals by its ID, in words.
+std::vector<std::string> saidOfMessage(const db::Database& database, size_t m, const WriteOptions& options) {
+    const db::Message& message = database.messages[m];
+    std::vector<std::string> kinds;
+    addKind(kinds, !message.comment.empty(), "comment");
+    addKind(kinds, hasAttributes(message.attributes, options) || !writtenAsIs(message.name, options), "attributes");
+    addKind(kinds, message.senders.size() > 1, "senders");
+    addKind(kinds, !message.signalGroups.empty(), "signal groups");
+    addKind(kinds,
+            std::any_of(database.relationAttributes.begin(), database.relationAttributes.end(),
+                        [&](const db::RelationAttribute& r) {
+                            return r.kind != ObjectKind::kNodeEnvironmentVariable && r.message == m;
+                        }),
+            "relation attributes");
+    for (const db::Signal& signal : message.signals)
+        for (const std::string& kind : saidOfSignal(message, signal, options)) addKind(kinds, true, "signal " + kind);
+    return kinds;
+}
+
+// One sentence of what would be read as another object's.
+std::string ambiguity(const std::string& object, const std::string& shared, const std::vector<std::string>& kinds) {
+    std::string sentence = object + " has the " + shared + ": its ";
+    for (size_t k = 0; k < kinds.size(); ++k)
+        sentence += std::string(k == 0 ? "" : k + 1 == kinds.size() ? " and " : ", ") + kinds[k];
+    return sentence + " would be read as the other's";
+}
+
 }  // namespace
+
+std::string ambiguousReferences(const db::Database& database, const WriteOptions& options) {
+    std::unordered_map<uint64_t, size_t> firstOfId;
+    std::string first;
+    size_t count = 0;
+    auto found = [&](std::string sentence) {
+        if (count++ == 0) first = std::move(sentence);
+    };
+    for (size_t m = 0; m < database.messages.size(); ++m) {
+        const db::Message& message = database.messages[m];
+        const uint64_t id = uint64_t{message.id} | (message.extended ? kExtendedFlag : 0);
+        const auto [earlier, isFirst] = firstOfId.emplace(id, m);
+        if (!isFirst) {
+            const std::vector<std::string> kinds = saidOfMessage(database, m, options);
+            if (!kinds.empty())
+                found(ambiguity(
+                    "message '" + message.name + "'",
+                    "ID " + std::to_string(id) + " of message '" + database.messages[earlier->second].name + "'",
+                    kinds));
+            continue;
+        }
+        // Signals of one name written as it is: references by name find the first.
+        std::unordered_set<std::string_view> names;
+        for (const db::Signal& signal : message.signals) {
+            if (!writtenAsIs(signal.name, options) || names.insert(signal.name).second) continue;
+            const std::vector<std::string> kinds = saidOfSignal(message, signal, options);
+            if (!kinds.empty())
+                found(ambiguity("signal '" + signal.name + "' of message '" + message.name + "'",
+                                "name of an earlier signal", kinds));
+        }
+    }
+    if (count > 1) first += " (and " + std::to_string(count - 1) + " more such)";
+    return first;
+}
 
 void appendNumber(std::string& out, double value) {
     if (!std::isfinite(value)) value = 0.0;

@@ -25,6 +25,12 @@ struct WriteOptions {
     std::vector<uint32_t> attributeOrder;
 };
 
+// What a DBC file says of a message by its ID (comment, attributes, value
+// texts ...) a reader gives to the first message of that ID: a sentence
+// naming the first later message of a shared ID that has any of it, which
+// the writer leaves out; "" when there is none. Throws std::bad_alloc.
+std::string ambiguousReferences(const db::Database& database, const WriteOptions& options);
+
 // Throws std::bad_alloc.
 std::string writeDbc(const db::Database& database);
 // False, with out left empty, when an order is not a permutation of what it

@@ -8,8 +8,8 @@ namespace {
 
 // Reads entry `index` of a code table, or gives the index itself without one.
 template <typename Code>
-Code codeAt(const void* table, size_t index) noexcept {
-    return table != nullptr ? static_cast<const Code*>(table)[index] : static_cast<Code>(index);
+Code codeAt(const Code* table, size_t index) noexcept {
+    return table != nullptr ? table[index] : static_cast<Code>(index);
 }
 
 // Where a batch's values are: by column (cxl_decode_batch) or each frame's
@@ -23,48 +23,66 @@ struct Cells {
 template <typename Code>
 cxl_status writeRows(const canxlate::db::Database& model, const cxl_batch& b, const Cells& cells,
                      cxl_rows& r) noexcept {
-    auto* messageOut = static_cast<Code*>(r.message);
-    auto* signalOut = static_cast<Code*>(r.signal);
-    auto* channelOut = static_cast<Code*>(r.channel);
+    // Everything the loop reads, held locally: a store through a one-byte code may alias any object, the
+    // request and the batch included, which would otherwise be read again after every row.
+    const size_t frames = b.frame_count;
+    const int32_t* const messageIndex = b.message_index;
+    const double* const timestamps = b.timestamps;
+    const uint32_t* const ids = b.ids;
+    const double* const physical = cells.physical;
+    const uint8_t* const present = cells.present;
+    const bool packed = cells.columnStride == 0;
+    const size_t step = packed ? 1 : cells.columnStride;
+    const size_t capacity = r.capacity;
+    const size_t signalStride = r.signal_stride;
+    const auto* const messageCodes = static_cast<const Code*>(r.message_codes);
+    const auto* const signalCodes = static_cast<const Code*>(r.signal_codes);
+    const auto* const channelCodes = static_cast<const Code*>(r.channel_codes);
+    const uint16_t* const channels = r.channels;
+    const size_t channelCount = r.channel_count;
+    const uint64_t firstFrame = r.first_frame;
+    double* const valueOut = r.value;
+    double* const timeOut = r.timestamp;
+    uint32_t* const idOut = r.frame_id;
+    auto* const messageOut = static_cast<Code*>(r.message);
+    auto* const signalOut = static_cast<Code*>(r.signal);
+    auto* const channelOut = static_cast<Code*>(r.channel);
+    uint64_t* const frameOut = r.frame;
     const double noTime = std::numeric_limits<double>::quiet_NaN();
     size_t n = 0;
     size_t packedAt = 0;  // the frame's first value when packed
-    for (size_t f = 0; f < b.frame_count; ++f) {
-        const int32_t m = b.message_index[f];
+    for (size_t f = 0; f < frames; ++f) {
+        const int32_t m = messageIndex[f];
         if (m < 0) continue;
         const size_t signals = model.messages[static_cast<size_t>(m)].signals.size();
-        const double time = b.timestamps != nullptr ? b.timestamps[f] : noTime;
-        const uint32_t id = b.ids[f];
-        const Code messageCode = codeAt<Code>(r.message_codes, static_cast<size_t>(m));
+        const size_t first = packed ? packedAt : f;
+        packedAt += signals;
         Code channelCode = 0;
         if (channelOut != nullptr) {
-            if (r.channels[f] >= r.channel_count && r.channel_codes != nullptr) return CXL_ERR_ARGUMENT;
-            channelCode = codeAt<Code>(r.channel_codes, r.channels[f]);
+            if (channels[f] >= channelCount && channelCodes != nullptr) return CXL_ERR_ARGUMENT;
+            channelCode = codeAt(channelCodes, channels[f]);
         }
-        const size_t codeBase = static_cast<size_t>(m) * r.signal_stride;
-        const size_t columnStride = cells.columnStride;
-        const size_t first = columnStride != 0 ? f : packedAt;
-        const size_t step = columnStride != 0 ? columnStride : 1;
-        packedAt += signals;
+        const size_t codeBase = static_cast<size_t>(m) * signalStride;
+        const double time = timestamps != nullptr ? timestamps[f] : noTime;
+        const uint32_t id = ids[f];
+        const Code messageCode = codeAt(messageCodes, static_cast<size_t>(m));
         for (size_t s = 0; s < signals; ++s) {
             const size_t cell = first + s * step;
-            if (cells.present[cell] == 0) continue;
-            if (n < r.capacity) {
-                if (r.value != nullptr) r.value[n] = cells.physical[cell];
-                if (r.timestamp != nullptr) r.timestamp[n] = time;
-                if (r.frame_id != nullptr) r.frame_id[n] = id;
+            if (present[cell] == 0) continue;
+            if (n < capacity) {
+                if (valueOut != nullptr) valueOut[n] = physical[cell];
+                if (timeOut != nullptr) timeOut[n] = time;
+                if (idOut != nullptr) idOut[n] = id;
                 if (messageOut != nullptr) messageOut[n] = messageCode;
-                if (signalOut != nullptr)
-                    signalOut[n] =
-                        r.signal_codes != nullptr ? codeAt<Code>(r.signal_codes, codeBase + s) : static_cast<Code>(s);
+                if (signalOut != nullptr) signalOut[n] = codeAt(signalCodes, codeBase + s);
                 if (channelOut != nullptr) channelOut[n] = channelCode;
-                if (r.frame != nullptr) r.frame[n] = r.first_frame + f;
+                if (frameOut != nullptr) frameOut[n] = firstFrame + f;
             }
             ++n;
         }
     }
     r.count = n;
-    return n > r.capacity ? CXL_ERR_LENGTH : CXL_OK;
+    return n > capacity ? CXL_ERR_LENGTH : CXL_OK;
 }
 
 // The checks and the dispatch by code size that both forms share.

@@ -1,4 +1,5 @@
 // A decoded batch's values turned into rows in one pass, for hosts that build long tables.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -11,6 +12,8 @@ template <typename Code>
 Code codeAt(const Code* table, size_t index) noexcept {
     return table != nullptr ? table[index] : static_cast<Code>(index);
 }
+
+bool isSet(uint8_t flag) noexcept { return flag != 0; }
 
 // Where a batch's values are: by column (cxl_decode_batch) or each frame's
 // side by side (cxl_decode_packed).
@@ -66,6 +69,23 @@ cxl_status writeRows(const canxlate::db::Database& model, const cxl_batch& b, co
         const double time = timestamps != nullptr ? timestamps[f] : noTime;
         const uint32_t id = ids[f];
         const Code messageCode = codeAt(messageCodes, static_cast<size_t>(m));
+        if (packed && n + signals <= capacity && std::all_of(present + first, present + first + signals, isSet)) {
+            // Every value of the frame, side by side: each column written as one run.
+            if (valueOut != nullptr) std::copy_n(physical + first, signals, valueOut + n);
+            if (timeOut != nullptr) std::fill_n(timeOut + n, signals, time);
+            if (idOut != nullptr) std::fill_n(idOut + n, signals, id);
+            if (messageOut != nullptr) std::fill_n(messageOut + n, signals, messageCode);
+            if (signalOut != nullptr) {
+                if (signalCodes != nullptr)
+                    std::copy_n(signalCodes + codeBase, signals, signalOut + n);
+                else
+                    for (size_t s = 0; s < signals; ++s) signalOut[n + s] = static_cast<Code>(s);
+            }
+            if (channelOut != nullptr) std::fill_n(channelOut + n, signals, channelCode);
+            if (frameOut != nullptr) std::fill_n(frameOut + n, signals, firstFrame + f);
+            n += signals;
+            continue;
+        }
         for (size_t s = 0; s < signals; ++s) {
             const size_t cell = first + s * step;
             if (present[cell] == 0) continue;

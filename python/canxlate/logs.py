@@ -18,7 +18,7 @@ from ._lib import lib
 from .batch import LongRows, decode_frames, long_frame
 from .errors import Error
 
-DEFAULT_CHUNK_FRAMES = 32_768
+DEFAULT_CHUNK_FRAMES = 16_384  # frames a chunk: its columns and their decoded values stay in a core's cache
 _STRIDE = _lib.LOG_PAYLOAD_STRIDE
 _DLC_LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]  # data bytes by length code
 _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest always)

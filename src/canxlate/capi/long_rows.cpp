@@ -1,6 +1,8 @@
 // A decoded batch's values turned into rows in one pass, for hosts that build long tables.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "canxlate/capi/handles.h"
@@ -14,6 +16,35 @@ Code codeAt(const Code* table, size_t index) noexcept {
 }
 
 bool isSet(uint8_t flag) noexcept { return flag != 0; }
+
+// A frame's run of a few values: copied in blocks of fixed sizes, which compile to plain moves where a
+// call to memmove or memset would cost more than the copy.
+constexpr size_t kRunBlock = 32;  // bytes
+
+template <typename T>
+void copyRun(T* out, const T* in, size_t count) noexcept {
+    constexpr size_t kBlock = kRunBlock / sizeof(T);
+    size_t i = 0;
+    for (; count - i >= kBlock; i += kBlock) std::memcpy(out + i, in + i, sizeof(T) * kBlock);
+    for (size_t block = kBlock / 2; block > 0; block /= 2)
+        if (((count - i) & block) != 0) {
+            std::memcpy(out + i, in + i, sizeof(T) * block);
+            i += block;
+        }
+}
+
+template <typename T>
+void fillRun(T* out, T value, size_t count) noexcept {
+    T block[kRunBlock / sizeof(T)];
+    std::fill(std::begin(block), std::end(block), value);
+    size_t i = 0;
+    for (; count - i >= std::size(block); i += std::size(block)) std::memcpy(out + i, block, sizeof block);
+    for (size_t part = std::size(block) / 2; part > 0; part /= 2)
+        if (((count - i) & part) != 0) {
+            std::memcpy(out + i, block, sizeof(T) * part);
+            i += part;
+        }
+}
 
 // Where a batch's values are: by column (cxl_decode_batch) or each frame's
 // side by side (cxl_decode_packed).
@@ -71,18 +102,18 @@ cxl_status writeRows(const canxlate::db::Database& model, const cxl_batch& b, co
         const Code messageCode = codeAt(messageCodes, static_cast<size_t>(m));
         if (packed && n + signals <= capacity && std::all_of(present + first, present + first + signals, isSet)) {
             // Every value of the frame, side by side: each column written as one run.
-            if (valueOut != nullptr) std::copy_n(physical + first, signals, valueOut + n);
-            if (timeOut != nullptr) std::fill_n(timeOut + n, signals, time);
-            if (idOut != nullptr) std::fill_n(idOut + n, signals, id);
-            if (messageOut != nullptr) std::fill_n(messageOut + n, signals, messageCode);
+            if (valueOut != nullptr) copyRun(valueOut + n, physical + first, signals);
+            if (timeOut != nullptr) fillRun(timeOut + n, time, signals);
+            if (idOut != nullptr) fillRun(idOut + n, id, signals);
+            if (messageOut != nullptr) fillRun(messageOut + n, messageCode, signals);
             if (signalOut != nullptr) {
                 if (signalCodes != nullptr)
-                    std::copy_n(signalCodes + codeBase, signals, signalOut + n);
+                    copyRun(signalOut + n, signalCodes + codeBase, signals);
                 else
                     for (size_t s = 0; s < signals; ++s) signalOut[n + s] = static_cast<Code>(s);
             }
-            if (channelOut != nullptr) std::fill_n(channelOut + n, signals, channelCode);
-            if (frameOut != nullptr) std::fill_n(frameOut + n, signals, firstFrame + f);
+            if (channelOut != nullptr) fillRun(channelOut + n, channelCode, signals);
+            if (frameOut != nullptr) fillRun(frameOut + n, static_cast<uint64_t>(firstFrame + f), signals);
             n += signals;
             continue;
         }

@@ -4,6 +4,7 @@ import numpy as np
 import pytest
 
 import canxlate
+from canxlate.batch import decode_frames
 from canxlate.logs import LogError, LogReader, convert
 from conftest import EXAMPLE_DBC, EXAMPLE_LOG, ROOT
 
@@ -137,6 +138,10 @@ def test_long_rows_are_the_same_however_the_log_comes(tmp_path, small_db, source
     counts = whole.signal.value_counts()[["Service", "Voltage", "Odometer", "Temp", "Status", "Level"]]
     assert counts.tolist() == [700, 263, 176, 264, 88, 700]
     pd.testing.assert_frame_equal(frame, whole)
+    # The same rows as decoding into columns gives them (the channel aside: there numbered as they come).
+    chunk = next(iter(LogReader(data, chunk_frames=10_000)))
+    columns = decode_frames(small_db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+    pd.testing.assert_frame_equal(columns.to_dataframe().drop(columns="channel"), whole.drop(columns="channel"))
 
 
 def test_a_channel_named_in_a_later_chunk_keeps_its_name():

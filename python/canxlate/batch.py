@@ -1,6 +1,7 @@
 """Decoding many frames in one library call into numpy columns (cxl_decode_batch), and DataFrames of them."""
 
 import ctypes
+from itertools import zip_longest
 
 import numpy as np
 
@@ -168,53 +169,144 @@ def _rows(frames, columns, at, codes, write):
     return request.count
 
 
-class PackedFrames:
-    """Frames decoded for the long form only: each frame's values side by side (cxl_decode_packed), so that
-    decoding costs what the frames carry. ``present`` holds one flag per value."""
+class LongRows:
+    """The long form (LONG_COLUMNS) of frames that come chunk after chunk: each chunk decoded into the same
+    scratch arrays (cxl_decode_packed) and its rows written at once into the columns of the whole result.
 
-    def __init__(self, database, frame_ids, payloads, lengths=None, extended=None, timestamps=None, allocate=None):
-        """``allocate(count, dtype)``, when given, supplies the arrays of values and flags (zeros for the flags)."""
+    The columns are reserved for as many rows as ``share`` (the part of the input read so far) foretells:
+    memory reserved and never written costs nothing, a short guess one copy of the rows so far."""
+
+    _MARGIN = 1.1  # over what the share read so far foretells
+
+    def __init__(self, database):
         self.database = database
-        self.frame_ids = np.ascontiguousarray(frame_ids, dtype=np.uint32)
-        self.timestamps = None if timestamps is None else np.ascontiguousarray(timestamps, dtype=np.float64)
-        self.channels = None
-        # Kept here: the batch points into them.
-        self._payloads = np.ascontiguousarray(payloads[:, :64], dtype=np.uint8)
-        self._lengths = None if lengths is None else np.minimum(np.ascontiguousarray(lengths, dtype=np.uint8), 64)
-        self._extended = None if extended is None else np.ascontiguousarray(extended, dtype=np.uint8)
-        count = len(self.frame_ids)
-        capacity = max(1, count * database._largest_signal_count)
-        if allocate is None:
-            self._physical, self._present = np.empty(capacity), np.zeros(capacity, np.uint8)
-        else:
-            self._physical, self._present = allocate(capacity, np.float64), allocate(capacity, np.uint8)
-            self._present[:] = 0
-        self.message_index = np.empty(count, dtype=np.int32)
-        self._batch = _lib.Batch(
-            frame_count=count,
-            ids=_pointer(self.frame_ids),
-            extended=_pointer(self._extended),
-            lengths=_pointer(self._lengths),
-            payloads=_pointer(self._payloads),
-            payload_stride=self._payloads.shape[1],
-            timestamps=_pointer(self.timestamps),
-            message_index=_pointer(self.message_index),
-        )
-        self._packed = _lib.Packed(
-            capacity=capacity, physical=_pointer(self._physical), present=_pointer(self._present)
-        )
-        if count:
-            status = lib.cxl_decode_packed(database._handle, ctypes.byref(self._batch), ctypes.byref(self._packed), 0)
-            if status:
-                raise DecodeError(f"decoding {count} frames: {_lib.status_text(status)}")
-        self.present = self._present[: self._packed.count]
+        self._slots = max(1, database._largest_signal_count)
+        self._message_code, self._message_names, self._code_table, _, self._signal_names = _name_codes(database)
+        self._frames, self._count, self._capacity, self._columns, self._code_type = 0, 0, 0, None, None
+        self._labels, self._channel_table, self._with_channels, self._chunks = [], None, True, 0
+        self._batch, self._packed, self._request = _lib.Batch(), _lib.Packed(), _lib.Rows()
 
-    def __len__(self):
-        return len(self.frame_ids)
+    def add(self, frame_ids, payloads, lengths, extended, timestamps, channels, channel_labels, share=None):
+        """Decodes one chunk (a FrameChunk's columns) and appends its rows; ``channel_labels[n]`` names channel
+        n, ``share`` is the part of the whole input read up to the end of this chunk (None: not known)."""
+        self._chunks += 1
+        self._with_channels = self._with_channels and channels is not None
+        rows = self._decode(frame_ids, payloads, lengths, extended, timestamps)
+        self._label_channels(channel_labels)
+        if self._count + rows > self._capacity:
+            self._reserve(self._count + rows, share)
+        if not rows:
+            return
+        channels = None if channels is None else np.ascontiguousarray(channels, dtype=np.uint16)
+        at, columns, request = self._count, self._columns, self._request
+        request.capacity = self._capacity - at
+        request.channels, request.channel_codes = _pointer(channels), _pointer(self._channel_table)
+        request.channel_count = len(self._channel_table)
+        for name in LONG_COLUMNS:
+            setattr(request, name, _pointer(columns[name][at:]) if name != "channel" or channels is not None else None)
+        status = lib.cxl_packed_rows(self.database._handle, self._batch, self._packed, request)
+        if status:
+            raise DecodeError(f"rows of {len(frame_ids)} frames: {_lib.status_text(status)}")
+        self._count += request.count
 
-    def _long_into(self, columns, at, codes):
-        handle, batch, packed = self.database._handle, ctypes.byref(self._batch), ctypes.byref(self._packed)
-        return _rows(self, columns, at, codes, lambda request: lib.cxl_packed_rows(handle, batch, packed, request))
+    def _decode(self, frame_ids, payloads, lengths, extended, timestamps):
+        """Decodes a chunk into the scratch arrays; gives the rows it carries."""
+        ids = np.ascontiguousarray(frame_ids, dtype=np.uint32)
+        count = len(ids)
+        if count > self._frames:
+            self._frames = count
+            self._physical = np.empty(count * self._slots)
+            self._present = np.empty(count * self._slots, np.uint8)
+            self._message_index = np.empty(count, np.int32)
+        # Held until the rows are written: the batch points into them.
+        self._held = (
+            ids,
+            np.ascontiguousarray(payloads[:, :64], dtype=np.uint8),
+            None if lengths is None else np.minimum(np.ascontiguousarray(lengths, dtype=np.uint8), 64),
+            None if extended is None else np.ascontiguousarray(extended, dtype=np.uint8),
+            None if timestamps is None else np.ascontiguousarray(timestamps, dtype=np.float64),
+        )
+        ids, payloads, lengths, extended, timestamps = self._held
+        batch, packed = self._batch, self._packed
+        batch.frame_count, batch.ids, batch.payloads, batch.payload_stride = (
+            count,
+            _pointer(ids),
+            _pointer(payloads),
+            payloads.shape[1],
+        )
+        batch.extended, batch.lengths, batch.timestamps = _pointer(extended), _pointer(lengths), _pointer(timestamps)
+        batch.message_index = _pointer(self._message_index)
+        packed.capacity, packed.count = count * self._slots, 0
+        packed.physical, packed.present = self._physical.ctypes.data, self._present.ctypes.data
+        if not count:
+            return 0
+        self._present[: packed.capacity] = 0  # flags decoding leaves unset read as absent
+        status = lib.cxl_decode_packed(self.database._handle, batch, packed, 0)
+        if status:
+            raise DecodeError(f"decoding {count} frames: {_lib.status_text(status)}")
+        return int(np.count_nonzero(self._present[: packed.count]))
+
+    def _label_channels(self, channel_labels):
+        """Adds the labels of channels the chunk names first; channel codes are the labels' places among those
+        that are not None, so rows already written are coded again when a channel below theirs gets a label."""
+        labels = [ours if ours is not None else theirs for ours, theirs in zip_longest(self._labels, channel_labels)]
+        if labels == self._labels and self._channel_table is not None:
+            return
+        old, self._labels = self._channel_table, labels
+        named = [label is not None for label in labels]
+        code_type = _code_type(max(len(self._message_names), len(self._signal_names), sum(named)))
+        if self._code_type is not None and np.dtype(code_type).itemsize > np.dtype(self._code_type).itemsize:
+            self._allocate(self._capacity, code_type)
+        self._code_type = self._code_type or code_type
+        table = np.full(max(1, len(labels)), -1, self._code_type)
+        table[: len(labels)][named] = np.arange(sum(named))
+        self._channel_table = table
+        if old is not None and self._count and self._with_channels and not np.array_equal(table[: len(old)], old):
+            recode = np.full(len(old) + 1, -1, self._code_type)  # by old code, -1 last
+            recode[old[old >= 0]] = table[: len(old)][old >= 0]
+            written = self._columns["channel"][: self._count]
+            written[:] = recode[written]
+
+    def _reserve(self, needed, share):
+        guess = int(needed / share * self._MARGIN) if share and 0 < share <= 1 else 2 * needed
+        try:
+            self._allocate(max(needed, guess, self._capacity * 3 // 2), self._code_type)
+        except MemoryError:  # a guess beyond what the system gives: as much as is needed now
+            self._allocate(max(needed, self._capacity * 3 // 2), self._code_type)
+
+    def _allocate(self, capacity, code_type):
+        """Columns for ``capacity`` rows holding the rows written so far (as ``code_type`` codes)."""
+        coded = np.empty((3, capacity), code_type)  # one allocation: large enough for huge pages
+        columns = {
+            "timestamp": np.empty(capacity),
+            "channel": coded[2],
+            "frame_id": np.empty(capacity, np.uint32),
+            "message": coded[0],
+            "signal": coded[1],
+            "value": np.empty(capacity),
+        }
+        if self._columns is not None:
+            for name, column in columns.items():
+                column[: self._count] = self._columns[name][: self._count]
+        self._columns, self._capacity = columns, capacity
+        self._code_type = code_type
+        request = self._request
+        request.code_size, request.signal_stride = np.dtype(code_type).itemsize, self._slots
+        self._tables = self._message_code.astype(code_type), self._code_table.astype(code_type)  # held: used by C
+        request.message_codes, request.signal_codes = map(_pointer, self._tables)
+        if self._channel_table is not None:
+            self._channel_table = self._channel_table.astype(code_type)
+
+    def dataframe(self):
+        """The rows of every chunk added, as a DataFrame."""
+        if self._columns is None:
+            self._code_type = self._code_type or _code_type(max(len(self._message_names), len(self._signal_names)))
+            self._allocate(0, self._code_type)
+        columns = {name: column[: self._count] for name, column in self._columns.items()}
+        with_channels = self._chunks and self._with_channels
+        return _long_dataframe(
+            columns, self._message_names, self._signal_names, self._labels if with_channels else None
+        )
 
 
 def _find_message(database, message):
@@ -285,22 +377,29 @@ def long_frame(database, parts, channel_labels, message=None):
     }
     for part, at in zip(parts, np.cumsum([0] + counts)):
         part._long_into(columns, int(at), codes)
+    return _long_dataframe(columns, message_names, signal_names, channel_labels if with_channels else None)
+
+
+def _long_dataframe(columns, message_names, signal_names, channel_labels):
+    """The long DataFrame of its columns, the coded ones as Categoricals (the channel NaN without
+    ``channel_labels``; a None label also NaN), without copying them."""
+    import pandas as pd
+
     columns["message"] = _categorical(columns["message"], message_names)
     columns["signal"] = _categorical(columns["signal"], signal_names)
-    if with_channels:
-        columns["channel"] = _categorical(columns["channel"], labels)
+    if channel_labels is not None:
+        columns["channel"] = _categorical(columns["channel"], [label for label in channel_labels if label is not None])
     else:
-        columns["channel"] = np.full(total, np.nan, object)
+        columns["channel"] = np.full(len(columns["value"]), np.nan, object)
     # From the dict alone, in LONG_COLUMNS order: with ``columns=`` pandas 1.5 first turns every column into objects.
     return pd.DataFrame(columns, copy=False)
 
 
 def _categorical(codes, categories):
-    """A Categorical of codes the library wrote from valid tables, without checking them again where pandas
-    allows."""
+    """A Categorical of codes the library wrote from valid tables, without checking or converting them."""
     import pandas as pd
 
     try:
         return pd.Categorical.from_codes(codes, categories, validate=False)
-    except TypeError:  # pandas before 2.1
-        return pd.Categorical.from_codes(codes, categories)
+    except TypeError:  # pandas before 2.1, whose fast path is the constructor's
+        return pd.Categorical(codes, dtype=pd.CategoricalDtype(categories), fastpath=True)

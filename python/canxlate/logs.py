@@ -6,6 +6,7 @@ frame in Python) and that batch decoding takes as they are. python-can is needed
 
 import collections.abc
 import ctypes
+import io
 import os
 import re
 from collections import namedtuple
@@ -14,10 +15,10 @@ import numpy as np
 
 from . import _lib
 from ._lib import lib
-from .batch import PackedFrames, decode_frames, long_frame
+from .batch import LongRows, decode_frames, long_frame
 from .errors import Error
 
-DEFAULT_CHUNK_FRAMES = 32_768
+DEFAULT_CHUNK_FRAMES = 16_384  # frames a chunk: its columns and their decoded values stay in a core's cache
 _STRIDE = _lib.LOG_PAYLOAD_STRIDE
 _DLC_LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]  # data bytes by length code
 _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest always)
@@ -32,7 +33,7 @@ _COLUMNS = [  # name, dtype, written by the reader only when asked (the rest alw
     ("dlcs", np.uint8),
 ]
 
-_KEPT_COLUMNS = [(name, dtype) for name, dtype in _COLUMNS if name in ("ids", "timestamps", "channels")]
+_DECODED_COLUMNS = ("ids", "timestamps", "channels", "payloads", "lengths", "extended")
 
 LogIssue = namedtuple("LogIssue", "kind position position_is_line message")
 LogIssue.__doc__ = "A problem a reader met: kind ('malformed', ...), a line number (from 1) or byte offset, text."
@@ -45,26 +46,6 @@ class LogError(Error):
     def __init__(self, text, issue=None):
         super().__init__(text)
         self.issue = issue
-
-
-class _Blocks:
-    """Arrays cut one after another from blocks per dtype, each block twice the last up to 8 MiB: for columns
-    that a whole log keeps until its DataFrame is made, a few large allocations (huge pages where the system
-    gives them) in place of a fresh small one per chunk."""
-
-    _LARGEST_BYTES = 8 << 20
-
-    def __init__(self):
-        self._blocks = {}
-
-    def __call__(self, count, dtype):
-        dtype = np.dtype(dtype)
-        block, used = self._blocks.get(dtype, (None, 0))
-        if block is None or used + count > len(block):
-            grown = min(2 * len(block), self._LARGEST_BYTES // dtype.itemsize) if block is not None else 0
-            block, used = np.empty(max(count, grown), dtype), 0
-        self._blocks[dtype] = block, used + count
-        return block[used : used + count]
 
 
 class FrameChunk:
@@ -184,17 +165,28 @@ class LogReader:
         return self._read_into(FrameChunk.allocate(self.chunk_frames, fill=np.empty))
 
     def _chunks_to_decode(self):
-        """FrameChunks to be decoded as they come: the columns that decoding reads and nothing keeps (payloads,
-        lengths, extended) are the same arrays in every chunk, the rest new; no time_ns, flags or dlcs."""
-        shared = FrameChunk.allocate(self.chunk_frames, names=("payloads", "lengths", "extended"), fill=np.empty)
-        blocks = _Blocks()
-        while True:
-            kept = FrameChunk(**{name: blocks(self.chunk_frames, dtype) for name, dtype in _KEPT_COLUMNS})
-            kept.payloads, kept.lengths, kept.extended = shared.payloads, shared.lengths, shared.extended
-            chunk = self._read_into(kept)
-            if chunk is None:
-                return
+        """FrameChunks to be decoded as they come, all in the same arrays (each chunk's are overwritten by the
+        next): no time_ns, flags or dlcs; ``share`` the part of the input read, where its size is known."""
+        shared = FrameChunk.allocate(self.chunk_frames, names=_DECODED_COLUMNS, fill=np.empty)
+        size, counts = self._size(), _lib.LogCounts()
+        while (chunk := self._read_into(shared)) is not None:
+            if size:
+                lib.cxl_log_get_counts(self._handle, counts)
+                chunk.share = min(1.0, counts.bytes_read / size)
             yield chunk
+
+    def _size(self):
+        """The bytes the reader will read, where known: a file's, or what is left of a binary file object."""
+        try:
+            if hasattr(self, "_data"):
+                return len(self._data)
+            if not hasattr(self, "_source"):
+                return os.path.getsize(self.name)
+            if isinstance(self._source, io.TextIOBase) or not self._source.seekable():
+                return None
+            return os.fstat(self._source.fileno()).st_size - self._source.tell()
+        except (OSError, AttributeError, ValueError, io.UnsupportedOperation):
+            return None
 
     def _read_into(self, chunk):
         if self._handle is None:
@@ -364,20 +356,19 @@ def decode_chunks(db, chunks, message=None):
     db = _database(db)
     several = isinstance(message, collections.abc.Sequence) and not isinstance(message, str)
     wanted = message if several else [message]
-    parts, labels, blocks = {m: [] for m in range(len(wanted))}, [], _Blocks()
+    long_rows = LongRows(db) if any(item is None for item in wanted) else None
+    wide = {m: [] for m, item in enumerate(wanted) if item is not None}
     for chunk in chunks:
-        if wanted == [None]:
-            # The long form alone: decoded into each frame's values side by side.
-            decoded = PackedFrames(
-                db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps, blocks
-            )
-        else:
+        if long_rows is not None:
+            columns = chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps, chunk.channels
+            long_rows.add(*columns, chunk.channel_labels, getattr(chunk, "share", None))
+        if wide:
             decoded = decode_frames(db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
-        decoded.channels = chunk.channels
-        labels = chunk.channel_labels if len(chunk.channel_labels) > len(labels) else labels
-        for m, item in enumerate(wanted):
-            parts[m].append(decoded.wide_columns(item) if item is not None else decoded)
-    frames = [long_frame(db, parts[m], labels, item) for m, item in enumerate(wanted)]
+            for m, parts in wide.items():
+                parts.append(decoded.wide_columns(wanted[m]))
+    frames = [
+        long_rows.dataframe() if item is None else long_frame(db, wide[m], [], item) for m, item in enumerate(wanted)
+    ]
     return {getattr(m, "name", m): frame for m, frame in zip(wanted, frames)} if several else frames[0]
 
 

@@ -4,6 +4,7 @@ import numpy as np
 import pytest
 
 import canxlate
+from canxlate.batch import decode_frames
 from canxlate.logs import LogError, LogReader, convert
 from conftest import EXAMPLE_DBC, EXAMPLE_LOG, ROOT
 
@@ -110,3 +111,44 @@ def test_file_objects_are_read_in_blocks():
     source.sizes = []
     assert sum(len(chunk) for chunk in LogReader(source, chunk_frames=300)) == 1000
     assert len(source.sizes) > 1000 and all(0 < size <= 1 << 16 for size in source.sizes)
+
+
+def _long_log():
+    """1,000 frames: unknown IDs first, then a multiplexed message (with short frames) and an extended one,
+    on channels that reach can199 only late."""
+    lines = [f"({n}.0) can0 123#11" for n in range(300)]
+    for n in range(300, 1000):
+        payload = bytes([1 + n % 2, n % 256, 7, 0, 0, 0, 0, n % 4])[: 1 + n % 8]
+        lines.append(f"({n}.0) can{0 if n < 600 else n % 200} 7BB#{payload.hex()}")
+        lines.append(f"({n}.5) can1 00000400#0A0B0C0D")
+    return ("\n".join(lines) + "\n").encode()
+
+
+@pytest.mark.parametrize("chunk_frames", [1, 7, 256])
+@pytest.mark.parametrize("source", ["path", "bytes", "file object"])
+def test_long_rows_are_the_same_however_the_log_comes(tmp_path, small_db, source, chunk_frames):
+    # Columns reserved by a guess from the first chunks, grown, their channel codes widened past 127 labels.
+    data = _long_log()
+    (tmp_path / "long.log").write_bytes(data)
+    given = {"path": tmp_path / "long.log", "bytes": data, "file object": io.BytesIO(data)}[source]
+    frame = canxlate.read_log(given, small_db, chunk_frames=chunk_frames)
+    whole = canxlate.read_log(data, small_db, chunk_frames=10_000)
+    assert len(whole) == 2191 and whole.channel.cat.codes.dtype == np.int16  # 200 channel labels
+    # Voltage (mux 1) and Odometer (mux 2) only in frames long enough for them, as Temp and Status.
+    counts = whole.signal.value_counts()[["Service", "Voltage", "Odometer", "Temp", "Status", "Level"]]
+    assert counts.tolist() == [700, 263, 176, 264, 88, 700]
+    pd.testing.assert_frame_equal(frame, whole)
+    # The same rows as decoding into columns gives them (the channel aside: there numbered as they come).
+    chunk = next(iter(LogReader(data, chunk_frames=10_000)))
+    columns = decode_frames(small_db, chunk.ids, chunk.payloads, chunk.lengths, chunk.extended, chunk.timestamps)
+    pd.testing.assert_frame_equal(columns.to_dataframe().drop(columns="channel"), whole.drop(columns="channel"))
+
+
+def test_a_channel_named_in_a_later_chunk_keeps_its_name():
+    can = pytest.importorskip("can")
+    db = canxlate.load_file(EXAMPLE_DBC)
+    data = bytes.fromhex("0100006E")
+    frames = [can.Message(arbitration_id=0x200, data=data, channel=c, is_extended_id=False) for c in (0, 2, 1)]
+    frame = canxlate.decode_messages(db, frames, chunk_frames=1)
+    assert frame.drop_duplicates("channel").channel.tolist() == [0, 2, 1]
+    assert list(frame.channel.cat.categories) == [0, 1, 2]

@@ -121,7 +121,9 @@ std::string DatabaseBuilder::renameNode(std::string_view name, std::string_view 
     for (db::RelationAttribute& relation : model_.relationAttributes) rename(relation.node);
     db::Node& node = model_.nodes[index];
     node.name = newName;
-    std::erase_if(node.attributes, [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
+    if (!node.details->attributes.empty())
+        std::erase_if(node.details.edit().attributes,
+                      [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
     model_.reindexNodes();
     return {};
 }
@@ -167,11 +169,9 @@ std::string DatabaseBuilder::changeMessage(std::string_view name, const cxl_mess
     if (found.message == nullptr) return found.problem;
     db::Message changed = *found.message;
     if (std::string problem = makeMessage(spec, found.message, changed); !problem.empty()) return problem;
-    if (changed.name != found.message->name)
-        changed.attributes.erase(
-            std::remove_if(changed.attributes.begin(), changed.attributes.end(),
-                           [](const db::Attribute& a) { return a.name == "SystemMessageLongSymbol"; }),
-            changed.attributes.end());
+    if (changed.name != found.message->name && !changed.details->attributes.empty())
+        std::erase_if(changed.details.edit().attributes,
+                      [](const db::Attribute& a) { return a.name == "SystemMessageLongSymbol"; });
     for (db::Signal& signal : changed.signals) {
         db::Signal laidOut = signal;
         db::DiagnosticList problems;
@@ -274,16 +274,15 @@ std::string DatabaseBuilder::changeSignal(std::string_view message, std::string_
     if (std::string problem = makeSignal(*found.message, spec, found.signal, changed); !problem.empty()) return problem;
     if (changed.name != found.signal->name) {
         const auto index = found.messageIndex;
-        for (db::SignalGroup& group : found.message->signalGroups)
+        for (db::SignalGroup& group : found.message->details.edit().signalGroups)
             std::replace(group.signals.begin(), group.signals.end(), found.signal->name, changed.name);
         for (db::RelationAttribute& relation : model_.relationAttributes)
             if (relation.kind == db::ObjectKind::kNodeSignal && relation.message == index &&
                 relation.signal == found.signal->name)
                 relation.signal = changed.name;
-        changed.attributes.erase(
-            std::remove_if(changed.attributes.begin(), changed.attributes.end(),
-                           [](const db::Attribute& a) { return a.name == "SystemSignalLongSymbol"; }),
-            changed.attributes.end());
+        if (!changed.details->attributes.empty())
+            std::erase_if(changed.details.edit().attributes,
+                          [](const db::Attribute& a) { return a.name == "SystemSignalLongSymbol"; });
     }
     *found.signal = std::move(changed);
     rebuildSignalNames(*found.message);
@@ -298,7 +297,7 @@ std::string DatabaseBuilder::removeSignal(std::string_view message, std::string_
         if (other.switchIndex == index)
             return "signal " + quote(signal) + " switches signal " + quote(other.name) + "; remove that first";
     const std::string name = found.signal->name;
-    for (db::SignalGroup& group : found.message->signalGroups)
+    for (db::SignalGroup& group : found.message->details.edit().signalGroups)
         group.signals.erase(std::remove(group.signals.begin(), group.signals.end(), name), group.signals.end());
     const auto messageIndex = found.messageIndex;
     auto& relations = model_.relationAttributes;
@@ -329,21 +328,21 @@ std::string DatabaseBuilder::setValueText(std::string_view message, std::string_
                                           std::string_view valueText) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    std::vector<db::ValueText> entries = found.signal->values.entries();
+    std::vector<db::ValueText> entries = found.signal->details->values.entries();
     auto it = std::find_if(entries.begin(), entries.end(), [&](const db::ValueText& e) { return e.value == raw; });
     if (it != entries.end()) {
         it->text = valueText;
     } else {
         entries.push_back({raw, std::string(valueText)});
     }
-    found.signal->values.assign(std::move(entries));
+    found.signal->details.edit().values.assign(std::move(entries));
     return {};
 }
 
 std::string DatabaseBuilder::clearValueTexts(std::string_view message, std::string_view signal) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    found.signal->values.assign({});
+    if (!found.signal->details->values.empty()) found.signal->details.edit().values.assign({});
     return {};
 }
 
@@ -352,7 +351,7 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
         case CXL_OBJECT_NETWORK: return &model_.attributes;
         case CXL_OBJECT_NODE:
             for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) return &node.attributes;
+                if (node.name == text(object.node)) return &node.details.edit().attributes;
             *problem = "no node is named " + quote(text(object.node));
             return nullptr;
         case CXL_OBJECT_MESSAGE:
@@ -362,7 +361,8 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
                 *problem = found.problem.empty() ? "no signal named" : found.problem;
                 return nullptr;
             }
-            return found.signal != nullptr ? &found.signal->attributes : &found.message->attributes;
+            return found.signal != nullptr ? &found.signal->details.edit().attributes
+                                           : &found.message->details.edit().attributes;
         }
         default: *problem = "the object is the network, a node, a message or a signal"; return nullptr;
     }
@@ -375,10 +375,10 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
         case CXL_OBJECT_NETWORK: model_.comment = comment; break;
         case CXL_OBJECT_NODE:
             for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) node.comment = comment;
+                if (node.name == text(object.node)) node.details.edit().comment = comment;
             break;
-        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
-        default: find(text(object.message), text(object.signal)).signal->comment = comment; break;
+        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->details.edit().comment = comment; break;
+        default: find(text(object.message), text(object.signal)).signal->details.edit().comment = comment; break;
     }
     return {};
 }

@@ -19,26 +19,31 @@ struct SignalGroup {
     std::vector<std::string> signals;
 };
 
+// What few messages are given.
+struct MessageDetails {
+    std::string sendType;  // GenMsgSendType's text, or empty
+    std::string comment;
+    AttributeList attributes;
+    std::vector<SignalGroup> signalGroups;
+};
+
 struct Message {
     DecodePlan plan;  // built with the indexes
     uint32_t id = 0;
     bool extended = false;
     bool fd = false;
+    bool j1939 = false;  // a J1939 parameter group (VFrameFormat)
+    bool multiplexed = false;
     std::string name;
     uint32_t length = 0;
+    uint32_t index = 0;  // within the database
     NameList senders;
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
-    std::string sendType;    // GenMsgSendType's text, or empty
-    bool j1939 = false;      // a J1939 parameter group (VFrameFormat)
-    std::string comment;
-    AttributeList attributes;
-    std::vector<SignalGroup> signalGroups;
+    OutOfLine<MessageDetails> details;
     std::vector<Signal> signals;
     NameIndex signalsByName;
     // Signal indexes in an order where every switch precedes what it switches.
     std::vector<uint32_t> decodeOrder;
-    bool multiplexed = false;
-    size_t index = 0;  // within the database
 
     // Makes signal s findable by name; false when an earlier signal has its name.
     bool indexSignal(uint32_t s) {

@@ -4,13 +4,19 @@
 #include <string>
 
 #include "canxlate/database/attribute.h"
+#include "canxlate/database/out_of_line.h"
 
 namespace canxlate::db {
 
-struct Node {
-    std::string name;
+// What few nodes are given.
+struct NodeDetails {
     std::string comment;
     AttributeList attributes;
+};
+
+struct Node {
+    std::string name;
+    OutOfLine<NodeDetails> details;
 };
 
 }  // namespace canxlate::db

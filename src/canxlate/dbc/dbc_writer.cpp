@@ -173,7 +173,7 @@ private:
             bool shortened = false;
             nodeNames_.push_back(nodes.add(node.name, &shortened));
             nodeNameOf_.emplace(node.name, nodeNames_.back());
-            nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
+            nodeLongNames_.push_back(shortened && !db::findAttribute(node.details->attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages;
         for (const db::Message& message : db_.messages) messages.reserve(message.name);
@@ -186,13 +186,14 @@ private:
             const db::Message& message = db_.messages[m];
             bool shortened = false;
             messageNames_.push_back(messages.add(message.name, &shortened));
-            messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
+            messageLongNames_[m] =
+                shortened && !db::findAttribute(message.details->attributes, "SystemMessageLongSymbol");
             ShortNames signals;
             for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
             for (const db::Signal& signal : message.signals) {
                 signalNames_[m].push_back(signals.add(signal.name, &shortened));
                 signalLongNames_[m].push_back(shortened &&
-                                              !db::findAttribute(signal.attributes, "SystemSignalLongSymbol"));
+                                              !db::findAttribute(signal.details->attributes, "SystemSignalLongSymbol"));
             }
         }
         auto needs = [](const std::vector<bool>& flags) {
@@ -355,14 +356,15 @@ private:
 
     void writeComments() {
         comment("", db_.comment);
-        for (size_t n = 0; n < db_.nodes.size(); ++n) comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].comment);
+        for (size_t n = 0; n < db_.nodes.size(); ++n)
+            comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].details->comment);
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
-            comment("BO_ " + id + " ", message.comment);
+            comment("BO_ " + id + " ", message.details->comment);
             for (size_t s = 0; s < message.signals.size(); ++s)
-                comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
+                comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].details->comment);
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
             comment("EV_ " + identifier(variable.name) + " ", variable.comment);
@@ -451,7 +453,7 @@ private:
                 attribute("EV_ " + identifier(variable.name) + " ", given);
         for (size_t n = 0; n < db_.nodes.size(); ++n) {
             const std::string object = "BU_ " + nodeNames_[n] + " ";
-            for (const db::Attribute& given : db_.nodes[n].attributes) attribute(object, given);
+            for (const db::Attribute& given : db_.nodes[n].details->attributes) attribute(object, given);
             if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
         }
         for (size_t m = 0; m < db_.messages.size(); ++m) {
@@ -459,11 +461,12 @@ private:
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             const std::string object = "BO_ " + id + " ";
-            for (const db::Attribute& given : message.attributes) attribute(object, given);
+            for (const db::Attribute& given : message.details->attributes) attribute(object, given);
             if (messageLongNames_[m]) longName(object, "SystemMessageLongSymbol", message.name);
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const std::string signalObject = "SG_ " + id + " " + signalNames_[m][s] + " ";
-                for (const db::Attribute& given : message.signals[s].attributes) attribute(signalObject, given);
+                for (const db::Attribute& given : message.signals[s].details->attributes)
+                    attribute(signalObject, given);
                 if (signalLongNames_[m][s]) longName(signalObject, "SystemSignalLongSymbol", message.signals[s].name);
             }
         }
@@ -498,9 +501,9 @@ private:
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
-                if (message.signals[s].values.empty()) continue;
+                if (message.signals[s].details->values.empty()) continue;
                 valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
-                           message.signals[s].values);
+                           message.signals[s].details->values);
             }
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
@@ -524,7 +527,7 @@ private:
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
-            for (const db::SignalGroup& group : message.signalGroups) {
+            for (const db::SignalGroup& group : message.details->signalGroups) {
                 out_ += "SIG_GROUP_ ";
                 append(rawId(message));
                 out_ += ' ' + identifier(group.name) + ' ';

@@ -36,6 +36,7 @@ bool Database::addNode(std::string_view name) {
 
 void Database::reindexNodes() {
     nodesByName_ = NameIndex();
+    nodesByName_.reserve(nodes.size());  // never held twice while growing
     auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
     for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <iterator>
 #include <span>
 #include <string>
@@ -79,7 +78,7 @@ public:
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
         muxDefs_.push_back({def.mux, def.muxValue});
-        signals_.push_back(std::move(signal));
+        message.signals.push_back(std::move(signal));
     }
 
     void finish(Definitions& definitions) {
@@ -145,6 +144,7 @@ private:
             def.length = def.length < 0 ? 0 : 64;
         }
         message.length = static_cast<uint32_t>(def.length);
+        message.signals.reserve(def.signalLines);
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
@@ -194,10 +194,10 @@ private:
         if (!open_) return;
         open_ = false;
         Message& message = db_.messages.back();
-        // One by one, each block of the queue freed once moved: the signals
-        // are never held twice.
-        message.signals.reserve(signals_.size());
-        for (; !signals_.empty(); signals_.pop_front()) message.signals.push_back(std::move(signals_.front()));
+        // Room was made for as many as the lines that followed the message;
+        // where that missed by far, no larger than they need.
+        if (message.signals.capacity() - message.signals.size() > message.signals.size() / 4)
+            message.signals.shrink_to_fit();
         // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
         // could still make it multiplexed.
         bool plain = true;
@@ -205,6 +205,7 @@ private:
             plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
         overlapFree_.push_back(plain && !sharesBits(message));
         const Position* positions = positions_.data() + firstSignal_.back();
+        message.signalsByName.reserve(message.signals.size());
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
                 sink_.warning(db::Topic::kDuplicate, positions[s],
@@ -620,7 +621,6 @@ private:
         muxDefs_ = {};
         firstSignal_ = {};
         overlapFree_ = {};
-        signals_ = {};
     }
 
     Definitions* defs_ = nullptr;
@@ -640,9 +640,6 @@ private:
     std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
     size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
-    // The last message's signals until it is complete, so that the message
-    // gets room for exactly as many.
-    std::deque<Signal> signals_;
     uint32_t lastMessage_ = 0;
 };
 

@@ -44,8 +44,7 @@ std::vector<std::string> splitNames(const char* list) {
 }
 
 void rebuildSignalNames(db::Message& message) {
-    message.signalsByName = db::NameIndex();
-    message.signalsByName.reserve(message.signals.size());
+    message.clearSignalIndex();
     for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
 }
 

@@ -45,13 +45,32 @@ struct Message {
     // Signal indexes in an order where every switch precedes what it switches.
     std::vector<uint32_t> decodeOrder;
 
+    // Messages of no more signals are searched by name: no index of their own.
+    static constexpr size_t kSearchedSignals = 8;
+
+    // Empties the lookup by name, with room for every signal; then
+    // indexSignal each, in order.
+    void clearSignalIndex() {
+        signalsByName = NameIndex();
+        if (signals.size() > kSearchedSignals) signalsByName.reserve(signals.size());
+    }
     // Makes signal s findable by name; false when an earlier signal has its name.
     bool indexSignal(uint32_t s) {
+        if (signals.size() <= kSearchedSignals) {
+            for (uint32_t i = 0; i < s; ++i)
+                if (signals[i].name == signals[s].name) return false;
+            return true;
+        }
         return signalsByName.add(signals[s].name, s,
                                  [this](uint32_t i) -> std::string_view { return signals[i].name; });
     }
     // NameIndex::kAbsent when no signal has the name.
     uint32_t findSignal(std::string_view name) const noexcept {
+        if (signals.size() <= kSearchedSignals) {
+            for (uint32_t i = 0; i < signals.size(); ++i)
+                if (signals[i].name == name) return i;
+            return NameIndex::kAbsent;
+        }
         return signalsByName.find(name, [this](uint32_t i) -> std::string_view { return signals[i].name; });
     }
 

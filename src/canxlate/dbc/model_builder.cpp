@@ -112,8 +112,8 @@ public:
         }
         applyLongNames();
         // What reading needed goes before the indexes are built.
-        muxValues = {};
-        definitions = {};
+        muxValues = decltype(muxValues)();
+        definitions = Definitions();
         releaseReadingState();
         db_.buildIndexes();
     }
@@ -205,7 +205,7 @@ private:
             plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
         overlapFree_.push_back(plain && !sharesBits(message));
         const Position* positions = positions_.data() + firstSignal_.back();
-        message.signalsByName.reserve(message.signals.size());
+        message.clearSignalIndex();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
                 sink_.warning(db::Topic::kDuplicate, positions[s],
@@ -235,6 +235,11 @@ private:
     }
 
     Message* findMessage(const ObjectRef& ref) {
+        // References to one message come one after another.
+        if (lastFound_ != nullptr && lastFound_->key == ref.rawId) {
+            lastMessage_ = lastFound_->index;
+            return &db_.messages[lastMessage_];
+        }
         auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
                                    [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
         if (it == rawIds_.end() || it->key != ref.rawId) {
@@ -242,6 +247,7 @@ private:
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
             return nullptr;
         }
+        lastFound_ = &*it;
         lastMessage_ = it->index;
         return &db_.messages[it->index];
     }
@@ -607,20 +613,21 @@ private:
                 for (std::string& name : group.signals) renameSignal(name);
             for (db::RelationAttribute& relation : db_.relationAttributes)
                 if (relation.kind == ObjectKind::kNodeSignal && relation.message == i) renameSignal(relation.signal);
-            message.signalsByName = db::NameIndex();
-            message.signalsByName.reserve(message.signals.size());
+            message.clearSignalIndex();
             for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
         }
     }
 
     void releaseReadingState() {
-        messageNames_ = {};
-        environmentVariables_ = {};
-        rawIds_ = {};
-        positions_ = {};
-        muxDefs_ = {};
-        firstSignal_ = {};
-        overlapFree_ = {};
+        // Assigned new ones: clearing would keep their room.
+        messageNames_ = db::NameIndex();
+        environmentVariables_ = db::NameIndex();
+        rawIds_ = decltype(rawIds_)();
+        lastFound_ = nullptr;
+        positions_ = decltype(positions_)();
+        muxDefs_ = decltype(muxDefs_)();
+        firstSignal_ = decltype(firstSignal_)();
+        overlapFree_ = decltype(overlapFree_)();
     }
 
     Definitions* defs_ = nullptr;
@@ -641,6 +648,7 @@ private:
     size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
+    const KeyedMessage* lastFound_ = nullptr;  // in rawIds_
 };
 
 }  // namespace

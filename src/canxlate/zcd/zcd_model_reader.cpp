@@ -54,7 +54,7 @@ public:
         for (const auto& channel : channels) add(*channel);
         if (channels.empty()) sink_.warning(db::Topic::kOther, kWholeFile, "the document defines no channel");
         for (db::Message& message : db_.messages) {
-            message.signalsByName.reserve(message.signals.size());
+            message.clearSignalIndex();
             for (uint32_t s = 0; s < message.signals.size(); ++s) {
                 message.decodeOrder.push_back(s);
                 if (!message.indexSignal(s))

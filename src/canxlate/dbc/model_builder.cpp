@@ -493,6 +493,8 @@ private:
                     break;
                 case ObjectKind::kSignal:
                     if (Signal* signal = findSignal(def.object)) list = &signal->details.edit().attributes;
+                    startValues_ = startValues_ || def.name == "GenSigStartValue";
+                    longSignalNames_ = longSignalNames_ || def.name == "SystemSignalLongSymbol";
                     break;
                 case ObjectKind::kEnvironmentVariable:
                     if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.object))
@@ -558,6 +560,7 @@ private:
                 message.j1939 = byText ? format->text == "J1939PG" : format->number == 3;
             }
             for (Signal& signal : message.signals) {
+                if (!startValues_) break;
                 if (const db::Attribute* start = db::findAttribute(signal.details->attributes, "GenSigStartValue")) {
                     db::SignalDetails& details = signal.details.edit();
                     details.hasStartValue = true;
@@ -598,6 +601,7 @@ private:
             if (!nodeNames.empty()) message.senders = message.senders.renamed(renameNode);
             std::unordered_map<std::string, std::string> signalNames;
             for (Signal& signal : message.signals) {
+                if (nodeNames.empty() && !longSignalNames_) break;
                 if (!nodeNames.empty()) signal.receivers = signal.receivers.renamed(renameNode);
                 if (const std::string* name = longName(signal.details->attributes, "SystemSignalLongSymbol")) {
                     signalNames.emplace(signal.name, *name);
@@ -649,6 +653,9 @@ private:
     bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
     const KeyedMessage* lastFound_ = nullptr;  // in rawIds_
+    // Whether any signal was given these attributes: else no signal is visited for them.
+    bool startValues_ = false;
+    bool longSignalNames_ = false;
 };
 
 }  // namespace

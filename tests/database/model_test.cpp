@@ -111,10 +111,11 @@ TEST(Opening, SeveralSourcesMakeOneDatabase) {
 
 }  // namespace
 
-// Receiver lists of every length around the room a list keeps in place (16
-// bytes, each name's end included) and far past it come back as written,
-// also from a copy whose node was renamed.
-TEST(Model, ReceiverListsOfAnyLengthComeBack) {
+// Receiver lists, signal names and units of every length around the room the
+// model keeps in place (16 bytes, each name's end included) and far past it
+// come back as written, also from a copy whose node was renamed.
+TEST(Model, NamesAndListsOfAnyLengthComeBack) {
+    const size_t nameLengths[] = {2, 14, 15, 16, 17, 40, 3};
     const std::vector<std::vector<std::string>> lists = {
         {"A"},
         {"ABCDEFGHIJKLMNO"},
@@ -125,8 +126,9 @@ TEST(Model, ReceiverListsOfAnyLengthComeBack) {
         {"B", "C", "D", "E", "F", "G", "H", "ABCDEFG", "HIJKLMN", "ABCDEFGHIJKLMNOP", "A"},
     };
     std::string text = "BU_: A B C D E F G H ABCDEFG HIJKLMN HIJKLMNO ABCDEFGHIJKLMNO ABCDEFGHIJKLMNOP\nBO_ 1 M: 8 A\n";
+    const auto nameOf = [&](size_t i) { return "S" + std::to_string(i) + std::string(nameLengths[i] - 2, 'x'); };
     for (size_t i = 0; i < lists.size(); ++i) {
-        text += " SG_ S" + std::to_string(i) + " : " + std::to_string(i) + "|1@1+ (1,0) [0|0] \"\" ";
+        text += " SG_ " + nameOf(i) + " : " + std::to_string(i) + "|1@1+ (1,0) [0|0] \"" + nameOf(i) + "u\" ";
         for (size_t n = 0; n < lists[i].size(); ++n) text += (n > 0 ? "," : "") + lists[i][n];
         text += "\n";
     }
@@ -143,8 +145,12 @@ TEST(Model, ReceiverListsOfAnyLengthComeBack) {
     for (const cxl_database* from : {database.get(), renamed.get()}) {
         const cxl_message* message = cxl_find_message(from, 1, 0);
         for (size_t i = 0; i < lists.size(); ++i) {
-            const cxl_signal* signal = cxl_find_signal(message, ("S" + std::to_string(i)).c_str());
+            const cxl_signal* signal = cxl_find_signal(message, nameOf(i).c_str());
             ASSERT_NE(signal, nullptr);
+            cxl_signal_info info;
+            ASSERT_EQ(cxl_get_signal_info(signal, &info), CXL_OK);
+            EXPECT_EQ(info.name, nameOf(i));
+            EXPECT_EQ(info.unit, nameOf(i) + "u");
             std::vector<std::string> got;
             for (size_t n = 0; cxl_signal_receiver(signal, n) != nullptr; ++n)
                 got.emplace_back(cxl_signal_receiver(signal, n));

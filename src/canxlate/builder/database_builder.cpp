@@ -295,7 +295,7 @@ std::string DatabaseBuilder::removeSignal(std::string_view message, std::string_
     for (const db::Signal& other : found.message->signals)
         if (other.switchIndex == index)
             return "signal " + quote(signal) + " switches signal " + quote(other.name) + "; remove that first";
-    const std::string name = found.signal->name;
+    const std::string name(found.signal->name);
     for (db::SignalGroup& group : found.message->details.edit().signalGroups)
         group.signals.erase(std::remove(group.signals.begin(), group.signals.end(), name), group.signals.end());
     const auto messageIndex = found.messageIndex;

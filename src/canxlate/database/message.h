@@ -34,7 +34,7 @@ struct Message {
     bool fd = false;
     bool j1939 = false;  // a J1939 parameter group (VFrameFormat)
     bool multiplexed = false;
-    std::string name;
+    ShortText name;
     uint32_t length = 0;
     uint32_t index = 0;  // within the database
     NameList senders;

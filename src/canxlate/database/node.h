@@ -5,6 +5,7 @@
 
 #include "canxlate/database/attribute.h"
 #include "canxlate/database/out_of_line.h"
+#include "canxlate/database/short_text.h"
 
 namespace canxlate::db {
 
@@ -15,7 +16,7 @@ struct NodeDetails {
 };
 
 struct Node {
-    std::string name;
+    ShortText name;
     OutOfLine<NodeDetails> details;
 };
 

@@ -11,6 +11,7 @@
 #include "canxlate/database/mux_range_list.h"
 #include "canxlate/database/name_list.h"
 #include "canxlate/database/out_of_line.h"
+#include "canxlate/database/short_text.h"
 #include "canxlate/database/value_table.h"
 
 namespace canxlate::db {
@@ -31,8 +32,8 @@ struct SignalDetails {
 
 // Fields in an order that leaves no padding: a file may hold millions.
 struct Signal {
-    std::string name;
-    std::string unit;
+    ShortText name;
+    ShortText unit;
     NameList receivers;
     double factor = 1.0;
     double offset = 0.0;

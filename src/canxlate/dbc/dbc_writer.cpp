@@ -304,7 +304,7 @@ private:
     }
 
     // "[minimum|maximum] "unit"", as signals and environment variables have them.
-    void rangeAndUnit(double minimum, double maximum, const std::string& unit) {
+    void rangeAndUnit(double minimum, double maximum, std::string_view unit) {
         out_ += '[';
         append(minimum);
         out_ += '|';
@@ -438,7 +438,7 @@ private:
         line(";");
     }
 
-    void longName(std::string_view object, const char* attributeName, const std::string& name) {
+    void longName(std::string_view object, const char* attributeName, std::string_view name) {
         db::Attribute given;
         given.name = attributeName;
         given.type = AttributeType::kString;

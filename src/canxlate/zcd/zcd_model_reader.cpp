@@ -44,7 +44,7 @@ std::string hexName(uint32_t id, bool extended) {
     return text;
 }
 
-std::string quote(const std::string& name) { return "'" + name + "'"; }
+std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
 class ModelFiller {
 public:

@@ -376,7 +376,7 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
             for (db::Node& node : model_.nodes)
                 if (node.name == text(object.node)) node.details.edit().comment = comment;
             break;
-        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->details.edit().comment = comment; break;
+        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
         default: find(text(object.message), text(object.signal)).signal->details.edit().comment = comment; break;
     }
     return {};

@@ -22,7 +22,6 @@ struct SignalGroup {
 // What few messages are given.
 struct MessageDetails {
     std::string sendType;  // GenMsgSendType's text, or empty
-    std::string comment;
     AttributeList attributes;
     std::vector<SignalGroup> signalGroups;
 };
@@ -35,6 +34,9 @@ struct Message {
     bool j1939 = false;  // a J1939 parameter group (VFrameFormat)
     bool multiplexed = false;
     ShortText name;
+    // In place, not among the details: every frame's message information
+    // gives it.
+    ShortText comment;
     uint32_t length = 0;
     uint32_t index = 0;  // within the database
     NameList senders;

@@ -20,7 +20,7 @@ public:
     OutOfLine& operator=(OutOfLine&&) noexcept = default;
 
     // The part, an empty one when none was given.
-    const Part& operator*() const noexcept { return part_ ? *part_ : empty(); }
+    const Part& operator*() const noexcept { return part_ ? *part_ : kNone; }
     const Part* operator->() const noexcept { return &**this; }
     // The part to change, made when there is none.
     Part& edit() {
@@ -32,10 +32,8 @@ private:
     static std::unique_ptr<Part> copyOf(const OutOfLine& other) {
         return other.part_ ? std::make_unique<Part>(*other.part_) : nullptr;
     }
-    static const Part& empty() noexcept {
-        static const Part none{};
-        return none;
-    }
+    // Made before main, so that reading it needs no test of whether it was.
+    inline static const Part kNone{};
 
     std::unique_ptr<Part> part_;
 };

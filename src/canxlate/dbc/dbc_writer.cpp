@@ -346,7 +346,7 @@ private:
         out_ += kNewline;
     }
 
-    void comment(std::string_view object, const std::string& text) {
+    void comment(std::string_view object, std::string_view text) {
         if (text.empty()) return;
         out_ += "CM_ ";
         out_ += object;
@@ -362,7 +362,7 @@ private:
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
-            comment("BO_ " + id + " ", message.details->comment);
+            comment("BO_ " + id + " ", message.comment);
             for (size_t s = 0; s < message.signals.size(); ++s)
                 comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].details->comment);
         }

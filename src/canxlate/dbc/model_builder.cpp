@@ -321,8 +321,7 @@ private:
                     if (db::Node* node = findNode(def.object)) node->details.edit().comment = std::move(def.text);
                     break;
                 case ObjectKind::kMessage:
-                    if (Message* message = findMessage(def.object))
-                        message->details.edit().comment = std::move(def.text);
+                    if (Message* message = findMessage(def.object)) message->comment = def.text;
                     break;
                 case ObjectKind::kSignal:
                     if (Signal* signal = findSignal(def.object)) signal->details.edit().comment = std::move(def.text);

@@ -1,7 +1,9 @@
 // The model of a file that uses every section, dumped through the C interface
 // and compared with a golden dump (CANXLATE_REGENERATE_GOLDEN=1 rewrites it).
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include "model_dump.h"
 
@@ -108,3 +110,54 @@ TEST(Opening, SeveralSourcesMakeOneDatabase) {
 }
 
 }  // namespace
+
+// Receiver lists, signal names and units of every length around the room the
+// model keeps in place (16 bytes, each name's end included) and far past it
+// come back as written, also from a copy whose node was renamed.
+TEST(Model, NamesAndListsOfAnyLengthComeBack) {
+    const size_t nameLengths[] = {2, 14, 15, 16, 17, 40, 3};
+    const std::vector<std::vector<std::string>> lists = {
+        {"A"},
+        {"ABCDEFGHIJKLMNO"},
+        {"ABCDEFGHIJKLMNOP"},
+        {"ABCDEFG", "HIJKLMN"},
+        {"ABCDEFG", "HIJKLMNO"},
+        {"A", "B", "C", "D", "E", "F", "G", "H"},
+        {"B", "C", "D", "E", "F", "G", "H", "ABCDEFG", "HIJKLMN", "ABCDEFGHIJKLMNOP", "A"},
+    };
+    std::string text = "BU_: A B C D E F G H ABCDEFG HIJKLMN HIJKLMNO ABCDEFGHIJKLMNO ABCDEFGHIJKLMNOP\nBO_ 1 M: 8 A\n";
+    const auto nameOf = [&](size_t i) { return "S" + std::to_string(i) + std::string(nameLengths[i] - 2, 'x'); };
+    for (size_t i = 0; i < lists.size(); ++i) {
+        text += " SG_ " + nameOf(i) + " : " + std::to_string(i) + "|1@1+ (1,0) [0|0] \"" + nameOf(i) + "u\" ";
+        for (size_t n = 0; n < lists[i].size(); ++n) text += (n > 0 ? "," : "") + lists[i][n];
+        text += "\n";
+    }
+    cxl_database* opened = nullptr;
+    ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &opened), CXL_OK);
+    DatabasePtr database(opened);
+    cxl_builder* builder = nullptr;
+    ASSERT_EQ(cxl_builder_copy(database.get(), &builder), CXL_OK);
+    ASSERT_EQ(cxl_builder_rename_node(builder, "A", "Z", nullptr), CXL_OK);
+    cxl_database* finished = nullptr;
+    ASSERT_EQ(cxl_builder_finish(builder, &finished, nullptr), CXL_OK);
+    cxl_builder_free(builder);
+    DatabasePtr renamed(finished);
+    for (const cxl_database* from : {database.get(), renamed.get()}) {
+        const cxl_message* message = cxl_find_message(from, 1, 0);
+        for (size_t i = 0; i < lists.size(); ++i) {
+            const cxl_signal* signal = cxl_find_signal(message, nameOf(i).c_str());
+            ASSERT_NE(signal, nullptr);
+            cxl_signal_info info;
+            ASSERT_EQ(cxl_get_signal_info(signal, &info), CXL_OK);
+            EXPECT_EQ(info.name, nameOf(i));
+            EXPECT_EQ(info.unit, nameOf(i) + "u");
+            std::vector<std::string> got;
+            for (size_t n = 0; cxl_signal_receiver(signal, n) != nullptr; ++n)
+                got.emplace_back(cxl_signal_receiver(signal, n));
+            std::vector<std::string> expected = lists[i];
+            if (from == renamed.get())
+                std::replace(expected.begin(), expected.end(), std::string("A"), std::string("Z"));
+            EXPECT_EQ(got, expected) << "signal " << i;
+        }
+    }
+}

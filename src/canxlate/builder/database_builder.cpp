@@ -44,8 +44,7 @@ std::vector<std::string> splitNames(const char* list) {
 }
 
 void rebuildSignalNames(db::Message& message) {
-    message.signalsByName = db::NameIndex();
-    message.signalsByName.reserve(message.signals.size());
+    message.clearSignalIndex();
     for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
 }
 
@@ -140,7 +139,9 @@ std::string DatabaseBuilder::renameNode(std::string_view name, std::string_view 
     for (db::RelationAttribute& relation : model_.relationAttributes) rename(relation.node);
     db::Node& node = model_.nodes[index];
     node.name = newName;
-    std::erase_if(node.attributes, [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
+    if (!node.details->attributes.empty())
+        std::erase_if(node.details.edit().attributes,
+                      [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
     model_.reindexNodes();
     return {};
 }
@@ -189,11 +190,9 @@ std::string DatabaseBuilder::changeMessage(std::string_view name, const cxl_mess
     if (found.message == nullptr) return found.problem;
     db::Message changed = *found.message;
     if (std::string problem = makeMessage(spec, found.message, changed); !problem.empty()) return problem;
-    if (changed.name != found.message->name)
-        changed.attributes.erase(
-            std::remove_if(changed.attributes.begin(), changed.attributes.end(),
-                           [](const db::Attribute& a) { return a.name == "SystemMessageLongSymbol"; }),
-            changed.attributes.end());
+    if (changed.name != found.message->name && !changed.details->attributes.empty())
+        std::erase_if(changed.details.edit().attributes,
+                      [](const db::Attribute& a) { return a.name == "SystemMessageLongSymbol"; });
     for (db::Signal& signal : changed.signals) {
         db::Signal laidOut = signal;
         db::DiagnosticList problems;
@@ -296,16 +295,15 @@ std::string DatabaseBuilder::changeSignal(std::string_view message, std::string_
     if (std::string problem = makeSignal(*found.message, spec, found.signal, changed); !problem.empty()) return problem;
     if (changed.name != found.signal->name) {
         const auto index = found.messageIndex;
-        for (db::SignalGroup& group : found.message->signalGroups)
+        for (db::SignalGroup& group : found.message->details.edit().signalGroups)
             std::replace(group.signals.begin(), group.signals.end(), found.signal->name, changed.name);
         for (db::RelationAttribute& relation : model_.relationAttributes)
             if (relation.kind == db::ObjectKind::kNodeSignal && relation.message == index &&
                 relation.signal == found.signal->name)
                 relation.signal = changed.name;
-        changed.attributes.erase(
-            std::remove_if(changed.attributes.begin(), changed.attributes.end(),
-                           [](const db::Attribute& a) { return a.name == "SystemSignalLongSymbol"; }),
-            changed.attributes.end());
+        if (!changed.details->attributes.empty())
+            std::erase_if(changed.details.edit().attributes,
+                          [](const db::Attribute& a) { return a.name == "SystemSignalLongSymbol"; });
     }
     *found.signal = std::move(changed);
     rebuildSignalNames(*found.message);
@@ -319,8 +317,8 @@ std::string DatabaseBuilder::removeSignal(std::string_view message, std::string_
     for (const db::Signal& other : found.message->signals)
         if (other.switchIndex == index)
             return "signal " + quote(signal) + " switches signal " + quote(other.name) + "; remove that first";
-    const std::string name = found.signal->name;
-    for (db::SignalGroup& group : found.message->signalGroups)
+    const std::string name(found.signal->name);
+    for (db::SignalGroup& group : found.message->details.edit().signalGroups)
         group.signals.erase(std::remove(group.signals.begin(), group.signals.end(), name), group.signals.end());
     const auto messageIndex = found.messageIndex;
     auto& relations = model_.relationAttributes;
@@ -351,14 +349,14 @@ std::string DatabaseBuilder::setValueText(std::string_view message, std::string_
                                           std::string_view valueText) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    putValueText(found.signal->values, raw, valueText);
+    putValueText(found.signal->details.edit().values, raw, valueText);
     return {};
 }
 
 std::string DatabaseBuilder::clearValueTexts(std::string_view message, std::string_view signal) {
     Found found = find(message, signal);
     if (found.signal == nullptr) return found.problem;
-    found.signal->values.assign({});
+    if (!found.signal->details->values.empty()) found.signal->details.edit().values.assign({});
     return {};
 }
 
@@ -367,7 +365,7 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
         case CXL_OBJECT_NETWORK: return &model_.attributes;
         case CXL_OBJECT_NODE:
             for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) return &node.attributes;
+                if (node.name == text(object.node)) return &node.details.edit().attributes;
             *problem = "no node is named " + quote(text(object.node));
             return nullptr;
         case CXL_OBJECT_MESSAGE:
@@ -377,7 +375,8 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
                 *problem = found.problem.empty() ? "no signal named" : found.problem;
                 return nullptr;
             }
-            return found.signal != nullptr ? &found.signal->attributes : &found.message->attributes;
+            return found.signal != nullptr ? &found.signal->details.edit().attributes
+                                           : &found.message->details.edit().attributes;
         }
         case CXL_OBJECT_ENVIRONMENT_VARIABLE:
             if (db::EnvironmentVariable* variable = findEnvironmentVariable(text(object.environment_variable)))
@@ -397,13 +396,13 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
         case CXL_OBJECT_NETWORK: model_.comment = comment; break;
         case CXL_OBJECT_NODE:
             for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) node.comment = comment;
+                if (node.name == text(object.node)) node.details.edit().comment = comment;
             break;
         case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
         case CXL_OBJECT_ENVIRONMENT_VARIABLE:
             findEnvironmentVariable(text(object.environment_variable))->comment = comment;
             break;
-        default: find(text(object.message), text(object.signal)).signal->comment = comment; break;
+        default: find(text(object.message), text(object.signal)).signal->details.edit().comment = comment; break;
     }
     return {};
 }
@@ -505,7 +504,7 @@ std::string DatabaseBuilder::addSignalGroup(std::string_view message, std::strin
     if (found.message == nullptr) return found.problem;
     if (std::string problem = nameProblem("signal group", name); !problem.empty()) return problem;
     if (count > 0 && signals == nullptr) return "signal group " + quote(name) + ": the signal names are missing";
-    for (const db::SignalGroup& group : found.message->signalGroups)
+    for (const db::SignalGroup& group : found.message->details->signalGroups)
         if (group.name == name) return "message " + quote(message) + " has a signal group " + quote(name);
     db::SignalGroup group{std::string(name), repetitions, {}};
     for (size_t i = 0; i < count; ++i) {
@@ -514,14 +513,14 @@ std::string DatabaseBuilder::addSignalGroup(std::string_view message, std::strin
             return "signal group " + quote(name) + ": message " + quote(message) + " has no signal " + quote(signal);
         group.signals.push_back(signal);
     }
-    found.message->signalGroups.push_back(std::move(group));
+    found.message->details.edit().signalGroups.push_back(std::move(group));
     return {};
 }
 
 std::string DatabaseBuilder::clearSignalGroups(std::string_view message) {
     Found found = find(message);
     if (found.message == nullptr) return found.problem;
-    found.message->signalGroups.clear();
+    found.message->details.edit().signalGroups.clear();
     return {};
 }
 

@@ -54,36 +54,37 @@ CXL_API const char* CXL_CALL cxl_new_symbol(const cxl_database* database, size_t
 CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size_t index, cxl_node_info* info) {
     if (database == nullptr || info == nullptr || index >= database->model.nodes.size()) return CXL_ERR_ARGUMENT;
     const db::Node& node = database->model.nodes[index];
-    *info = {node.name.c_str(), node.comment.c_str(), node.attributes.size()};
+    *info = {node.name.c_str(), node.details->comment.c_str(), node.details->attributes.size()};
     return CXL_OK;
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_message_details(const cxl_message* handle, cxl_message_details* details) {
     if (handle == nullptr || details == nullptr) return CXL_ERR_ARGUMENT;
     const db::Message& message = *toMessage(handle);
-    *details = {message.sendType.c_str(), message.j1939 ? 1 : 0, message.attributes.size(),
-                message.signalGroups.size()};
+    *details = {message.details->sendType.c_str(), message.j1939 ? 1 : 0, message.details->attributes.size(),
+                message.details->signalGroups.size()};
     return CXL_OK;
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_group(const cxl_message* handle, size_t index, cxl_signal_group* group) {
-    if (handle == nullptr || group == nullptr || index >= toMessage(handle)->signalGroups.size())
+    if (handle == nullptr || group == nullptr || index >= toMessage(handle)->details->signalGroups.size())
         return CXL_ERR_ARGUMENT;
-    const db::SignalGroup& given = toMessage(handle)->signalGroups[index];
+    const db::SignalGroup& given = toMessage(handle)->details->signalGroups[index];
     *group = {given.name.c_str(), given.repetitions, given.signals.size()};
     return CXL_OK;
 }
 
 CXL_API const char* CXL_CALL cxl_signal_group_member(const cxl_message* handle, size_t group, size_t index) {
-    if (handle == nullptr || group >= toMessage(handle)->signalGroups.size()) return nullptr;
-    const std::vector<std::string>& signals = toMessage(handle)->signalGroups[group].signals;
+    if (handle == nullptr || group >= toMessage(handle)->details->signalGroups.size()) return nullptr;
+    const std::vector<std::string>& signals = toMessage(handle)->details->signalGroups[group].signals;
     return index < signals.size() ? signals[index].c_str() : nullptr;
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_details(const cxl_signal* handle, cxl_signal_details* details) {
     if (handle == nullptr || details == nullptr) return CXL_ERR_ARGUMENT;
     const db::Signal& signal = *toSignal(handle);
-    *details = {signal.hasStartValue ? 1 : 0, signal.startValue, signal.attributes.size(), signal.floatSigned ? 1 : 0};
+    const db::SignalDetails& given = *signal.details;
+    *details = {given.hasStartValue ? 1 : 0, given.startValue, given.attributes.size(), signal.floatSigned ? 1 : 0};
     return CXL_OK;
 }
 
@@ -166,15 +167,16 @@ CXL_API cxl_status CXL_CALL cxl_network_attribute(const cxl_database* database, 
 CXL_API cxl_status CXL_CALL cxl_node_attribute(const cxl_database* database, size_t node, size_t index,
                                                cxl_attribute* attribute) {
     if (database == nullptr || node >= database->model.nodes.size()) return CXL_ERR_ARGUMENT;
-    return attributeAt(database->model.nodes[node].attributes, index, attribute);
+    return attributeAt(database->model.nodes[node].details->attributes, index, attribute);
 }
 
 CXL_API cxl_status CXL_CALL cxl_message_attribute(const cxl_message* message, size_t index, cxl_attribute* attribute) {
-    return message == nullptr ? CXL_ERR_ARGUMENT : attributeAt(toMessage(message)->attributes, index, attribute);
+    return message == nullptr ? CXL_ERR_ARGUMENT
+                              : attributeAt(toMessage(message)->details->attributes, index, attribute);
 }
 
 CXL_API cxl_status CXL_CALL cxl_signal_attribute(const cxl_signal* signal, size_t index, cxl_attribute* attribute) {
-    return signal == nullptr ? CXL_ERR_ARGUMENT : attributeAt(toSignal(signal)->attributes, index, attribute);
+    return signal == nullptr ? CXL_ERR_ARGUMENT : attributeAt(toSignal(signal)->details->attributes, index, attribute);
 }
 
 CXL_API cxl_status CXL_CALL cxl_environment_variable_attribute(const cxl_database* database, size_t variable,

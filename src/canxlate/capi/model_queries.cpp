@@ -76,7 +76,7 @@ CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_si
     *info = cxl_signal_info{};
     info->name = signal.name.c_str();
     info->unit = signal.unit.c_str();
-    info->comment = signal.comment.c_str();
+    info->comment = signal.details->comment.c_str();
     info->index = signal.index;
     info->start_bit = signal.startBit;
     info->lsb_bit = signal.lsbBit;
@@ -89,10 +89,12 @@ CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_si
     info->minimum = signal.minimum;
     info->maximum = signal.maximum;
     info->mux_role = static_cast<int32_t>(signal.role);
-    info->mux_switch = signal.switchSignal == nullptr ? nullptr : toHandle(signal.switchSignal);
+    // The switch lies in the same array, signal.index places before it.
+    info->mux_switch =
+        signal.switchIndex == db::kNoSwitch ? nullptr : toHandle(&signal - signal.index + signal.switchIndex);
     info->mux_range_count = signal.muxRanges.size();
     info->receiver_count = signal.receivers.size();
-    info->value_text_count = signal.values.entries().size();
+    info->value_text_count = signal.details->values.entries().size();
     return CXL_OK;
 }
 
@@ -112,9 +114,10 @@ CXL_API cxl_status CXL_CALL cxl_signal_mux_range(const cxl_signal* handle, size_
 
 CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* handle, size_t index, int64_t* raw,
                                                   const char** text) {
-    if (handle == nullptr || raw == nullptr || text == nullptr || index >= toSignal(handle)->values.entries().size())
+    if (handle == nullptr || raw == nullptr || text == nullptr ||
+        index >= toSignal(handle)->details->values.entries().size())
         return CXL_ERR_ARGUMENT;
-    const db::ValueText& entry = toSignal(handle)->values.entries()[index];
+    const db::ValueText& entry = toSignal(handle)->details->values.entries()[index];
     *raw = entry.value;
     *text = entry.text.c_str();
     return CXL_OK;
@@ -122,9 +125,10 @@ CXL_API cxl_status CXL_CALL cxl_signal_value_text(const cxl_signal* handle, size
 
 CXL_API cxl_status CXL_CALL cxl_signal_value_text_as_written(const cxl_signal* handle, size_t index, int64_t* raw,
                                                              const char** text) {
-    if (handle == nullptr || raw == nullptr || text == nullptr || index >= toSignal(handle)->values.entries().size())
+    if (handle == nullptr || raw == nullptr || text == nullptr ||
+        index >= toSignal(handle)->details->values.entries().size())
         return CXL_ERR_ARGUMENT;
-    const db::ValueText& entry = toSignal(handle)->values.written(index);
+    const db::ValueText& entry = toSignal(handle)->details->values.written(index);
     *raw = entry.value;
     *text = entry.text.c_str();
     return CXL_OK;

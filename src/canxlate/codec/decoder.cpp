@@ -124,7 +124,7 @@ inline bool switchAllows(const Message& message, uint32_t slot, const uint8_t* p
         const int shift = 64 - static_cast<int>(switchSignal.length);
         raw = static_cast<uint64_t>(static_cast<int64_t>(raw << shift) >> shift);
     }
-    return inRanges(signal.carriedRanges, raw);
+    return inRanges(signal.muxRanges.carried(), raw);
 }
 
 template <bool Clamp, typename Out, typename Windows>
@@ -443,9 +443,9 @@ const char* valueText(const Signal& signal, uint64_t raw) noexcept {
                                   ? static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(raw)))
                                   : std::bit_cast<double>(raw);
         if (!(std::fabs(number) < 0x1p63) || std::trunc(number) != number) return nullptr;
-        return signal.values.find(static_cast<int64_t>(number));
+        return signal.details->values.find(static_cast<int64_t>(number));
     }
-    return signal.values.find(static_cast<int64_t>(raw));
+    return signal.details->values.find(static_cast<int64_t>(raw));
 }
 
 }  // namespace canxlate::db

@@ -103,7 +103,7 @@ EncodeStatus writeCarried(const Message& message, const std::vector<int32_t>& gi
         const char* name = signal.name.c_str();
         bool isCarried = signal.decodable && signal.field.endByte <= length;
         if (isCarried && signal.switchIndex != kNoSwitch)
-            isCarried = carried[signal.switchIndex] && inRanges(signal.carriedRanges, raw[signal.switchIndex]);
+            isCarried = carried[signal.switchIndex] && inRanges(signal.muxRanges.carried(), raw[signal.switchIndex]);
         if (!isCarried) {
             if (given[i] != kNotGiven) {
                 reportProblem(report, &signal,

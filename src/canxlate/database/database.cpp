@@ -15,11 +15,7 @@ void Database::buildIndexes() {
     for (uint32_t i = 0; i < messages.size(); ++i) {
         Message& message = messages[i];
         message.index = i;
-        for (size_t s = 0; s < message.signals.size(); ++s) {
-            Signal& signal = message.signals[s];
-            signal.index = s;
-            signal.switchSignal = signal.switchIndex == kNoSwitch ? nullptr : &message.signals[signal.switchIndex];
-        }
+        for (size_t s = 0; s < message.signals.size(); ++s) message.signals[s].index = static_cast<uint32_t>(s);
         buildDecodePlan(message);
         const uint32_t key = idKey(message.id, message.extended);
         size_t slot = slotOf(key);
@@ -34,12 +30,13 @@ void Database::buildIndexes() {
 bool Database::addNode(std::string_view name) {
     auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
     if (!nodesByName_.add(name, static_cast<uint32_t>(nodes.size()), nameOf)) return false;
-    nodes.push_back({std::string(name), {}, {}});
+    nodes.push_back({std::string(name), {}});
     return true;
 }
 
 void Database::reindexNodes() {
     nodesByName_ = NameIndex();
+    nodesByName_.reserve(nodes.size());  // never held twice while growing
     auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
     for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
 }

@@ -35,7 +35,8 @@ struct Database {
     std::string comment;
     std::vector<std::string> newSymbols;  // the NS_ section as written
     std::string busSpeed;                 // what follows "BS_:", its tokens one space apart
-    std::vector<Node> nodes;              // add them with addNode
+    // Add them with addNode. A deque, as the messages.
+    std::deque<Node> nodes;
     // A deque: growing it never holds the messages twice, nor room for as
     // many again, and a message stays where it is.
     std::deque<Message> messages;

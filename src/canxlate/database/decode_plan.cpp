@@ -41,25 +41,9 @@ FieldCodec makeCodec(const Signal& signal, uint32_t slot, uint32_t fastLength) {
         case ValueType::kSingle: codec.flags |= kSingleField; break;
         case ValueType::kDouble: codec.flags |= kDoubleField; break;
     }
-    if (!signal.values.empty()) codec.flags |= kHasValueTable;
+    if (!signal.details->values.empty()) codec.flags |= kHasValueTable;
     codec.slot = slot;
     return codec;
-}
-
-// The switch values in increasing order, overlapping and adjoining ranges
-// joined, so that a frame finds its value by binary search.
-std::vector<MuxRange> sortedRanges(std::vector<MuxRange> ranges) {
-    std::sort(ranges.begin(), ranges.end(), [](const MuxRange& a, const MuxRange& b) { return a.low < b.low; });
-    std::vector<MuxRange> joined;
-    for (const MuxRange& range : ranges) {
-        if (range.low > range.high) continue;
-        if (!joined.empty() && (range.low <= joined.back().high || range.low - 1 == joined.back().high)) {
-            joined.back().high = std::max(joined.back().high, range.high);
-        } else {
-            joined.push_back(range);
-        }
-    }
-    return joined;
 }
 
 // The span of raw values a field's table covers by position: 0 when its
@@ -81,13 +65,13 @@ void placeTexts(Message& message) {
     bool anyTable = false;
     for (const FieldCodec& codec : plan.codecs) {
         anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
-        slots += placedSpan(codec, message.signals[codec.slot].values);
+        slots += placedSpan(codec, message.signals[codec.slot].details->values);
     }
     if (!anyTable) return;
     plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
     plan.textSlots.reserve(slots);  // so that the slots stay where texts point
     for (size_t i = 0; i < plan.codecs.size(); ++i) {
-        const ValueTable& values = message.signals[plan.codecs[i].slot].values;
+        const ValueTable& values = message.signals[plan.codecs[i].slot].details->values;
         const uint64_t span = placedSpan(plan.codecs[i], values);
         if (span == 0) continue;
         const auto lowest = static_cast<uint64_t>(values.entries().front().value);
@@ -103,15 +87,18 @@ void buildDecodePlan(Message& message) {
     plan.codecs.clear();
     uint32_t fastLength = 8;
     bool fast = true;
+    size_t decodable = 0;
     for (const Signal& signal : message.signals) {
         if (!signal.decodable) continue;
+        ++decodable;
         fastLength = std::max<uint32_t>(fastLength, signal.field.endByte);
         // A field spread over nine bytes needs the byte-wise reader.
         fast = fast && signal.field.shift + signal.length <= 64;
     }
     plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
+    plan.codecs.reserve(decodable);  // not twice as much, as growing would
     std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
-    for (Signal& signal : message.signals) signal.carriedRanges = sortedRanges(signal.muxRanges);
+    for (Signal& signal : message.signals) signal.muxRanges.joinForLookup();
     for (uint32_t s = 0; s < message.signals.size(); ++s) {
         const Signal& signal = message.signals[s];
         if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
@@ -138,7 +125,7 @@ void buildDecodePlan(Message& message) {
     placeTexts(message);
 }
 
-bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept {
+bool inRanges(std::span<const MuxRange> sorted, uint64_t raw) noexcept {
     // The last range starting at or below raw is the only one that can hold it.
     auto after = std::upper_bound(sorted.begin(), sorted.end(), raw,
                                   [](uint64_t value, const MuxRange& range) { return value < range.low; });

@@ -4,17 +4,17 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "canxlate/database/message.h"
 
 namespace canxlate::db {
 
 // Prepares message.plan from its signals (layout, type, limits, multiplexing)
-// and each signal's carriedRanges.
+// and each signal's ranges for lookup.
 void buildDecodePlan(Message& message);
 
-// Whether a switch's raw value lies in one of a signal's carriedRanges.
-bool inRanges(const std::vector<MuxRange>& sorted, uint64_t raw) noexcept;
+// Whether a switch's raw value lies in one of a signal's carried ranges.
+bool inRanges(std::span<const MuxRange> sorted, uint64_t raw) noexcept;
 
 }  // namespace canxlate::db

@@ -19,34 +19,60 @@ struct SignalGroup {
     std::vector<std::string> signals;
 };
 
+// What few messages are given.
+struct MessageDetails {
+    std::string sendType;  // GenMsgSendType's text, or empty
+    AttributeList attributes;
+    std::vector<SignalGroup> signalGroups;
+};
+
 struct Message {
     DecodePlan plan;  // built with the indexes
     uint32_t id = 0;
     bool extended = false;
     bool fd = false;
-    std::string name;
+    bool j1939 = false;  // a J1939 parameter group (VFrameFormat)
+    bool multiplexed = false;
+    ShortText name;
+    // In place, not among the details: every frame's message information
+    // gives it.
+    ShortText comment;
     uint32_t length = 0;
+    uint32_t index = 0;  // within the database
     NameList senders;
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
-    std::string sendType;    // GenMsgSendType's text, or empty
-    bool j1939 = false;      // a J1939 parameter group (VFrameFormat)
-    std::string comment;
-    AttributeList attributes;
-    std::vector<SignalGroup> signalGroups;
+    OutOfLine<MessageDetails> details;
     std::vector<Signal> signals;
     NameIndex signalsByName;
     // Signal indexes in an order where every switch precedes what it switches.
     std::vector<uint32_t> decodeOrder;
-    bool multiplexed = false;
-    size_t index = 0;  // within the database
 
+    // Messages of no more signals are searched by name: no index of their own.
+    static constexpr size_t kSearchedSignals = 8;
+
+    // Empties the lookup by name, with room for every signal; then
+    // indexSignal each, in order.
+    void clearSignalIndex() {
+        signalsByName = NameIndex();
+        if (signals.size() > kSearchedSignals) signalsByName.reserve(signals.size());
+    }
     // Makes signal s findable by name; false when an earlier signal has its name.
     bool indexSignal(uint32_t s) {
+        if (signals.size() <= kSearchedSignals) {
+            for (uint32_t i = 0; i < s; ++i)
+                if (signals[i].name == signals[s].name) return false;
+            return true;
+        }
         return signalsByName.add(signals[s].name, s,
                                  [this](uint32_t i) -> std::string_view { return signals[i].name; });
     }
     // NameIndex::kAbsent when no signal has the name.
     uint32_t findSignal(std::string_view name) const noexcept {
+        if (signals.size() <= kSearchedSignals) {
+            for (uint32_t i = 0; i < signals.size(); ++i)
+                if (signals[i].name == name) return i;
+            return NameIndex::kAbsent;
+        }
         return signalsByName.find(name, [this](uint32_t i) -> std::string_view { return signals[i].name; });
     }
 

@@ -40,8 +40,12 @@ public:
     void prefetch(std::string_view name) const noexcept {
         if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(name) & (slots_.size() - 1)]);
     }
+    // Room for count names in one step.
     void reserve(size_t count) {
-        while (2 * count > slots_.size()) grow();
+        if (count == 0) return;
+        size_t slots = slots_.empty() ? 4 : slots_.size();
+        while (2 * count > slots) slots *= 2;
+        if (slots > slots_.size()) rehash(slots);
     }
 
 private:
@@ -55,8 +59,9 @@ private:
     }
 
     // Doubles the table (at least 4 slots), keeping it at most half full.
-    void grow() {
-        std::vector<Slot> old(slots_.empty() ? 4 : 2 * slots_.size(), Slot{0, kAbsent});
+    void grow() { rehash(slots_.empty() ? 4 : 2 * slots_.size()); }
+    void rehash(size_t slots) {
+        std::vector<Slot> old(slots, Slot{0, kAbsent});
         old.swap(slots_);
         for (const Slot& entry : old) {
             if (entry.index == kAbsent) continue;

@@ -4,13 +4,20 @@
 #include <string>
 
 #include "canxlate/database/attribute.h"
+#include "canxlate/database/out_of_line.h"
+#include "canxlate/database/short_text.h"
 
 namespace canxlate::db {
 
-struct Node {
-    std::string name;
+// What few nodes are given.
+struct NodeDetails {
     std::string comment;
     AttributeList attributes;
+};
+
+struct Node {
+    ShortText name;
+    OutOfLine<NodeDetails> details;
 };
 
 }  // namespace canxlate::db

@@ -8,7 +8,10 @@
 
 #include "canxlate/database/attribute.h"
 #include "canxlate/database/bit_field.h"
+#include "canxlate/database/mux_range_list.h"
 #include "canxlate/database/name_list.h"
+#include "canxlate/database/out_of_line.h"
+#include "canxlate/database/short_text.h"
 #include "canxlate/database/value_table.h"
 
 namespace canxlate::db {
@@ -16,41 +19,38 @@ namespace canxlate::db {
 enum class ValueType : uint8_t { kSigned = 0, kUnsigned = 1, kSingle = 2, kDouble = 3 };
 enum class MuxRole : uint8_t { kPlain = 0, kSwitch = 1, kMultiplexed = 2, kMultiplexedSwitch = 3 };
 
-// Switch values [low, high] for which a multiplexed signal is carried.
-struct MuxRange {
-    uint64_t low;
-    uint64_t high;
-};
-
 inline constexpr uint32_t kNoSwitch = UINT32_MAX;
+
+// What few signals are given.
+struct SignalDetails {
+    std::string comment;
+    ValueTable values;
+    AttributeList attributes;
+    double startValue = 0.0;     // GenSigStartValue, a raw value
+    bool hasStartValue = false;  // whether startValue was given
+};
 
 // Fields in an order that leaves no padding: a file may hold millions.
 struct Signal {
-    std::string name;
-    std::string unit;
-    std::string comment;
+    ShortText name;
+    ShortText unit;
     NameList receivers;
     double factor = 1.0;
     double offset = 0.0;
     double minimum = 0.0;
     double maximum = 0.0;
-    const Signal* switchSignal = nullptr;
-    std::vector<MuxRange> muxRanges;      // as the file gives them
-    std::vector<MuxRange> carriedRanges;  // the same sorted and joined, for lookup
-    ValueTable values;
-    AttributeList attributes;
+    MuxRangeList muxRanges;  // as the file gives them
+    OutOfLine<SignalDetails> details;
     BitField field{};
-    double startValue = 0.0;  // GenSigStartValue, a raw value
-    uint32_t startBit = 0;    // as the file writes it
-    uint32_t lsbBit = 0;      // position of the least significant bit
+    uint32_t startBit = 0;  // as the file writes it
+    uint32_t lsbBit = 0;    // position of the least significant bit
     uint32_t length = 0;
     uint32_t switchIndex = kNoSwitch;  // index of the switch within the message
     uint32_t index = 0;                // within the message
     ValueType type = ValueType::kUnsigned;
     MuxRole role = MuxRole::kPlain;
     bool bigEndian = false;
-    bool floatSigned = false;    // a float signal the file gives with '-'
-    bool hasStartValue = false;  // whether startValue was given
+    bool floatSigned = false;  // a float signal the file gives with '-'
     // False when the field cannot be read as written (see the diagnostics);
     // such a signal is never carried.
     bool decodable = false;

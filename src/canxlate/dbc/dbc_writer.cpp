@@ -223,7 +223,7 @@ private:
             bool shortened = false;
             nodeNames_.push_back(nodes.add(node.name, &shortened));
             nodeNameOf_.emplace(node.name, nodeNames_.back());
-            nodeLongNames_.push_back(shortened && !db::findAttribute(node.attributes, "SystemNodeLongSymbol"));
+            nodeLongNames_.push_back(shortened && !db::findAttribute(node.details->attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages(cut);
         for (const db::Message& message : db_.messages) messages.reserve(message.name);
@@ -237,7 +237,7 @@ private:
             const db::Message& message = db_.messages[m];
             bool shortened = false;
             messageNames_.push_back(messages.add(message.name, &shortened));
-            messageLongNames_[m] = shortened && !db::findAttribute(message.attributes, "SystemMessageLongSymbol");
+            messageLongNames_[m] = shortened && !db::findAttribute(message.details->attributes, "SystemMessageLongSymbol");
             ShortNames signals(cut);
             for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
             std::unordered_set<std::string> written;
@@ -245,7 +245,7 @@ private:
                 signalNames_[m].push_back(signals.add(signal.name, &shortened));
                 laterOfName_[m].push_back(!written.insert(signalNames_[m].back()).second);
                 signalLongNames_[m].push_back(shortened &&
-                                              !db::findAttribute(signal.attributes, "SystemSignalLongSymbol"));
+                                              !db::findAttribute(signal.details->attributes, "SystemSignalLongSymbol"));
             }
         }
         auto needs = [](const std::vector<bool>& flags) {
@@ -366,7 +366,7 @@ private:
     }
 
     // "[minimum|maximum] "unit"", as signals and environment variables have them.
-    void rangeAndUnit(double minimum, double maximum, const std::string& unit) {
+    void rangeAndUnit(double minimum, double maximum, std::string_view unit) {
         out_ += '[';
         append(minimum);
         out_ += '|';
@@ -408,7 +408,7 @@ private:
         out_ += kNewline;
     }
 
-    void comment(std::string_view object, const std::string& text) {
+    void comment(std::string_view object, std::string_view text) {
         if (text.empty()) return;
         out_ += "CM_ ";
         out_ += object;
@@ -418,7 +418,8 @@ private:
 
     void writeComments() {
         comment("", db_.comment);
-        for (size_t n = 0; n < db_.nodes.size(); ++n) comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].comment);
+        for (size_t n = 0; n < db_.nodes.size(); ++n)
+            comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].details->comment);
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
@@ -426,7 +427,7 @@ private:
             comment("BO_ " + id + " ", message.comment);
             for (uint32_t s : metadataOrder_[m])
                 if (!laterOfName_[m][s])
-                    comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].comment);
+                    comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].details->comment);
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
             comment("EV_ " + identifier(variable.name) + " ", variable.comment);
@@ -506,7 +507,7 @@ private:
         out_.resize(start);
     }
 
-    void longName(std::string_view object, const char* attributeName, const std::string& name) {
+    void longName(std::string_view object, const char* attributeName, std::string_view name) {
         db::Attribute given;
         given.name = attributeName;
         given.type = AttributeType::kString;
@@ -521,7 +522,7 @@ private:
                 attribute("EV_ " + identifier(variable.name) + " ", given);
         for (size_t n = 0; n < db_.nodes.size(); ++n) {
             const std::string object = "BU_ " + nodeNames_[n] + " ";
-            for (const db::Attribute& given : db_.nodes[n].attributes) attribute(object, given);
+            for (const db::Attribute& given : db_.nodes[n].details->attributes) attribute(object, given);
             if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
         }
         for (size_t m = 0; m < db_.messages.size(); ++m) {
@@ -529,12 +530,13 @@ private:
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
             const std::string object = "BO_ " + id + " ";
-            for (const db::Attribute& given : message.attributes) attribute(object, given);
+            for (const db::Attribute& given : message.details->attributes) attribute(object, given);
             if (messageLongNames_[m]) longName(object, "SystemMessageLongSymbol", message.name);
             for (uint32_t s : metadataOrder_[m]) {
                 if (laterOfName_[m][s]) continue;
                 const std::string signalObject = "SG_ " + id + " " + signalNames_[m][s] + " ";
-                for (const db::Attribute& given : message.signals[s].attributes) attribute(signalObject, given);
+                for (const db::Attribute& given : message.signals[s].details->attributes)
+                    attribute(signalObject, given);
                 if (signalLongNames_[m][s]) longName(signalObject, "SystemSignalLongSymbol", message.signals[s].name);
             }
         }
@@ -575,9 +577,9 @@ private:
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (uint32_t s : metadataOrder_[m]) {
-                if (message.signals[s].values.empty() || laterOfName_[m][s]) continue;
+                if (message.signals[s].details->values.empty() || laterOfName_[m][s]) continue;
                 valueTexts("VAL_ " + std::to_string(rawId(message)) + " " + signalNames_[m][s],
-                           message.signals[s].values);
+                           message.signals[s].details->values);
             }
         }
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
@@ -601,7 +603,7 @@ private:
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
-            for (const db::SignalGroup& group : message.signalGroups) {
+            for (const db::SignalGroup& group : message.details->signalGroups) {
                 out_ += "SIG_GROUP_ ";
                 append(rawId(message));
                 out_ += ' ' + identifier(group.name) + ' ';
@@ -694,9 +696,9 @@ std::vector<std::string> saidOfSignal(const db::Message& message, const db::Sign
         if (message.signals[s].role == db::MuxRole::kSwitch) mainSwitch = s;
     const auto& ranges = signal.muxRanges;
     std::vector<std::string> kinds;
-    addKind(kinds, !signal.comment.empty(), "comment");
-    addKind(kinds, hasAttributes(signal.attributes, options) || !writtenAsIs(signal.name, options), "attributes");
-    addKind(kinds, !signal.values.empty(), "value texts");
+    addKind(kinds, !signal.details->comment.empty(), "comment");
+    addKind(kinds, hasAttributes(signal.details->attributes, options) || !writtenAsIs(signal.name, options), "attributes");
+    addKind(kinds, !signal.details->values.empty(), "value texts");
     addKind(kinds, signal.type == db::ValueType::kSingle || signal.type == db::ValueType::kDouble, "value type");
     addKind(
         kinds,
@@ -710,9 +712,9 @@ std::vector<std::string> saidOfMessage(const db::Database& database, size_t m, c
     const db::Message& message = database.messages[m];
     std::vector<std::string> kinds;
     addKind(kinds, !message.comment.empty(), "comment");
-    addKind(kinds, hasAttributes(message.attributes, options) || !writtenAsIs(message.name, options), "attributes");
+    addKind(kinds, hasAttributes(message.details->attributes, options) || !writtenAsIs(message.name, options), "attributes");
     addKind(kinds, message.senders.size() > 1, "senders");
-    addKind(kinds, !message.signalGroups.empty(), "signal groups");
+    addKind(kinds, !message.details->signalGroups.empty(), "signal groups");
     addKind(kinds,
             std::any_of(database.relationAttributes.begin(), database.relationAttributes.end(),
                         [&](const db::RelationAttribute& r) {

@@ -31,10 +31,23 @@ constexpr std::pair<std::string_view, ObjectKind> kObjectKeywords[] = {
     {"BU_EV_REL_", ObjectKind::kNodeEnvironmentVariable},
 };
 
+// How many signal lines (SG_) stand at the start of rest, blank lines between
+// them left out.
+uint32_t countSignalLines(std::string_view rest) noexcept {
+    uint32_t count = 0;
+    for (size_t at = 0;; ++count) {
+        while (at < rest.size() && (rest[at] == ' ' || rest[at] == '\t' || rest[at] == '\r' || rest[at] == '\n')) ++at;
+        if (rest.size() - at < 4 || rest.compare(at, 3, "SG_") != 0 || (rest[at + 3] != ' ' && rest[at + 3] != '\t'))
+            return count;
+        at = rest.find('\n', at);
+        if (at == std::string_view::npos) return count + 1;
+    }
+}
+
 class DefinitionParser {
 public:
     DefinitionParser(std::string_view text, DiagnosticSink& sink, DefinitionReceiver& receiver)
-        : stream_(text), sink_(sink), receiver_(receiver) {}
+        : text_(text), stream_(text), sink_(sink), receiver_(receiver) {}
 
     Definitions run() {
         while (!stream_.atEnd()) {
@@ -202,6 +215,9 @@ private:
         def.length = cursor.integer("the message length");
         if (!cursor.atLineEnd()) def.sender = cursor.identifier("the sending node");
         if (!cursor.atLineEnd()) cursor.fail("unexpected " + cursor.describe() + " after the sender");
+        const char* next = stream_.current().text.data();
+        if (!stream_.atEnd() && next >= text_.data() && next <= text_.data() + text_.size())
+            def.signalLines = countSignalLines(text_.substr(static_cast<size_t>(next - text_.data())));
         receiver_.message(def);
     }
 
@@ -483,6 +499,7 @@ private:
         definitions_.muxValues.push_back(std::move(def));
     }
 
+    std::string_view text_;
     TokenStream stream_;
     DiagnosticSink& sink_;
     Definitions definitions_;

@@ -46,6 +46,7 @@ struct MessageDef {
     std::string_view name;
     int64_t length = 0;
     std::string_view sender;
+    uint32_t signalLines = 0;  // how many SG_ lines follow it: room for its signals
 };
 
 // The object a comment or attribute value is attached to.

@@ -78,7 +78,7 @@ public:
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
         muxDefs_.push_back({def.mux, def.muxValue});
-        signals_.push_back(std::move(signal));
+        message.signals.push_back(std::move(signal));
     }
 
     void finish(Definitions& definitions) {
@@ -111,6 +111,10 @@ public:
             if (!muxValues[i].empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
         }
         applyLongNames();
+        // What reading needed goes before the indexes are built.
+        muxValues = decltype(muxValues)();
+        definitions = Definitions();
+        releaseReadingState();
         db_.buildIndexes();
     }
 
@@ -140,6 +144,7 @@ private:
             def.length = def.length < 0 ? 0 : 64;
         }
         message.length = static_cast<uint32_t>(def.length);
+        message.signals.reserve(def.signalLines);
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
@@ -189,9 +194,10 @@ private:
         if (!open_) return;
         open_ = false;
         Message& message = db_.messages.back();
-        message.signals.reserve(signals_.size());
-        std::move(signals_.begin(), signals_.end(), std::back_inserter(message.signals));
-        signals_.clear();
+        // Room was made for as many as the lines that followed the message;
+        // where that missed by far, no larger than they need.
+        if (message.signals.capacity() - message.signals.size() > message.signals.size() / 4)
+            message.signals.shrink_to_fit();
         // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
         // could still make it multiplexed.
         bool plain = true;
@@ -199,6 +205,7 @@ private:
             plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
         overlapFree_.push_back(plain && !sharesBits(message));
         const Position* positions = positions_.data() + firstSignal_.back();
+        message.clearSignalIndex();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
                 sink_.warning(db::Topic::kDuplicate, positions[s],
@@ -228,6 +235,11 @@ private:
     }
 
     Message* findMessage(const ObjectRef& ref) {
+        // References to one message come one after another.
+        if (lastFound_ != nullptr && lastFound_->key == ref.rawId) {
+            lastMessage_ = lastFound_->index;
+            return &db_.messages[lastMessage_];
+        }
         auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
                                    [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
         if (it == rawIds_.end() || it->key != ref.rawId) {
@@ -235,6 +247,7 @@ private:
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
             return nullptr;
         }
+        lastFound_ = &*it;
         lastMessage_ = it->index;
         return &db_.messages[it->index];
     }
@@ -285,7 +298,7 @@ private:
                 }
                 group.signals.emplace_back(name);
             }
-            message->signalGroups.push_back(std::move(group));
+            message->details.edit().signalGroups.push_back(std::move(group));
         }
     }
 
@@ -305,13 +318,13 @@ private:
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: db_.comment += def.text; break;  // several are joined
                 case ObjectKind::kNode:
-                    if (db::Node* node = findNode(def.object)) node->comment = std::move(def.text);
+                    if (db::Node* node = findNode(def.object)) node->details.edit().comment = std::move(def.text);
                     break;
                 case ObjectKind::kMessage:
-                    if (Message* message = findMessage(def.object)) message->comment = std::move(def.text);
+                    if (Message* message = findMessage(def.object)) message->comment = def.text;
                     break;
                 case ObjectKind::kSignal:
-                    if (Signal* signal = findSignal(def.object)) signal->comment = std::move(def.text);
+                    if (Signal* signal = findSignal(def.object)) signal->details.edit().comment = std::move(def.text);
                     break;
                 case ObjectKind::kEnvironmentVariable:
                     if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.object))
@@ -391,7 +404,7 @@ private:
             values.reserve(entries->size());
             for (const ValueEntry& entry : *entries)
                 values.push_back({static_cast<int64_t>(static_cast<uint64_t>(entry.value) & mask), entry.text});
-            signal->values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
+            signal->details.edit().values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
         }
     }
 
@@ -472,13 +485,15 @@ private:
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: list = &db_.attributes; break;
                 case ObjectKind::kNode:
-                    if (db::Node* node = findNode(def.object)) list = &node->attributes;
+                    if (db::Node* node = findNode(def.object)) list = &node->details.edit().attributes;
                     break;
                 case ObjectKind::kMessage:
-                    if (Message* message = findMessage(def.object)) list = &message->attributes;
+                    if (Message* message = findMessage(def.object)) list = &message->details.edit().attributes;
                     break;
                 case ObjectKind::kSignal:
-                    if (Signal* signal = findSignal(def.object)) list = &signal->attributes;
+                    if (Signal* signal = findSignal(def.object)) list = &signal->details.edit().attributes;
+                    startValues_ = startValues_ || def.name == "GenSigStartValue";
+                    longSignalNames_ = longSignalNames_ || def.name == "SystemSignalLongSymbol";
                     break;
                 case ObjectKind::kEnvironmentVariable:
                     if (db::EnvironmentVariable* variable = findEnvironmentVariable(def.object))
@@ -530,12 +545,12 @@ private:
     // Cycle time, send type, frame format and start value, from the attributes.
     void deriveFromAttributes() {
         for (Message& message : db_.messages) {
-            if (const db::AttributeValue* cycle = valueOf(message.attributes, "GenMsgCycleTime", ObjectKind::kMessage))
+            const db::AttributeList& attributes = message.details->attributes;
+            if (const db::AttributeValue* cycle = valueOf(attributes, "GenMsgCycleTime", ObjectKind::kMessage))
                 message.cycleTime = std::isfinite(cycle->number) ? std::llround(cycle->number) : -1;
-            if (const db::AttributeValue* sendType =
-                    valueOf(message.attributes, "GenMsgSendType", ObjectKind::kMessage))
-                message.sendType = sendType->text;
-            if (const db::AttributeValue* format = valueOf(message.attributes, "VFrameFormat", ObjectKind::kMessage)) {
+            if (const db::AttributeValue* sendType = valueOf(attributes, "GenMsgSendType", ObjectKind::kMessage))
+                if (!sendType->text.empty()) message.details.edit().sendType = sendType->text;
+            if (const db::AttributeValue* format = valueOf(attributes, "VFrameFormat", ObjectKind::kMessage)) {
                 // As an enumeration by its text; as a number, 14 and 15 are
                 // the FD formats and 3 is J1939.
                 const bool byText = !format->text.empty();
@@ -544,9 +559,11 @@ private:
                 message.j1939 = byText ? format->text == "J1939PG" : format->number == 3;
             }
             for (Signal& signal : message.signals) {
-                if (const db::Attribute* start = db::findAttribute(signal.attributes, "GenSigStartValue")) {
-                    signal.hasStartValue = true;
-                    signal.startValue = start->value.number;
+                if (!startValues_) break;
+                if (const db::Attribute* start = db::findAttribute(signal.details->attributes, "GenSigStartValue")) {
+                    db::SignalDetails& details = signal.details.edit();
+                    details.hasStartValue = true;
+                    details.startValue = start->value.number;
                 }
             }
         }
@@ -563,7 +580,7 @@ private:
     void applyLongNames() {
         std::unordered_map<std::string, std::string> nodeNames;
         for (db::Node& node : db_.nodes) {
-            if (const std::string* name = longName(node.attributes, "SystemNodeLongSymbol")) {
+            if (const std::string* name = longName(node.details->attributes, "SystemNodeLongSymbol")) {
                 nodeNames.emplace(node.name, *name);
                 node.name = *name;
             }
@@ -578,12 +595,14 @@ private:
         for (db::RelationAttribute& relation : db_.relationAttributes) renameNode(relation.node);
         for (uint32_t i = 0; i < db_.messages.size(); ++i) {
             Message& message = db_.messages[i];
-            if (const std::string* name = longName(message.attributes, "SystemMessageLongSymbol")) message.name = *name;
+            if (const std::string* name = longName(message.details->attributes, "SystemMessageLongSymbol"))
+                message.name = *name;
             if (!nodeNames.empty()) message.senders = message.senders.renamed(renameNode);
             std::unordered_map<std::string, std::string> signalNames;
             for (Signal& signal : message.signals) {
+                if (nodeNames.empty() && !longSignalNames_) break;
                 if (!nodeNames.empty()) signal.receivers = signal.receivers.renamed(renameNode);
-                if (const std::string* name = longName(signal.attributes, "SystemSignalLongSymbol")) {
+                if (const std::string* name = longName(signal.details->attributes, "SystemSignalLongSymbol")) {
                     signalNames.emplace(signal.name, *name);
                     signal.name = *name;
                 }
@@ -593,14 +612,25 @@ private:
                 auto it = signalNames.find(name);
                 if (it != signalNames.end()) name = it->second;
             };
-            for (db::SignalGroup& group : message.signalGroups)
+            for (db::SignalGroup& group : message.details.edit().signalGroups)
                 for (std::string& name : group.signals) renameSignal(name);
             for (db::RelationAttribute& relation : db_.relationAttributes)
                 if (relation.kind == ObjectKind::kNodeSignal && relation.message == i) renameSignal(relation.signal);
-            message.signalsByName = db::NameIndex();
-            message.signalsByName.reserve(message.signals.size());
+            message.clearSignalIndex();
             for (uint32_t s = 0; s < message.signals.size(); ++s) message.indexSignal(s);
         }
+    }
+
+    void releaseReadingState() {
+        // Assigned new ones: clearing would keep their room.
+        messageNames_ = db::NameIndex();
+        environmentVariables_ = db::NameIndex();
+        rawIds_ = decltype(rawIds_)();
+        lastFound_ = nullptr;
+        positions_ = decltype(positions_)();
+        muxDefs_ = decltype(muxDefs_)();
+        firstSignal_ = decltype(firstSignal_)();
+        overlapFree_ = decltype(overlapFree_)();
     }
 
     Definitions* defs_ = nullptr;
@@ -620,10 +650,11 @@ private:
     std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
     size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
-    // The last message's signals until it is complete, so that the message
-    // gets room for exactly as many; the room here is kept for the next.
-    std::vector<Signal> signals_;
     uint32_t lastMessage_ = 0;
+    const KeyedMessage* lastFound_ = nullptr;  // in rawIds_
+    // Whether any signal was given these attributes: else no signal is visited for them.
+    bool startValues_ = false;
+    bool longSignalNames_ = false;
 };
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace {
 using db::MuxRole;
 using db::Signal;
 
-std::string quote(const std::string& name) { return "'" + name + "'"; }
+std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
 // Every switch goes into the order before the signals it switches. Walks up
 // each chain of switches with a list, not a call per link, so that a chain as

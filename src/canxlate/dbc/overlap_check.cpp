@@ -179,7 +179,7 @@ private:
             intervals.push_back({0, UINT64_MAX, child});
             return;
         }
-        std::vector<db::MuxRange> ranges = signal.muxRanges;
+        std::vector<db::MuxRange> ranges(signal.muxRanges.begin(), signal.muxRanges.end());
         std::sort(ranges.begin(), ranges.end(),
                   [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
         const size_t first = intervals.size();

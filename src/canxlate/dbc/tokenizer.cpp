@@ -116,9 +116,11 @@ bool Tokenizer::scanString() noexcept {
 }
 
 std::string unescape(std::string_view raw) {
-    std::string text;
+    const size_t first = raw.find('\\');
+    if (first == std::string_view::npos) return std::string(raw);  // most texts: copied at once
+    std::string text(raw.substr(0, first));
     text.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
+    for (size_t i = first; i < raw.size(); ++i) {
         if (raw[i] == '\\' && i + 1 < raw.size() && (raw[i + 1] == '"' || raw[i + 1] == '\\')) ++i;
         text.push_back(raw[i]);
     }

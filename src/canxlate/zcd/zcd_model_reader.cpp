@@ -44,7 +44,7 @@ std::string hexName(uint32_t id, bool extended) {
     return text;
 }
 
-std::string quote(const std::string& name) { return "'" + name + "'"; }
+std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
 class ModelFiller {
 public:
@@ -54,7 +54,7 @@ public:
         for (const auto& channel : channels) add(*channel);
         if (channels.empty()) sink_.warning(db::Topic::kOther, kWholeFile, "the document defines no channel");
         for (db::Message& message : db_.messages) {
-            message.signalsByName.reserve(message.signals.size());
+            message.clearSignalIndex();
             for (uint32_t s = 0; s < message.signals.size(); ++s) {
                 message.decodeOrder.push_back(s);
                 if (!message.indexSignal(s))

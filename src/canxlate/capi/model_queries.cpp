@@ -26,8 +26,8 @@ CXL_API const cxl_message* CXL_CALL cxl_message_at(const cxl_database* database,
 
 CXL_API const cxl_message* CXL_CALL cxl_find_message(const cxl_database* database, uint32_t id, int extended) {
     if (database == nullptr) return nullptr;
-    const db::MessageEntry* entry = database->model.findEntry(id, extended != 0);
-    return entry == nullptr ? nullptr : toHandle(entry->plan.message);
+    const db::Message* message = database->model.findMessageOf(id, extended != 0);
+    return message == nullptr ? nullptr : toHandle(message);
 }
 
 CXL_API const cxl_message* CXL_CALL cxl_find_message_by_name(const cxl_database* database, const char* name) {

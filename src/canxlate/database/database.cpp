@@ -10,7 +10,9 @@ void Database::buildIndexes() {
     reindexNodes();  // nodes may have been moved in whole, or renamed
     size_t slots = 16;
     while (slots < 4 * messages.size()) slots *= 2;  // at most a quarter full
-    idSlots_.assign(slots, MessageEntry{0, kNotFound, {}});
+    idSlots_.assign(slots, IdSlot{0, kNotFound, nullptr});
+    entries_.clear();
+    entries_.reserve(messages.size());
     messagesByName_.reserve(messages.size());
     for (uint32_t i = 0; i < messages.size(); ++i) {
         Message& message = messages[i];
@@ -21,7 +23,10 @@ void Database::buildIndexes() {
         size_t slot = slotOf(key);
         while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
-        if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i, message.planView()};
+        if (idSlots_[slot].index == kNotFound) {
+            idSlots_[slot] = {key, static_cast<uint32_t>(entries_.size()), &message};
+            entries_.push_back({key, i, message.planView()});
+        }
         messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }

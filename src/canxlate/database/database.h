@@ -17,10 +17,10 @@ namespace canxlate::db {
 
 inline constexpr uint32_t kNotFound = UINT32_MAX;
 
-// What decoding a frame needs of its message, found by ID in one probe.
+// What decoding a frame needs of its message, one for each message.
 struct MessageEntry {
     uint32_t key;    // ID, bit 31 for extended
-    uint32_t index;  // kNotFound marks an empty slot
+    uint32_t index;  // within the database
     PlanView plan;
 };
 
@@ -69,13 +69,13 @@ struct Database {
     // Inlined whole: the decoding loops are compiled for more than one
     // instruction set, and a call out of them would leave theirs.
     [[gnu::always_inline]] const MessageEntry* findEntry(uint32_t id, bool extended) const noexcept {
-        if (idSlots_.empty() || id > kLargestId) return nullptr;
-        const uint32_t key = idKey(id, extended);
-        for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {
-            const MessageEntry& entry = idSlots_[slot];
-            if (entry.index == kNotFound) return nullptr;
-            if (entry.key == key) return &entry;
-        }
+        const IdSlot* found = findSlot(id, extended);
+        return found == nullptr ? nullptr : &entries_[found->index];
+    }
+    // The message of an ID, from its slot alone.
+    const Message* findMessageOf(uint32_t id, bool extended) const noexcept {
+        const IdSlot* found = findSlot(id, extended);
+        return found == nullptr ? nullptr : found->message;
     }
     uint32_t findMessage(uint32_t id, bool extended) const noexcept {
         const MessageEntry* entry = findEntry(id, extended);
@@ -89,13 +89,32 @@ private:
     static constexpr uint32_t kExtendedKey = 0x80000000u;
     static constexpr uint32_t kLargestId = 0x1FFFFFFFu;
 
+    // Slots hold a key and where its message is, so that the table, a
+    // quarter full at most, costs little beside the entries.
+    struct IdSlot {
+        uint32_t key;
+        uint32_t index;  // into entries_; kNotFound marks an empty slot
+        const Message* message;
+    };
+
+    [[gnu::always_inline]] const IdSlot* findSlot(uint32_t id, bool extended) const noexcept {
+        if (idSlots_.empty() || id > kLargestId) return nullptr;
+        const uint32_t key = idKey(id, extended);
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {
+            const IdSlot& found = idSlots_[slot];
+            if (found.index == kNotFound) return nullptr;
+            if (found.key == key) return &found;
+        }
+    }
+
     static uint32_t idKey(uint32_t id, bool extended) noexcept { return id | (extended ? kExtendedKey : 0); }
     // Open addressing with linear probing; Fibonacci hashing spreads
     // neighbouring IDs over the table.
     size_t slotOf(uint32_t key) const noexcept {
         return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
     }
-    std::vector<MessageEntry> idSlots_;
+    std::vector<IdSlot> idSlots_;
+    std::vector<MessageEntry> entries_;  // of the first message of each ID
     NameIndex messagesByName_;
     NameIndex nodesByName_;
 };

@@ -45,16 +45,21 @@ bool readWholeFile(const char* path, std::string& text) {
     return ok;
 }
 
-}  // namespace
-
-LoadResult loadFromMemory(std::string_view text, Format format, Database& database) {
+// owner, when given, holds text and may be emptied once it is read.
+LoadResult load(std::string_view text, Format format, Database& database, std::string* owner) {
     // Text files hold no NUL byte; anything that does is binary.
     if (text.find('\0') != std::string_view::npos) return LoadResult::kNotText;
     switch (format) {
-        case Format::kDbc: dbc::readDbc(text, database); return LoadResult::kLoaded;
+        case Format::kDbc: dbc::readDbc(text, database, owner); return LoadResult::kLoaded;
         case Format::kZcd: return zcd::readZcd(text, database) ? LoadResult::kLoaded : LoadResult::kNotText;
     }
     return LoadResult::kUnknownFormat;
+}
+
+}  // namespace
+
+LoadResult loadFromMemory(std::string_view text, Format format, Database& database) {
+    return load(text, format, database, nullptr);
 }
 
 LoadResult loadFromFile(const char* path, Database& database) {
@@ -69,7 +74,7 @@ LoadResult loadFromFile(const char* path, Database& database) {
     }
     std::string text;
     if (!readWholeFile(path, text)) return LoadResult::kCannotOpen;
-    return loadFromMemory(text, format, database);
+    return load(text, format, database, &text);
 }
 
 }  // namespace canxlate::db

@@ -115,7 +115,6 @@ public:
         muxValues = decltype(muxValues)();
         definitions = Definitions();
         releaseReadingState();
-        db_.buildIndexes();
     }
 
 private:
@@ -659,13 +658,16 @@ private:
 
 }  // namespace
 
-void readDbc(std::string_view text, db::Database& database) {
+void readDbc(std::string_view text, db::Database& database, std::string* owner) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     DiagnosticSink sink(database.diagnostics);
     ModelBuilder builder(sink, database);
     Definitions definitions = parseDefinitions(text, sink, builder);
     builder.finish(definitions);
+    // The model keeps copies of what it needs of the text.
+    if (owner != nullptr) std::string().swap(*owner);
+    database.buildIndexes();
 }
 
 }  // namespace canxlate::dbc

@@ -121,6 +121,7 @@ void buildDecodePlan(Message& message) {
         plan.codecs.push_back(makeCodec(signal, s, fastLength));
     }
     plan.limits.clear();
+    plan.limits.reserve(plan.codecs.size());
     for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
     placeTexts(message);
 }

@@ -237,7 +237,8 @@ private:
             const db::Message& message = db_.messages[m];
             bool shortened = false;
             messageNames_.push_back(messages.add(message.name, &shortened));
-            messageLongNames_[m] = shortened && !db::findAttribute(message.details->attributes, "SystemMessageLongSymbol");
+            messageLongNames_[m] =
+                shortened && !db::findAttribute(message.details->attributes, "SystemMessageLongSymbol");
             ShortNames signals(cut);
             for (const db::Signal& signal : message.signals) signals.reserve(signal.name);
             std::unordered_set<std::string> written;
@@ -697,7 +698,8 @@ std::vector<std::string> saidOfSignal(const db::Message& message, const db::Sign
     const auto& ranges = signal.muxRanges;
     std::vector<std::string> kinds;
     addKind(kinds, !signal.details->comment.empty(), "comment");
-    addKind(kinds, hasAttributes(signal.details->attributes, options) || !writtenAsIs(signal.name, options), "attributes");
+    addKind(kinds, hasAttributes(signal.details->attributes, options) || !writtenAsIs(signal.name, options),
+            "attributes");
     addKind(kinds, !signal.details->values.empty(), "value texts");
     addKind(kinds, signal.type == db::ValueType::kSingle || signal.type == db::ValueType::kDouble, "value type");
     addKind(
@@ -712,7 +714,8 @@ std::vector<std::string> saidOfMessage(const db::Database& database, size_t m, c
     const db::Message& message = database.messages[m];
     std::vector<std::string> kinds;
     addKind(kinds, !message.comment.empty(), "comment");
-    addKind(kinds, hasAttributes(message.details->attributes, options) || !writtenAsIs(message.name, options), "attributes");
+    addKind(kinds, hasAttributes(message.details->attributes, options) || !writtenAsIs(message.name, options),
+            "attributes");
     addKind(kinds, message.senders.size() > 1, "senders");
     addKind(kinds, !message.details->signalGroups.empty(), "signal groups");
     addKind(kinds,

@@ -237,14 +237,25 @@ TEST(Builder, MergesAndReportsConflicts) {
     cxl_builder* raw = nullptr;
     ASSERT_EQ(cxl_builder_copy(first.get(), &raw), CXL_OK);
     BuilderPtr builder(raw);
-    // The same message again joins nothing; a new one joins.
-    DatabasePtr second =
-        openDbc(std::string(kText) + "BO_ 512 Brake: 2 Dash\n SG_ Force : 0|16@1+ (1,0) [0|0] \"\" Ecu\n");
+    // The same message again joins nothing; a new one joins, with the
+    // relation attributes of its own.
+    DatabasePtr second = openDbc(std::string(kText) +
+                                 "BO_ 512 Brake: 2 Dash\n SG_ Force : 0|16@1+ (1,0) [0|0] \"\" Ecu\n"
+                                 "BA_REL_ \"Timeout\" BU_SG_REL_ Dash SG_ 512 Force 20;\n");
     ASSERT_EQ(cxl_builder_merge(raw, second.get(), nullptr), CXL_OK);
     DatabasePtr merged = finished(raw);
     cxl_database_info info;
     cxl_get_database_info(merged.get(), &info);
     EXPECT_EQ(info.message_count, 2u);
+    cxl_database_details details;
+    cxl_get_database_details(merged.get(), &details);
+    ASSERT_EQ(details.relation_attribute_count, 2u);
+    cxl_relation_attribute relation;
+    cxl_message_info joined;
+    ASSERT_EQ(cxl_get_relation_attribute(merged.get(), 1, &relation), CXL_OK);
+    cxl_get_message_info(relation.message, &joined);
+    EXPECT_STREQ(joined.name, "Brake");
+    EXPECT_STREQ(relation.signal, "Force");
     DatabasePtr clash = openDbc("BO_ 256 Motor: 8 Vector__XXX\nBO_ 512 Brake: 8 Vector__XXX\n");
     cxl_build_report report{};
     EXPECT_EQ(cxl_builder_merge(raw, clash.get(), &report), CXL_ERR_REFUSED);

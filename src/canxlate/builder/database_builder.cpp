@@ -1,6 +1,7 @@
 #include "canxlate/builder/database_builder.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "canxlate/dbc/dbc_writer.h"
 #include "canxlate/dbc/model_builder.h"
@@ -652,13 +653,27 @@ std::string DatabaseBuilder::merge(const db::Database& other) {
     auto conflict = [&](std::string text) {
         if (conflicts++ == 0) first = std::move(text);
     };
+    // The messages present by name and by ID: no pass over all of them for
+    // each message merged.
+    auto keyOf = [](const db::Message& message) { return uint64_t{message.id} | (uint64_t{message.extended} << 32); };
+    std::unordered_multimap<std::string_view, size_t> byName;
+    std::unordered_multimap<uint64_t, size_t> byId;
+    for (size_t i = 0; i < model_.messages.size(); ++i) {
+        byName.emplace(model_.messages[i].name.view(), i);
+        byId.emplace(keyOf(model_.messages[i]), i);
+    }
     std::vector<bool> joined(other.messages.size(), false);
+    std::vector<size_t> matches;
     for (size_t m = 0; m < other.messages.size(); ++m) {
         const db::Message& message = other.messages[m];
+        matches.clear();
+        for (auto [at, end] = byName.equal_range(message.name.view()); at != end; ++at) matches.push_back(at->second);
+        for (auto [at, end] = byId.equal_range(keyOf(message)); at != end; ++at) matches.push_back(at->second);
+        std::sort(matches.begin(), matches.end());  // in the order they were added
+        matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
         bool same = false;
-        for (const db::Message& present : model_.messages) {
-            if (present.name != message.name && (present.id != message.id || present.extended != message.extended))
-                continue;
+        for (const size_t i : matches) {
+            const db::Message& present = model_.messages[i];
             if (sameMessage(present, message)) {
                 same = true;
             } else {

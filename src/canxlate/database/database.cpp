@@ -25,7 +25,7 @@ void Database::buildIndexes() {
         // The first message of an ID keeps it.
         if (idSlots_[slot].index == kNotFound) {
             idSlots_[slot] = {key, static_cast<uint32_t>(entries_.size()), &message};
-            entries_.push_back({key, i, message.planView()});
+            entries_.push_back({i, message.planView()});
         }
         messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());

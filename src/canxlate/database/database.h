@@ -19,7 +19,6 @@ inline constexpr uint32_t kNotFound = UINT32_MAX;
 
 // What decoding a frame needs of its message, one for each message.
 struct MessageEntry {
-    uint32_t key;    // ID, bit 31 for extended
     uint32_t index;  // within the database
     PlanView plan;
 };

@@ -16,6 +16,7 @@
 #include "json_string.h"
 #include "printable_text.h"
 #include "shortest_double.h"
+#include "uninitialized_array.h"
 
 namespace canxlate::cli {
 
@@ -75,25 +76,29 @@ struct FrameDecoder::MessageFormat {
 };
 
 // One batch of frames as read, with its decoded values: those of frame f
-// from first[f] on, one per signal of its message.
+// from first[f] on, one per signal of its message. Reading writes what
+// formatting reads: the arrays start uncleared.
 struct FrameDecoder::Batch {
-    std::vector<int64_t> timeNs;
-    std::vector<double> timestamps;
-    std::vector<uint32_t> ids;
-    std::vector<uint8_t> extended;
-    std::vector<uint8_t> lengths;
-    std::vector<uint8_t> payloads;
-    std::vector<uint16_t> channels;
-    std::vector<double> physical;
-    std::vector<uint8_t> present;
-    std::vector<const char*> texts;
-    std::vector<std::size_t> first;
-    std::vector<int32_t> messageIndex;
+    UninitializedArray<int64_t> timeNs;
+    UninitializedArray<double> timestamps;
+    UninitializedArray<uint32_t> ids;
+    UninitializedArray<uint8_t> extended;
+    UninitializedArray<uint8_t> lengths;
+    UninitializedArray<uint8_t> payloads;
+    UninitializedArray<uint16_t> channels;
+    UninitializedArray<double> physical;
+    UninitializedArray<uint8_t> present;
+    UninitializedArray<const char*> texts;
+    UninitializedArray<std::size_t> first;
+    UninitializedArray<int32_t> messageIndex;
     std::vector<std::string> channelNames;  // by channel as the log names them, "" when it does not
     std::vector<uint8_t> named;
     std::size_t count = 0;
     bool decoded = false;
     bool last = false;
+    // Formatted side by side: the text and what it counted.
+    OutputBuffer text{nullptr};
+    DecodeCounts counts;
 
     explicit Batch(std::size_t columns)
         : timeNs(kBatchFrames),
@@ -138,8 +143,8 @@ struct FrameDecoder::Batch {
 
 namespace {
 
-// Batches read ahead of the formatting.
-constexpr std::size_t kBatchesInFlight = 3;
+// One batch for each of the two threads that decode.
+constexpr std::size_t kBatchesInFlight = 2;
 
 // Room for "(" seconds "." micros ") " and one of the separators around it.
 constexpr std::size_t kTimestampSpace = 40;
@@ -350,9 +355,9 @@ OutputBuffer* FrameDecoder::wideOutput(MessageFormat& message) {
     return target;
 }
 
-const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t channel) {
-    if (channel >= interfaces_.size()) interfaces_.resize(channel + std::size_t{1});
-    std::string& name = interfaces_[channel];
+const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t channel, InterfaceNames& interfaces) const {
+    if (channel >= interfaces.size()) interfaces.resize(channel + std::size_t{1});
+    std::string& name = interfaces[channel];
     if (name.empty()) {
         const std::string& given = batch.channelNames[channel];
         const std::string raw = !given.empty() ? given : "can" + std::to_string(channel);
@@ -368,9 +373,10 @@ const std::string& FrameDecoder::interfaceName(const Batch& batch, uint16_t chan
 
 // The part of a frame's output before its message: "(time) can0",
 // "time,can0", "{"timestamp":time,"interface":"can0"".
-std::size_t FrameDecoder::writePrefix(char* out, const Batch& batch, std::size_t frame) {
+std::size_t FrameDecoder::writePrefix(char* out, const Batch& batch, std::size_t frame,
+                                      InterfaceNames& interfaces) const {
     char* const start = out;
-    const std::string& interface = interfaceName(batch, batch.channels[frame]);
+    const std::string& interface = interfaceName(batch, batch.channels[frame], interfaces);
     const int64_t ns = batch.timeNs[frame];
     switch (settings_.output) {
         case DecodeOutput::kText:
@@ -397,122 +403,140 @@ std::size_t FrameDecoder::writePrefix(char* out, const Batch& batch, std::size_t
 
 namespace {
 
-// Hands batches from the reading thread to the formatting one, in order.
-struct BatchQueue {
-    std::mutex mutex;
-    std::condition_variable changed;
-    uint64_t produced = 0;
-    uint64_t consumed = 0;
-    cxl_status status = CXL_OK;
-};
+void addCounts(DecodeCounts& total, const DecodeCounts& more) {
+    total.decoded += more.decoded;
+    total.notInDatabase += more.notInDatabase;
+    total.notSelected += more.notSelected;
+}
 
 }  // namespace
 
+bool FrameDecoder::formatsSideBySide() const { return settings_.output != DecodeOutput::kCsvWide; }
+
+// Two threads take batches in turn, each with a batch of its own: read (one
+// at a time: the log is a stream), decode, format into the batch's text, and
+// when the batch before it is out, write. Wide CSV, whose rows go to files
+// of their own, is formatted in turn instead, straight into the outputs.
 cxl_status FrameDecoder::decodeLog(cxl_log_reader* reader, ProgressIndicator* progress) {
-    BatchQueue queue;
-    std::thread reading([&] {
-        uint64_t framesRead = 0;
-        for (uint64_t n = 0;; ++n) {
+    std::mutex reading;  // the reader and what follows from it
+    uint64_t next = 0;   // the batch read next
+    uint64_t framesRead = 0;
+    bool ended = false;
+    cxl_status status = CXL_OK;
+    std::mutex turn;
+    std::condition_variable turnChanged;
+    uint64_t written = 0;  // batches written out
+    const bool share = formatsSideBySide();
+    const auto work = [&](Batch& batch) {
+        InterfaceNames interfaces;
+        for (;;) {
+            uint64_t n = 0;
             {
-                std::unique_lock lock(queue.mutex);
-                queue.changed.wait(lock, [&] { return n - queue.consumed < batches_.size(); });
-            }
-            Batch& batch = *batches_[n % batches_.size()];
-            cxl_frames frames = batch.frames();
-            const cxl_status status = cxl_log_read(reader, &frames);
-            batch.count = frames.count;
-            batch.last = status != CXL_OK || frames.count == 0;
-            batch.decoded = false;
-            if (batch.count > 0) {
-                cxl_batch frames{};
-                frames.frame_count = batch.count;
-                frames.ids = batch.ids.data();
-                frames.extended = batch.extended.data();
-                frames.lengths = batch.lengths.data();
-                frames.payloads = batch.payloads.data();
-                frames.payload_stride = CXL_LOG_PAYLOAD_STRIDE;
-                frames.message_index = batch.messageIndex.data();
-                cxl_packed values{batch.physical.size(), batch.physical.data(),
-                                  batch.present.data(),  anyTexts_ ? batch.texts.data() : nullptr,
-                                  batch.first.data(),    0};
-                batch.decoded =
-                    cxl_decode_packed(database_, &frames, &values, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
+                std::lock_guard lock(reading);
+                if (ended) return;
+                n = next++;
+                cxl_frames frames = batch.frames();
+                const cxl_status read = cxl_log_read(reader, &frames);
+                batch.count = frames.count;
+                batch.last = read != CXL_OK || frames.count == 0;
+                if (batch.last) {
+                    ended = true;
+                    status = read;
+                }
                 batch.takeChannelNames(reader);
                 framesRead += batch.count;
+                if (progress != nullptr && (batch.last || n % kProgressBatches == kProgressBatches - 1)) {
+                    cxl_log_counts counts{};
+                    cxl_log_get_counts(reader, &counts);
+                    progress->update(counts.bytes_read, framesRead);
+                    if (batch.last) progress->finish();
+                }
             }
-            if (progress != nullptr && (batch.last || n % kProgressBatches == kProgressBatches - 1)) {
-                cxl_log_counts counts{};
-                cxl_log_get_counts(reader, &counts);
-                progress->update(counts.bytes_read, framesRead);
-                if (batch.last) progress->finish();
+            batch.decoded = batch.count > 0 && decodeBatch(batch);
+            if (share) {
+                batch.text.clear();
+                batch.counts = DecodeCounts{};
+                writeBatch(batch, batch.text, batch.counts, interfaces);
             }
             {
-                std::lock_guard lock(queue.mutex);
-                queue.produced = n + 1;
-                if (batch.last) queue.status = status;
+                std::unique_lock lock(turn);
+                turnChanged.wait(lock, [&] { return written == n; });
             }
-            queue.changed.notify_all();
+            if (share) {
+                out_.write(batch.text.contents());
+                addCounts(counts_, batch.counts);
+            } else {
+                writeBatch(batch, out_, counts_, interfaces);
+            }
+            {
+                std::lock_guard lock(turn);
+                written = n + 1;
+            }
+            turnChanged.notify_all();
             if (batch.last) return;
         }
-    });
-    for (uint64_t n = 0;; ++n) {
-        {
-            std::unique_lock lock(queue.mutex);
-            queue.changed.wait(lock, [&] { return queue.produced > n; });
-        }
-        const Batch& batch = *batches_[n % batches_.size()];
-        writeBatch(batch);
-        const bool last = batch.last;
-        {
-            std::lock_guard lock(queue.mutex);
-            queue.consumed = n + 1;
-        }
-        queue.changed.notify_all();
-        if (last) break;
-    }
-    reading.join();
-    return queue.status;
+    };
+    std::thread helper(work, std::ref(*batches_[1]));
+    work(*batches_[0]);
+    helper.join();
+    return status;
 }
 
-void FrameDecoder::writeBatch(const Batch& batch) {
+bool FrameDecoder::decodeBatch(Batch& batch) const {
+    cxl_batch frames{};
+    frames.frame_count = batch.count;
+    frames.ids = batch.ids.data();
+    frames.extended = batch.extended.data();
+    frames.lengths = batch.lengths.data();
+    frames.payloads = batch.payloads.data();
+    frames.payload_stride = CXL_LOG_PAYLOAD_STRIDE;
+    frames.message_index = batch.messageIndex.data();
+    cxl_packed values{batch.physical.size(), batch.physical.data(),
+                      batch.present.data(),  anyTexts_ ? batch.texts.data() : nullptr,
+                      batch.first.data(),    0};
+    return cxl_decode_packed(database_, &frames, &values, settings_.clamp ? CXL_CLAMP : 0u) == CXL_OK;
+}
+
+void FrameDecoder::writeBatch(const Batch& batch, OutputBuffer& output, DecodeCounts& counts,
+                              InterfaceNames& interfaces) {
     const std::size_t count = batch.count;
     if (!batch.decoded) {
-        counts_.notInDatabase += count;
+        counts.notInDatabase += count;
         return;
     }
-    interfaces_.clear();
+    interfaces.clear();
     char prefix[512];
     for (std::size_t f = 0; f < count; ++f) {
         const int32_t index = batch.messageIndex[f];
         if (index < 0) {
-            ++counts_.notInDatabase;
+            ++counts.notInDatabase;
             continue;
         }
         MessageFormat& message = messages_[static_cast<std::size_t>(index)];
         if (!message.selected) {
-            ++counts_.notSelected;
+            ++counts.notSelected;
             continue;
         }
         const std::size_t firstValue = batch.first[f];
-        const std::size_t interfaceSize = interfaceName(batch, batch.channels[f]).size();
+        const std::size_t interfaceSize = interfaceName(batch, batch.channels[f], interfaces).size();
         const std::size_t prefixSize =
-            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f) : 0;
+            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f, interfaces) : 0;
         const std::size_t prefixRoom = prefixSize == 0 ? kTimestampSpace + interfaceSize : prefixSize;
 
-        OutputBuffer* target = &out_;
+        OutputBuffer* target = &output;
         if (settings_.output == DecodeOutput::kCsvWide) {
             target = wideOutput(message);
             if (target == nullptr) {
-                ++counts_.notSelected;
+                ++counts.notSelected;
                 continue;
             }
         }
-        ++counts_.decoded;
+        ++counts.decoded;
         const std::size_t signalCount = message.signals.size();
         char* out = target->reserve(prefixRoom * (signalCount + 1) + message.space);
         const auto writeFramePrefix = [&](char* at) {
             if (prefixSize > 0) return copy(at, prefix, prefixSize);
-            return at + writePrefix(at, batch, f);
+            return at + writePrefix(at, batch, f, interfaces);
         };
         const bool csvLong = settings_.output == DecodeOutput::kCsv;
         if (!csvLong) out = message.head.copyTo(writeFramePrefix(out));

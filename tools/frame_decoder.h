@@ -1,8 +1,9 @@
 // Decoding of logged frames: read in batches by libcanxlate's log readers,
 // decoded with one library call per batch and written as text, CSV (long or
-// wide) or JSON lines. Reading and decoding run on a thread of their own,
-// a few batches ahead of the formatting, so the output keeps the log's order.
-// The batches and output buffers are reused: nothing is allocated per frame.
+// wide) or JSON lines. Two threads take the batches in turn, each decoding
+// and formatting its own while the other reads; the output keeps the log's
+// order. The batches and output buffers are reused: nothing is allocated per
+// frame.
 #pragma once
 
 #include <canxlate.h>
@@ -43,7 +44,7 @@ struct DecodeCounts {
 
 class FrameDecoder {
 public:
-    static constexpr std::size_t kBatchFrames = 4096;
+    static constexpr std::size_t kBatchFrames = 2048;
 
     FrameDecoder(const cxl_database* database, DecodeSettings settings, OutputBuffer& out);
     ~FrameDecoder();
@@ -56,7 +57,7 @@ public:
     void writeHeader();
     // Reads the whole log and writes its frames. Returns the status of the
     // last read: CXL_ERR_FORMAT when a fatal problem stopped it. The reader's
-    // issue callback and the progress run on the reading thread.
+    // issue callback and the progress run on either thread, one at a time.
     cxl_status decodeLog(cxl_log_reader* reader, ProgressIndicator* progress);
     // Flushes the per-message files; false with the reason in error.
     bool finish(std::string& error);
@@ -68,10 +69,17 @@ private:
     struct MessageFormat;
     struct Batch;
 
-    void readBatches(cxl_log_reader* reader, ProgressIndicator* progress);
-    void writeBatch(const Batch& batch);
-    std::size_t writePrefix(char* out, const Batch& batch, std::size_t frame);
-    const std::string& interfaceName(const Batch& batch, uint16_t channel);
+    // Interface names of a batch as written (CSV quoted where needed), by
+    // channel: each thread that formats has its own.
+    using InterfaceNames = std::vector<std::string>;
+
+    // Whether batches are formatted side by side into texts of their own:
+    // for every form whose frames all go to the one output.
+    bool formatsSideBySide() const;
+    bool decodeBatch(Batch& batch) const;
+    void writeBatch(const Batch& batch, OutputBuffer& out, DecodeCounts& counts, InterfaceNames& interfaces);
+    std::size_t writePrefix(char* out, const Batch& batch, std::size_t frame, InterfaceNames& interfaces) const;
+    const std::string& interfaceName(const Batch& batch, uint16_t channel, InterfaceNames& interfaces) const;
     OutputBuffer* wideOutput(MessageFormat& message);
 
     const cxl_database* database_;
@@ -83,7 +91,6 @@ private:
     std::vector<std::unique_ptr<Batch>> batches_;
     bool anyTexts_ = false;  // some selected signal has a value table
 
-    std::vector<std::string> interfaces_;  // by channel, as written (CSV quoted where needed)
     DecodeCounts counts_;
     std::string fileError_;
 };

@@ -1,5 +1,6 @@
 #include "output_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace canxlate::cli {
@@ -26,12 +27,24 @@ void OutputBuffer::append(std::string_view text) {
     used_ += text.size();
 }
 
+void OutputBuffer::write(std::string_view text) {
+    if (stream_ == nullptr || text.size() < capacity_ / 4) return append(text);
+    writeBuffered();
+    if (writer_.joinable()) waitForWriter();
+    if (!failed_ && std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) failed_ = true;
+}
+
 void OutputBuffer::makeRoom(std::size_t size) {
+    if (stream_ == nullptr) {
+        capacity_ = std::max(2 * capacity_, used_ + size);
+        data_.grow(capacity_, used_);
+        return;
+    }
     writeBuffered();
     if (size > capacity_) {
         // A single piece larger than the buffer (a very long channel name).
         capacity_ = size;
-        data_.resize(capacity_);
+        data_.grow(capacity_, 0);
     }
 }
 
@@ -49,7 +62,7 @@ void OutputBuffer::writeBuffered() {
             writingSize_ = used_;
         }
         changed_.notify_all();
-        if (data_.size() < capacity_) data_.resize(capacity_);
+        data_.grow(capacity_, 0);
     }
     used_ = 0;
 }
@@ -76,6 +89,7 @@ void OutputBuffer::writeInBackground() {
 }
 
 bool OutputBuffer::flush() {
+    if (stream_ == nullptr) return true;
     writeBuffered();
     if (writer_.joinable()) waitForWriter();
     if (!failed_ && std::fflush(stream_) != 0) failed_ = true;

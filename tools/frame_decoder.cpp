@@ -29,37 +29,46 @@ constexpr std::size_t kShortPiece = 32;
 
 class Piece {
 public:
-    Piece& operator=(std::string text) {
+    Piece& operator=(const std::string& text) {
         size_ = text.size();
-        text.resize(size_ + kShortPiece);
-        bytes_ = std::move(text);
+        std::memset(inPlace_, 0, kShortPiece);
+        if (size_ <= kShortPiece) {
+            std::memcpy(inPlace_, text.data(), size_);
+            outOfPlace_.reset();
+        } else {
+            outOfPlace_ = std::make_unique<char[]>(size_);
+            std::memcpy(outOfPlace_.get(), text.data(), size_);
+        }
         return *this;
     }
     std::size_t size() const { return size_; }
-    std::string_view view() const { return {bytes_.data(), size_}; }
+    std::string_view view() const { return {size_ <= kShortPiece ? inPlace_ : outOfPlace_.get(), size_}; }
     // Writes the piece at out, with up to kShortPiece characters of room after it.
     char* copyTo(char* out) const {
         if (size_ > kShortPiece) {
-            std::memcpy(out, bytes_.data(), size_);
+            std::memcpy(out, outOfPlace_.get(), size_);
         } else {
-            std::memcpy(out, bytes_.data(), kShortPiece);
+            std::memcpy(out, inPlace_, kShortPiece);
         }
         return out + size_;
     }
 
 private:
-    std::string bytes_ = std::string(kShortPiece, '\0');
+    // In place, beside the rest of its format: a mix of messages reads the
+    // pieces of many signals, and each is then one cache line at most.
+    char inPlace_[kShortPiece] = {};
     std::size_t size_ = 0;
+    std::unique_ptr<char[]> outOfPlace_;
 };
 
 }  // namespace
 
 struct FrameDecoder::SignalFormat {
-    std::size_t slot = 0;  // the signal's index in its message
-    std::string name;
     Piece label;                // before the value: " NAME=", "MESSAGE,NAME,", "\"NAME\":"
     Piece unit;                 // after it: " rpm", ",rpm,"
+    std::size_t slot = 0;       // the signal's index in its message
     std::size_t textSpace = 0;  // the most a value-table text takes, quoted
+    std::string name;
 };
 
 struct FrameDecoder::MessageFormat {

@@ -53,17 +53,7 @@ char* writeFewDecimals(char* out, double value) {
 
 }  // namespace
 
-char* writeShortestDouble(char* out, double value) {
-    // Integers below 1e5, zero and minus zero included, are their digits:
-    // the commonest values, found without the division of the check above.
-    const double magnitude = std::fabs(value);
-    if (magnitude < 1e5) {
-        const auto whole = static_cast<uint32_t>(magnitude);
-        if (static_cast<double>(whole) == magnitude) {
-            if (std::signbit(value)) *out++ = '-';
-            return std::to_chars(out, out + 5, whole).ptr;
-        }
-    }
+char* writeShortestFraction(char* out, double value) {
     if (char* end = writeFewDecimals(out, value)) return end;
     return std::to_chars(out, out + kShortestDoubleMaxLength, value).ptr;
 }

@@ -508,12 +508,29 @@ bool FrameDecoder::decodeBatch(Batch& batch) const {
 
 void FrameDecoder::writeBatch(const Batch& batch, OutputBuffer& output, DecodeCounts& counts,
                               InterfaceNames& interfaces) {
-    const std::size_t count = batch.count;
     if (!batch.decoded) {
-        counts.notInDatabase += count;
+        counts.notInDatabase += batch.count;
         return;
     }
     interfaces.clear();
+    switch (settings_.output) {
+        case DecodeOutput::kText: return writeFrames<DecodeOutput::kText>(batch, output, counts, interfaces);
+        case DecodeOutput::kCsv: return writeFrames<DecodeOutput::kCsv>(batch, output, counts, interfaces);
+        case DecodeOutput::kCsvWide: return writeFrames<DecodeOutput::kCsvWide>(batch, output, counts, interfaces);
+        case DecodeOutput::kJsonLines: return writeFrames<DecodeOutput::kJsonLines>(batch, output, counts, interfaces);
+    }
+}
+
+// The frames of a batch in one output form. The values are read through
+// locals: a store through char* could change anything, and would otherwise
+// have each signal load them again.
+template <DecodeOutput Form>
+void FrameDecoder::writeFrames(const Batch& batch, OutputBuffer& output, DecodeCounts& counts,
+                               InterfaceNames& interfaces) {
+    const std::size_t count = batch.count;
+    const uint8_t* const presentAt = batch.present.data();
+    const double* const physicalAt = batch.physical.data();
+    const char* const* const textAt = batch.texts.data();
     char prefix[512];
     for (std::size_t f = 0; f < count; ++f) {
         const int32_t index = batch.messageIndex[f];
@@ -533,7 +550,7 @@ void FrameDecoder::writeBatch(const Batch& batch, OutputBuffer& output, DecodeCo
         const std::size_t prefixRoom = prefixSize == 0 ? kTimestampSpace + interfaceSize : prefixSize;
 
         OutputBuffer* target = &output;
-        if (settings_.output == DecodeOutput::kCsvWide) {
+        if constexpr (Form == DecodeOutput::kCsvWide) {
             target = wideOutput(message);
             if (target == nullptr) {
                 ++counts.notSelected;
@@ -547,58 +564,54 @@ void FrameDecoder::writeBatch(const Batch& batch, OutputBuffer& output, DecodeCo
             if (prefixSize > 0) return copy(at, prefix, prefixSize);
             return at + writePrefix(at, batch, f, interfaces);
         };
-        const bool csvLong = settings_.output == DecodeOutput::kCsv;
-        if (!csvLong) out = message.head.copyTo(writeFramePrefix(out));
+        constexpr bool csvLong = Form == DecodeOutput::kCsv;
+        if constexpr (!csvLong) out = message.head.copyTo(writeFramePrefix(out));
         bool first = true;
         bool anyText = false;
+        const bool hasTexts = message.hasTexts;
         for (const SignalFormat& signal : message.signals) {
             const std::size_t cell = firstValue + signal.slot;
-            const bool present = batch.present[cell] != 0;
-            const double value = batch.physical[cell];
-            const char* text = message.hasTexts ? batch.texts[cell] : nullptr;
-            anyText = anyText || (present && text != nullptr);
-            switch (settings_.output) {
-                case DecodeOutput::kText:
-                    if (!present) break;
-                    if (!first) *out++ = ',';
-                    out = writeShortestDouble(signal.label.copyTo(out), value);
-                    out = signal.unit.copyTo(out);
-                    if (text != nullptr) {
-                        *out++ = ' ';
-                        *out++ = '(';
-                        out = writePrintable(out, text);
-                        *out++ = ')';
-                    }
-                    first = false;
-                    break;
-                case DecodeOutput::kCsv:
-                    if (!present) break;
-                    out = writeShortestDouble(signal.label.copyTo(writeFramePrefix(out)), value);
-                    out = signal.unit.copyTo(out);
-                    if (text != nullptr) out = writeCsvField(out, text);
-                    *out++ = '\n';
-                    break;
-                case DecodeOutput::kCsvWide:
-                    *out++ = ',';
-                    if (present) out = writeShortestDouble(out, value);
-                    break;
-                case DecodeOutput::kJsonLines:
-                    if (!present) break;
-                    if (!first) *out++ = ',';
-                    out = writeJsonNumber(signal.label.copyTo(out), value);
-                    first = false;
-                    break;
+            const bool present = presentAt[cell] != 0;
+            const double value = physicalAt[cell];
+            const char* text = hasTexts ? textAt[cell] : nullptr;
+            if constexpr (Form == DecodeOutput::kText) {
+                if (!present) continue;
+                if (!first) *out++ = ',';
+                out = writeShortestDouble(signal.label.copyTo(out), value);
+                out = signal.unit.copyTo(out);
+                if (text != nullptr) {
+                    *out++ = ' ';
+                    *out++ = '(';
+                    out = writePrintable(out, text);
+                    *out++ = ')';
+                }
+                first = false;
+            } else if constexpr (Form == DecodeOutput::kCsv) {
+                if (!present) continue;
+                out = writeShortestDouble(signal.label.copyTo(writeFramePrefix(out)), value);
+                out = signal.unit.copyTo(out);
+                if (text != nullptr) out = writeCsvField(out, text);
+                *out++ = '\n';
+            } else if constexpr (Form == DecodeOutput::kCsvWide) {
+                *out++ = ',';
+                if (present) out = writeShortestDouble(out, value);
+            } else {
+                if (!present) continue;
+                anyText = anyText || text != nullptr;
+                if (!first) *out++ = ',';
+                out = writeJsonNumber(signal.label.copyTo(out), value);
+                first = false;
             }
         }
-        if (settings_.output == DecodeOutput::kJsonLines) {
+        if constexpr (Form == DecodeOutput::kJsonLines) {
             *out++ = '}';
             if (anyText) {
                 std::memcpy(out, ",\"labels\":{", 11);
                 out += 11;
                 bool firstLabel = true;
                 for (const SignalFormat& signal : message.signals) {
-                    const char* text = batch.texts[firstValue + signal.slot];
-                    if (batch.present[firstValue + signal.slot] == 0 || text == nullptr) continue;
+                    const char* text = textAt[firstValue + signal.slot];
+                    if (presentAt[firstValue + signal.slot] == 0 || text == nullptr) continue;
                     if (!firstLabel) *out++ = ',';
                     out = writeJsonText(signal.label.copyTo(out), text);
                     firstLabel = false;
@@ -607,7 +620,7 @@ void FrameDecoder::writeBatch(const Batch& batch, OutputBuffer& output, DecodeCo
             }
             *out++ = '}';
         }
-        if (!csvLong) *out++ = '\n';
+        if constexpr (!csvLong) *out++ = '\n';
         target->commit(out);
     }
 }

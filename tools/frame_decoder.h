@@ -78,6 +78,8 @@ private:
     bool formatsSideBySide() const;
     bool decodeBatch(Batch& batch) const;
     void writeBatch(const Batch& batch, OutputBuffer& out, DecodeCounts& counts, InterfaceNames& interfaces);
+    template <DecodeOutput Form>
+    void writeFrames(const Batch& batch, OutputBuffer& out, DecodeCounts& counts, InterfaceNames& interfaces);
     std::size_t writePrefix(char* out, const Batch& batch, std::size_t frame, InterfaceNames& interfaces) const;
     const std::string& interfaceName(const Batch& batch, uint16_t channel, InterfaceNames& interfaces) const;
     OutputBuffer* wideOutput(MessageFormat& message);

@@ -14,6 +14,7 @@
 #include "command_line.h"
 #include "csv_field.h"
 #include "json_string.h"
+#include "printable_text.h"
 #include "shortest_double.h"
 
 namespace canxlate::cli {
@@ -83,6 +84,28 @@ TEST(CsvField, QuotesOnlyWhereNeeded) {
                                                          {"\"\"", "\"\"\"\"\"\""}};
     for (const auto& [field, expected] : cases) EXPECT_EQ(csvField(field), expected);
     EXPECT_EQ(csvField("\n\n").size(), csvFieldMaxLength(2));  // the room promised is exactly the worst case
+}
+
+TEST(Printable, EscapesEveryControlByteWhereverItStands) {
+    // A byte to escape at each place of texts of 1 to 19 bytes, so that it
+    // falls in every lane of the eight-byte steps and in the tail after them.
+    for (const unsigned char special : {0x00, 0x1B, 0x1F, 0x7F}) {
+        for (std::size_t size = 1; size < 20; ++size) {
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string text(size, 'a');
+                text[0] = '\xC3';  // UTF-8 and plain bytes around it pass unchanged
+                text[at] = static_cast<char>(special);
+                const char hex[] = "0123456789abcdef";
+                std::string expected =
+                    text.substr(0, at) + "\\x" + hex[special >> 4] + hex[special & 0xF] + text.substr(at + 1);
+                EXPECT_EQ(printable(text), expected) << size << " " << at;
+            }
+        }
+    }
+    EXPECT_EQ(printable(" ~\x80\xFF"
+                        "0123456789"),
+              " ~\x80\xFF"
+              "0123456789");
 }
 
 TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {

@@ -1,6 +1,7 @@
 #include "frame_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -172,11 +173,19 @@ char* writeTimestamp(char* out, int64_t ns) {
     }
     out = std::to_chars(out, out + 20, micros / 1000000).ptr;
     *out++ = '.';
-    int64_t fraction = micros % 1000000;
-    for (int i = 5; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
+    // The six decimals as three pairs of digits.
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[2 * i] = static_cast<char>('0' + i / 10);
+            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return pairs;
+    }();
+    const auto fraction = static_cast<uint32_t>(micros % 1000000);
+    std::memcpy(out, &kPairs[2 * (fraction / 10000)], 2);
+    std::memcpy(out + 2, &kPairs[2 * (fraction / 100 % 100)], 2);
+    std::memcpy(out + 4, &kPairs[2 * (fraction % 100)], 2);
     return out + 6;
 }
 
@@ -544,9 +553,11 @@ void FrameDecoder::writeFrames(const Batch& batch, OutputBuffer& output, DecodeC
             continue;
         }
         const std::size_t firstValue = batch.first[f];
+        constexpr bool csvLong = Form == DecodeOutput::kCsv;
         const std::size_t interfaceSize = interfaceName(batch, batch.channels[f], interfaces).size();
+        // Long CSV repeats the prefix on every row: written once aside, then copied.
         const std::size_t prefixSize =
-            interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f, interfaces) : 0;
+            csvLong && interfaceSize + kTimestampSpace < sizeof prefix ? writePrefix(prefix, batch, f, interfaces) : 0;
         const std::size_t prefixRoom = prefixSize == 0 ? kTimestampSpace + interfaceSize : prefixSize;
 
         OutputBuffer* target = &output;
@@ -564,7 +575,6 @@ void FrameDecoder::writeFrames(const Batch& batch, OutputBuffer& output, DecodeC
             if (prefixSize > 0) return copy(at, prefix, prefixSize);
             return at + writePrefix(at, batch, f, interfaces);
         };
-        constexpr bool csvLong = Form == DecodeOutput::kCsv;
         if constexpr (!csvLong) out = message.head.copyTo(writeFramePrefix(out));
         bool first = true;
         bool anyText = false;

@@ -1,6 +1,6 @@
-// The program's output buffer, written in place and from a thread of its own:
-// every piece arrives once and in order, a piece larger than the buffer too,
-// and a failed write is reported.
+// The program's output buffer, written in place, from a thread of its own or
+// kept in memory: every piece arrives once and in order, a piece larger than
+// the buffer too, and a failed write is reported.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,18 +11,31 @@
 namespace canxlate::cli {
 namespace {
 
-TEST(OutputBuffer, WritesEveryPieceInOrderInBothForms) {
-    for (const bool background : {false, true}) {
-        SCOPED_TRACE(background ? "background" : "in place");
-        std::FILE* file = std::tmpfile();
-        ASSERT_NE(file, nullptr);
+TEST(OutputBuffer, WritesEveryPieceInOrderInEveryForm) {
+    enum Form { kInPlace, kBackground, kMemory };
+    for (const Form form : {kInPlace, kBackground, kMemory}) {
+        SCOPED_TRACE(form);
+        std::FILE* file = form == kMemory ? nullptr : std::tmpfile();
+        ASSERT_TRUE(form == kMemory || file != nullptr);
         std::string expected;
         {
-            OutputBuffer out(file, 64, background);
+            OutputBuffer out(file, 64, form == kBackground);
             for (int i = 0; i < 500; ++i) {
                 const std::string piece = std::to_string(i) + (i % 97 == 0 ? std::string(150, 'x') : "") + ',';
+                if (i % 50 == 49) {
+                    out.write(std::string(300, 'w'));  // large: written as it is
+                    expected += std::string(300, 'w');
+                }
                 out.append(piece);
                 expected += piece;
+                // Memory stays bounded: what is not written fits the buffer or is the last piece.
+                if (form == kInPlace) {
+                    ASSERT_GE(std::ftell(file) + 64 + 160, static_cast<long>(expected.size())) << i;
+                }
+            }
+            if (form == kMemory) {
+                EXPECT_EQ(out.contents(), expected);
+                continue;
             }
             EXPECT_TRUE(out.flush());
             out.append("tail");  // written when the buffer goes

@@ -1,8 +1,10 @@
 #include "shortest_double.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace canxlate::cli {
 namespace {
@@ -35,20 +37,25 @@ char* writeFewDecimals(char* out, double value) {
     const auto scaled = static_cast<uint64_t>(digits);
     uint64_t fraction = scaled % kFastDivisor;
     if (fraction == 0 && magnitude >= 1e5) return nullptr;  // 100000 is written 1e+05
-    if (std::signbit(value)) *out++ = '-';
-    out = std::to_chars(out, out + 10, scaled / kFastDivisor).ptr;
+    *out = '-';
+    out += std::signbit(value) ? 1 : 0;
+    const uint64_t whole = scaled / kFastDivisor;
+    out =
+        whole < 100000 ? writeSmallInteger(out, static_cast<uint32_t>(whole)) : std::to_chars(out, out + 10, whole).ptr;
     if (fraction == 0) return out;
-    int decimals = kMostFastDecimals;
-    while (fraction % 10 == 0) {
+    // The six decimals, the first in the lowest byte, as digit values; the
+    // trailing zeros are the zero bytes at the top, counted without a loop.
+    uint64_t decimals = 0;
+    for (int i = 0; i < kMostFastDecimals; ++i) {
+        decimals = (decimals << 8) | (fraction % 10);
         fraction /= 10;
-        --decimals;
     }
+    const auto shown =
+        static_cast<uint64_t>(kMostFastDecimals) - static_cast<uint64_t>(std::countl_zero(decimals << 16)) / 8;
+    decimals += 0x303030303030u;  // '0' in each of the six bytes
     *out++ = '.';
-    for (int i = decimals - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
-    return out + decimals;
+    std::memcpy(out, &decimals, 8);
+    return out + shown;
 }
 
 }  // namespace

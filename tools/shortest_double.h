@@ -6,14 +6,32 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace canxlate::cli {
 
-// Longest text writeShortestDouble produces ("-2.2250738585072014e-308" is 24).
+// Longest text writeShortestDouble produces ("-2.2250738585072014e-308" is 24);
+// it may write a few bytes past the end of its text, within this room.
 inline constexpr std::size_t kShortestDoubleMaxLength = 32;
 
 // The values that are not small integers.
 char* writeShortestFraction(char* out, double value);
+
+// Digits of a number below 100000 without a branch on its size: random
+// values would have the branches mispredicted about every other time. All
+// five digits are made, the leading zeros shifted out, and eight bytes
+// stored; the end is returned.
+inline char* writeSmallInteger(char* out, uint32_t value) {
+    const uint32_t size = 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
+    const uint32_t high = value / 100;
+    const uint32_t top = high / 100;
+    const uint64_t digits = (uint64_t{'0' + top}) | (uint64_t{'0' + high / 10 % 10} << 8) |
+                            (uint64_t{'0' + high % 10} << 16) | (uint64_t{'0' + value / 10 % 10} << 24) |
+                            (uint64_t{'0' + value % 10} << 32);
+    const uint64_t shown = digits >> (8 * (5 - size));
+    std::memcpy(out, &shown, 8);
+    return out + size;
+}
 
 // Writes the value at out (room for kShortestDoubleMaxLength characters
 // needed) and returns the end. Not-a-number is "nan", infinities "inf" and
@@ -24,8 +42,9 @@ inline char* writeShortestDouble(char* out, double value) {
     if (magnitude < 1e5) {
         const auto whole = static_cast<uint32_t>(magnitude);
         if (static_cast<double>(whole) == magnitude) {
-            if (std::signbit(value)) *out++ = '-';
-            return std::to_chars(out, out + 5, whole).ptr;
+            *out = '-';
+            out += std::signbit(value) ? 1 : 0;
+            return writeSmallInteger(out, whole);
         }
     }
     return writeShortestFraction(out, value);

@@ -41,9 +41,33 @@ TEST(ShortestDouble, GivesTheGeneralAlgorithmsText) {
             }
         }
     }
-    for (double value :
-         {0.0, HUGE_VAL, std::nan(""), 1e5, 99999.0, 100001.0, 1e9, 999999999.5, 0.001, 0.00099999999999999, 0.0015,
-          1e-4, 123456.7, 1e5 + 0.5, 0.30000000000000004, 99.60000000000001, 4.35, 2.675, 1.0000005}) {
+    for (double value : {0.0,
+                         9.0,
+                         10.0,
+                         99.0,
+                         100.0,
+                         999.0,
+                         1000.0,
+                         9999.0,
+                         10000.0,
+                         HUGE_VAL,
+                         std::nan(""),
+                         1e5,
+                         99999.0,
+                         100001.0,
+                         1e9,
+                         999999999.5,
+                         0.001,
+                         0.00099999999999999,
+                         0.0015,
+                         1e-4,
+                         123456.7,
+                         1e5 + 0.5,
+                         0.30000000000000004,
+                         99.60000000000001,
+                         4.35,
+                         2.675,
+                         1.0000005}) {
         EXPECT_EQ(shortest(value), generalShortest(value)) << value;
         EXPECT_EQ(shortest(-value), generalShortest(-value)) << value;
     }

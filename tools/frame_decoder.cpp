@@ -160,35 +160,6 @@ constexpr std::size_t kBatchesInFlight = 2;
 constexpr std::size_t kTimestampSpace = 40;
 constexpr uint64_t kProgressBatches = 8;
 
-// Seconds with six decimals, rounded to the microsecond, as candump writes
-// them.
-char* writeTimestamp(char* out, int64_t ns) {
-    int64_t micros = ns / 1000;
-    const int64_t rest = ns % 1000;
-    if (rest >= 500) ++micros;
-    if (rest < -500) --micros;
-    if (micros < 0) {
-        *out++ = '-';
-        micros = -micros;
-    }
-    out = std::to_chars(out, out + 20, micros / 1000000).ptr;
-    *out++ = '.';
-    // The six decimals as three pairs of digits.
-    static constexpr auto kPairs = [] {
-        std::array<char, 200> pairs{};
-        for (int i = 0; i < 100; ++i) {
-            pairs[2 * i] = static_cast<char>('0' + i / 10);
-            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-        return pairs;
-    }();
-    const auto fraction = static_cast<uint32_t>(micros % 1000000);
-    std::memcpy(out, &kPairs[2 * (fraction / 10000)], 2);
-    std::memcpy(out + 2, &kPairs[2 * (fraction / 100 % 100)], 2);
-    std::memcpy(out + 4, &kPairs[2 * (fraction % 100)], 2);
-    return out + 6;
-}
-
 // Most pieces (prefixes, labels, units) are short: copied as two
 // overlapping words, without a library call.
 char* copy(char* out, const char* data, std::size_t size) {
@@ -205,6 +176,44 @@ char* copy(char* out, const char* data, std::size_t size) {
 }
 
 char* copy(char* out, const std::string& text) { return copy(out, text.data(), text.size()); }
+
+// Seconds with six decimals, rounded to the microsecond, as candump writes
+// them.
+char* writeTimestamp(char* out, int64_t ns) {
+    int64_t micros = ns / 1000;
+    const int64_t rest = ns % 1000;
+    if (rest >= 500) ++micros;
+    if (rest < -500) --micros;
+    if (micros < 0) {
+        *out++ = '-';
+        micros = -micros;
+    }
+    // The seconds change every so many frames: their digits are kept.
+    thread_local int64_t lastSeconds = -1;
+    thread_local char secondsText[24];
+    thread_local std::size_t secondsSize = 0;
+    const int64_t seconds = micros / 1000000;
+    if (seconds != lastSeconds) {
+        secondsSize = static_cast<std::size_t>(std::to_chars(secondsText, secondsText + 20, seconds).ptr - secondsText);
+        lastSeconds = seconds;
+    }
+    out = copy(out, secondsText, secondsSize);
+    *out++ = '.';
+    // The six decimals as three pairs of digits.
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[2 * i] = static_cast<char>('0' + i / 10);
+            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return pairs;
+    }();
+    const auto fraction = static_cast<uint32_t>(micros % 1000000);
+    std::memcpy(out, &kPairs[2 * (fraction / 10000)], 2);
+    std::memcpy(out + 2, &kPairs[2 * (fraction / 100 % 100)], 2);
+    std::memcpy(out + 4, &kPairs[2 * (fraction % 100)], 2);
+    return out + 6;
+}
 
 char* writeJsonNumber(char* out, double value) {
     if (!std::isfinite(value)) {

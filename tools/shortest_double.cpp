@@ -35,7 +35,7 @@ char* writeFewDecimals(char* out, double value) {
     const double digits = static_cast<double>(static_cast<int64_t>(magnitude * kFastScale + 0.5));
     if (digits / kFastScale != magnitude) return nullptr;
     const auto scaled = static_cast<uint64_t>(digits);
-    uint64_t fraction = scaled % kFastDivisor;
+    const uint64_t fraction = scaled % kFastDivisor;
     if (fraction == 0 && magnitude >= 1e5) return nullptr;  // 100000 is written 1e+05
     *out = '-';
     out += std::signbit(value) ? 1 : 0;
@@ -45,11 +45,9 @@ char* writeFewDecimals(char* out, double value) {
     if (fraction == 0) return out;
     // The six decimals, the first in the lowest byte, as digit values; the
     // trailing zeros are the zero bytes at the top, counted without a loop.
+    const uint64_t pairs[3] = {fraction / 10000, fraction / 100 % 100, fraction % 100};
     uint64_t decimals = 0;
-    for (int i = 0; i < kMostFastDecimals; ++i) {
-        decimals = (decimals << 8) | (fraction % 10);
-        fraction /= 10;
-    }
+    for (int i = 0; i < 3; ++i) decimals |= (pairs[i] / 10 | pairs[i] % 10 << 8) << (16 * i);
     const auto shown =
         static_cast<uint64_t>(kMostFastDecimals) - static_cast<uint64_t>(std::countl_zero(decimals << 16)) / 8;
     decimals += 0x303030303030u;  // '0' in each of the six bytes

@@ -126,11 +126,13 @@ void buildDecodePlan(Message& message) {
     placeTexts(message);
 }
 
-bool inRanges(std::span<const MuxRange> sorted, uint64_t raw) noexcept {
+bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept {
+    if (carried.ranges == nullptr) return carried.count != 0 && raw == carried.value;
     // The last range starting at or below raw is the only one that can hold it.
-    auto after = std::upper_bound(sorted.begin(), sorted.end(), raw,
+    const MuxRange* end = carried.ranges + carried.count;
+    auto after = std::upper_bound(carried.ranges, end, raw,
                                   [](uint64_t value, const MuxRange& range) { return value < range.low; });
-    return after != sorted.begin() && raw <= std::prev(after)->high;
+    return after != carried.ranges && raw <= std::prev(after)->high;
 }
 
 }  // namespace canxlate::db

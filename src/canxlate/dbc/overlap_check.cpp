@@ -179,7 +179,9 @@ private:
             intervals.push_back({0, UINT64_MAX, child});
             return;
         }
-        std::vector<db::MuxRange> ranges(signal.muxRanges.begin(), signal.muxRanges.end());
+        std::vector<db::MuxRange> ranges;
+        ranges.reserve(signal.muxRanges.size());
+        for (size_t r = 0; r < signal.muxRanges.size(); ++r) ranges.push_back(signal.muxRanges[r]);
         std::sort(ranges.begin(), ranges.end(),
                   [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
         const size_t first = intervals.size();

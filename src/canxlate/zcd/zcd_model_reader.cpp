@@ -106,7 +106,6 @@ private:
         signal.name = channel.name;
         signal.unit = channel.unit;
         signal.startBit = channel.startBit;
-        signal.lsbBit = channel.startBit;
         signal.length = channel.bitCount;
         signal.bigEndian = channel.byteOrder == kByteOrderBigEndian;
         signal.factor = channel.factor;

@@ -98,7 +98,8 @@ EncodeStatus writeCarried(const Message& message, const std::vector<int32_t>& gi
     const size_t signalCount = message.signals.size();
     std::vector<uint64_t> raw(signalCount, 0);
     std::vector<uint8_t> carried(signalCount, 0);
-    for (const uint32_t i : message.decodeOrder) {
+    for (size_t k = 0; k < signalCount; ++k) {
+        const uint32_t i = message.decodeAt(k);
         const Signal& signal = message.signals[i];
         const char* name = signal.name.c_str();
         bool isCarried = signal.decodable && signal.field.endByte <= length;

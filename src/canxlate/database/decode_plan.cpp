@@ -57,34 +57,62 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
 
 // Tables of integer fields whose values lie close together (states, gears,
 // error codes) get their texts by position: one load on every decoded frame.
-void placeTexts(Message& message) {
+// The codecs are made first; then the block takes them, their limits and texts.
+void placePlan(Message& message, const std::vector<FieldCodec>& codecs, uint32_t unconditional, uint32_t integers,
+               uint8_t fastLength) {
     DecodePlan& plan = message.plan;
-    plan.texts.clear();
-    plan.textSlots.clear();
     uint64_t slots = 0;
     bool anyTable = false;
-    for (const FieldCodec& codec : plan.codecs) {
+    for (const FieldCodec& codec : codecs) {
         anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
         slots += placedSpan(codec, message.signals[codec.slot].details->values);
     }
+    const auto count = static_cast<uint32_t>(codecs.size());
+    plan.allocate(count, anyTable, slots);
+    plan.unconditional = unconditional;
+    plan.integers = integers;
+    plan.fastLength = fastLength;
+    std::copy(codecs.begin(), codecs.end(), plan.codecs());
+    for (uint32_t i = 0; i < count; ++i) plan.limits()[i] = limitsOf(message.signals[codecs[i].slot]);
     if (!anyTable) return;
-    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
-    plan.textSlots.reserve(slots);  // so that the slots stay where texts point
-    for (size_t i = 0; i < plan.codecs.size(); ++i) {
-        const ValueTable& values = message.signals[plan.codecs[i].slot].details->values;
-        const uint64_t span = placedSpan(plan.codecs[i], values);
+    const char** slot = plan.textSlots();
+    for (uint32_t i = 0; i < count; ++i) {
+        const ValueTable& values = message.signals[codecs[i].slot].details->values;
+        const uint64_t span = placedSpan(codecs[i], values);
+        plan.texts()[i] = FieldTexts{nullptr, 0, 0};
         if (span == 0) continue;
         const auto lowest = static_cast<uint64_t>(values.entries().front().value);
-        plan.texts[i] = FieldTexts{plan.textSlots.data() + plan.textSlots.size(), lowest, span};
-        for (uint64_t at = 0; at < span; ++at) plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
+        plan.texts()[i] = FieldTexts{slot, lowest, span};
+        for (uint64_t at = 0; at < span; ++at) *slot++ = values.find(static_cast<int64_t>(lowest + at));
     }
 }
 
 }  // namespace
 
+DecodePlan::DecodePlan(const DecodePlan& other)
+    : count(other.count),
+      unconditional(other.unconditional),
+      integers(other.integers),
+      fastLength(other.fastLength),
+      withTexts(other.withTexts) {
+    if (!other.block_) return;
+    uint64_t slots = 0;
+    for (uint32_t i = 0; withTexts && i < count; ++i) slots += other.texts()[i].count;
+    const size_t words = wordsFor(count, withTexts, slots);
+    block_ = std::make_unique<uint64_t[]>(words);
+    std::copy(other.block_.get(), other.block_.get() + words, block_.get());
+    // The texts point into this block's slots.
+    for (uint32_t i = 0; withTexts && i < count; ++i)
+        if (texts()[i].texts != nullptr) texts()[i].texts = textSlots() + (other.texts()[i].texts - other.textSlots());
+}
+
+void DecodePlan::allocate(uint32_t codecCount, bool texts, uint64_t textSlots) {
+    count = codecCount;
+    withTexts = texts;
+    block_ = std::make_unique<uint64_t[]>(wordsFor(codecCount, texts, textSlots));
+}
+
 void buildDecodePlan(Message& message) {
-    DecodePlan& plan = message.plan;
-    plan.codecs.clear();
     uint32_t fastLength = 8;
     bool fast = true;
     size_t decodable = 0;
@@ -95,35 +123,33 @@ void buildDecodePlan(Message& message) {
         // A field spread over nine bytes needs the byte-wise reader.
         fast = fast && signal.field.shift + signal.length <= 64;
     }
-    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
-    plan.codecs.reserve(decodable);  // not twice as much, as growing would
+    std::vector<FieldCodec> codecs;
+    codecs.reserve(decodable);
     std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
     for (Signal& signal : message.signals) signal.muxRanges.joinForLookup();
     for (uint32_t s = 0; s < message.signals.size(); ++s) {
         const Signal& signal = message.signals[s];
         if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+        codecOf[s] = static_cast<uint32_t>(codecs.size());
+        codecs.push_back(makeCodec(signal, s, fastLength));
     }
-    plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
+    const auto unconditional = static_cast<uint32_t>(codecs.size());
     // Integer fields first; the relative order of the rest stays.
     const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
-    const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
-    plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
-    for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;
-    // decodeOrder puts every switch before the signals it switches.
-    for (const uint32_t s : message.decodeOrder) {
+    const auto rest = std::stable_partition(codecs.begin(), codecs.end(), plainInteger);
+    const auto integers = static_cast<uint32_t>(rest - codecs.begin());
+    for (uint32_t i = 0; i < codecs.size(); ++i) codecOf[codecs[i].slot] = i;
+    // The decoding order puts every switch before the signals it switches.
+    for (size_t k = 0; k < message.signals.size(); ++k) {
+        const uint32_t s = message.decodeAt(k);
         const Signal& signal = message.signals[s];
         if (!signal.decodable || signal.switchIndex == kNoSwitch) continue;
         // A switch that cannot be decoded carries nothing.
         if (codecOf[signal.switchIndex] == UINT32_MAX) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+        codecOf[s] = static_cast<uint32_t>(codecs.size());
+        codecs.push_back(makeCodec(signal, s, fastLength));
     }
-    plan.limits.clear();
-    plan.limits.reserve(plan.codecs.size());
-    for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
-    placeTexts(message);
+    placePlan(message, codecs, unconditional, integers, fast ? static_cast<uint8_t>(fastLength) : 0xFF);
 }
 
 bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept {

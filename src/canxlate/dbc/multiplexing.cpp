@@ -19,7 +19,9 @@ public:
         : message_(message), positions_(positions), sink_(sink), state_(message.signals.size(), kNew) {}
 
     void run() {
-        message_.decodeOrder.reserve(message_.signals.size());
+        std::vector<uint32_t>& order = message_.details.edit().decodeOrder;
+        order.clear();
+        order.reserve(message_.signals.size());
         std::vector<uint32_t> chain;
         for (uint32_t i = 0; i < message_.signals.size(); ++i) {
             chain.clear();
@@ -40,7 +42,7 @@ public:
             }
             for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
                 state_[*it] = kDone;
-                message_.decodeOrder.push_back(*it);
+                order.push_back(*it);
             }
         }
     }
@@ -66,11 +68,7 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
                          DiagnosticSink& sink) {
     bool plain = rangeDefs.empty();
     for (const MuxIndicatorDef& def : indicators) plain = plain && def.indicator == MuxIndicator::kNone;
-    if (plain) {  // every signal in file order
-        message.decodeOrder.resize(message.signals.size());
-        for (uint32_t i = 0; i < message.signals.size(); ++i) message.decodeOrder[i] = i;
-        return;
-    }
+    if (plain) return;  // every signal in file order
     uint32_t mainSwitch = db::kNoSwitch;
     bool hasSwitch = false;
     for (const MuxIndicatorDef& def : indicators) hasSwitch = hasSwitch || def.indicator == MuxIndicator::kSwitch;

@@ -17,7 +17,7 @@ struct MuxIndicatorDef {
     uint64_t value;
 };
 
-// Sets role, switchIndex, muxRanges, decodeOrder and multiplexed. indicators
+// Sets role, switchIndex, muxRanges, the decoding order and multiplexed. indicators
 // and positions run parallel to message.signals; rangeDefs are the
 // SG_MUL_VAL_ lines naming signals of this message.
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,

@@ -122,10 +122,11 @@ private:
             slot_[i] = static_cast<uint32_t>(switchBits_.size());
             switchBits_.emplace_back();
         }
-        for (auto it = message_.decodeOrder.rbegin(); it != message_.decodeOrder.rend(); ++it) {
-            const Signal& signal = message_.signals[*it];
+        for (size_t k = count_; k-- > 0;) {
+            const uint32_t at = message_.decodeAt(k);
+            const Signal& signal = message_.signals[at];
             if (signal.switchIndex == db::kNoSwitch) continue;
-            switchBits_[slot_[signal.switchIndex]] |= branchBits(*it);
+            switchBits_[slot_[signal.switchIndex]] |= branchBits(at);
         }
     }
 

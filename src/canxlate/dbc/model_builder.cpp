@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <iterator>
 #include <span>
 #include <string>
@@ -24,11 +25,19 @@ constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
+// Reading keeps of every message its key: the ID with bit 31 for extended,
+// or the ID as written (which fits 32 bits, or the message is skipped).
 struct KeyedMessage {
-    uint64_t key;
+    uint32_t key;
     uint32_t index;
     Position position;
 };
+struct MessageKey {
+    uint32_t key;
+    uint32_t index;
+};
+
+constexpr uint32_t kNoMux = UINT32_MAX;
 
 // Nodes, messages and signals arrive as the first pass reads them and go
 // straight into the model; the rest waits in the definitions for finish().
@@ -77,7 +86,13 @@ public:
         signal.length = static_cast<uint32_t>(def.length);
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
-        muxDefs_.push_back({def.mux, def.muxValue});
+        // Indicators are kept for the messages that have one: from its
+        // first, with those before it none.
+        if (def.mux != MuxIndicator::kNone && firstMux_.back() == kNoMux) {
+            firstMux_.back() = static_cast<uint32_t>(muxDefs_.size());
+            muxDefs_.resize(muxDefs_.size() + message.signals.size(), MuxIndicatorDef{MuxIndicator::kNone, 0});
+        }
+        if (firstMux_.back() != kNoMux) muxDefs_.push_back({def.mux, def.muxValue});
         message.signals.push_back(std::move(signal));
     }
 
@@ -98,26 +113,51 @@ public:
         applyValueDescriptions();
         applyAttributes();
         deriveFromAttributes();
-        std::vector<std::vector<MuxValuesDef*>> muxValues(db_.messages.size());
-        for (MuxValuesDef& def : definitions.muxValues) {
-            if (findSignal(def.signal) != nullptr) muxValues[lastMessage_].push_back(&def);
-        }
-        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
-        for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            const std::span<const Position> positions(positions_.data() + firstSignal_[i],
-                                                      firstSignal_[i + 1] - firstSignal_[i]);
-            const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
-            resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
-            if (!muxValues[i].empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
-        }
+        resolveMessages();
         applyLongNames();
         // What reading needed goes before the indexes are built.
-        muxValues = decltype(muxValues)();
         definitions = Definitions();
         releaseReadingState();
     }
 
 private:
+    // Multiplexing and overlaps of the messages that may have either: those
+    // with indicators or SG_MUL_VAL_ lines, and those whose signals share bits.
+    void resolveMessages() {
+        // The SG_MUL_VAL_ lines by message, in file order: message i's from firstDef[i].
+        std::vector<uint32_t> messageOf(defs_->muxValues.size(), kNoMux);
+        std::vector<uint32_t> firstDef(defs_->muxValues.empty() ? 0 : db_.messages.size() + 1, 0);
+        for (size_t d = 0; d < messageOf.size(); ++d) {
+            if (findSignal(defs_->muxValues[d].signal) == nullptr) continue;
+            messageOf[d] = lastMessage_;
+            ++firstDef[lastMessage_ + 1];
+        }
+        for (size_t i = 1; i < firstDef.size(); ++i) firstDef[i] += firstDef[i - 1];
+        std::vector<MuxValuesDef*> byMessage(firstDef.empty() ? 0 : firstDef.back());
+        for (size_t d = 0; d < messageOf.size(); ++d)
+            if (messageOf[d] != kNoMux) byMessage[firstDef[messageOf[d]]++] = &defs_->muxValues[d];
+        messageOf = decltype(messageOf)();
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        std::vector<MuxIndicatorDef> none;
+        for (uint32_t i = 0, at = 0; i < db_.messages.size(); ++i) {
+            // Placing moved each start to the next message's.
+            const uint32_t end = firstDef.empty() ? 0 : firstDef[i];
+            const std::span<MuxValuesDef* const> rangeDefs(byMessage.data() + at, end - at);
+            at = end;
+            if (rangeDefs.empty() && firstMux_[i] == kNoMux && overlapFree_[i]) continue;
+            const SignalPositions positions(positions_, firstSignal_[i], firstSignal_[i + 1] - firstSignal_[i]);
+            std::span<const MuxIndicatorDef> indicators;
+            if (firstMux_[i] != kNoMux) {
+                indicators = {muxDefs_.data() + firstMux_[i], positions.size()};
+            } else {
+                none.assign(positions.size(), MuxIndicatorDef{MuxIndicator::kNone, 0});
+                indicators = none;
+            }
+            resolveMultiplexing(db_.messages[i], indicators, rangeDefs, positions, sink_);
+            if (!rangeDefs.empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
+        }
+    }
+
     void openMessage(MessageDef& def) {
         if (def.name == kIndependentSignals) return;  // signals that belong to no message
         if (def.rawId > 0xFFFFFFFFu || (def.rawId & 0x60000000u) != 0) {
@@ -147,9 +187,9 @@ private:
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
-        const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        idKeys_.push_back({key, index, def.position});
-        rawIds_.push_back({def.rawId, index, def.position});
+        const uint32_t key = message.id | (message.extended ? kExtendedFlag : 0);
+        idKeys_.push_back({static_cast<uint32_t>(key), index, def.position});
+        rawIds_.push_back({static_cast<uint32_t>(def.rawId), index});
         db_.messages.push_back(std::move(message));
         auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
         if (!messageNames_.add(def.name, index, nameOf)) {
@@ -157,6 +197,7 @@ private:
                           "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
         firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        firstMux_.push_back(kNoMux);
         open_ = true;
     }
 
@@ -199,22 +240,19 @@ private:
             message.signals.shrink_to_fit();
         // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
         // could still make it multiplexed.
-        bool plain = true;
-        for (size_t s = firstSignal_.back(); s < muxDefs_.size(); ++s)
-            plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
-        overlapFree_.push_back(plain && !sharesBits(message));
-        const Position* positions = positions_.data() + firstSignal_.back();
+        overlapFree_.push_back(firstMux_.back() == kNoMux && !sharesBits(message));
         message.clearSignalIndex();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
-                sink_.warning(db::Topic::kDuplicate, positions[s],
+                sink_.warning(db::Topic::kDuplicate, positions_[firstSignal_.back() + s],
                               "signal " + quote(message.signals[s].name) + " appears twice in message " +
                                   quote(message.name) + "; its name finds the first");
     }
 
     // Sorted by key, a key's first message first.
-    static void sortKeys(std::vector<KeyedMessage>& keys) {
-        std::sort(keys.begin(), keys.end(), [](const KeyedMessage& a, const KeyedMessage& b) {
+    template <typename Keyed>
+    static void sortKeys(std::vector<Keyed>& keys) {
+        std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) {
             return a.key < b.key || (a.key == b.key && a.index < b.index);
         });
     }
@@ -240,7 +278,7 @@ private:
             return &db_.messages[lastMessage_];
         }
         auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
-                                   [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
+                                   [](const MessageKey& entry, uint64_t key) { return entry.key < key; });
         if (it == rawIds_.end() || it->key != ref.rawId) {
             sink_.warning(db::Topic::kReference, ref.position,
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
@@ -629,6 +667,7 @@ private:
         positions_ = decltype(positions_)();
         muxDefs_ = decltype(muxDefs_)();
         firstSignal_ = decltype(firstSignal_)();
+        firstMux_ = decltype(firstMux_)();
         overlapFree_ = decltype(overlapFree_)();
     }
 
@@ -639,18 +678,22 @@ private:
     db::NameIndex environmentVariables_;
     // Messages by ID (bit 32 for extended) and by the ID as written.
     std::vector<KeyedMessage> idKeys_;
-    std::vector<KeyedMessage> rawIds_;
-    // Of every signal, message after message; a message's first at firstSignal_.
-    std::vector<Position> positions_;
+    std::vector<MessageKey> rawIds_;
+    // Of every signal, message after message; a message's first at
+    // firstSignal_. A deque: no room for as many again while it grows.
+    std::deque<Position> positions_;
+    // The indicators of the signals of messages that have one; a message's
+    // first at firstMux_ (kNoMux: none has one).
     std::vector<MuxIndicatorDef> muxDefs_;
     std::vector<uint32_t> firstSignal_;
+    std::vector<uint32_t> firstMux_;
     std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit
     static constexpr size_t kPendingNodes = 16;
     std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
     size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
-    const KeyedMessage* lastFound_ = nullptr;  // in rawIds_
+    const MessageKey* lastFound_ = nullptr;  // in rawIds_
     // Whether any signal was given these attributes: else no signal is visited for them.
     bool startValues_ = false;
     bool longSignalNames_ = false;

@@ -15,7 +15,7 @@ std::string quote(std::string_view name) { return "'" + std::string(name) + "'";
 // long as the file costs no stack.
 class OrderBuilder {
 public:
-    OrderBuilder(db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
+    OrderBuilder(db::Message& message, const SignalPositions& positions, DiagnosticSink& sink)
         : message_(message), positions_(positions), sink_(sink), state_(message.signals.size(), kNew) {}
 
     void run() {
@@ -51,7 +51,7 @@ private:
     enum State : uint8_t { kNew, kVisiting, kDone };
 
     db::Message& message_;
-    std::span<const Position> positions_;
+    const SignalPositions& positions_;
     DiagnosticSink& sink_;
     std::vector<State> state_;
 };
@@ -64,7 +64,7 @@ void markSwitch(Signal& signal) {
 }  // namespace
 
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
-                         const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
+                         std::span<MuxValuesDef* const> rangeDefs, const SignalPositions& positions,
                          DiagnosticSink& sink) {
     bool plain = rangeDefs.empty();
     for (const MuxIndicatorDef& def : indicators) plain = plain && def.indicator == MuxIndicator::kNone;

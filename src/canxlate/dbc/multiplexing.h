@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -11,6 +12,21 @@
 #include "canxlate/dbc/diagnostic_sink.h"
 
 namespace canxlate::dbc {
+
+// Where a message's signals stand in the file: positions[i] of signal i, a
+// run of the positions of every signal read, which a deque keeps.
+class SignalPositions {
+public:
+    SignalPositions(const std::deque<Position>& all, size_t first, size_t count) noexcept
+        : all_(all), first_(first), count_(count) {}
+    Position operator[](size_t i) const noexcept { return all_[first_ + i]; }
+    size_t size() const noexcept { return count_; }
+
+private:
+    const std::deque<Position>& all_;
+    size_t first_;
+    size_t count_;
+};
 
 struct MuxIndicatorDef {
     MuxIndicator indicator;
@@ -21,13 +37,13 @@ struct MuxIndicatorDef {
 // and positions run parallel to message.signals; rangeDefs are the
 // SG_MUL_VAL_ lines naming signals of this message.
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
-                         const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
+                         std::span<MuxValuesDef* const> rangeDefs, const SignalPositions& positions,
                          DiagnosticSink& sink);
 
 // Whether any two signals share a bit, whatever their multiplexing.
 bool sharesBits(const db::Message& message);
 
 // Reports signals that share bits while a frame may carry both.
-void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink);
+void checkOverlaps(const db::Message& message, const SignalPositions& positions, DiagnosticSink& sink);
 
 }  // namespace canxlate::dbc

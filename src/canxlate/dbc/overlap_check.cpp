@@ -68,7 +68,7 @@ struct Interval {
 
 class OverlapCheck {
 public:
-    OverlapCheck(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
+    OverlapCheck(const db::Message& message, const SignalPositions& positions, DiagnosticSink& sink)
         : message_(message),
           positions_(positions),
           sink_(sink),
@@ -234,7 +234,7 @@ private:
     }
 
     const db::Message& message_;
-    std::span<const Position> positions_;
+    const SignalPositions& positions_;
     DiagnosticSink& sink_;
     const uint32_t count_;
     std::vector<uint32_t> firstChild_;  // node's children: children_[firstChild_[node] .. firstChild_[node + 1])
@@ -257,7 +257,7 @@ bool sharesBits(const db::Message& message) {
     return false;
 }
 
-void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink) {
+void checkOverlaps(const db::Message& message, const SignalPositions& positions, DiagnosticSink& sink) {
     if (message.signals.size() < 2) return;
     OverlapCheck(message, positions, sink).run();
 }

@@ -137,7 +137,12 @@ private:
     }
 
     void sweep(uint32_t node) {
+        // Room for them all at once: a switch may have as many branches as the file has lines.
+        size_t most = 0;
+        for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k)
+            most += std::max<size_t>(1, message_.signals[children_[k]].muxRanges.size());
         std::vector<Interval> intervals;
+        intervals.reserve(most);
         for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) addIntervals(children_[k], intervals);
         std::stable_sort(intervals.begin(), intervals.end(),
                          [](const Interval& a, const Interval& b) { return a.low < b.low; });
@@ -180,12 +185,16 @@ private:
             intervals.push_back({0, UINT64_MAX, child});
             return;
         }
+        const size_t first = intervals.size();
+        if (signal.muxRanges.size() == 1) {
+            intervals.push_back({signal.muxRanges[0].low, signal.muxRanges[0].high, child});
+            return;
+        }
         std::vector<db::MuxRange> ranges;
         ranges.reserve(signal.muxRanges.size());
         for (size_t r = 0; r < signal.muxRanges.size(); ++r) ranges.push_back(signal.muxRanges[r]);
         std::sort(ranges.begin(), ranges.end(),
                   [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
-        const size_t first = intervals.size();
         for (const db::MuxRange& range : ranges) {
             if (intervals.size() > first && range.low <= intervals.back().high) {
                 intervals.back().high = std::max(intervals.back().high, range.high);

@@ -87,12 +87,15 @@ public:
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
         // Indicators are kept for the messages that have one: from its
-        // first, with those before it none.
+        // first, with those before it none. The value of m<k> waits in the
+        // signal's ranges.
         if (def.mux != MuxIndicator::kNone && firstMux_.back() == kNoMux) {
             firstMux_.back() = static_cast<uint32_t>(muxDefs_.size());
-            muxDefs_.resize(muxDefs_.size() + message.signals.size(), MuxIndicatorDef{MuxIndicator::kNone, 0});
+            muxDefs_.resize(muxDefs_.size() + message.signals.size(), MuxIndicator::kNone);
         }
-        if (firstMux_.back() != kNoMux) muxDefs_.push_back({def.mux, def.muxValue});
+        if (firstMux_.back() != kNoMux) muxDefs_.push_back(def.mux);
+        if (def.mux == MuxIndicator::kMultiplexed || def.mux == MuxIndicator::kMultiplexedSwitch)
+            signal.muxRanges.push_back({def.muxValue, def.muxValue});
         message.signals.push_back(std::move(signal));
     }
 
@@ -138,7 +141,7 @@ private:
             if (messageOf[d] != kNoMux) byMessage[firstDef[messageOf[d]]++] = &defs_->muxValues[d];
         messageOf = decltype(messageOf)();
         firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
-        std::vector<MuxIndicatorDef> none;
+        std::vector<MuxIndicator> none;
         for (uint32_t i = 0, at = 0; i < db_.messages.size(); ++i) {
             // Placing moved each start to the next message's.
             const uint32_t end = firstDef.empty() ? 0 : firstDef[i];
@@ -146,14 +149,14 @@ private:
             at = end;
             if (rangeDefs.empty() && firstMux_[i] == kNoMux && overlapFree_[i]) continue;
             const SignalPositions positions(positions_, firstSignal_[i], firstSignal_[i + 1] - firstSignal_[i]);
-            std::span<const MuxIndicatorDef> indicators;
+            std::span<const MuxIndicator> indicators;
             if (firstMux_[i] != kNoMux) {
                 indicators = {muxDefs_.data() + firstMux_[i], positions.size()};
             } else {
-                none.assign(positions.size(), MuxIndicatorDef{MuxIndicator::kNone, 0});
+                none.assign(positions.size(), MuxIndicator::kNone);
                 indicators = none;
             }
-            resolveMultiplexing(db_.messages[i], indicators, rangeDefs, positions, sink_);
+            resolveMultiplexing(db_.messages[i], indicators, rangeDefs, defs_->muxRanges, positions, sink_);
             if (!rangeDefs.empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
         }
     }
@@ -684,7 +687,7 @@ private:
     std::deque<Position> positions_;
     // The indicators of the signals of messages that have one; a message's
     // first at firstMux_ (kNoMux: none has one).
-    std::vector<MuxIndicatorDef> muxDefs_;
+    std::vector<MuxIndicator> muxDefs_;
     std::vector<uint32_t> firstSignal_;
     std::vector<uint32_t> firstMux_;
     std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit

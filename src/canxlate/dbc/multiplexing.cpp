@@ -63,27 +63,27 @@ void markSwitch(Signal& signal) {
 
 }  // namespace
 
-void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
-                         std::span<MuxValuesDef* const> rangeDefs, const SignalPositions& positions,
-                         DiagnosticSink& sink) {
+void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> indicators,
+                         std::span<MuxValuesDef* const> rangeDefs, std::span<const MuxRangeDef> ranges,
+                         const SignalPositions& positions, DiagnosticSink& sink) {
     bool plain = rangeDefs.empty();
-    for (const MuxIndicatorDef& def : indicators) plain = plain && def.indicator == MuxIndicator::kNone;
+    for (const MuxIndicator indicator : indicators) plain = plain && indicator == MuxIndicator::kNone;
     if (plain) return;  // every signal in file order
     uint32_t mainSwitch = db::kNoSwitch;
     bool hasSwitch = false;
-    for (const MuxIndicatorDef& def : indicators) hasSwitch = hasSwitch || def.indicator == MuxIndicator::kSwitch;
+    for (const MuxIndicator indicator : indicators) hasSwitch = hasSwitch || indicator == MuxIndicator::kSwitch;
     for (uint32_t i = 0; i < message.signals.size(); ++i) {
         Signal& signal = message.signals[i];
-        MuxIndicatorDef def = indicators[i];
-        if (def.indicator == MuxIndicator::kBare) {
-            def.indicator = hasSwitch ? MuxIndicator::kNone : MuxIndicator::kSwitch;
+        MuxIndicator indicator = indicators[i];
+        if (indicator == MuxIndicator::kBare) {
+            indicator = hasSwitch ? MuxIndicator::kNone : MuxIndicator::kSwitch;
             hasSwitch = true;
             sink.warning(db::Topic::kMultiplexing, positions[i],
                          "signal " + quote(signal.name) + " has 'm' without a value; read as " +
-                             (def.indicator == MuxIndicator::kSwitch ? "the switch (M)" : "a plain signal") +
+                             (indicator == MuxIndicator::kSwitch ? "the switch (M)" : "a plain signal") +
                              " of message " + quote(message.name));
         }
-        switch (def.indicator) {
+        switch (indicator) {
             case MuxIndicator::kNone:
             case MuxIndicator::kBare: break;
             case MuxIndicator::kSwitch:
@@ -100,8 +100,7 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
             case MuxIndicator::kMultiplexed:
             case MuxIndicator::kMultiplexedSwitch:
                 signal.role =
-                    def.indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
-                signal.muxRanges.push_back({def.value, def.value});
+                    indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
                 break;
         }
     }
@@ -120,7 +119,8 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
         }
         if (!ranged[index]) signal.muxRanges.clear();
         ranged[index] = true;
-        for (const MuxRangeDef& range : def->ranges) signal.muxRanges.push_back({range.low, range.high});
+        for (const MuxRangeDef& range : ranges.subspan(def->firstRange, def->rangeCount))
+            signal.muxRanges.push_back({range.low, range.high});
         if (signal.role == MuxRole::kPlain) signal.role = MuxRole::kMultiplexed;
         if (signal.role == MuxRole::kSwitch) signal.role = MuxRole::kMultiplexedSwitch;
         signal.switchIndex = switchIndex;

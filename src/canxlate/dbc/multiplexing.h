@@ -28,17 +28,13 @@ private:
     size_t count_;
 };
 
-struct MuxIndicatorDef {
-    MuxIndicator indicator;
-    uint64_t value;
-};
-
-// Sets role, switchIndex, muxRanges, the decoding order and multiplexed. indicators
-// and positions run parallel to message.signals; rangeDefs are the
-// SG_MUL_VAL_ lines naming signals of this message.
-void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
-                         std::span<MuxValuesDef* const> rangeDefs, const SignalPositions& positions,
-                         DiagnosticSink& sink);
+// Sets role, switchIndex, muxRanges, the decoding order and multiplexed.
+// indicators and positions run parallel to message.signals, whose muxRanges
+// hold the values of the m<k> indicators as read; rangeDefs are the
+// SG_MUL_VAL_ lines naming signals of this message, their ranges in ranges.
+void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> indicators,
+                         std::span<MuxValuesDef* const> rangeDefs, std::span<const MuxRangeDef> ranges,
+                         const SignalPositions& positions, DiagnosticSink& sink);
 
 // Whether any two signals share a bit, whatever their multiplexing.
 bool sharesBits(const db::Message& message);

@@ -117,6 +117,9 @@ private:
     // (the reverse of the decode order).
     void collectBranchBits() {
         slot_.assign(count_, kNone);
+        size_t switches = 0;
+        for (uint32_t i = 0; i < count_; ++i) switches += hasChildren(i) ? 1 : 0;
+        switchBits_.reserve(switches);
         for (uint32_t i = 0; i < count_; ++i) {
             if (!hasChildren(i)) continue;
             slot_[i] = static_cast<uint32_t>(switchBits_.size());
@@ -144,8 +147,11 @@ private:
         std::vector<Interval> intervals;
         intervals.reserve(most);
         for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) addIntervals(children_[k], intervals);
-        std::stable_sort(intervals.begin(), intervals.end(),
-                         [](const Interval& a, const Interval& b) { return a.low < b.low; });
+        // By value, then in the order the children come (each child's own
+        // intervals never share a low): as a stable sort, without its buffer.
+        std::sort(intervals.begin(), intervals.end(), [](const Interval& a, const Interval& b) {
+            return a.low < b.low || (a.low == b.low && a.branch < b.branch);
+        });
         uint32_t counts[8 * db::kMaxPayloadBytes] = {};
         // The open branches, a heap whose top closes first.
         std::vector<Interval> open;

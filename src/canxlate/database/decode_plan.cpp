@@ -57,34 +57,36 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
 
 // Tables of integer fields whose values lie close together (states, gears,
 // error codes) get their texts by position: one load on every decoded frame.
-// The codecs are made first; then the block takes them, their limits and texts.
-void placePlan(Message& message, const std::vector<FieldCodec>& codecs, uint32_t unconditional, uint32_t integers,
-               uint8_t fastLength) {
+// The plan then moves to a block with room for them.
+void placeTexts(Message& message) {
     DecodePlan& plan = message.plan;
     uint64_t slots = 0;
     bool anyTable = false;
-    for (const FieldCodec& codec : codecs) {
+    for (uint32_t i = 0; i < plan.count; ++i) {
+        const FieldCodec& codec = plan.codecs()[i];
         anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
         slots += placedSpan(codec, message.signals[codec.slot].details->values);
     }
-    const auto count = static_cast<uint32_t>(codecs.size());
-    plan.allocate(count, anyTable, slots);
-    plan.unconditional = unconditional;
-    plan.integers = integers;
-    plan.fastLength = fastLength;
-    std::copy(codecs.begin(), codecs.end(), plan.codecs());
-    for (uint32_t i = 0; i < count; ++i) plan.limits()[i] = limitsOf(message.signals[codecs[i].slot]);
     if (!anyTable) return;
-    const char** slot = plan.textSlots();
-    for (uint32_t i = 0; i < count; ++i) {
-        const ValueTable& values = message.signals[codecs[i].slot].details->values;
-        const uint64_t span = placedSpan(codecs[i], values);
-        plan.texts()[i] = FieldTexts{nullptr, 0, 0};
+    DecodePlan placed;
+    placed.allocate(plan.count, true, slots);
+    placed.unconditional = plan.unconditional;
+    placed.integers = plan.integers;
+    placed.fastLength = plan.fastLength;
+    std::copy(plan.codecs(), plan.codecs() + plan.count, placed.codecs());
+    std::copy(plan.limits(), plan.limits() + plan.count, placed.limits());
+    const char** slot = placed.textSlots();
+    for (uint32_t i = 0; i < placed.count; ++i) {
+        const FieldCodec& codec = placed.codecs()[i];
+        const ValueTable& values = message.signals[codec.slot].details->values;
+        const uint64_t span = placedSpan(codec, values);
+        placed.texts()[i] = FieldTexts{nullptr, 0, 0};
         if (span == 0) continue;
         const auto lowest = static_cast<uint64_t>(values.entries().front().value);
-        plan.texts()[i] = FieldTexts{slot, lowest, span};
+        placed.texts()[i] = FieldTexts{slot, lowest, span};
         for (uint64_t at = 0; at < span; ++at) *slot++ = values.find(static_cast<int64_t>(lowest + at));
     }
+    plan = std::move(placed);
 }
 
 }  // namespace
@@ -115,41 +117,47 @@ void DecodePlan::allocate(uint32_t codecCount, bool texts, uint64_t textSlots) {
 void buildDecodePlan(Message& message) {
     uint32_t fastLength = 8;
     bool fast = true;
-    size_t decodable = 0;
     for (const Signal& signal : message.signals) {
         if (!signal.decodable) continue;
-        ++decodable;
         fastLength = std::max<uint32_t>(fastLength, signal.field.endByte);
         // A field spread over nine bytes needs the byte-wise reader.
         fast = fast && signal.field.shift + signal.length <= 64;
     }
-    std::vector<FieldCodec> codecs;
-    codecs.reserve(decodable);
-    std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
     for (Signal& signal : message.signals) signal.muxRanges.joinForLookup();
-    for (uint32_t s = 0; s < message.signals.size(); ++s) {
-        const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
-        codecOf[s] = static_cast<uint32_t>(codecs.size());
-        codecs.push_back(makeCodec(signal, s, fastLength));
-    }
-    const auto unconditional = static_cast<uint32_t>(codecs.size());
-    // Integer fields first; the relative order of the rest stays.
-    const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
-    const auto rest = std::stable_partition(codecs.begin(), codecs.end(), plainInteger);
-    const auto integers = static_cast<uint32_t>(rest - codecs.begin());
-    for (uint32_t i = 0; i < codecs.size(); ++i) codecOf[codecs[i].slot] = i;
-    // The decoding order puts every switch before the signals it switches.
+    // Which signals get a codec: the decodable ones whose switch has one. The
+    // decoding order puts every switch before the signals it switches.
+    constexpr uint32_t kOut = UINT32_MAX;
+    constexpr uint32_t kIn = UINT32_MAX - 1;
+    std::vector<uint32_t> codecOf(message.signals.size(), kOut);
+    uint32_t count = 0;
     for (size_t k = 0; k < message.signals.size(); ++k) {
         const uint32_t s = message.decodeAt(k);
         const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex == kNoSwitch) continue;
-        // A switch that cannot be decoded carries nothing.
-        if (codecOf[signal.switchIndex] == UINT32_MAX) continue;
-        codecOf[s] = static_cast<uint32_t>(codecs.size());
-        codecs.push_back(makeCodec(signal, s, fastLength));
+        if (!signal.decodable || (signal.switchIndex != kNoSwitch && codecOf[signal.switchIndex] == kOut)) continue;
+        codecOf[s] = kIn;
+        ++count;
     }
-    placePlan(message, codecs, unconditional, integers, fast ? static_cast<uint8_t>(fastLength) : 0xFF);
+    // Made in place: those carried unconditionally first, then the others.
+    DecodePlan& plan = message.plan;
+    plan.allocate(count, false, 0);
+    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
+    FieldCodec* codecs = plan.codecs();
+    uint32_t made = 0;
+    for (uint32_t s = 0; s < message.signals.size(); ++s) {
+        const Signal& signal = message.signals[s];
+        if (codecOf[s] == kIn && signal.switchIndex == kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
+    }
+    plan.unconditional = made;
+    // Integer fields first; the relative order of the rest stays.
+    const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
+    plan.integers = static_cast<uint32_t>(std::stable_partition(codecs, codecs + made, plainInteger) - codecs);
+    for (size_t k = 0; k < message.signals.size(); ++k) {
+        const uint32_t s = message.decodeAt(k);
+        const Signal& signal = message.signals[s];
+        if (codecOf[s] == kIn && signal.switchIndex != kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
+    }
+    for (uint32_t i = 0; i < count; ++i) plan.limits()[i] = limitsOf(message.signals[codecs[i].slot]);
+    placeTexts(message);
 }
 
 bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept {

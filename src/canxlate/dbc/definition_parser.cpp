@@ -475,6 +475,8 @@ private:
 
     void readMuxValues(StatementCursor& cursor) {
         MuxValuesDef def;
+        const ObjectRef signal = readSignalRef(cursor);
+        def.signal = {signal.rawId, signal.name, signal.position};
         std::vector<MuxRangeDef>& ranges = definitions_.muxRanges;
         def.firstRange = static_cast<uint32_t>(ranges.size());
         // A statement skipped leaves no ranges behind.
@@ -486,7 +488,6 @@ private:
                 if (!done) ranges.resize(size);
             }
         } rollback{ranges, ranges.size()};
-        def.signal = readSignalRef(cursor);
         def.switchPosition = cursor.position();
         def.switchName = cursor.identifier("the switch name");
         do {

@@ -131,7 +131,7 @@ private:
         std::vector<uint32_t> messageOf(defs_->muxValues.size(), kNoMux);
         std::vector<uint32_t> firstDef(defs_->muxValues.empty() ? 0 : db_.messages.size() + 1, 0);
         for (size_t d = 0; d < messageOf.size(); ++d) {
-            if (findSignal(defs_->muxValues[d].signal) == nullptr) continue;
+            if (findSignal(defs_->muxValues[d].signal.object()) == nullptr) continue;
             messageOf[d] = lastMessage_;
             ++firstDef[lastMessage_ + 1];
         }

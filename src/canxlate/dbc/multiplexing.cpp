@@ -139,8 +139,10 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> ind
         }
         signal.switchIndex = mainSwitch;
     }
-    for (const Signal& signal : message.signals)
+    for (Signal& signal : message.signals) {
         message.multiplexed = message.multiplexed || signal.role != MuxRole::kPlain;
+        signal.muxRanges.joinForLookup();
+    }
     OrderBuilder(message, positions, sink).run();
 }
 

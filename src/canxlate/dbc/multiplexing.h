@@ -28,7 +28,8 @@ private:
     size_t count_;
 };
 
-// Sets role, switchIndex, muxRanges, the decoding order and multiplexed.
+// Sets role, switchIndex, muxRanges (joined for lookup), the decoding order
+// and multiplexed.
 // indicators and positions run parallel to message.signals, whose muxRanges
 // hold the values of the m<k> indicators as read; rangeDefs are the
 // SG_MUL_VAL_ lines naming signals of this message, their ranges in ranges.

@@ -59,11 +59,12 @@ Bits fieldBits(const Signal& signal) {
     return bits;
 }
 
-// One branch's switch values, opened at low and closed after high.
+// One range of a branch's switch values, opened at its low and closed
+// after its high: the range-th of the signal's carried ranges, or all
+// values (kNone) for a signal of the message itself.
 struct Interval {
-    uint64_t low;
-    uint64_t high;
     uint32_t branch;  // the signal at the top of the branch
+    uint32_t range;
 };
 
 class OverlapCheck {
@@ -148,17 +149,19 @@ private:
         intervals.reserve(most);
         for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) addIntervals(children_[k], intervals);
         // By value, then in the order the children come (each child's own
-        // intervals never share a low): as a stable sort, without its buffer.
-        std::sort(intervals.begin(), intervals.end(), [](const Interval& a, const Interval& b) {
-            return a.low < b.low || (a.low == b.low && a.branch < b.branch);
+        // ranges never share a low).
+        std::sort(intervals.begin(), intervals.end(), [this](const Interval& a, const Interval& b) {
+            const uint64_t lowA = lowOf(a);
+            const uint64_t lowB = lowOf(b);
+            return lowA < lowB || (lowA == lowB && a.branch < b.branch);
         });
         uint32_t counts[8 * db::kMaxPayloadBytes] = {};
         // The open branches, a heap whose top closes first.
         std::vector<Interval> open;
-        auto closesLater = [](const Interval& a, const Interval& b) { return a.high > b.high; };
+        auto closesLater = [this](const Interval& a, const Interval& b) { return highOf(a) > highOf(b); };
         Bits all;
         for (const Interval& interval : intervals) {
-            while (!open.empty() && open.front().high < interval.low) {
+            while (!open.empty() && highOf(open.front()) < lowOf(interval)) {
                 branchBits(open.front().branch).find([&](uint32_t bit) { return --counts[bit], false; });
                 std::pop_heap(open.begin(), open.end(), closesLater);
                 open.pop_back();
@@ -183,31 +186,26 @@ private:
         }
     }
 
-    // The child's switch values, sorted and merged so that its own intervals
-    // never meet; children of the message are always carried.
+    // The child's carried ranges, sorted and joined so that its own never
+    // meet; children of the message are always carried.
     void addIntervals(uint32_t child, std::vector<Interval>& intervals) const {
         const Signal& signal = message_.signals[child];
         if (signal.switchIndex == db::kNoSwitch) {
-            intervals.push_back({0, UINT64_MAX, child});
+            intervals.push_back({child, kNone});
             return;
         }
-        const size_t first = intervals.size();
-        if (signal.muxRanges.size() == 1) {
-            intervals.push_back({signal.muxRanges[0].low, signal.muxRanges[0].high, child});
-            return;
-        }
-        std::vector<db::MuxRange> ranges;
-        ranges.reserve(signal.muxRanges.size());
-        for (size_t r = 0; r < signal.muxRanges.size(); ++r) ranges.push_back(signal.muxRanges[r]);
-        std::sort(ranges.begin(), ranges.end(),
-                  [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
-        for (const db::MuxRange& range : ranges) {
-            if (intervals.size() > first && range.low <= intervals.back().high) {
-                intervals.back().high = std::max(intervals.back().high, range.high);
-            } else {
-                intervals.push_back({range.low, range.high, child});
-            }
-        }
+        const db::CarriedValues carried = signal.muxRanges.carried();
+        for (uint32_t r = 0; r < carried.count; ++r) intervals.push_back({child, r});
+    }
+    uint64_t lowOf(const Interval& interval) const noexcept {
+        if (interval.range == kNone) return 0;
+        const db::CarriedValues carried = message_.signals[interval.branch].muxRanges.carried();
+        return carried.ranges == nullptr ? carried.value : carried.ranges[interval.range].low;
+    }
+    uint64_t highOf(const Interval& interval) const noexcept {
+        if (interval.range == kNone) return UINT64_MAX;
+        const db::CarriedValues carried = message_.signals[interval.branch].muxRanges.carried();
+        return carried.ranges == nullptr ? carried.value : carried.ranges[interval.range].high;
     }
 
     // Finding the two signals walks the branches: a message's searches are

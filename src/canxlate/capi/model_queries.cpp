@@ -67,7 +67,7 @@ CXL_API const cxl_signal* CXL_CALL cxl_find_signal(const cxl_message* handle, co
     if (handle == nullptr || name == nullptr) return nullptr;
     const db::Message& message = *toMessage(handle);
     const uint32_t index = message.findSignal(name);
-    return index == db::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
+    return index == canxlate::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_signal_info* info) {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "canxlate/database/attribute.h"
-#include "canxlate/database/name_index.h"
 #include "canxlate/database/signal.h"
 #include "canxlate/database/signal_codec.h"
+#include "shared/lookup/name_index.h"
 
 namespace canxlate::db {
 

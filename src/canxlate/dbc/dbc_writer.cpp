@@ -570,7 +570,7 @@ private:
 
     const std::string& signalName(uint32_t message, const std::string& name) const {
         const uint32_t index = db_.messages[message].findSignal(name);
-        return index == db::NameIndex::kAbsent ? name : signalNames_[message][index];
+        return index == NameIndex::kAbsent ? name : signalNames_[message][index];
     }
 
     void writeValueDescriptions() {

@@ -296,7 +296,7 @@ private:
         Message* message = findMessage(ref);
         if (message == nullptr) return nullptr;
         const uint32_t index = message->findSignal(ref.name);
-        if (index == db::NameIndex::kAbsent) {
+        if (index == NameIndex::kAbsent) {
             sink_.warning(
                 db::Topic::kReference, ref.position,
                 "message " + quote(message->name) + " has no signal " + quote(ref.name) + "; reference skipped");
@@ -316,7 +316,7 @@ private:
     db::EnvironmentVariable* findEnvironmentVariable(const ObjectRef& ref) {
         const uint32_t index = environmentVariables_.find(
             ref.name, [this](uint32_t i) -> std::string_view { return db_.environmentVariables[i].name; });
-        if (index != db::NameIndex::kAbsent) return &db_.environmentVariables[index];
+        if (index != NameIndex::kAbsent) return &db_.environmentVariables[index];
         sink_.warning(db::Topic::kReference, ref.position,
                       "no environment variable is named " + quote(ref.name) + "; reference skipped");
         return nullptr;
@@ -330,7 +330,7 @@ private:
             group.name = def.name;
             group.repetitions = static_cast<uint32_t>(def.repetitions < 0 ? 0 : def.repetitions);
             for (std::string_view name : def.signals) {
-                if (message->findSignal(name) == db::NameIndex::kAbsent) {
+                if (message->findSignal(name) == NameIndex::kAbsent) {
                     sink_.warning(db::Topic::kReference, def.message.position,
                                   "signal group " + quote(def.name) + ": message " + quote(message->name) +
                                       " has no signal " + quote(name) + "; left out of the group");
@@ -663,8 +663,8 @@ private:
 
     void releaseReadingState() {
         // Assigned new ones: clearing would keep their room.
-        messageNames_ = db::NameIndex();
-        environmentVariables_ = db::NameIndex();
+        messageNames_ = NameIndex();
+        environmentVariables_ = NameIndex();
         rawIds_ = decltype(rawIds_)();
         lastFound_ = nullptr;
         positions_ = decltype(positions_)();
@@ -677,8 +677,8 @@ private:
     Definitions* defs_ = nullptr;
     DiagnosticSink& sink_;
     db::Database& db_;
-    db::NameIndex messageNames_;
-    db::NameIndex environmentVariables_;
+    NameIndex messageNames_;
+    NameIndex environmentVariables_;
     // Messages by ID (bit 32 for extended) and by the ID as written.
     std::vector<KeyedMessage> idKeys_;
     std::vector<MessageKey> rawIds_;

@@ -110,7 +110,7 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> ind
         const uint32_t index = message.findSignal(def->signal.name);
         const uint32_t switchIndex = message.findSignal(def->switchName);
         Signal& signal = message.signals[index];
-        if (switchIndex == db::NameIndex::kAbsent || switchIndex == index) {
+        if (switchIndex == NameIndex::kAbsent || switchIndex == index) {
             sink.warning(db::Topic::kMultiplexing, def->switchPosition,
                          "message " + quote(message.name) + " has no other signal " +
                              quote(std::string(def->switchName)) + " to switch " + quote(signal.name) +

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace canxlate::db {
+namespace canxlate {
 
 class NameIndex {
 public:
@@ -76,4 +76,4 @@ private:
     size_t count_ = 0;
 };
 
-}  // namespace canxlate::db
+}  // namespace canxlate

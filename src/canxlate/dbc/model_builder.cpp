@@ -99,7 +99,9 @@ public:
         message.signals.push_back(std::move(signal));
     }
 
-    void finish(Definitions& definitions) {
+    // text, when given, holds what the definitions point into: it is emptied
+    // as soon as they are resolved.
+    void finish(Definitions& definitions, std::string* text) {
         addPendingNodes();
         closeMessage();
         reportDuplicateIds();
@@ -116,7 +118,7 @@ public:
         applyValueDescriptions();
         applyAttributes();
         deriveFromAttributes();
-        resolveMessages();
+        resolveMessages(text);
         applyLongNames();
         // What reading needed goes before the indexes are built.
         definitions = Definitions();
@@ -126,28 +128,46 @@ public:
 private:
     // Multiplexing and overlaps of the messages that may have either: those
     // with indicators or SG_MUL_VAL_ lines, and those whose signals share bits.
-    void resolveMessages() {
-        // The SG_MUL_VAL_ lines by message, in file order: message i's from firstDef[i].
+    void resolveMessages(std::string* text) {
+        // The SG_MUL_VAL_ lines, their names looked up, by message in file
+        // order: message i's from firstLine[i].
         std::vector<uint32_t> messageOf(defs_->muxValues.size(), kNoMux);
-        std::vector<uint32_t> firstDef(defs_->muxValues.empty() ? 0 : db_.messages.size() + 1, 0);
+        std::vector<uint32_t> firstLine(defs_->muxValues.empty() ? 0 : db_.messages.size() + 1, 0);
         for (size_t d = 0; d < messageOf.size(); ++d) {
             if (findSignal(defs_->muxValues[d].signal.object()) == nullptr) continue;
             messageOf[d] = lastMessage_;
-            ++firstDef[lastMessage_ + 1];
+            ++firstLine[lastMessage_ + 1];
         }
-        for (size_t i = 1; i < firstDef.size(); ++i) firstDef[i] += firstDef[i - 1];
-        std::vector<MuxValuesDef*> byMessage(firstDef.empty() ? 0 : firstDef.back());
-        for (size_t d = 0; d < messageOf.size(); ++d)
-            if (messageOf[d] != kNoMux) byMessage[firstDef[messageOf[d]]++] = &defs_->muxValues[d];
+        for (size_t i = 1; i < firstLine.size(); ++i) firstLine[i] += firstLine[i - 1];
+        std::vector<MuxValuesLine> lines(firstLine.empty() ? 0 : firstLine.back());
+        std::deque<std::string> missingSwitches;  // names no signal of the message has, for their warnings
+        for (size_t d = 0; d < messageOf.size(); ++d) {
+            if (messageOf[d] == kNoMux) continue;
+            const MuxValuesDef& def = defs_->muxValues[d];
+            const Message& message = db_.messages[messageOf[d]];
+            MuxValuesLine& line = lines[firstLine[messageOf[d]]++];
+            line = {message.findSignal(def.signal.name),
+                    message.findSignal(def.switchName),
+                    def.firstRange,
+                    def.rangeCount,
+                    def.switchPosition,
+                    {}};
+            if (line.switchIndex == NameIndex::kAbsent)
+                line.missingSwitch = missingSwitches.emplace_back(def.switchName);
+        }
         messageOf = decltype(messageOf)();
+        const std::vector<MuxRangeDef> ranges = std::move(defs_->muxRanges);
+        // What was read, and the text it points into, goes before the checks.
+        *defs_ = Definitions();
+        if (text != nullptr) std::string().swap(*text);
         firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
         std::vector<MuxIndicator> none;
         for (uint32_t i = 0, at = 0; i < db_.messages.size(); ++i) {
             // Placing moved each start to the next message's.
-            const uint32_t end = firstDef.empty() ? 0 : firstDef[i];
-            const std::span<MuxValuesDef* const> rangeDefs(byMessage.data() + at, end - at);
+            const uint32_t end = firstLine.empty() ? 0 : firstLine[i];
+            const std::span<const MuxValuesLine> rangeLines(lines.data() + at, end - at);
             at = end;
-            if (rangeDefs.empty() && firstMux_[i] == kNoMux && overlapFree_[i]) continue;
+            if (rangeLines.empty() && firstMux_[i] == kNoMux && overlapFree_[i]) continue;
             const SignalPositions positions(positions_, firstSignal_[i], firstSignal_[i + 1] - firstSignal_[i]);
             std::span<const MuxIndicator> indicators;
             if (firstMux_[i] != kNoMux) {
@@ -156,8 +176,8 @@ private:
                 none.assign(positions.size(), MuxIndicator::kNone);
                 indicators = none;
             }
-            resolveMultiplexing(db_.messages[i], indicators, rangeDefs, defs_->muxRanges, positions, sink_);
-            if (!rangeDefs.empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
+            resolveMultiplexing(db_.messages[i], indicators, rangeLines, ranges, positions, sink_);
+            if (!rangeLines.empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
         }
     }
 
@@ -710,9 +730,8 @@ void readDbc(std::string_view text, db::Database& database, std::string* owner) 
     DiagnosticSink sink(database.diagnostics);
     ModelBuilder builder(sink, database);
     Definitions definitions = parseDefinitions(text, sink, builder);
-    builder.finish(definitions);
     // The model keeps copies of what it needs of the text.
-    if (owner != nullptr) std::string().swap(*owner);
+    builder.finish(definitions, owner);
     database.buildIndexes();
 }
 

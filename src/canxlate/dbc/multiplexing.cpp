@@ -64,9 +64,9 @@ void markSwitch(Signal& signal) {
 }  // namespace
 
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> indicators,
-                         std::span<MuxValuesDef* const> rangeDefs, std::span<const MuxRangeDef> ranges,
+                         std::span<const MuxValuesLine> lines, std::span<const MuxRangeDef> ranges,
                          const SignalPositions& positions, DiagnosticSink& sink) {
-    bool plain = rangeDefs.empty();
+    bool plain = lines.empty();
     for (const MuxIndicator indicator : indicators) plain = plain && indicator == MuxIndicator::kNone;
     if (plain) return;  // every signal in file order
     uint32_t mainSwitch = db::kNoSwitch;
@@ -106,20 +106,21 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> ind
     }
     // SG_MUL_VAL_ names the switch and replaces the indicator's value.
     std::vector<bool> ranged(message.signals.size(), false);
-    for (const MuxValuesDef* def : rangeDefs) {
-        const uint32_t index = message.findSignal(def->signal.name);
-        const uint32_t switchIndex = message.findSignal(def->switchName);
+    for (const MuxValuesLine& line : lines) {
+        const uint32_t index = line.signal;
+        const uint32_t switchIndex = line.switchIndex;
         Signal& signal = message.signals[index];
         if (switchIndex == NameIndex::kAbsent || switchIndex == index) {
-            sink.warning(db::Topic::kMultiplexing, def->switchPosition,
-                         "message " + quote(message.name) + " has no other signal " +
-                             quote(std::string(def->switchName)) + " to switch " + quote(signal.name) +
-                             "; ranges skipped");
+            // A signal that would switch itself has the switch's name.
+            const std::string_view switchName = switchIndex == index ? signal.name.view() : line.missingSwitch;
+            sink.warning(db::Topic::kMultiplexing, line.switchPosition,
+                         "message " + quote(message.name) + " has no other signal " + quote(switchName) +
+                             " to switch " + quote(signal.name) + "; ranges skipped");
             continue;
         }
         if (!ranged[index]) signal.muxRanges.clear();
         ranged[index] = true;
-        for (const MuxRangeDef& range : ranges.subspan(def->firstRange, def->rangeCount))
+        for (const MuxRangeDef& range : ranges.subspan(line.firstRange, line.rangeCount))
             signal.muxRanges.push_back({range.low, range.high});
         if (signal.role == MuxRole::kPlain) signal.role = MuxRole::kMultiplexed;
         if (signal.role == MuxRole::kSwitch) signal.role = MuxRole::kMultiplexedSwitch;

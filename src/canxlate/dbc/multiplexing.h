@@ -28,13 +28,22 @@ private:
     size_t count_;
 };
 
+// An SG_MUL_VAL_ line of a message, its names looked up.
+struct MuxValuesLine {
+    uint32_t signal;
+    uint32_t switchIndex;  // NameIndex::kAbsent when no signal has the name
+    uint32_t firstRange;   // of its ranges, in the array of all lines' ranges
+    uint32_t rangeCount;
+    Position switchPosition;
+    std::string_view missingSwitch;  // the name, when no signal has it
+};
+
 // Sets role, switchIndex, muxRanges (joined for lookup), the decoding order
-// and multiplexed.
-// indicators and positions run parallel to message.signals, whose muxRanges
-// hold the values of the m<k> indicators as read; rangeDefs are the
-// SG_MUL_VAL_ lines naming signals of this message, their ranges in ranges.
+// and multiplexed. indicators and positions run parallel to message.signals,
+// whose muxRanges hold the values of the m<k> indicators as read; lines are
+// the SG_MUL_VAL_ lines of this message, their ranges in ranges.
 void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> indicators,
-                         std::span<MuxValuesDef* const> rangeDefs, std::span<const MuxRangeDef> ranges,
+                         std::span<const MuxValuesLine> lines, std::span<const MuxRangeDef> ranges,
                          const SignalPositions& positions, DiagnosticSink& sink);
 
 // Whether any two signals share a bit, whatever their multiplexing.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#ifdef __GLIBC__
+#  include <malloc.h>
+#endif
 #include <iterator>
 #include <span>
 #include <string>
@@ -732,6 +735,11 @@ void readDbc(std::string_view text, db::Database& database, std::string* owner) 
     Definitions definitions = parseDefinitions(text, sink, builder);
     // The model keeps copies of what it needs of the text.
     builder.finish(definitions, owner);
+#ifdef __GLIBC__
+    // Reading freed much in the middle of the heap, where the allocator keeps
+    // it resident: handed back, the peak is what the model and its tables need.
+    malloc_trim(0);
+#endif
     database.buildIndexes();
 }
 

@@ -51,6 +51,7 @@ public:
         heap.starts.push_back(static_cast<uint32_t>(heap.names.size()));
         heap.names.append(name);
         heap.names.push_back('\0');
+        setSpilledCount(static_cast<uint32_t>(heap.starts.size()));
     }
     // The same list with every name that rename changes changed; rename
     // takes a std::string& and may assign to it.
@@ -64,7 +65,15 @@ public:
         }
         return out;
     }
-    size_t size() const noexcept { return spilled() ? spilled()->starts.size() : count_; }
+    // Without a visit to the heap, nor a test that lists of long names would
+    // make unforeseeable: every decoded frame's message information asks.
+    size_t size() const noexcept {
+        if (count_ != kManyNames) [[likely]]
+            return count_;
+        uint32_t count;
+        std::memcpy(&count, inPlace_ + sizeof(Spilled*), sizeof count);
+        return count;
+    }
     bool empty() const noexcept { return size() == 0; }
     bool contains(std::string_view name) const noexcept {
         for (size_t i = 0; i < size(); ++i)
@@ -80,14 +89,15 @@ public:
 
 private:
     static constexpr uint32_t kInPlace = 14;
-    static constexpr uint8_t kSpilled = 0xFF;  // used_ of a list on the heap
+    static constexpr uint8_t kSpilled = 0xFF;    // used_ of a list on the heap
+    static constexpr uint8_t kManyNames = 0xFF;  // count_ of a list of more: the count follows the address
 
     struct Spilled {
         std::string names;
         std::vector<uint32_t> starts;
     };
 
-    // A list on the heap keeps the address in its first bytes.
+    // A list on the heap keeps the address in its first bytes, then the count.
     Spilled* spilled() const noexcept {
         if (used_ != kSpilled) return nullptr;
         Spilled* heap;
@@ -106,8 +116,13 @@ private:
     void setSpilled(Spilled* heap) noexcept {
         std::memcpy(inPlace_, &heap, sizeof heap);
         used_ = kSpilled;
-        count_ = 0;
+        setSpilledCount(static_cast<uint32_t>(heap->starts.size()));
     }
+    void setSpilledCount(uint32_t count) noexcept {
+        std::memcpy(inPlace_ + sizeof(Spilled*), &count, sizeof count);
+        count_ = static_cast<uint8_t>(count < kManyNames ? count : kManyNames);
+    }
+    static_assert(sizeof(Spilled*) + sizeof(uint32_t) <= kInPlace);
     void release() noexcept {
         delete spilled();
         used_ = 0;
@@ -133,8 +148,8 @@ private:
 
     // Sixteen bytes in all: a file may hold millions of lists.
     alignas(8) char inPlace_[kInPlace] = {};
-    uint8_t used_ = 0;  // bytes of inPlace_ taken, or kSpilled
-    uint8_t count_ = 0;
+    uint8_t used_ = 0;   // bytes of inPlace_ taken, or kSpilled
+    uint8_t count_ = 0;  // names, or kManyNames
 };
 static_assert(sizeof(NameList) == 16);
 

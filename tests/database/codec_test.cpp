@@ -84,6 +84,11 @@ const DecodeRow kDecodeRows[] = {
     {"Mux", "0504090405000000", 0, "D", 0, 0, 0.0, nullptr},  // its switch is absent
     {"Mux", "050409", 0, "C", 0, 0, 0.0, nullptr},
     {"SignedSwitch", "FF07", 0, "X", 0, 0, 0.0, nullptr},  // the switch reads -1, never a branch's value
+    // Switch values of 2^63 and more are kept apart from the smaller ones.
+    {"TopSwitch", "0000000000000080AB", 0, "Top", 1, 0xAB, 171.0, nullptr},
+    {"TopSwitch", "0000000000000080AB", 0, "Edge", 0, 0, 0.0, nullptr},
+    {"TopSwitch", "FFFFFFFFFFFFFF7FCD", 0, "Edge", 1, 0xCD, 205.0, nullptr},
+    {"TopSwitch", "FFFFFFFFFFFFFF7FCD", 0, "Top", 0, 0, 0.0, nullptr},
     {"Floats", "0000803F", 0, "F32", 1, 0x3F800000, 3.0, "one"},
     {"Floats", "000000003FF0000000000000", 0, "F64", 1, 0x3FF0000000000000, 1.0, nullptr},
 };

@@ -108,7 +108,7 @@ DatabaseBuilder::Found DatabaseBuilder::find(std::string_view message, std::stri
                                                model_.messages.begin());
     if (signal.empty()) return found;
     const uint32_t index = found.message->findSignal(signal);
-    if (index == db::NameIndex::kAbsent) {
+    if (index == NameIndex::kAbsent) {
         found.problem = "message " + quote(message) + " has no signal " + quote(signal);
     } else {
         found.signal = &found.message->signals[index];
@@ -510,7 +510,7 @@ std::string DatabaseBuilder::addSignalGroup(std::string_view message, std::strin
     db::SignalGroup group{std::string(name), repetitions, {}};
     for (size_t i = 0; i < count; ++i) {
         const std::string signal = text(signals[i]);
-        if (found.message->findSignal(signal) == db::NameIndex::kAbsent)
+        if (found.message->findSignal(signal) == NameIndex::kAbsent)
             return "signal group " + quote(name) + ": message " + quote(message) + " has no signal " + quote(signal);
         group.signals.push_back(signal);
     }

@@ -67,7 +67,7 @@ CXL_API const cxl_signal* CXL_CALL cxl_find_signal(const cxl_message* handle, co
     if (handle == nullptr || name == nullptr) return nullptr;
     const db::Message& message = *toMessage(handle);
     const uint32_t index = message.findSignal(name);
-    return index == db::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
+    return index == canxlate::NameIndex::kAbsent ? nullptr : toHandle(&message.signals[index]);
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_signal_info* info) {
@@ -79,7 +79,7 @@ CXL_API cxl_status CXL_CALL cxl_get_signal_info(const cxl_signal* handle, cxl_si
     info->comment = signal.details->comment.c_str();
     info->index = signal.index;
     info->start_bit = signal.startBit;
-    info->lsb_bit = signal.lsbBit;
+    info->lsb_bit = signal.lsbBit();
     info->length = signal.length;
     info->byte_order = signal.bigEndian ? CXL_BYTE_ORDER_BIG_ENDIAN : CXL_BYTE_ORDER_LITTLE_ENDIAN;
     info->value_type = static_cast<int32_t>(signal.type);

@@ -22,15 +22,15 @@ uint64_t wideIntegerField(const Signal& signal, double scaled) noexcept {
         const double limit = std::ldexp(1.0, bits - 1);
         int64_t value;
         if (rounded >= limit) {
-            value = static_cast<int64_t>(signal.field.mask >> 1);
+            value = static_cast<int64_t>(signal.field.mask() >> 1);
         } else if (!(rounded >= -limit)) {
-            value = -static_cast<int64_t>(signal.field.mask >> 1) - 1;
+            value = -static_cast<int64_t>(signal.field.mask() >> 1) - 1;
         } else {
             value = static_cast<int64_t>(rounded);
         }
-        return static_cast<uint64_t>(value) & signal.field.mask;
+        return static_cast<uint64_t>(value) & signal.field.mask();
     }
-    if (rounded >= std::ldexp(1.0, bits)) return signal.field.mask;
+    if (rounded >= std::ldexp(1.0, bits)) return signal.field.mask();
     if (!(rounded >= 1.0)) return 0;
     return static_cast<uint64_t>(rounded);
 }
@@ -52,13 +52,13 @@ uint64_t fieldFromPhysical(const Signal& signal, double physical) noexcept {
         case ValueType::kSigned:
             if (signal.length <= 53) {
                 const double limit = std::ldexp(1.0, static_cast<int>(signal.length) - 1);
-                return roundedIntegerField(scaled, -limit, limit - 1.0, signal.field.mask);
+                return roundedIntegerField(scaled, -limit, limit - 1.0, signal.field.mask());
             }
             break;
         case ValueType::kUnsigned:
             if (signal.length <= 53) {
                 return roundedIntegerField(scaled, 0.0, std::ldexp(1.0, static_cast<int>(signal.length)) - 1.0,
-                                           signal.field.mask);
+                                           signal.field.mask());
             }
             break;
     }
@@ -98,7 +98,8 @@ EncodeStatus writeCarried(const Message& message, const std::vector<int32_t>& gi
     const size_t signalCount = message.signals.size();
     std::vector<uint64_t> raw(signalCount, 0);
     std::vector<uint8_t> carried(signalCount, 0);
-    for (const uint32_t i : message.decodeOrder) {
+    for (size_t k = 0; k < signalCount; ++k) {
+        const uint32_t i = message.decodeAt(k);
         const Signal& signal = message.signals[i];
         const char* name = signal.name.c_str();
         bool isCarried = signal.decodable && signal.field.endByte <= length;
@@ -133,9 +134,9 @@ EncodeStatus writeCarried(const Message& message, const std::vector<int32_t>& gi
 
 // Whether raw (int64_t for signed signals) fits the signal's field.
 bool fitsField(const Signal& signal, uint64_t raw) noexcept {
-    if (signal.type != ValueType::kSigned) return (raw & ~signal.field.mask) == 0;
+    if (signal.type != ValueType::kSigned) return (raw & ~signal.field.mask()) == 0;
     const auto value = static_cast<int64_t>(raw);
-    const uint64_t half = signal.field.mask >> 1;  // the largest value
+    const uint64_t half = signal.field.mask() >> 1;  // the largest value
     return value >= 0 ? static_cast<uint64_t>(value) <= half : ~static_cast<uint64_t>(value) <= half;
 }
 
@@ -192,7 +193,7 @@ EncodeStatus encodeMessageRaw(const Message& message, const RawValue* values, si
                                              signal.name.c_str());
                                return EncodeStatus::kOutOfRange;
                            }
-                           raw &= signal.field.mask;
+                           raw &= signal.field.mask();
                            return EncodeStatus::kOk;
                        });
 }

@@ -19,7 +19,6 @@ bool makeBitField(uint32_t lsbBit, uint32_t length, bool bigEndian, BitField* fi
         endByte = anchor + spannedBytes;
         if (endByte > kMaxPayloadBytes) return false;
     }
-    field->mask = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
     field->anchor = static_cast<uint16_t>(anchor);
     field->endByte = static_cast<uint16_t>(endByte);
     field->shift = static_cast<uint8_t>(shift);

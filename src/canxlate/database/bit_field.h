@@ -11,14 +11,18 @@ namespace canxlate::db {
 
 inline constexpr uint32_t kMaxPayloadBytes = 64;
 
+// Eight bytes: a file may hold millions of signals.
 struct BitField {
-    uint64_t mask;     // length low bits set
     uint16_t anchor;   // byte holding the least significant bit
     uint16_t endByte;  // one past the highest byte index the field touches
     uint8_t shift;     // position of the least significant bit in the anchor byte
     uint8_t length;
     uint8_t bigEndian;  // Motorola: more significant bits in lower byte indexes
+
+    // length low bits set.
+    uint64_t mask() const noexcept { return ~uint64_t{0} >> (64 - length); }
 };
+static_assert(sizeof(BitField) == 8);
 
 // A field of length 1..64 whose least significant bit is lsbBit. False when it
 // does not lie within the first 64 bytes.
@@ -54,7 +58,7 @@ inline uint64_t readField(const BitField& field, const uint8_t* payload, size_t 
     }
     uint64_t value = word >> field.shift;
     if (spill != 0) value |= spill << (64 - field.shift);
-    return value & field.mask;
+    return value & field.mask();
 }
 
 // Replaces the field's bits with the low bits of raw; other bits stay.

@@ -9,8 +9,8 @@ namespace canxlate::db {
 void Database::buildIndexes() {
     reindexNodes();  // nodes may have been moved in whole, or renamed
     size_t slots = 16;
-    while (slots < 4 * messages.size()) slots *= 2;  // at most a quarter full
-    idSlots_.assign(slots, IdSlot{0, kNotFound, nullptr});
+    while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || slots < 2 * messages.size())) slots *= 2;
+    idSlots_.assign(slots, IdSlot{0, kNotFound});
     entries_.clear();
     entries_.reserve(messages.size());
     messagesByName_.reserve(messages.size());
@@ -24,7 +24,7 @@ void Database::buildIndexes() {
         while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
         if (idSlots_[slot].index == kNotFound) {
-            idSlots_[slot] = {key, static_cast<uint32_t>(entries_.size()), &message};
+            idSlots_[slot] = {key, static_cast<uint32_t>(entries_.size())};
             entries_.push_back({i, message.planView()});
         }
         messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });

@@ -71,10 +71,10 @@ struct Database {
         const IdSlot* found = findSlot(id, extended);
         return found == nullptr ? nullptr : &entries_[found->index];
     }
-    // The message of an ID, from its slot alone.
+    // The message of an ID.
     const Message* findMessageOf(uint32_t id, bool extended) const noexcept {
-        const IdSlot* found = findSlot(id, extended);
-        return found == nullptr ? nullptr : found->message;
+        const MessageEntry* entry = findEntry(id, extended);
+        return entry == nullptr ? nullptr : entry->plan.message;
     }
     uint32_t findMessage(uint32_t id, bool extended) const noexcept {
         const MessageEntry* entry = findEntry(id, extended);
@@ -88,13 +88,14 @@ private:
     static constexpr uint32_t kExtendedKey = 0x80000000u;
     static constexpr uint32_t kLargestId = 0x1FFFFFFFu;
 
-    // Slots hold a key and where its message is, so that the table, a
-    // quarter full at most, costs little beside the entries.
+    // Slots hold a key and where its entry is, so that the table costs
+    // little beside the entries: a quarter full at most, half full when
+    // larger than kQuarterFullSlots.
     struct IdSlot {
         uint32_t key;
         uint32_t index;  // into entries_; kNotFound marks an empty slot
-        const Message* message;
     };
+    static constexpr size_t kQuarterFullSlots = size_t{1} << 16;
 
     [[gnu::always_inline]] const IdSlot* findSlot(uint32_t id, bool extended) const noexcept {
         if (idSlots_.empty() || id > kLargestId) return nullptr;

@@ -57,80 +57,116 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
 
 // Tables of integer fields whose values lie close together (states, gears,
 // error codes) get their texts by position: one load on every decoded frame.
+// The plan then moves to a block with room for them.
 void placeTexts(Message& message) {
     DecodePlan& plan = message.plan;
-    plan.texts.clear();
-    plan.textSlots.clear();
     uint64_t slots = 0;
     bool anyTable = false;
-    for (const FieldCodec& codec : plan.codecs) {
+    for (uint32_t i = 0; i < plan.count; ++i) {
+        const FieldCodec& codec = plan.codecs()[i];
         anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
         slots += placedSpan(codec, message.signals[codec.slot].details->values);
     }
     if (!anyTable) return;
-    plan.texts.assign(plan.codecs.size(), FieldTexts{nullptr, 0, 0});
-    plan.textSlots.reserve(slots);  // so that the slots stay where texts point
-    for (size_t i = 0; i < plan.codecs.size(); ++i) {
-        const ValueTable& values = message.signals[plan.codecs[i].slot].details->values;
-        const uint64_t span = placedSpan(plan.codecs[i], values);
+    DecodePlan placed;
+    placed.allocate(plan.count, true, slots);
+    placed.unconditional = plan.unconditional;
+    placed.integers = plan.integers;
+    placed.fastLength = plan.fastLength;
+    std::copy(plan.codecs(), plan.codecs() + plan.count, placed.codecs());
+    std::copy(plan.limits(), plan.limits() + plan.count, placed.limits());
+    const char** slot = placed.textSlots();
+    for (uint32_t i = 0; i < placed.count; ++i) {
+        const FieldCodec& codec = placed.codecs()[i];
+        const ValueTable& values = message.signals[codec.slot].details->values;
+        const uint64_t span = placedSpan(codec, values);
+        placed.texts()[i] = FieldTexts{nullptr, 0, 0};
         if (span == 0) continue;
         const auto lowest = static_cast<uint64_t>(values.entries().front().value);
-        plan.texts[i] = FieldTexts{plan.textSlots.data() + plan.textSlots.size(), lowest, span};
-        for (uint64_t at = 0; at < span; ++at) plan.textSlots.push_back(values.find(static_cast<int64_t>(lowest + at)));
+        placed.texts()[i] = FieldTexts{slot, lowest, span};
+        for (uint64_t at = 0; at < span; ++at) *slot++ = values.find(static_cast<int64_t>(lowest + at));
     }
+    plan = std::move(placed);
 }
 
 }  // namespace
 
+DecodePlan::DecodePlan(const DecodePlan& other)
+    : count(other.count),
+      unconditional(other.unconditional),
+      integers(other.integers),
+      fastLength(other.fastLength),
+      withTexts(other.withTexts) {
+    if (!other.block_) return;
+    uint64_t slots = 0;
+    for (uint32_t i = 0; withTexts && i < count; ++i) slots += other.texts()[i].count;
+    const size_t words = wordsFor(count, withTexts, slots);
+    block_ = std::make_unique<uint64_t[]>(words);
+    std::copy(other.block_.get(), other.block_.get() + words, block_.get());
+    // The texts point into this block's slots.
+    for (uint32_t i = 0; withTexts && i < count; ++i)
+        if (texts()[i].texts != nullptr) texts()[i].texts = textSlots() + (other.texts()[i].texts - other.textSlots());
+}
+
+void DecodePlan::allocate(uint32_t codecCount, bool texts, uint64_t textSlots) {
+    count = codecCount;
+    withTexts = texts;
+    block_ = std::make_unique<uint64_t[]>(wordsFor(codecCount, texts, textSlots));
+}
+
 void buildDecodePlan(Message& message) {
-    DecodePlan& plan = message.plan;
-    plan.codecs.clear();
     uint32_t fastLength = 8;
     bool fast = true;
-    size_t decodable = 0;
     for (const Signal& signal : message.signals) {
         if (!signal.decodable) continue;
-        ++decodable;
         fastLength = std::max<uint32_t>(fastLength, signal.field.endByte);
         // A field spread over nine bytes needs the byte-wise reader.
         fast = fast && signal.field.shift + signal.length <= 64;
     }
-    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
-    plan.codecs.reserve(decodable);  // not twice as much, as growing would
-    std::vector<uint32_t> codecOf(message.signals.size(), UINT32_MAX);
     for (Signal& signal : message.signals) signal.muxRanges.joinForLookup();
+    // Which signals get a codec: the decodable ones whose switch has one. The
+    // decoding order puts every switch before the signals it switches.
+    constexpr uint32_t kOut = UINT32_MAX;
+    constexpr uint32_t kIn = UINT32_MAX - 1;
+    std::vector<uint32_t> codecOf(message.signals.size(), kOut);
+    uint32_t count = 0;
+    for (size_t k = 0; k < message.signals.size(); ++k) {
+        const uint32_t s = message.decodeAt(k);
+        const Signal& signal = message.signals[s];
+        if (!signal.decodable || (signal.switchIndex != kNoSwitch && codecOf[signal.switchIndex] == kOut)) continue;
+        codecOf[s] = kIn;
+        ++count;
+    }
+    // Made in place: those carried unconditionally first, then the others.
+    DecodePlan& plan = message.plan;
+    plan.allocate(count, false, 0);
+    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
+    FieldCodec* codecs = plan.codecs();
+    uint32_t made = 0;
     for (uint32_t s = 0; s < message.signals.size(); ++s) {
         const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex != kNoSwitch) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+        if (codecOf[s] == kIn && signal.switchIndex == kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
     }
-    plan.unconditional = static_cast<uint32_t>(plan.codecs.size());
+    plan.unconditional = made;
     // Integer fields first; the relative order of the rest stays.
     const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
-    const auto rest = std::stable_partition(plan.codecs.begin(), plan.codecs.end(), plainInteger);
-    plan.integers = static_cast<uint32_t>(rest - plan.codecs.begin());
-    for (uint32_t i = 0; i < plan.codecs.size(); ++i) codecOf[plan.codecs[i].slot] = i;
-    // decodeOrder puts every switch before the signals it switches.
-    for (const uint32_t s : message.decodeOrder) {
+    plan.integers = static_cast<uint32_t>(std::stable_partition(codecs, codecs + made, plainInteger) - codecs);
+    for (size_t k = 0; k < message.signals.size(); ++k) {
+        const uint32_t s = message.decodeAt(k);
         const Signal& signal = message.signals[s];
-        if (!signal.decodable || signal.switchIndex == kNoSwitch) continue;
-        // A switch that cannot be decoded carries nothing.
-        if (codecOf[signal.switchIndex] == UINT32_MAX) continue;
-        codecOf[s] = static_cast<uint32_t>(plan.codecs.size());
-        plan.codecs.push_back(makeCodec(signal, s, fastLength));
+        if (codecOf[s] == kIn && signal.switchIndex != kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
     }
-    plan.limits.clear();
-    plan.limits.reserve(plan.codecs.size());
-    for (const FieldCodec& codec : plan.codecs) plan.limits.push_back(limitsOf(message.signals[codec.slot]));
+    for (uint32_t i = 0; i < count; ++i) plan.limits()[i] = limitsOf(message.signals[codecs[i].slot]);
     placeTexts(message);
 }
 
-bool inRanges(std::span<const MuxRange> sorted, uint64_t raw) noexcept {
+bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept {
+    if (carried.ranges == nullptr) return carried.count != 0 && raw == carried.value;
     // The last range starting at or below raw is the only one that can hold it.
-    auto after = std::upper_bound(sorted.begin(), sorted.end(), raw,
+    const MuxRange* end = carried.ranges + carried.count;
+    auto after = std::upper_bound(carried.ranges, end, raw,
                                   [](uint64_t value, const MuxRange& range) { return value < range.low; });
-    return after != sorted.begin() && raw <= std::prev(after)->high;
+    return after != carried.ranges && raw <= std::prev(after)->high;
 }
 
 }  // namespace canxlate::db

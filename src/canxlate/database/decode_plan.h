@@ -14,7 +14,7 @@ namespace canxlate::db {
 // and each signal's ranges for lookup.
 void buildDecodePlan(Message& message);
 
-// Whether a switch's raw value lies in one of a signal's carried ranges.
-bool inRanges(std::span<const MuxRange> sorted, uint64_t raw) noexcept;
+// Whether a switch's raw value is one of a signal's carried values.
+bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept;
 
 }  // namespace canxlate::db

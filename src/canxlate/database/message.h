@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "canxlate/database/attribute.h"
-#include "canxlate/database/name_index.h"
 #include "canxlate/database/signal.h"
 #include "canxlate/database/signal_codec.h"
+#include "shared/lookup/name_index.h"
 
 namespace canxlate::db {
 
@@ -19,13 +19,19 @@ struct SignalGroup {
     std::vector<std::string> signals;
 };
 
-// What few messages are given.
+// What few messages are given or need.
 struct MessageDetails {
     std::string sendType;  // GenMsgSendType's text, or empty
     AttributeList attributes;
     std::vector<SignalGroup> signalGroups;
+    // Of a message of many signals: its signals by name.
+    NameIndex signalsByName;
+    // Of a multiplexed message: signal indexes in an order where every
+    // switch precedes what it switches. Empty: file order.
+    std::vector<uint32_t> decodeOrder;
 };
 
+// Fields in an order that leaves no padding: a file may hold millions.
 struct Message {
     DecodePlan plan;  // built with the indexes
     uint32_t id = 0;
@@ -43,9 +49,6 @@ struct Message {
     int64_t cycleTime = -1;  // milliseconds; -1 when the file gives none
     OutOfLine<MessageDetails> details;
     std::vector<Signal> signals;
-    NameIndex signalsByName;
-    // Signal indexes in an order where every switch precedes what it switches.
-    std::vector<uint32_t> decodeOrder;
 
     // Messages of no more signals are searched by name: no index of their own.
     static constexpr size_t kSearchedSignals = 8;
@@ -53,8 +56,13 @@ struct Message {
     // Empties the lookup by name, with room for every signal; then
     // indexSignal each, in order.
     void clearSignalIndex() {
-        signalsByName = NameIndex();
-        if (signals.size() > kSearchedSignals) signalsByName.reserve(signals.size());
+        if (signals.size() > kSearchedSignals) {
+            NameIndex& index = details.edit().signalsByName;
+            index = NameIndex();
+            index.reserve(signals.size());
+        } else if (!details->signalsByName.empty()) {
+            details.edit().signalsByName = NameIndex();
+        }
     }
     // Makes signal s findable by name; false when an earlier signal has its name.
     bool indexSignal(uint32_t s) {
@@ -63,8 +71,8 @@ struct Message {
                 if (signals[i].name == signals[s].name) return false;
             return true;
         }
-        return signalsByName.add(signals[s].name, s,
-                                 [this](uint32_t i) -> std::string_view { return signals[i].name; });
+        return details.edit().signalsByName.add(signals[s].name, s,
+                                                [this](uint32_t i) -> std::string_view { return signals[i].name; });
     }
     // NameIndex::kAbsent when no signal has the name.
     uint32_t findSignal(std::string_view name) const noexcept {
@@ -73,20 +81,26 @@ struct Message {
                 if (signals[i].name == name) return i;
             return NameIndex::kAbsent;
         }
-        return signalsByName.find(name, [this](uint32_t i) -> std::string_view { return signals[i].name; });
+        return details->signalsByName.find(name, [this](uint32_t i) -> std::string_view { return signals[i].name; });
+    }
+    // The signal at place k of the decoding order, k below the signal count.
+    uint32_t decodeAt(size_t k) const noexcept {
+        const std::vector<uint32_t>& order = details->decodeOrder;
+        return order.empty() ? static_cast<uint32_t>(k) : order[k];
     }
 
     PlanView planView() const noexcept {
         return {this,
-                plan.codecs.data(),
-                plan.limits.data(),
-                plan.texts.data(),
-                static_cast<uint32_t>(plan.codecs.size()),
+                plan.codecs(),
+                plan.limits(),
+                plan.texts(),
+                plan.count,
                 plan.unconditional,
                 static_cast<uint32_t>(signals.size()),
                 plan.integers,
                 plan.fastLength};
     }
 };
+static_assert(sizeof(Message) <= 128);
 
 }  // namespace canxlate::db

@@ -1,12 +1,13 @@
 // The switch values for which a multiplexed signal is carried: almost always
-// one range, kept in place; a signal with more keeps them on the heap, with
-// the same sorted and joined for lookup.
+// one value (m<k>), kept in place in the word that otherwise points to the
+// ranges; a signal with a range or more keeps them on the heap, in one block
+// with the same sorted and joined for lookup. A file may hold millions of
+// signals: the list is one word.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace canxlate::db {
@@ -17,13 +18,26 @@ struct MuxRange {
     uint64_t high;
 };
 
+// The values a frame's switch must have: one value, or ranges in increasing
+// order that neither meet nor adjoin.
+struct CarriedValues {
+    const MuxRange* ranges;  // null for the one value
+    uint64_t count;          // of ranges; of a single value, 1 or 0 (none)
+    uint64_t value;          // the one value, when ranges is null
+};
+
 class MuxRangeList {
 public:
     MuxRangeList() = default;
-    MuxRangeList(const MuxRangeList& other) : first_(other.first_), state_(other.state_) {
-        if (other.many() != nullptr) state_ = reinterpret_cast<uintptr_t>(new Many(*other.many()));
+    MuxRangeList(const MuxRangeList& other) : state_(other.state_) {
+        if (const MuxRange* block = other.block()) {
+            const size_t slots = 1 + capacityOf(block) + joinedOf(block);
+            MuxRange* copy = new MuxRange[slots];
+            std::copy(block, block + slots, copy);
+            state_ = reinterpret_cast<uintptr_t>(copy);
+        }
     }
-    MuxRangeList(MuxRangeList&& other) noexcept : first_(other.first_), state_(other.state_) { other.state_ = kNone; }
+    MuxRangeList(MuxRangeList&& other) noexcept : state_(other.state_) { other.state_ = kNone; }
     MuxRangeList& operator=(const MuxRangeList& other) {
         if (this != &other) *this = MuxRangeList(other);
         return *this;
@@ -31,7 +45,6 @@ public:
     MuxRangeList& operator=(MuxRangeList&& other) noexcept {
         if (this != &other) {
             clear();
-            first_ = other.first_;
             state_ = other.state_;
             other.state_ = kNone;
         }
@@ -40,44 +53,56 @@ public:
     ~MuxRangeList() { clear(); }
 
     // As given.
-    size_t size() const noexcept { return many() != nullptr ? many()->given.size() : state_; }
-    bool empty() const noexcept { return size() == 0; }
-    const MuxRange* begin() const noexcept { return many() != nullptr ? many()->given.data() : &first_; }
-    const MuxRange* end() const noexcept { return begin() + size(); }
-    const MuxRange& operator[](size_t index) const noexcept { return begin()[index]; }
+    size_t size() const noexcept {
+        if (const MuxRange* block = this->block()) return givenOf(block);
+        return state_ == kNone ? 0 : 1;
+    }
+    bool empty() const noexcept { return state_ == kNone; }
+    MuxRange operator[](size_t index) const noexcept {
+        if (const MuxRange* block = this->block()) return block[1 + index];
+        return {state_ >> 1, state_ >> 1};
+    }
 
     void push_back(MuxRange range) {
-        if (state_ == kNone) {
-            first_ = range;
-            state_ = kOne;
+        if (state_ == kNone && range.low == range.high && range.low <= kLargestInPlace) {
+            state_ = range.low << 1 | kInPlaceTag;
             return;
         }
-        if (many() == nullptr) {
-            auto made = std::make_unique<Many>(Many{{first_}, {}});
-            made->given.reserve(2);
-            state_ = reinterpret_cast<uintptr_t>(made.release());
+        MuxRange* block = this->block();
+        const size_t given = size();
+        if (block == nullptr || givenOf(block) == capacityOf(block)) {
+            const size_t capacity = given < 2 ? 2 : 2 * given;
+            MuxRange* grown = new MuxRange[1 + capacity];
+            for (size_t i = 0; i < given; ++i) grown[1 + i] = (*this)[i];
+            delete[] block;
+            block = grown;
+            state_ = reinterpret_cast<uintptr_t>(block);
+            block[0].high = capacity;
         }
-        many()->given.push_back(range);
-        many()->joined.clear();  // until joinForLookup
+        block[1 + given] = range;
+        block[0].low = given + 1;  // nothing joined until joinForLookup
+        block[0].high = capacityOf(block);
     }
     void clear() noexcept {
-        delete many();
+        delete[] block();
         state_ = kNone;
     }
 
-    // The values in increasing order, overlapping and adjoining ranges joined,
-    // so that a frame finds its value by binary search; as joinForLookup left
-    // them.
-    std::span<const MuxRange> carried() const noexcept {
-        if (many() != nullptr) return many()->joined;
-        return {&first_, first_.low <= first_.high ? static_cast<size_t>(state_) : 0};
+    // As joinForLookup left them, so that a frame finds its value by binary
+    // search.
+    CarriedValues carried() const noexcept {
+        if (const MuxRange* block = this->block()) return {block + 1 + capacityOf(block), joinedOf(block), 0};
+        return {nullptr, state_ == kNone ? 0u : 1u, state_ >> 1};
     }
+    // Sorts the ranges given and joins those that overlap or adjoin; ranges
+    // whose low lies above their high carry nothing.
     void joinForLookup() {
-        if (many() == nullptr) return;
-        std::vector<MuxRange> ranges = many()->given;
+        MuxRange* block = this->block();
+        if (block == nullptr) return;
+        const size_t given = givenOf(block);
+        std::vector<MuxRange> ranges(block + 1, block + 1 + given);
         std::sort(ranges.begin(), ranges.end(), [](const MuxRange& a, const MuxRange& b) { return a.low < b.low; });
-        std::vector<MuxRange>& joined = many()->joined;
-        joined.clear();
+        std::vector<MuxRange> joined;
         for (const MuxRange& range : ranges) {
             if (range.low > range.high) continue;
             if (!joined.empty() && (range.low <= joined.back().high || range.low - 1 == joined.back().high)) {
@@ -86,21 +111,32 @@ public:
                 joined.push_back(range);
             }
         }
+        // The given ranges, then the joined ones, in a block of their size.
+        MuxRange* made = new MuxRange[1 + given + joined.size()];
+        std::copy(block + 1, block + 1 + given, made + 1);
+        std::copy(joined.begin(), joined.end(), made + 1 + given);
+        made[0] = {given | uint64_t{joined.size()} << 32, given};
+        delete[] block;
+        state_ = reinterpret_cast<uintptr_t>(made);
     }
 
 private:
-    struct Many {
-        std::vector<MuxRange> given;
-        std::vector<MuxRange> joined;
-    };
-
-    // state_ is kNone, kOne (first_ holds the range) or the address of the
-    // ranges on the heap.
+    // state_ is kNone, a value shifted left with kInPlaceTag set, or the
+    // address of a block: its first slot counts the ranges given (low 32 bits
+    // of low), those joined (high 32 bits of low) and the room for given ones
+    // (high); the given ones follow, then the joined ones.
     static constexpr uintptr_t kNone = 0;
-    static constexpr uintptr_t kOne = 1;
-    Many* many() const noexcept { return state_ > kOne ? reinterpret_cast<Many*>(state_) : nullptr; }
+    static constexpr uintptr_t kInPlaceTag = 1;
+    static constexpr uint64_t kLargestInPlace = UINT64_MAX >> 1;
+    static_assert(sizeof(uintptr_t) == sizeof(uint64_t));
 
-    MuxRange first_{};
+    MuxRange* block() const noexcept {
+        return state_ != kNone && (state_ & kInPlaceTag) == 0 ? reinterpret_cast<MuxRange*>(state_) : nullptr;
+    }
+    static size_t givenOf(const MuxRange* block) noexcept { return block[0].low & UINT32_MAX; }
+    static size_t joinedOf(const MuxRange* block) noexcept { return block[0].low >> 32; }
+    static size_t capacityOf(const MuxRange* block) noexcept { return block[0].high; }
+
     uintptr_t state_ = kNone;
 };
 

@@ -43,7 +43,6 @@ struct Signal {
     OutOfLine<SignalDetails> details;
     BitField field{};
     uint32_t startBit = 0;  // as the file writes it
-    uint32_t lsbBit = 0;    // position of the least significant bit
     uint32_t length = 0;
     uint32_t switchIndex = kNoSwitch;  // index of the switch within the message
     uint32_t index = 0;                // within the message
@@ -54,6 +53,11 @@ struct Signal {
     // False when the field cannot be read as written (see the diagnostics);
     // such a signal is never carried.
     bool decodable = false;
+
+    // Position of the least significant bit; of a signal that cannot be
+    // decoded, the start bit.
+    uint32_t lsbBit() const noexcept { return decodable ? 8u * field.anchor + field.shift : startBit; }
 };
+static_assert(sizeof(Signal) <= 128);
 
 }  // namespace canxlate::db

@@ -3,8 +3,9 @@
 // and limits. A message's codecs lie side by side in a few cache lines.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace canxlate::db {
 
@@ -70,17 +71,49 @@ struct PlanView {
     uint8_t fastLength;
 };
 
-struct DecodePlan {
-    // The decodable signals: those carried unconditionally first (grouped as
-    // PlanView says), then the multiplexed ones, each after its switch (of
-    // which it has a codec).
-    std::vector<FieldCodec> codecs;
-    std::vector<FieldLimits> limits;     // side by side with codecs
-    std::vector<FieldTexts> texts;       // side by side with codecs
-    std::vector<const char*> textSlots;  // where texts point
+// The decodable signals: those carried unconditionally first (grouped as
+// PlanView says), then the multiplexed ones, each after its switch (of which
+// it has a codec). One block holds the codecs, their limits, their texts when
+// some field has a value table, and the texts' slots: a message costs one
+// allocation of the size it needs.
+class DecodePlan {
+public:
+    DecodePlan() = default;
+    DecodePlan(const DecodePlan& other);
+    DecodePlan(DecodePlan&&) noexcept = default;
+    DecodePlan& operator=(const DecodePlan& other) {
+        if (this != &other) *this = DecodePlan(other);
+        return *this;
+    }
+    DecodePlan& operator=(DecodePlan&&) noexcept = default;
+
+    // Room for count codecs, with texts when withTexts, and textSlots slots;
+    // what the plan held goes.
+    void allocate(uint32_t count, bool withTexts, uint64_t textSlots);
+
+    FieldCodec* codecs() const noexcept { return reinterpret_cast<FieldCodec*>(block_.get()); }
+    FieldLimits* limits() const noexcept { return reinterpret_cast<FieldLimits*>(codecs() + count); }
+    // Null when no field has a value table.
+    FieldTexts* texts() const noexcept { return withTexts ? reinterpret_cast<FieldTexts*>(limits() + count) : nullptr; }
+    const char** textSlots() const noexcept {
+        return reinterpret_cast<const char**>(withTexts ? static_cast<void*>(texts() + count)
+                                                        : static_cast<void*>(limits() + count));
+    }
+
+    uint32_t count = 0;
     uint32_t unconditional = 0;
     uint32_t integers = 0;
     uint8_t fastLength = 0xFF;
+    bool withTexts = false;
+
+private:
+    static size_t wordsFor(uint32_t count, bool withTexts, uint64_t textSlots) noexcept {
+        return (count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
+                textSlots * sizeof(const char*)) /
+               sizeof(uint64_t);
+    }
+
+    std::unique_ptr<uint64_t[]> block_;
 };
 
 }  // namespace canxlate::db

@@ -110,9 +110,9 @@ private:
 // significant bit, found from the least significant one (a ".zcd" file
 // gives that one).
 uint32_t dbcStartBit(const db::Signal& signal) {
-    if (!signal.bigEndian || !signal.decodable) return signal.bigEndian ? signal.startBit : signal.lsbBit;
+    if (!signal.bigEndian || !signal.decodable) return signal.bigEndian ? signal.startBit : signal.lsbBit();
     // Big-endian bits in a sequence running from the most significant bit down.
-    const uint32_t lsb = (signal.lsbBit / 8) * 8 + (7 - signal.lsbBit % 8);
+    const uint32_t lsb = (signal.lsbBit() / 8) * 8 + (7 - signal.lsbBit() % 8);
     if (lsb + 1 < signal.length) return signal.startBit;
     const uint32_t msb = lsb + 1 - signal.length;
     return (msb / 8) * 8 + (7 - msb % 8);
@@ -570,7 +570,7 @@ private:
 
     const std::string& signalName(uint32_t message, const std::string& name) const {
         const uint32_t index = db_.messages[message].findSignal(name);
-        return index == db::NameIndex::kAbsent ? name : signalNames_[message][index];
+        return index == NameIndex::kAbsent ? name : signalNames_[message][index];
     }
 
     void writeValueDescriptions() {

@@ -475,7 +475,19 @@ private:
 
     void readMuxValues(StatementCursor& cursor) {
         MuxValuesDef def;
-        def.signal = readSignalRef(cursor);
+        const ObjectRef signal = readSignalRef(cursor);
+        def.signal = {signal.rawId, signal.name, signal.position};
+        std::vector<MuxRangeDef>& ranges = definitions_.muxRanges;
+        def.firstRange = static_cast<uint32_t>(ranges.size());
+        // A statement skipped leaves no ranges behind.
+        struct Rollback {
+            std::vector<MuxRangeDef>& ranges;
+            size_t size;
+            bool done = false;
+            ~Rollback() {
+                if (!done) ranges.resize(size);
+            }
+        } rollback{ranges, ranges.size()};
         def.switchPosition = cursor.position();
         def.switchName = cursor.identifier("the switch name");
         do {
@@ -493,10 +505,12 @@ private:
             }
             if (!readUnsigned(high, &range.high)) throw StatementError{at, "the range's last value is not a number"};
             if (range.high < range.low) throw StatementError{at, "the range ends before it starts"};
-            def.ranges.push_back(range);
+            ranges.push_back(range);
         } while (cursor.acceptPunctuation(','));
         cursor.finish();
-        definitions_.muxValues.push_back(std::move(def));
+        def.rangeCount = static_cast<uint32_t>(ranges.size() - def.firstRange);
+        definitions_.muxValues.push_back(def);
+        rollback.done = true;
     }
 
     std::string_view text_;

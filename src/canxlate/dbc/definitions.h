@@ -120,11 +120,22 @@ struct MuxRangeDef {
     uint64_t high;
 };
 
+// A signal by its message's ID and its name, where a statement names only signals.
+struct SignalRef {
+    uint64_t rawId = 0;
+    std::string_view name;
+    Position position;  // of the reference, for diagnostics
+
+    ObjectRef object() const noexcept { return {ObjectKind::kSignal, rawId, name, {}, position}; }
+};
+
+// Its ranges lie in Definitions::muxRanges: a file may hold a line for every signal.
 struct MuxValuesDef {
-    ObjectRef signal;
+    SignalRef signal;
     std::string_view switchName;
     Position switchPosition;
-    std::vector<MuxRangeDef> ranges;
+    uint32_t firstRange = 0;
+    uint32_t rangeCount = 0;
 };
 
 struct TransmittersDef {
@@ -173,6 +184,7 @@ struct Definitions {
     std::vector<ValueDescriptionDef> valueDescriptions;
     std::vector<ValueTypeDef> valueTypes;
     std::vector<MuxValuesDef> muxValues;
+    std::vector<MuxRangeDef> muxRanges;  // of muxValues, one after another
     std::vector<TransmittersDef> transmitters;
     std::vector<SignalGroupDef> signalGroups;
     std::vector<EnvironmentVariableDef> environmentVariables;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#ifdef __GLIBC__
+#  include <malloc.h>
+#endif
 #include <iterator>
 #include <span>
 #include <string>
@@ -24,11 +28,19 @@ constexpr std::string_view kIndependentSignals = "VECTOR__INDEPENDENT_SIG_MSG";
 
 std::string quote(std::string_view name) { return "'" + std::string(name) + "'"; }
 
+// Reading keeps of every message its key: the ID with bit 31 for extended,
+// or the ID as written (which fits 32 bits, or the message is skipped).
 struct KeyedMessage {
-    uint64_t key;
+    uint32_t key;
     uint32_t index;
     Position position;
 };
+struct MessageKey {
+    uint32_t key;
+    uint32_t index;
+};
+
+constexpr uint32_t kNoMux = UINT32_MAX;
 
 // Nodes, messages and signals arrive as the first pass reads them and go
 // straight into the model; the rest waits in the definitions for finish().
@@ -77,11 +89,22 @@ public:
         signal.length = static_cast<uint32_t>(def.length);
         layOutSignal(signal, def.startBit, def.length, message, def.position, sink_);
         positions_.push_back(def.position);
-        muxDefs_.push_back({def.mux, def.muxValue});
+        // Indicators are kept for the messages that have one: from its
+        // first, with those before it none. The value of m<k> waits in the
+        // signal's ranges.
+        if (def.mux != MuxIndicator::kNone && firstMux_.back() == kNoMux) {
+            firstMux_.back() = static_cast<uint32_t>(muxDefs_.size());
+            muxDefs_.resize(muxDefs_.size() + message.signals.size(), MuxIndicator::kNone);
+        }
+        if (firstMux_.back() != kNoMux) muxDefs_.push_back(def.mux);
+        if (def.mux == MuxIndicator::kMultiplexed || def.mux == MuxIndicator::kMultiplexedSwitch)
+            signal.muxRanges.push_back({def.muxValue, def.muxValue});
         message.signals.push_back(std::move(signal));
     }
 
-    void finish(Definitions& definitions) {
+    // text, when given, holds what the definitions point into: it is emptied
+    // as soon as they are resolved.
+    void finish(Definitions& definitions, std::string* text) {
         addPendingNodes();
         closeMessage();
         reportDuplicateIds();
@@ -98,26 +121,69 @@ public:
         applyValueDescriptions();
         applyAttributes();
         deriveFromAttributes();
-        std::vector<std::vector<MuxValuesDef*>> muxValues(db_.messages.size());
-        for (MuxValuesDef& def : definitions.muxValues) {
-            if (findSignal(def.signal) != nullptr) muxValues[lastMessage_].push_back(&def);
-        }
-        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
-        for (uint32_t i = 0; i < db_.messages.size(); ++i) {
-            const std::span<const Position> positions(positions_.data() + firstSignal_[i],
-                                                      firstSignal_[i + 1] - firstSignal_[i]);
-            const std::span<const MuxIndicatorDef> indicators(muxDefs_.data() + firstSignal_[i], positions.size());
-            resolveMultiplexing(db_.messages[i], indicators, muxValues[i], positions, sink_);
-            if (!muxValues[i].empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
-        }
+        resolveMessages(text);
         applyLongNames();
         // What reading needed goes before the indexes are built.
-        muxValues = decltype(muxValues)();
         definitions = Definitions();
         releaseReadingState();
     }
 
 private:
+    // Multiplexing and overlaps of the messages that may have either: those
+    // with indicators or SG_MUL_VAL_ lines, and those whose signals share bits.
+    void resolveMessages(std::string* text) {
+        // The SG_MUL_VAL_ lines, their names looked up, by message in file
+        // order: message i's from firstLine[i].
+        std::vector<uint32_t> messageOf(defs_->muxValues.size(), kNoMux);
+        std::vector<uint32_t> firstLine(defs_->muxValues.empty() ? 0 : db_.messages.size() + 1, 0);
+        for (size_t d = 0; d < messageOf.size(); ++d) {
+            if (findSignal(defs_->muxValues[d].signal.object()) == nullptr) continue;
+            messageOf[d] = lastMessage_;
+            ++firstLine[lastMessage_ + 1];
+        }
+        for (size_t i = 1; i < firstLine.size(); ++i) firstLine[i] += firstLine[i - 1];
+        std::vector<MuxValuesLine> lines(firstLine.empty() ? 0 : firstLine.back());
+        std::deque<std::string> missingSwitches;  // names no signal of the message has, for their warnings
+        for (size_t d = 0; d < messageOf.size(); ++d) {
+            if (messageOf[d] == kNoMux) continue;
+            const MuxValuesDef& def = defs_->muxValues[d];
+            const Message& message = db_.messages[messageOf[d]];
+            MuxValuesLine& line = lines[firstLine[messageOf[d]]++];
+            line = {message.findSignal(def.signal.name),
+                    message.findSignal(def.switchName),
+                    def.firstRange,
+                    def.rangeCount,
+                    def.switchPosition,
+                    {}};
+            if (line.switchIndex == NameIndex::kAbsent)
+                line.missingSwitch = missingSwitches.emplace_back(def.switchName);
+        }
+        messageOf = decltype(messageOf)();
+        const std::vector<MuxRangeDef> ranges = std::move(defs_->muxRanges);
+        // What was read, and the text it points into, goes before the checks.
+        *defs_ = Definitions();
+        if (text != nullptr) std::string().swap(*text);
+        firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        std::vector<MuxIndicator> none;
+        for (uint32_t i = 0, at = 0; i < db_.messages.size(); ++i) {
+            // Placing moved each start to the next message's.
+            const uint32_t end = firstLine.empty() ? 0 : firstLine[i];
+            const std::span<const MuxValuesLine> rangeLines(lines.data() + at, end - at);
+            at = end;
+            if (rangeLines.empty() && firstMux_[i] == kNoMux && overlapFree_[i]) continue;
+            const SignalPositions positions(positions_, firstSignal_[i], firstSignal_[i + 1] - firstSignal_[i]);
+            std::span<const MuxIndicator> indicators;
+            if (firstMux_[i] != kNoMux) {
+                indicators = {muxDefs_.data() + firstMux_[i], positions.size()};
+            } else {
+                none.assign(positions.size(), MuxIndicator::kNone);
+                indicators = none;
+            }
+            resolveMultiplexing(db_.messages[i], indicators, rangeLines, ranges, positions, sink_);
+            if (!rangeLines.empty() || !overlapFree_[i]) checkOverlaps(db_.messages[i], positions, sink_);
+        }
+    }
+
     void openMessage(MessageDef& def) {
         if (def.name == kIndependentSignals) return;  // signals that belong to no message
         if (def.rawId > 0xFFFFFFFFu || (def.rawId & 0x60000000u) != 0) {
@@ -147,9 +213,9 @@ private:
         message.fd = message.length > 8;
         if (!def.sender.empty() && def.sender != "Vector__XXX") message.senders.add(def.sender);
         const uint32_t index = static_cast<uint32_t>(db_.messages.size());
-        const uint64_t key = uint64_t{message.id} | (message.extended ? uint64_t{1} << 32 : 0);
-        idKeys_.push_back({key, index, def.position});
-        rawIds_.push_back({def.rawId, index, def.position});
+        const uint32_t key = message.id | (message.extended ? kExtendedFlag : 0);
+        idKeys_.push_back({static_cast<uint32_t>(key), index, def.position});
+        rawIds_.push_back({static_cast<uint32_t>(def.rawId), index});
         db_.messages.push_back(std::move(message));
         auto nameOf = [this](uint32_t i) -> std::string_view { return db_.messages[i].name; };
         if (!messageNames_.add(def.name, index, nameOf)) {
@@ -157,6 +223,7 @@ private:
                           "message name " + quote(def.name) + " appears twice; the name finds the first");
         }
         firstSignal_.push_back(static_cast<uint32_t>(positions_.size()));
+        firstMux_.push_back(kNoMux);
         open_ = true;
     }
 
@@ -199,22 +266,19 @@ private:
             message.signals.shrink_to_fit();
         // Checked now, while its signals are at hand, when nothing but SG_MUL_VAL_
         // could still make it multiplexed.
-        bool plain = true;
-        for (size_t s = firstSignal_.back(); s < muxDefs_.size(); ++s)
-            plain = plain && muxDefs_[s].indicator == MuxIndicator::kNone;
-        overlapFree_.push_back(plain && !sharesBits(message));
-        const Position* positions = positions_.data() + firstSignal_.back();
+        overlapFree_.push_back(firstMux_.back() == kNoMux && !sharesBits(message));
         message.clearSignalIndex();
         for (uint32_t s = 0; s < message.signals.size(); ++s)
             if (!message.indexSignal(s))
-                sink_.warning(db::Topic::kDuplicate, positions[s],
+                sink_.warning(db::Topic::kDuplicate, positions_[firstSignal_.back() + s],
                               "signal " + quote(message.signals[s].name) + " appears twice in message " +
                                   quote(message.name) + "; its name finds the first");
     }
 
     // Sorted by key, a key's first message first.
-    static void sortKeys(std::vector<KeyedMessage>& keys) {
-        std::sort(keys.begin(), keys.end(), [](const KeyedMessage& a, const KeyedMessage& b) {
+    template <typename Keyed>
+    static void sortKeys(std::vector<Keyed>& keys) {
+        std::sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) {
             return a.key < b.key || (a.key == b.key && a.index < b.index);
         });
     }
@@ -240,7 +304,7 @@ private:
             return &db_.messages[lastMessage_];
         }
         auto it = std::lower_bound(rawIds_.begin(), rawIds_.end(), ref.rawId,
-                                   [](const KeyedMessage& entry, uint64_t key) { return entry.key < key; });
+                                   [](const MessageKey& entry, uint64_t key) { return entry.key < key; });
         if (it == rawIds_.end() || it->key != ref.rawId) {
             sink_.warning(db::Topic::kReference, ref.position,
                           "no message has ID " + std::to_string(ref.rawId) + "; reference skipped");
@@ -255,7 +319,7 @@ private:
         Message* message = findMessage(ref);
         if (message == nullptr) return nullptr;
         const uint32_t index = message->findSignal(ref.name);
-        if (index == db::NameIndex::kAbsent) {
+        if (index == NameIndex::kAbsent) {
             sink_.warning(
                 db::Topic::kReference, ref.position,
                 "message " + quote(message->name) + " has no signal " + quote(ref.name) + "; reference skipped");
@@ -275,7 +339,7 @@ private:
     db::EnvironmentVariable* findEnvironmentVariable(const ObjectRef& ref) {
         const uint32_t index = environmentVariables_.find(
             ref.name, [this](uint32_t i) -> std::string_view { return db_.environmentVariables[i].name; });
-        if (index != db::NameIndex::kAbsent) return &db_.environmentVariables[index];
+        if (index != NameIndex::kAbsent) return &db_.environmentVariables[index];
         sink_.warning(db::Topic::kReference, ref.position,
                       "no environment variable is named " + quote(ref.name) + "; reference skipped");
         return nullptr;
@@ -289,7 +353,7 @@ private:
             group.name = def.name;
             group.repetitions = static_cast<uint32_t>(def.repetitions < 0 ? 0 : def.repetitions);
             for (std::string_view name : def.signals) {
-                if (message->findSignal(name) == db::NameIndex::kAbsent) {
+                if (message->findSignal(name) == NameIndex::kAbsent) {
                     sink_.warning(db::Topic::kReference, def.message.position,
                                   "signal group " + quote(def.name) + ": message " + quote(message->name) +
                                       " has no signal " + quote(name) + "; left out of the group");
@@ -622,35 +686,40 @@ private:
 
     void releaseReadingState() {
         // Assigned new ones: clearing would keep their room.
-        messageNames_ = db::NameIndex();
-        environmentVariables_ = db::NameIndex();
+        messageNames_ = NameIndex();
+        environmentVariables_ = NameIndex();
         rawIds_ = decltype(rawIds_)();
         lastFound_ = nullptr;
         positions_ = decltype(positions_)();
         muxDefs_ = decltype(muxDefs_)();
         firstSignal_ = decltype(firstSignal_)();
+        firstMux_ = decltype(firstMux_)();
         overlapFree_ = decltype(overlapFree_)();
     }
 
     Definitions* defs_ = nullptr;
     DiagnosticSink& sink_;
     db::Database& db_;
-    db::NameIndex messageNames_;
-    db::NameIndex environmentVariables_;
+    NameIndex messageNames_;
+    NameIndex environmentVariables_;
     // Messages by ID (bit 32 for extended) and by the ID as written.
     std::vector<KeyedMessage> idKeys_;
-    std::vector<KeyedMessage> rawIds_;
-    // Of every signal, message after message; a message's first at firstSignal_.
-    std::vector<Position> positions_;
-    std::vector<MuxIndicatorDef> muxDefs_;
+    std::vector<MessageKey> rawIds_;
+    // Of every signal, message after message; a message's first at
+    // firstSignal_. A deque: no room for as many again while it grows.
+    std::deque<Position> positions_;
+    // The indicators of the signals of messages that have one; a message's
+    // first at firstMux_ (kNoMux: none has one).
+    std::vector<MuxIndicator> muxDefs_;
     std::vector<uint32_t> firstSignal_;
+    std::vector<uint32_t> firstMux_;
     std::vector<bool> overlapFree_;  // of each message: plain, and no two signals share a bit
     static constexpr size_t kPendingNodes = 16;
     std::pair<Position, std::string_view> pendingNodes_[kPendingNodes];
     size_t pendingCount_ = 0;
     bool open_ = false;  // the last message takes the signals that arrive
     uint32_t lastMessage_ = 0;
-    const KeyedMessage* lastFound_ = nullptr;  // in rawIds_
+    const MessageKey* lastFound_ = nullptr;  // in rawIds_
     // Whether any signal was given these attributes: else no signal is visited for them.
     bool startValues_ = false;
     bool longSignalNames_ = false;
@@ -664,9 +733,13 @@ void readDbc(std::string_view text, db::Database& database, std::string* owner) 
     DiagnosticSink sink(database.diagnostics);
     ModelBuilder builder(sink, database);
     Definitions definitions = parseDefinitions(text, sink, builder);
-    builder.finish(definitions);
     // The model keeps copies of what it needs of the text.
-    if (owner != nullptr) std::string().swap(*owner);
+    builder.finish(definitions, owner);
+#ifdef __GLIBC__
+    // Reading freed much in the middle of the heap, where the allocator keeps
+    // it resident: handed back, the peak is what the model and its tables need.
+    malloc_trim(0);
+#endif
     database.buildIndexes();
 }
 

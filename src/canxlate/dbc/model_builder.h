@@ -12,8 +12,9 @@
 namespace canxlate::dbc {
 
 // Reads a whole DBC text into database (diagnostics included). When owner is
-// given, the string holding text, it is emptied before the lookup tables are
-// built, so that text and tables are never held at once. Throws std::bad_alloc.
+// given, the string holding text, it is emptied once the definitions read are
+// resolved, before the checks of multiplexing and overlaps and the lookup
+// tables, so that text and tables are never held at once. Throws std::bad_alloc.
 void readDbc(std::string_view text, db::Database& database, std::string* owner = nullptr);
 
 }  // namespace canxlate::dbc

@@ -15,11 +15,13 @@ std::string quote(std::string_view name) { return "'" + std::string(name) + "'";
 // long as the file costs no stack.
 class OrderBuilder {
 public:
-    OrderBuilder(db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
+    OrderBuilder(db::Message& message, const SignalPositions& positions, DiagnosticSink& sink)
         : message_(message), positions_(positions), sink_(sink), state_(message.signals.size(), kNew) {}
 
     void run() {
-        message_.decodeOrder.reserve(message_.signals.size());
+        std::vector<uint32_t>& order = message_.details.edit().decodeOrder;
+        order.clear();
+        order.reserve(message_.signals.size());
         std::vector<uint32_t> chain;
         for (uint32_t i = 0; i < message_.signals.size(); ++i) {
             chain.clear();
@@ -40,7 +42,7 @@ public:
             }
             for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
                 state_[*it] = kDone;
-                message_.decodeOrder.push_back(*it);
+                order.push_back(*it);
             }
         }
     }
@@ -49,7 +51,7 @@ private:
     enum State : uint8_t { kNew, kVisiting, kDone };
 
     db::Message& message_;
-    std::span<const Position> positions_;
+    const SignalPositions& positions_;
     DiagnosticSink& sink_;
     std::vector<State> state_;
 };
@@ -61,31 +63,27 @@ void markSwitch(Signal& signal) {
 
 }  // namespace
 
-void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> indicators,
-                         const std::vector<MuxValuesDef*>& rangeDefs, std::span<const Position> positions,
-                         DiagnosticSink& sink) {
-    bool plain = rangeDefs.empty();
-    for (const MuxIndicatorDef& def : indicators) plain = plain && def.indicator == MuxIndicator::kNone;
-    if (plain) {  // every signal in file order
-        message.decodeOrder.resize(message.signals.size());
-        for (uint32_t i = 0; i < message.signals.size(); ++i) message.decodeOrder[i] = i;
-        return;
-    }
+void resolveMultiplexing(db::Message& message, std::span<const MuxIndicator> indicators,
+                         std::span<const MuxValuesLine> lines, std::span<const MuxRangeDef> ranges,
+                         const SignalPositions& positions, DiagnosticSink& sink) {
+    bool plain = lines.empty();
+    for (const MuxIndicator indicator : indicators) plain = plain && indicator == MuxIndicator::kNone;
+    if (plain) return;  // every signal in file order
     uint32_t mainSwitch = db::kNoSwitch;
     bool hasSwitch = false;
-    for (const MuxIndicatorDef& def : indicators) hasSwitch = hasSwitch || def.indicator == MuxIndicator::kSwitch;
+    for (const MuxIndicator indicator : indicators) hasSwitch = hasSwitch || indicator == MuxIndicator::kSwitch;
     for (uint32_t i = 0; i < message.signals.size(); ++i) {
         Signal& signal = message.signals[i];
-        MuxIndicatorDef def = indicators[i];
-        if (def.indicator == MuxIndicator::kBare) {
-            def.indicator = hasSwitch ? MuxIndicator::kNone : MuxIndicator::kSwitch;
+        MuxIndicator indicator = indicators[i];
+        if (indicator == MuxIndicator::kBare) {
+            indicator = hasSwitch ? MuxIndicator::kNone : MuxIndicator::kSwitch;
             hasSwitch = true;
             sink.warning(db::Topic::kMultiplexing, positions[i],
                          "signal " + quote(signal.name) + " has 'm' without a value; read as " +
-                             (def.indicator == MuxIndicator::kSwitch ? "the switch (M)" : "a plain signal") +
+                             (indicator == MuxIndicator::kSwitch ? "the switch (M)" : "a plain signal") +
                              " of message " + quote(message.name));
         }
-        switch (def.indicator) {
+        switch (indicator) {
             case MuxIndicator::kNone:
             case MuxIndicator::kBare: break;
             case MuxIndicator::kSwitch:
@@ -102,27 +100,28 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
             case MuxIndicator::kMultiplexed:
             case MuxIndicator::kMultiplexedSwitch:
                 signal.role =
-                    def.indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
-                signal.muxRanges.push_back({def.value, def.value});
+                    indicator == MuxIndicator::kMultiplexed ? MuxRole::kMultiplexed : MuxRole::kMultiplexedSwitch;
                 break;
         }
     }
     // SG_MUL_VAL_ names the switch and replaces the indicator's value.
     std::vector<bool> ranged(message.signals.size(), false);
-    for (const MuxValuesDef* def : rangeDefs) {
-        const uint32_t index = message.findSignal(def->signal.name);
-        const uint32_t switchIndex = message.findSignal(def->switchName);
+    for (const MuxValuesLine& line : lines) {
+        const uint32_t index = line.signal;
+        const uint32_t switchIndex = line.switchIndex;
         Signal& signal = message.signals[index];
-        if (switchIndex == db::NameIndex::kAbsent || switchIndex == index) {
-            sink.warning(db::Topic::kMultiplexing, def->switchPosition,
-                         "message " + quote(message.name) + " has no other signal " +
-                             quote(std::string(def->switchName)) + " to switch " + quote(signal.name) +
-                             "; ranges skipped");
+        if (switchIndex == NameIndex::kAbsent || switchIndex == index) {
+            // A signal that would switch itself has the switch's name.
+            const std::string_view switchName = switchIndex == index ? signal.name.view() : line.missingSwitch;
+            sink.warning(db::Topic::kMultiplexing, line.switchPosition,
+                         "message " + quote(message.name) + " has no other signal " + quote(switchName) +
+                             " to switch " + quote(signal.name) + "; ranges skipped");
             continue;
         }
         if (!ranged[index]) signal.muxRanges.clear();
         ranged[index] = true;
-        for (const MuxRangeDef& range : def->ranges) signal.muxRanges.push_back({range.low, range.high});
+        for (const MuxRangeDef& range : ranges.subspan(line.firstRange, line.rangeCount))
+            signal.muxRanges.push_back({range.low, range.high});
         if (signal.role == MuxRole::kPlain) signal.role = MuxRole::kMultiplexed;
         if (signal.role == MuxRole::kSwitch) signal.role = MuxRole::kMultiplexedSwitch;
         signal.switchIndex = switchIndex;
@@ -141,8 +140,10 @@ void resolveMultiplexing(db::Message& message, std::span<const MuxIndicatorDef> 
         }
         signal.switchIndex = mainSwitch;
     }
-    for (const Signal& signal : message.signals)
+    for (Signal& signal : message.signals) {
         message.multiplexed = message.multiplexed || signal.role != MuxRole::kPlain;
+        signal.muxRanges.joinForLookup();
+    }
     OrderBuilder(message, positions, sink).run();
 }
 

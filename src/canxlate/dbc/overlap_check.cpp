@@ -59,16 +59,17 @@ Bits fieldBits(const Signal& signal) {
     return bits;
 }
 
-// One branch's switch values, opened at low and closed after high.
+// One range of a branch's switch values, opened at its low and closed
+// after its high: the range-th of the signal's carried ranges, or all
+// values (kNone) for a signal of the message itself.
 struct Interval {
-    uint64_t low;
-    uint64_t high;
     uint32_t branch;  // the signal at the top of the branch
+    uint32_t range;
 };
 
 class OverlapCheck {
 public:
-    OverlapCheck(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink)
+    OverlapCheck(const db::Message& message, const SignalPositions& positions, DiagnosticSink& sink)
         : message_(message),
           positions_(positions),
           sink_(sink),
@@ -117,15 +118,19 @@ private:
     // (the reverse of the decode order).
     void collectBranchBits() {
         slot_.assign(count_, kNone);
+        size_t switches = 0;
+        for (uint32_t i = 0; i < count_; ++i) switches += hasChildren(i) ? 1 : 0;
+        switchBits_.reserve(switches);
         for (uint32_t i = 0; i < count_; ++i) {
             if (!hasChildren(i)) continue;
             slot_[i] = static_cast<uint32_t>(switchBits_.size());
             switchBits_.emplace_back();
         }
-        for (auto it = message_.decodeOrder.rbegin(); it != message_.decodeOrder.rend(); ++it) {
-            const Signal& signal = message_.signals[*it];
+        for (size_t k = count_; k-- > 0;) {
+            const uint32_t at = message_.decodeAt(k);
+            const Signal& signal = message_.signals[at];
             if (signal.switchIndex == db::kNoSwitch) continue;
-            switchBits_[slot_[signal.switchIndex]] |= branchBits(*it);
+            switchBits_[slot_[signal.switchIndex]] |= branchBits(at);
         }
     }
 
@@ -136,17 +141,27 @@ private:
     }
 
     void sweep(uint32_t node) {
+        // Room for them all at once: a switch may have as many branches as the file has lines.
+        size_t most = 0;
+        for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k)
+            most += std::max<size_t>(1, message_.signals[children_[k]].muxRanges.size());
         std::vector<Interval> intervals;
+        intervals.reserve(most);
         for (uint32_t k = firstChild_[node]; k < firstChild_[node + 1]; ++k) addIntervals(children_[k], intervals);
-        std::stable_sort(intervals.begin(), intervals.end(),
-                         [](const Interval& a, const Interval& b) { return a.low < b.low; });
+        // By value, then in the order the children come (each child's own
+        // ranges never share a low).
+        std::sort(intervals.begin(), intervals.end(), [this](const Interval& a, const Interval& b) {
+            const uint64_t lowA = lowOf(a);
+            const uint64_t lowB = lowOf(b);
+            return lowA < lowB || (lowA == lowB && a.branch < b.branch);
+        });
         uint32_t counts[8 * db::kMaxPayloadBytes] = {};
         // The open branches, a heap whose top closes first.
         std::vector<Interval> open;
-        auto closesLater = [](const Interval& a, const Interval& b) { return a.high > b.high; };
+        auto closesLater = [this](const Interval& a, const Interval& b) { return highOf(a) > highOf(b); };
         Bits all;
         for (const Interval& interval : intervals) {
-            while (!open.empty() && open.front().high < interval.low) {
+            while (!open.empty() && highOf(open.front()) < lowOf(interval)) {
                 branchBits(open.front().branch).find([&](uint32_t bit) { return --counts[bit], false; });
                 std::pop_heap(open.begin(), open.end(), closesLater);
                 open.pop_back();
@@ -171,25 +186,26 @@ private:
         }
     }
 
-    // The child's switch values, sorted and merged so that its own intervals
-    // never meet; children of the message are always carried.
+    // The child's carried ranges, sorted and joined so that its own never
+    // meet; children of the message are always carried.
     void addIntervals(uint32_t child, std::vector<Interval>& intervals) const {
         const Signal& signal = message_.signals[child];
         if (signal.switchIndex == db::kNoSwitch) {
-            intervals.push_back({0, UINT64_MAX, child});
+            intervals.push_back({child, kNone});
             return;
         }
-        std::vector<db::MuxRange> ranges(signal.muxRanges.begin(), signal.muxRanges.end());
-        std::sort(ranges.begin(), ranges.end(),
-                  [](const db::MuxRange& a, const db::MuxRange& b) { return a.low < b.low; });
-        const size_t first = intervals.size();
-        for (const db::MuxRange& range : ranges) {
-            if (intervals.size() > first && range.low <= intervals.back().high) {
-                intervals.back().high = std::max(intervals.back().high, range.high);
-            } else {
-                intervals.push_back({range.low, range.high, child});
-            }
-        }
+        const db::CarriedValues carried = signal.muxRanges.carried();
+        for (uint32_t r = 0; r < carried.count; ++r) intervals.push_back({child, r});
+    }
+    uint64_t lowOf(const Interval& interval) const noexcept {
+        if (interval.range == kNone) return 0;
+        const db::CarriedValues carried = message_.signals[interval.branch].muxRanges.carried();
+        return carried.ranges == nullptr ? carried.value : carried.ranges[interval.range].low;
+    }
+    uint64_t highOf(const Interval& interval) const noexcept {
+        if (interval.range == kNone) return UINT64_MAX;
+        const db::CarriedValues carried = message_.signals[interval.branch].muxRanges.carried();
+        return carried.ranges == nullptr ? carried.value : carried.ranges[interval.range].high;
     }
 
     // Finding the two signals walks the branches: a message's searches are
@@ -231,7 +247,7 @@ private:
     }
 
     const db::Message& message_;
-    std::span<const Position> positions_;
+    const SignalPositions& positions_;
     DiagnosticSink& sink_;
     const uint32_t count_;
     std::vector<uint32_t> firstChild_;  // node's children: children_[firstChild_[node] .. firstChild_[node + 1])
@@ -254,7 +270,7 @@ bool sharesBits(const db::Message& message) {
     return false;
 }
 
-void checkOverlaps(const db::Message& message, std::span<const Position> positions, DiagnosticSink& sink) {
+void checkOverlaps(const db::Message& message, const SignalPositions& positions, DiagnosticSink& sink) {
     if (message.signals.size() < 2) return;
     OverlapCheck(message, positions, sink).run();
 }

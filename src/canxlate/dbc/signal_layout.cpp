@@ -11,7 +11,6 @@ void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db
     // Only a diagnostic needs the words.
     auto name = [&signal] { return "signal '" + signal.name + "'"; };
     signal.decodable = false;
-    signal.lsbBit = signal.startBit;
     if (length < 1 || length > 64) {
         sink.error(db::Topic::kLayout, at,
                    name() + " has length " + std::to_string(length) + "; a signal holds 1 to 64 bits");
@@ -30,7 +29,6 @@ void layOutSignal(db::Signal& signal, int64_t startBit, int64_t length, const db
         sink.error(db::Topic::kLayout, at, name() + " leaves the 64-byte payload");
         return;
     }
-    signal.lsbBit = lsb;
     signal.decodable = true;
     if (signal.field.endByte > message.length) {
         sink.warning(db::Topic::kLayout, at,

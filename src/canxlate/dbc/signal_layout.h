@@ -9,7 +9,7 @@
 
 namespace canxlate::dbc {
 
-// Sets lsbBit, field and decodable; reports a field that cannot be read as
+// Sets field and decodable; reports a field that cannot be read as
 // written, or that reaches past the message's length. A DBC start bit of a
 // big-endian field is its most significant bit; startIsLsb says it is the
 // least significant one.

@@ -56,7 +56,6 @@ public:
         for (db::Message& message : db_.messages) {
             message.clearSignalIndex();
             for (uint32_t s = 0; s < message.signals.size(); ++s) {
-                message.decodeOrder.push_back(s);
                 if (!message.indexSignal(s))
                     sink_.warning(db::Topic::kDuplicate, kWholeFile,
                                   "channel " + quote(message.signals[s].name) + " appears twice in message " +
@@ -106,7 +105,6 @@ private:
         signal.name = channel.name;
         signal.unit = channel.unit;
         signal.startBit = channel.startBit;
-        signal.lsbBit = channel.startBit;
         signal.length = channel.bitCount;
         signal.bigEndian = channel.byteOrder == kByteOrderBigEndian;
         signal.factor = channel.factor;

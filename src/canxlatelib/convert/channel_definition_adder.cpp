@@ -21,6 +21,11 @@ constexpr uint32_t kMaxIntegerBits = 52;
 // linear in the number of channels.
 constexpr std::size_t kChannelsBeforeLookup = 32;
 
+// How the lookup of a message tells the name of its channel i.
+auto nameOf(const MessageRecord& message) {
+    return [&message](uint32_t i) -> std::string_view { return message.channels[i]->name; };
+}
+
 // The first existing channel that has the new name or whose numeric bit range
 // meets the new one decides. The ranges are compared as numbers whatever the
 // byte order, so Motorola fields are not followed across bytes.
@@ -28,8 +33,7 @@ int32_t checkAgainstExistingChannels(const MessageRecord& message, const char* n
                                      uint32_t bitCount) {
     const uint32_t newEnd = startBit + bitCount - 1;
     if (const ChannelLookup* lookup = message.lookup.get()) {
-        const auto named = lookup->firstByName.find(name);
-        const uint32_t nameIndex = named == lookup->firstByName.end() ? ChannelLookup::kNone : named->second;
+        const uint32_t nameIndex = lookup->firstByName.find(name, nameOf(message));
         uint32_t overlapIndex = ChannelLookup::kNone;
         for (uint32_t bit = startBit; bit <= newEnd; ++bit)
             overlapIndex = std::min(overlapIndex, lookup->firstCovering[bit]);
@@ -46,8 +50,9 @@ int32_t checkAgainstExistingChannels(const MessageRecord& message, const char* n
 
 // Records channel index in the lookup: its name if new, and the bits it covers
 // that no earlier channel covers.
-void noteInLookup(ChannelLookup& lookup, const ChannelDefinition& channel, uint32_t index) {
-    lookup.firstByName.try_emplace(channel.name, index);
+void noteInLookup(const MessageRecord& message, ChannelLookup& lookup, const ChannelDefinition& channel,
+                  uint32_t index) {
+    lookup.firstByName.add(channel.name, index, nameOf(message));
     for (uint32_t bit = channel.startBit; bit < channel.startBit + channel.bitCount; ++bit)
         if (lookup.firstCovering[bit] == ChannelLookup::kNone) lookup.firstCovering[bit] = index;
 }
@@ -59,7 +64,10 @@ void prepareLookup(MessageRecord& message) {
     if (message.lookup != nullptr || message.channels.size() < kChannelsBeforeLookup) return;
     auto lookup = std::make_unique<ChannelLookup>();
     lookup->firstCovering.fill(ChannelLookup::kNone);
-    for (uint32_t i = 0; i < message.channels.size(); ++i) noteInLookup(*lookup, *message.channels[i], i);
+    // Names for as many channels as the message has room for: a run of an
+    // import made that room at once.
+    lookup->firstByName.reserve(message.channels.capacity());
+    for (uint32_t i = 0; i < message.channels.size(); ++i) noteInLookup(message, *lookup, *message.channels[i], i);
     message.lookup = std::move(lookup);
 }
 
@@ -74,6 +82,14 @@ int32_t checkFields(uint32_t dataType, uint32_t byteOrder, uint32_t startBit, ui
 }
 
 }  // namespace
+
+bool reserveChannels(MessageTable& table, uint32_t messageId, size_t more) {
+    MessageRecord* message = table.findMessage(messageId);
+    if (message == nullptr) return false;
+    message->channels.reserve(message->channels.size() + more);
+    message->codecs.reserve(message->codecs.size() + more);
+    return true;
+}
 
 int32_t checkBitLayout(uint32_t startBit, uint32_t bitCount, uint32_t dataType, uint32_t byteOrder) noexcept {
     if (bitCount == 0 || bitCount > 64) return kErrInvalidBitLayout;
@@ -129,7 +145,7 @@ int32_t addChannelDefinition(TableHandle handle, std::unique_ptr<ChannelDefiniti
         prepareLookup(*message);
         // Noting the channel is the last step that may throw.
         if (message->lookup != nullptr)
-            noteInLookup(*message->lookup, d, static_cast<uint32_t>(message->channels.size()));
+            noteInLookup(*message, *message->lookup, d, static_cast<uint32_t>(message->channels.size()));
         d.payloadSize = message->payloadSize;
     }
     message->channels.push_back(std::move(definition));

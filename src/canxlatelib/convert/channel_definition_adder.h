@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "canxlatelib/frame/message_table.h"
 #include "canxlatelib/frame/table_registry.h"
 #include "shared/definitions/channel_definition.h"
 
@@ -19,6 +20,11 @@ int32_t addChannelDefinition(TableHandle handle, const char* name, const char* u
 // takes it over (its payload size becomes the message's), so that a large
 // import holds each channel once; when it is refused, it stays with the caller.
 int32_t addChannelDefinition(TableHandle handle, std::unique_ptr<ChannelDefinition>& definition);
+
+// Room for more channels of a message that the table holds, so that a run of
+// them, added one by one, grows its lists once; false when the table holds no
+// such message. Call it under the global lock. Throws std::bad_alloc.
+bool reserveChannels(MessageTable& table, uint32_t messageId, size_t more);
 
 // The bit-layout rules of a channel: kSuccess or kErrInvalidBitLayout.
 int32_t checkBitLayout(uint32_t startBit, uint32_t bitCount, uint32_t dataType, uint32_t byteOrder) noexcept;

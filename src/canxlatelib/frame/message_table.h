@@ -9,22 +9,24 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "canxlatelib/convert/channel_codec.h"
 #include "canxlatelib/frame/hash_map.h"
 #include "shared/definitions/channel_definition.h"
+#include "shared/lookup/name_index.h"
 
 namespace canxlate {
 
 // For a message of many channels, what adding one more must know without
-// walking them all: the first channel of each name, and the first channel
-// whose numeric bit range (start bit to start bit + count - 1) covers each bit.
+// walking them all: the first channel of each name (an index that keeps no
+// names, the channels do), and the first channel whose numeric bit range
+// (start bit to start bit + count - 1) covers each bit.
 struct ChannelLookup {
     static constexpr uint32_t kNone = UINT32_MAX;
+    static_assert(kNone == NameIndex::kAbsent);
     static constexpr uint32_t kBitPositions = 127;  // start bit 63 + 64 bits - 1
-    std::unordered_map<std::string, uint32_t> firstByName;
+    NameIndex firstByName;
     std::array<uint32_t, kBitPositions> firstCovering;
 };
 

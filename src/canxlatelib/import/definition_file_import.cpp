@@ -36,11 +36,21 @@ int32_t importWith(TableHandle handle, const Load& load) {
     }
     if (status < 0) return status;
 
-    for (auto& channel : channels) {
+    // Channels of a message come one after another: the message makes room
+    // for the rest of such a run once it holds the first of them.
+    size_t runEnd = 0;
+    bool roomMade = false;
+    for (size_t i = 0; i < channels.size(); ++i) {
+        const uint32_t messageId = channels[i]->messageId;
+        if (i >= runEnd) {
+            for (runEnd = i + 1; runEnd < channels.size() && channels[runEnd]->messageId == messageId;) ++runEnd;
+            roomMade = runEnd - i == 1;
+        }
         // A refused channel is simply not in the table; an accepted one moves
         // there, and a refused one is freed at once.
-        addChannelDefinition(handle, channel);
-        channel.reset();
+        addChannelDefinition(handle, channels[i]);
+        channels[i].reset();
+        if (!roomMade) roomMade = reserveChannels(*table, messageId, runEnd - i - 1);
     }
     return status;
 }

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace canxlate::db {
+namespace canxlate {
 
 class NameIndex {
 public:
@@ -40,6 +40,7 @@ public:
     void prefetch(std::string_view name) const noexcept {
         if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(name) & (slots_.size() - 1)]);
     }
+    bool empty() const noexcept { return count_ == 0; }
     // Room for count names in one step.
     void reserve(size_t count) {
         if (count == 0) return;
@@ -75,4 +76,4 @@ private:
     size_t count_ = 0;
 };
 
-}  // namespace canxlate::db
+}  // namespace canxlate

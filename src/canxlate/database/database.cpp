@@ -7,7 +7,9 @@
 namespace canxlate::db {
 
 void Database::buildIndexes() {
-    reindexNodes();  // nodes may have been moved in whole, or renamed
+    // Whoever renames nodes or moves them in whole indexes them again; this
+    // catches nodes put in place without their index.
+    if (nodesByName_.size() != nodes.size()) reindexNodes();
     size_t slots = 16;
     while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || slots < 2 * messages.size())) slots *= 2;
     idSlots_.assign(slots, IdSlot{0, kNotFound});

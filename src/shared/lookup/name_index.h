@@ -41,6 +41,7 @@ public:
         if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(name) & (slots_.size() - 1)]);
     }
     bool empty() const noexcept { return count_ == 0; }
+    size_t size() const noexcept { return count_; }
     // Room for count names in one step.
     void reserve(size_t count) {
         if (count == 0) return;

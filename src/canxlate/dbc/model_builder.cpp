@@ -738,7 +738,9 @@ void readDbc(std::string_view text, db::Database& database, std::string* owner) 
 #ifdef __GLIBC__
     // Reading freed much in the middle of the heap, where the allocator keeps
     // it resident: handed back, the peak is what the model and its tables need.
-    malloc_trim(0);
+    // Not for smaller files, whose few MB would only be faulted in again.
+    constexpr std::size_t kTrimmedText = std::size_t{4} << 20;
+    if (text.size() >= kTrimmedText) malloc_trim(0);
 #endif
     database.buildIndexes();
 }

@@ -34,7 +34,7 @@ public:
             const size_t slots = 1 + capacityOf(block) + joinedOf(block);
             MuxRange* copy = new MuxRange[slots];
             std::copy(block, block + slots, copy);
-            state_ = reinterpret_cast<uintptr_t>(copy);
+            state_ = wordOf(copy);
         }
     }
     MuxRangeList(MuxRangeList&& other) noexcept : state_(other.state_) { other.state_ = kNone; }
@@ -76,7 +76,7 @@ public:
             for (size_t i = 0; i < given; ++i) grown[1 + i] = (*this)[i];
             delete[] block;
             block = grown;
-            state_ = reinterpret_cast<uintptr_t>(block);
+            state_ = wordOf(block);
             block[0].high = capacity;
         }
         block[1 + given] = range;
@@ -117,7 +117,7 @@ public:
         std::copy(joined.begin(), joined.end(), made + 1 + given);
         made[0] = {given | uint64_t{joined.size()} << 32, given};
         delete[] block;
-        state_ = reinterpret_cast<uintptr_t>(made);
+        state_ = wordOf(made);
     }
 
 private:
@@ -125,19 +125,23 @@ private:
     // address of a block: its first slot counts the ranges given (low 32 bits
     // of low), those joined (high 32 bits of low) and the room for given ones
     // (high); the given ones follow, then the joined ones.
-    static constexpr uintptr_t kNone = 0;
-    static constexpr uintptr_t kInPlaceTag = 1;
+    // The word is 64 bits wide on every platform: a block's address fits it,
+    // and so does a value of up to 63 bits.
+    static constexpr uint64_t kNone = 0;
+    static constexpr uint64_t kInPlaceTag = 1;
     static constexpr uint64_t kLargestInPlace = UINT64_MAX >> 1;
-    static_assert(sizeof(uintptr_t) == sizeof(uint64_t));
 
+    static uint64_t wordOf(const MuxRange* block) noexcept { return reinterpret_cast<uintptr_t>(block); }
     MuxRange* block() const noexcept {
-        return state_ != kNone && (state_ & kInPlaceTag) == 0 ? reinterpret_cast<MuxRange*>(state_) : nullptr;
+        return state_ != kNone && (state_ & kInPlaceTag) == 0
+                   ? reinterpret_cast<MuxRange*>(static_cast<uintptr_t>(state_))
+                   : nullptr;
     }
     static size_t givenOf(const MuxRange* block) noexcept { return block[0].low & UINT32_MAX; }
     static size_t joinedOf(const MuxRange* block) noexcept { return block[0].low >> 32; }
     static size_t capacityOf(const MuxRange* block) noexcept { return block[0].high; }
 
-    uintptr_t state_ = kNone;
+    uint64_t state_ = kNone;
 };
 
 }  // namespace canxlate::db

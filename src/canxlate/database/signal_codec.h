@@ -107,10 +107,11 @@ public:
     bool withTexts = false;
 
 private:
+    // Rounded up: a slot may be narrower than a word (32-bit targets).
     static size_t wordsFor(uint32_t count, bool withTexts, uint64_t textSlots) noexcept {
-        return (count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
-                textSlots * sizeof(const char*)) /
-               sizeof(uint64_t);
+        const size_t bytes = count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
+                             textSlots * sizeof(const char*);
+        return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t);
     }
 
     std::unique_ptr<uint64_t[]> block_;

@@ -11,7 +11,7 @@ void Database::buildIndexes() {
     // catches nodes put in place without their index.
     if (nodesByName_.size() != nodes.size()) reindexNodes();
     size_t slots = 16;
-    while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || slots < 2 * messages.size())) slots *= 2;
+    while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || 4 * slots < 5 * messages.size())) slots *= 2;
     idSlots_.assign(slots, IdSlot{0, kNotFound});
     entries_.clear();
     entries_.reserve(messages.size());

@@ -89,8 +89,8 @@ private:
     static constexpr uint32_t kLargestId = 0x1FFFFFFFu;
 
     // Slots hold a key and where its entry is, so that the table costs
-    // little beside the entries: a quarter full at most, half full when
-    // larger than kQuarterFullSlots.
+    // little beside the entries: a quarter full at most, four fifths full
+    // when larger than kQuarterFullSlots (a file of a million messages).
     struct IdSlot {
         uint32_t key;
         uint32_t index;  // into entries_; kNotFound marks an empty slot

@@ -5,7 +5,7 @@
 
 #include "canxlate/database/attribute.h"
 #include "canxlate/database/out_of_line.h"
-#include "canxlate/database/short_text.h"
+#include "shared/text/short_text.h"
 
 namespace canxlate::db {
 

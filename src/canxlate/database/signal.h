@@ -11,7 +11,7 @@
 #include "canxlate/database/mux_range_list.h"
 #include "canxlate/database/name_list.h"
 #include "canxlate/database/out_of_line.h"
-#include "canxlate/database/short_text.h"
+#include "shared/text/short_text.h"
 #include "canxlate/database/value_table.h"
 
 namespace canxlate::db {

@@ -19,7 +19,6 @@ ChannelCodec makeChannelCodec(const ChannelDefinition& definition) noexcept {
     codec.wordShift = static_cast<uint8_t>(bigEndian ? 8 * (7 - byteIndex) : start);
     codec.fieldShift = static_cast<uint8_t>(bigEndian ? bitInByte : 0);
     codec.placeShift = static_cast<uint8_t>(bigEndian ? 8 * (7 - byteIndex) + bitInByte : start);
-    codec.keepMask = bigEndian ? ~uint64_t{0} : ~(codec.fieldMask << start);
     codec.signShift = static_cast<uint8_t>(64 - bits);
 
     switch (definition.dataType) {

@@ -18,10 +18,8 @@ struct ChannelCodec {
     // Motorola field starting at bits 57 to 63, whose top bits then repeat
     // bit 7 of payload byte 0.
     uint64_t fieldMask;
-    // Encoding: Intel fields clear the bits they cover (keepMask); Motorola
-    // fields are ORed in (keepMask all ones). The field is shifted by
-    // placeShift within the word of its byte order.
-    uint64_t keepMask;
+    // Encoding: the field is shifted by placeShift within the word of its
+    // byte order.
     uint8_t bigEndian;
     uint8_t wordShift;
     uint8_t fieldShift;
@@ -38,6 +36,8 @@ struct ChannelCodec {
     double rawMinimum;
     double rawMaximum;
 };
+// A cache line: a message may hold a hundred thousand channels.
+static_assert(sizeof(ChannelCodec) == 64);
 
 // For a definition that passed validation.
 ChannelCodec makeChannelCodec(const ChannelDefinition& definition) noexcept;

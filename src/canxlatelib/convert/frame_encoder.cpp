@@ -35,7 +35,8 @@ uint64_t encodeChannels(const MessageRecord& message, double* values) noexcept {
         const uint64_t placed = rawField(*codec, (value - codec->offset) / codec->factor) << codec->placeShift;
         // Intel fields replace the bits they cover; Motorola fields are ORed in,
         // and bits that would fall before payload byte 0 are dropped by the shift.
-        littleEndian = (littleEndian & codec->keepMask) | (codec->bigEndian ? byteSwap64(placed) : placed);
+        const uint64_t keep = codec->bigEndian ? ~uint64_t{0} : ~(codec->fieldMask << codec->placeShift);
+        littleEndian = (littleEndian & keep) | (codec->bigEndian ? byteSwap64(placed) : placed);
     }
     return littleEndian;
 }

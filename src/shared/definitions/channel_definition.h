@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "shared/text/short_text.h"
+
 namespace canxlate {
 
 enum ChannelDataType : uint32_t { kDataTypeSignedInt = 0, kDataTypeUnsignedInt = 1, kDataTypeIeeeFloat = 2 };
@@ -17,8 +19,10 @@ struct ChannelDefinition {
                       uint32_t byteOrder, double factor, double offset, double minimum, double maximum,
                       uint32_t messageId, uint32_t payloadSize);
 
-    std::string name;
-    std::string unit;
+    // A file may define a message of very many channels: names and units
+    // of up to 15 bytes are kept in place.
+    ShortText name;
+    ShortText unit;
     uint32_t startBit;
     uint32_t bitCount;
     uint32_t dataType;

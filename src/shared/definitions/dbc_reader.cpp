@@ -196,7 +196,7 @@ public:
         sorted_.reserve(records.size());
         for (const auto& record : records) sorted_.push_back(record.get());
         std::stable_sort(sorted_.begin(), sorted_.end(), [](const ImportedChannel* a, const ImportedChannel* b) {
-            return a->messageId < b->messageId || (a->messageId == b->messageId && a->name < b->name);
+            return a->messageId < b->messageId || (a->messageId == b->messageId && a->name.view() < b->name.view());
         });
     }
 
@@ -205,7 +205,7 @@ public:
     void forEach(uint32_t messageId, std::string_view name, Visit visit) const {
         const auto below = [](const ImportedChannel* record, const std::pair<uint32_t, std::string_view>& key) {
             return record->messageId < key.first ||
-                   (record->messageId == key.first && record->name.compare(key.second) < 0);
+                   (record->messageId == key.first && record->name.view() < key.second);
         };
         const std::pair<uint32_t, std::string_view> key{messageId, name};
         for (auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key, below);

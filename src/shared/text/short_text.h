@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace canxlate::db {
+namespace canxlate {
 
 class ShortText {
 public:
@@ -102,4 +102,4 @@ private:
     char bytes_[kInPlace];
 };
 
-}  // namespace canxlate::db
+}  // namespace canxlate

@@ -138,12 +138,12 @@ std::string DatabaseBuilder::renameNode(std::string_view name, std::string_view 
     for (db::EnvironmentVariable& variable : model_.environmentVariables)
         for (std::string& node : variable.accessNodes) rename(node);
     for (db::RelationAttribute& relation : model_.relationAttributes) rename(relation.node);
-    db::Node& node = model_.nodes[index];
-    node.name = newName;
+    const std::string renamed(newName);
+    model_.renameNodes([&](const db::Node& node) { return &node == &model_.nodes()[index] ? &renamed : nullptr; });
+    db::Node& node = model_.editNode(index);
     if (!node.details->attributes.empty())
         std::erase_if(node.details.edit().attributes,
                       [](const db::Attribute& a) { return a.name == "SystemNodeLongSymbol"; });
-    model_.reindexNodes();
     return {};
 }
 
@@ -365,8 +365,8 @@ db::AttributeList* DatabaseBuilder::attributesOf(const cxl_object_ref& object, s
     switch (object.kind) {
         case CXL_OBJECT_NETWORK: return &model_.attributes;
         case CXL_OBJECT_NODE:
-            for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) return &node.details.edit().attributes;
+            if (const uint32_t node = model_.findNode(text(object.node)); node != db::kNotFound)
+                return &model_.editNode(node).details.edit().attributes;
             *problem = "no node is named " + quote(text(object.node));
             return nullptr;
         case CXL_OBJECT_MESSAGE:
@@ -396,8 +396,7 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
     switch (object.kind) {
         case CXL_OBJECT_NETWORK: model_.comment = comment; break;
         case CXL_OBJECT_NODE:
-            for (db::Node& node : model_.nodes)
-                if (node.name == text(object.node)) node.details.edit().comment = comment;
+            model_.editNode(model_.findNode(text(object.node))).details.edit().comment = comment;
             break;
         case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
         case CXL_OBJECT_ENVIRONMENT_VARIABLE:
@@ -689,8 +688,8 @@ std::string DatabaseBuilder::merge(const db::Database& other) {
                 conflict("attribute " + quote(definition.name) + " is defined differently");
     if (conflicts > 0)
         return first + (conflicts > 1 ? " (and " + std::to_string(conflicts - 1) + " more conflicts)" : "");
-    for (const db::Node& node : other.nodes)
-        if (model_.addNode(node.name)) model_.nodes.back() = node;
+    for (const db::Node& node : other.nodes())
+        if (model_.addNode(node.name())) model_.editNode(model_.nodeCount() - 1).details = node.details;
     for (const db::AttributeDefinition& definition : other.attributeDefinitions)
         if (std::none_of(model_.attributeDefinitions.begin(), model_.attributeDefinitions.end(),
                          [&](const db::AttributeDefinition& d) { return d.name == definition.name; }))

@@ -52,9 +52,9 @@ CXL_API const char* CXL_CALL cxl_new_symbol(const cxl_database* database, size_t
 }
 
 CXL_API cxl_status CXL_CALL cxl_get_node_info(const cxl_database* database, size_t index, cxl_node_info* info) {
-    if (database == nullptr || info == nullptr || index >= database->model.nodes.size()) return CXL_ERR_ARGUMENT;
-    const db::Node& node = database->model.nodes[index];
-    *info = {node.name.c_str(), node.details->comment.c_str(), node.details->attributes.size()};
+    if (database == nullptr || info == nullptr || index >= database->model.nodes().size()) return CXL_ERR_ARGUMENT;
+    const db::Node& node = database->model.nodes()[index];
+    *info = {node.name().c_str(), node.details->comment.c_str(), node.details->attributes.size()};
     return CXL_OK;
 }
 
@@ -166,8 +166,8 @@ CXL_API cxl_status CXL_CALL cxl_network_attribute(const cxl_database* database, 
 
 CXL_API cxl_status CXL_CALL cxl_node_attribute(const cxl_database* database, size_t node, size_t index,
                                                cxl_attribute* attribute) {
-    if (database == nullptr || node >= database->model.nodes.size()) return CXL_ERR_ARGUMENT;
-    return attributeAt(database->model.nodes[node].details->attributes, index, attribute);
+    if (database == nullptr || node >= database->model.nodes().size()) return CXL_ERR_ARGUMENT;
+    return attributeAt(database->model.nodes()[node].details->attributes, index, attribute);
 }
 
 CXL_API cxl_status CXL_CALL cxl_message_attribute(const cxl_message* message, size_t index, cxl_attribute* attribute) {

@@ -106,8 +106,7 @@ CXL_API cxl_status CXL_CALL cxl_open_sources(const cxl_source* sources, size_t c
             model.comment = std::move(part.comment);
             model.newSymbols = std::move(part.newSymbols);
             model.busSpeed = std::move(part.busSpeed);
-            model.nodes = std::move(part.nodes);
-            model.reindexNodes();
+            model.takeNodes(part);
             model.valueTables = std::move(part.valueTables);
             model.environmentVariables = std::move(part.environmentVariables);
             model.attributeDefinitions = std::move(part.attributeDefinitions);

@@ -7,9 +7,6 @@
 namespace canxlate::db {
 
 void Database::buildIndexes() {
-    // Whoever renames nodes or moves them in whole indexes them again; this
-    // catches nodes put in place without their index.
-    if (nodesByName_.size() != nodes.size()) reindexNodes();
     size_t slots = 16;
     while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || 4 * slots < 5 * messages.size())) slots *= 2;
     idSlots_.assign(slots, IdSlot{0, kNotFound});
@@ -35,17 +32,17 @@ void Database::buildIndexes() {
 }
 
 bool Database::addNode(std::string_view name) {
-    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
-    if (!nodesByName_.add(name, static_cast<uint32_t>(nodes.size()), nameOf)) return false;
-    nodes.push_back({std::string(name), {}});
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes_[i].name(); };
+    if (!nodesByName_.add(name, static_cast<uint32_t>(nodes_.size()), nameOf)) return false;
+    nodes_.emplace_back(name);
     return true;
 }
 
 void Database::reindexNodes() {
     nodesByName_ = NameIndex();
-    nodesByName_.reserve(nodes.size());  // never held twice while growing
-    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes[i].name; };
-    for (uint32_t i = 0; i < nodes.size(); ++i) nodesByName_.add(nodes[i].name, i, nameOf);
+    nodesByName_.reserve(nodes_.size());  // never held twice while growing
+    auto nameOf = [this](uint32_t i) -> std::string_view { return nodes_[i].name(); };
+    for (uint32_t i = 0; i < nodes_.size(); ++i) nodesByName_.add(nodes_[i].name(), i, nameOf);
 }
 
 }  // namespace canxlate::db

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "canxlate/database/attribute.h"
@@ -34,8 +35,6 @@ struct Database {
     std::string comment;
     std::vector<std::string> newSymbols;  // the NS_ section as written
     std::string busSpeed;                 // what follows "BS_:", its tokens one space apart
-    // Add them with addNode. A deque, as the messages.
-    std::deque<Node> nodes;
     // A deque: growing it never holds the messages twice, nor room for as
     // many again, and a message stays where it is.
     std::deque<Message> messages;
@@ -47,19 +46,35 @@ struct Database {
     DiagnosticList diagnostics;
     size_t largestSignalCount = 0;
 
-    // False (and nothing changes) when a node has the name already.
+    // Nodes are added, renamed and taken over only here, so that the lookup
+    // by name always holds. False (and nothing changes) when a node has the
+    // name already.
     bool addNode(std::string_view name);
-    size_t nodeCount() const noexcept { return nodes.size(); }
-    const char* node(size_t index) const noexcept { return nodes[index].name.c_str(); }
+    // newName(node) gives a node's new name, or null to keep it; the caller
+    // sees that no two nodes end with the same name.
+    template <typename NewName>
+    void renameNodes(NewName newName) {
+        for (Node& node : nodes_)
+            if (const auto* name = newName(std::as_const(node))) node.name_ = *name;
+        reindexNodes();
+    }
+    // Takes the nodes of other in place of these.
+    void takeNodes(Database& other) {
+        nodes_ = std::move(other.nodes_);
+        reindexNodes();
+    }
+    const std::deque<Node>& nodes() const noexcept { return nodes_; }
+    // To change what a node is given, not its name.
+    Node& editNode(size_t index) noexcept { return nodes_[index]; }
+    size_t nodeCount() const noexcept { return nodes_.size(); }
+    const char* node(size_t index) const noexcept { return nodes_[index].name().c_str(); }
     // kNotFound when no node has the name.
     uint32_t findNode(std::string_view name) const noexcept {
-        return nodesByName_.find(name, [this](uint32_t i) -> std::string_view { return nodes[i].name; });
+        return nodesByName_.find(name, [this](uint32_t i) -> std::string_view { return nodes_[i].name(); });
     }
     bool hasNode(std::string_view name) const noexcept { return findNode(name) != kNotFound; }
     // A name about to be added: see NameIndex::prefetch.
     void prefetchNode(std::string_view name) const noexcept { nodesByName_.prefetch(name); }
-    // After nodes were renamed.
-    void reindexNodes();
 
     // Builds the decode plans and lookup tables; call once, after the last
     // message was added.
@@ -85,6 +100,8 @@ struct Database {
     }
 
 private:
+    void reindexNodes();
+
     static constexpr uint32_t kExtendedKey = 0x80000000u;
     static constexpr uint32_t kLargestId = 0x1FFFFFFFu;
 
@@ -116,6 +133,8 @@ private:
     std::vector<IdSlot> idSlots_;
     std::vector<MessageEntry> entries_;  // of the first message of each ID
     NameIndex messagesByName_;
+    // A deque, as the messages.
+    std::deque<Node> nodes_;
     NameIndex nodesByName_;
 };
 

@@ -15,9 +15,22 @@ struct NodeDetails {
     AttributeList attributes;
 };
 
-struct Node {
-    ShortText name;
+// Only the database names a node (Database::addNode, renameNode), so that its
+// lookup by name always holds: a node is never assigned over.
+class Node {
+public:
+    Node(std::string_view name) : name_(name) {}  // NOLINT: a node is its name
+    Node(const Node&) = default;
+    Node(Node&&) noexcept = default;
+    Node& operator=(const Node&) = delete;
+    Node& operator=(Node&&) = delete;
+
+    const ShortText& name() const noexcept { return name_; }
     OutOfLine<NodeDetails> details;
+
+private:
+    friend struct Database;
+    ShortText name_;
 };
 
 }  // namespace canxlate::db

@@ -218,11 +218,11 @@ private:
     void nameEverything() {
         const bool cut = !options_.longNames;
         ShortNames nodes(cut);
-        for (const db::Node& node : db_.nodes) nodes.reserve(node.name);
-        for (const db::Node& node : db_.nodes) {
+        for (const db::Node& node : db_.nodes()) nodes.reserve(node.name());
+        for (const db::Node& node : db_.nodes()) {
             bool shortened = false;
-            nodeNames_.push_back(nodes.add(node.name, &shortened));
-            nodeNameOf_.emplace(node.name, nodeNames_.back());
+            nodeNames_.push_back(nodes.add(node.name(), &shortened));
+            nodeNameOf_.emplace(node.name(), nodeNames_.back());
             nodeLongNames_.push_back(shortened && !db::findAttribute(node.details->attributes, "SystemNodeLongSymbol"));
         }
         ShortNames messages(cut);
@@ -419,8 +419,8 @@ private:
 
     void writeComments() {
         comment("", db_.comment);
-        for (size_t n = 0; n < db_.nodes.size(); ++n)
-            comment("BU_ " + nodeNames_[n] + " ", db_.nodes[n].details->comment);
+        for (size_t n = 0; n < db_.nodes().size(); ++n)
+            comment("BU_ " + nodeNames_[n] + " ", db_.nodes()[n].details->comment);
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
@@ -521,10 +521,10 @@ private:
         for (const db::EnvironmentVariable& variable : db_.environmentVariables)
             for (const db::Attribute& given : variable.attributes)
                 attribute("EV_ " + identifier(variable.name) + " ", given);
-        for (size_t n = 0; n < db_.nodes.size(); ++n) {
+        for (size_t n = 0; n < db_.nodes().size(); ++n) {
             const std::string object = "BU_ " + nodeNames_[n] + " ";
-            for (const db::Attribute& given : db_.nodes[n].details->attributes) attribute(object, given);
-            if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes[n].name);
+            for (const db::Attribute& given : db_.nodes()[n].details->attributes) attribute(object, given);
+            if (nodeLongNames_[n]) longName(object, "SystemNodeLongSymbol", db_.nodes()[n].name());
         }
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message

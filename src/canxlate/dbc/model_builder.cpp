@@ -331,7 +331,7 @@ private:
     db::Node* findNode(const ObjectRef& ref) { return findNode(ref.name, ref.position); }
     db::Node* findNode(std::string_view name, Position position) {
         const uint32_t index = db_.findNode(name);
-        if (index != db::kNotFound) return &db_.nodes[index];
+        if (index != db::kNotFound) return &db_.editNode(index);
         sink_.warning(db::Topic::kReference, position, "no node is named " + quote(name) + "; reference skipped");
         return nullptr;
     }
@@ -642,13 +642,12 @@ private:
     // the short names everywhere.
     void applyLongNames() {
         std::unordered_map<std::string, std::string> nodeNames;
-        for (db::Node& node : db_.nodes) {
-            if (const std::string* name = longName(node.details->attributes, "SystemNodeLongSymbol")) {
-                nodeNames.emplace(node.name, *name);
-                node.name = *name;
-            }
-        }
-        if (!nodeNames.empty()) db_.reindexNodes();
+        for (const db::Node& node : db_.nodes())
+            if (const std::string* name = longName(node.details->attributes, "SystemNodeLongSymbol"))
+                nodeNames.emplace(node.name(), *name);
+        if (!nodeNames.empty())
+            db_.renameNodes(
+                [](const db::Node& node) { return longName(node.details->attributes, "SystemNodeLongSymbol"); });
         auto renameNode = [&](std::string& name) {
             auto it = nodeNames.find(name);
             if (it != nodeNames.end()) name = it->second;

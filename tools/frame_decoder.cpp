@@ -1,7 +1,6 @@
 #include "frame_decoder.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "can_id_text.h"
 #include "csv_field.h"
 #include "database.h"
+#include "decimal_digits.h"
 #include "json_string.h"
 #include "printable_text.h"
 #include "shortest_double.h"
@@ -199,19 +199,8 @@ char* writeTimestamp(char* out, int64_t ns) {
     }
     out = copy(out, secondsText, secondsSize);
     *out++ = '.';
-    // The six decimals as three pairs of digits.
-    static constexpr auto kPairs = [] {
-        std::array<char, 200> pairs{};
-        for (int i = 0; i < 100; ++i) {
-            pairs[2 * i] = static_cast<char>('0' + i / 10);
-            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-        return pairs;
-    }();
-    const auto fraction = static_cast<uint32_t>(micros % 1000000);
-    std::memcpy(out, &kPairs[2 * (fraction / 10000)], 2);
-    std::memcpy(out + 2, &kPairs[2 * (fraction / 100 % 100)], 2);
-    std::memcpy(out + 4, &kPairs[2 * (fraction % 100)], 2);
+    const uint64_t decimals = sixDigits(static_cast<uint32_t>(micros % 1000000)) + kZeroCharacters;
+    std::memcpy(out, &decimals, 6);
     return out + 6;
 }
 

@@ -45,12 +45,10 @@ char* writeFewDecimals(char* out, double value) {
     if (fraction == 0) return out;
     // The six decimals, the first in the lowest byte, as digit values; the
     // trailing zeros are the zero bytes at the top, counted without a loop.
-    const uint64_t pairs[3] = {fraction / 10000, fraction / 100 % 100, fraction % 100};
-    uint64_t decimals = 0;
-    for (int i = 0; i < 3; ++i) decimals |= (pairs[i] / 10 | pairs[i] % 10 << 8) << (16 * i);
+    uint64_t decimals = sixDigits(static_cast<uint32_t>(fraction));
     const auto shown =
         static_cast<uint64_t>(kMostFastDecimals) - static_cast<uint64_t>(std::countl_zero(decimals << 16)) / 8;
-    decimals += 0x303030303030u;  // '0' in each of the six bytes
+    decimals += kZeroCharacters >> 16;  // bytes 6 and 7 stay zero
     *out++ = '.';
     std::memcpy(out, &decimals, 8);
     return out + shown;

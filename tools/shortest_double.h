@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decimal_digits.h"
+
 namespace canxlate::cli {
 
 // Longest text writeShortestDouble produces ("-2.2250738585072014e-308" is 24);
@@ -18,17 +20,12 @@ inline constexpr std::size_t kShortestDoubleMaxLength = 32;
 char* writeShortestFraction(char* out, double value);
 
 // Digits of a number below 100000 without a branch on its size: random
-// values would have the branches mispredicted about every other time. All
-// five digits are made, the leading zeros shifted out, and eight bytes
-// stored; the end is returned.
+// values would have the branches mispredicted about every other time. Six
+// digits are made, the leading zeros shifted out, and eight bytes stored;
+// the end is returned.
 inline char* writeSmallInteger(char* out, uint32_t value) {
     const uint32_t size = 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
-    const uint32_t high = value / 100;
-    const uint32_t top = high / 100;
-    const uint64_t digits = (uint64_t{'0' + top}) | (uint64_t{'0' + high / 10 % 10} << 8) |
-                            (uint64_t{'0' + high % 10} << 16) | (uint64_t{'0' + value / 10 % 10} << 24) |
-                            (uint64_t{'0' + value % 10} << 32);
-    const uint64_t shown = digits >> (8 * (5 - size));
+    const uint64_t shown = (sixDigits(value) + kZeroCharacters) >> (8 * (6 - size));
     std::memcpy(out, &shown, 8);
     return out + size;
 }

@@ -4,6 +4,7 @@
 // (nameOf(index)), so that a name is stored once, by its owner.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -18,7 +19,7 @@ public:
     // False (and nothing changes) when the name is already taken.
     template <typename NameOf>
     bool add(std::string_view name, uint32_t index, NameOf nameOf) {
-        if (!roomFor(count_ + 1, slots_.size())) grow();
+        if (count_ >= limit_) grow();
         const uint32_t hash = hashOf(name);
         size_t at = hash & (slots_.size() - 1);
         for (; slots_[at].index != kAbsent; at = (at + 1) & (slots_.size() - 1))
@@ -42,12 +43,15 @@ public:
     }
     bool empty() const noexcept { return count_ == 0; }
     size_t size() const noexcept { return count_; }
-    // Room for count names in one step.
+    // Room for count names in one step. A table of a known size may be
+    // fuller than one that grows: it is not doubled again once its last name
+    // is in.
     void reserve(size_t count) {
-        if (count == 0) return;
+        if (count <= limit_) return;
         size_t slots = slots_.empty() ? 4 : slots_.size();
         while (!roomFor(count, slots)) slots *= 2;
         if (slots > slots_.size()) rehash(slots);
+        limit_ = std::max(count, slots_.size() / 2);
     }
 
 private:
@@ -60,16 +64,20 @@ private:
         return static_cast<uint32_t>(std::hash<std::string_view>{}(name));
     }
 
-    // A table is at most half full while small. A large one, whose memory
-    // counts (a file of a million names), may be four fifths full: a search
-    // then reads a few more slots of the same cache lines.
+    // A table that grows name by name is at most half full. One reserved
+    // for a known count is too while small; a large one, whose memory counts
+    // (a file of a million names), may be four fifths full: a search then
+    // reads a few more slots of the same cache lines.
     static constexpr size_t kSmallSlots = size_t{1} << 16;
     static bool roomFor(size_t count, size_t slots) noexcept {
         return slots <= kSmallSlots ? 2 * count <= slots : 5 * count <= 4 * slots;
     }
 
-    // Doubles the table (at least 4 slots).
-    void grow() { rehash(slots_.empty() ? 4 : 2 * slots_.size()); }
+    // Doubles the table (at least 4 slots), to be at most half full.
+    void grow() {
+        rehash(slots_.empty() ? 4 : 2 * slots_.size());
+        limit_ = slots_.size() / 2;
+    }
     void rehash(size_t slots) {
         std::vector<Slot> old(slots, Slot{0, kAbsent});
         old.swap(slots_);
@@ -83,6 +91,7 @@ private:
 
     std::vector<Slot> slots_;
     size_t count_ = 0;
+    size_t limit_ = 0;  // names the table takes before it is doubled
 };
 
 }  // namespace canxlate

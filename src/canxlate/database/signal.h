@@ -11,8 +11,8 @@
 #include "canxlate/database/mux_range_list.h"
 #include "canxlate/database/name_list.h"
 #include "canxlate/database/out_of_line.h"
-#include "shared/text/short_text.h"
 #include "canxlate/database/value_table.h"
+#include "shared/text/short_text.h"
 
 namespace canxlate::db {
 

@@ -161,3 +161,19 @@ TEST(Model, NamesAndListsOfAnyLengthComeBack) {
         }
     }
 }
+
+// Every ID finds its message and an absent one finds none, up to a table of
+// IDs sized for 2^17 messages, which its load rule fills up to four fifths.
+TEST(Model, EveryIdFindsItsMessageAtAnySize) {
+    for (const uint32_t count : {3u, 131072u}) {
+        std::string text = "BU_: N\n";
+        for (uint32_t id = 0; id < count; ++id)
+            text += "BO_ " + std::to_string(0x80000000u | id) + " M" + std::to_string(id) + ": 8 N\n";
+        cxl_database* raw = nullptr;
+        ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &raw), CXL_OK);
+        DatabasePtr database(raw);
+        for (uint32_t id = 0; id < count; ++id) ASSERT_NE(cxl_find_message(database.get(), id, 1), nullptr) << id;
+        EXPECT_EQ(cxl_find_message(database.get(), count, 1), nullptr);
+        EXPECT_EQ(cxl_find_message(database.get(), 1, 0), nullptr);
+    }
+}

@@ -139,6 +139,26 @@ TEST(Builder, BuildsWhatTheFileSays) {
     EXPECT_EQ(cxl_find_signal(message, "Temp"), nullptr);
 }
 
+// A message removed takes what relates nodes to it along; what relates them
+// to the messages after it follows them to their new places.
+TEST(Builder, RemovesAMessageWithItsRelations) {
+    const std::string head = R"(BU_: Ecu Dash
+BO_ 256 Engine: 8 Ecu
+ SG_ Speed : 0|16@1+ (1,0) [0|0] "" Dash
+)";
+    const std::string rest = R"(BO_ 512 Brake: 8 Ecu
+ SG_ Force : 0|16@1+ (1,0) [0|0] "" Dash
+BA_DEF_REL_ BU_SG_REL_ "Timeout" INT 0 1000;
+BA_REL_ "Timeout" BU_SG_REL_ Dash SG_ 512 Force 60;
+)";
+    DatabasePtr read = openDbc(head + rest + "BA_REL_ \"Timeout\" BU_SG_REL_ Dash SG_ 256 Speed 50;\n");
+    cxl_builder* raw = nullptr;
+    ASSERT_EQ(cxl_builder_copy(read.get(), &raw), CXL_OK);
+    BuilderPtr copy(raw);
+    ASSERT_EQ(cxl_builder_remove_message(raw, "Engine", nullptr), CXL_OK);
+    EXPECT_EQ(dump(finished(raw).get(), false), dump(openDbc("BU_: Ecu Dash\n" + rest).get(), false));
+}
+
 TEST(Builder, RefusesWhatDoesNotFit) {
     BuilderPtr builder = builtLikeText();
     cxl_builder* b = builder.get();

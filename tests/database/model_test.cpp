@@ -29,6 +29,8 @@ TEST_P(Model, EveryDefinitionReachesTheModel) {
     // Standard and extended IDs are distinct keys.
     EXPECT_EQ(cxl_find_message(database.get(), 256, 1), nullptr);
     EXPECT_EQ(cxl_find_message(database.get(), 0x18FEF1FE, 0), nullptr);
+    // Nowhere to write to: refused.
+    EXPECT_EQ(cxl_get_environment_variable(database.get(), 0, nullptr), CXL_ERR_ARGUMENT);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Model, ::testing::Values("model.dbc", "model.zcd"),
@@ -50,6 +52,19 @@ TEST(Opening, RefusesWhatIsNoDatabase) {
         EXPECT_EQ(cxl_open_file(row.path.c_str(), &database), row.status) << row.path;
         EXPECT_EQ(database, nullptr);
     }
+    // Arguments that cannot be read are refused, and a handle given is cleared.
+    cxl_database* database = reinterpret_cast<cxl_database*>(1);
+    EXPECT_EQ(cxl_open_memory("BU_:", 4, 7, &database), CXL_ERR_ARGUMENT);
+    EXPECT_EQ(database, nullptr);
+    EXPECT_EQ(cxl_open_memory("BU_:", 4, 7, nullptr), CXL_ERR_ARGUMENT);
+    database = reinterpret_cast<cxl_database*>(1);
+    EXPECT_EQ(cxl_open_sources(nullptr, 1, &database), CXL_ERR_ARGUMENT);
+    EXPECT_EQ(database, nullptr);
+    ASSERT_EQ(cxl_open_sources(nullptr, 0, &database), CXL_OK);  // no text: an empty database
+    cxl_database_info info{};
+    EXPECT_EQ(cxl_get_database_info(database, &info), CXL_OK);
+    EXPECT_EQ(info.message_count, 0u);
+    cxl_close(database);
 }
 
 TEST(Model, ValueTextsInValueOrderAndAsWritten) {

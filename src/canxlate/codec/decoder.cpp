@@ -132,7 +132,7 @@ CANXLATE_LOOP_INLINE void decodeWindows(const PlanView& plan, const Windows& win
                                         size_t length, Out& out) noexcept {
     // Locals, so that the stores of the values do not reload them.
     const FieldCodec* const codecs = plan.codecs;
-    const FieldLimits* const limits = plan.limits;
+    const FieldLimits* const limits = plan.limits();
     const uint32_t unconditional = plan.unconditional;
     const uint32_t count = plan.count;
     int32_t clamped;
@@ -188,7 +188,7 @@ CANXLATE_LOOP_INLINE void decodeFrame(const PlanView& plan, const uint8_t* paylo
         }
         if (i >= plan.unconditional && !switchAllows(message, codec.slot, payload, length, out)) continue;
         const uint64_t raw = extend(codec, readField(field, payload, length));
-        const double physical = physicalOf<Clamp>(codec, plan.limits[i], raw, clamped);
+        const double physical = physicalOf<Clamp>(codec, plan.limits()[i], raw, clamped);
         out.put(codec, raw, physical, clamped);
     }
 }
@@ -196,7 +196,7 @@ CANXLATE_LOOP_INLINE void decodeFrame(const PlanView& plan, const uint8_t* paylo
 // The value-table text of codecs[i]'s raw value, or null.
 CANXLATE_LOOP_INLINE const char* textOf(const PlanView& plan, const FieldCodec& codec, uint64_t raw) noexcept {
     if ((codec.flags & kHasValueTable) == 0) return nullptr;
-    const FieldTexts& texts = plan.texts[&codec - plan.codecs];
+    const FieldTexts& texts = plan.texts()[&codec - plan.codecs];
     if (texts.texts == nullptr) return valueText(plan.message->signals[codec.slot], raw);
     const uint64_t at = raw - texts.lowest;
     return at < texts.count ? texts.texts[at] : nullptr;
@@ -279,6 +279,7 @@ CANXLATE_LOOP_INLINE void decodeColumns(const Database& database, const FrameBat
     if (count == 0) return;
     const size_t columns = database.largestSignalCount;
     const size_t end = first + count;
+    const MessageEntry* const entries = database.entries();
     const MessageEntry* next = database.findEntry(b.ids[first], frameExtended(b, first));
     for (size_t f = first; f < end; ++f) {
         ColumnOut out{c.physical + (f - first), c.present + (f - first), c.columnStride};
@@ -289,7 +290,7 @@ CANXLATE_LOOP_INLINE void decodeColumns(const Database& database, const FrameBat
             for (size_t s = 0; s < columns; ++s) out.absent(s);
             continue;
         }
-        b.messageIndex[f] = static_cast<int32_t>(entry->index);
+        b.messageIndex[f] = static_cast<int32_t>(entry - entries);
         const PlanView& plan = entry->plan;
         for (size_t s = plan.unconditional == plan.signalCount ? plan.signalCount : 0; s < columns; ++s) out.absent(s);
         decodeFrame<Clamp>(plan, b.payloads + f * b.payloadStride, frameLength(b, f), out);
@@ -335,6 +336,7 @@ CANXLATE_LOOP_INLINE size_t decodePackedWith(const Database& database, const Fra
         std::copy(b.timestamps, b.timestamps + b.frameCount, b.timestampsOut);
     // The next frame's message is looked up before this frame is decoded: the
     // end of a frame's loop is rarely foreseen, and what comes after it restarts.
+    const MessageEntry* const entries = database.entries();
     const MessageEntry* next = database.findEntry(b.ids[0], frameExtended(b, 0));
     for (size_t f = 0; f < b.frameCount; ++f) {
         if (p.first != nullptr) p.first[f] = at;
@@ -344,7 +346,7 @@ CANXLATE_LOOP_INLINE size_t decodePackedWith(const Database& database, const Fra
             b.messageIndex[f] = -1;
             continue;
         }
-        b.messageIndex[f] = static_cast<int32_t>(entry->index);
+        b.messageIndex[f] = static_cast<int32_t>(entry - entries);
         const PlanView& plan = entry->plan;
         fits = fits && plan.signalCount <= p.capacity - at;
         if (fits) {

@@ -22,10 +22,8 @@ void Database::buildIndexes() {
         size_t slot = slotOf(key);
         while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
-        if (idSlots_[slot].index == kNotFound) {
-            idSlots_[slot] = {key, static_cast<uint32_t>(entries_.size())};
-            entries_.push_back({i, message.planView()});
-        }
+        if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i};
+        entries_.push_back({message.planView()});
         messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }

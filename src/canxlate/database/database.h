@@ -18,9 +18,9 @@ namespace canxlate::db {
 
 inline constexpr uint32_t kNotFound = UINT32_MAX;
 
-// What decoding a frame needs of its message, one for each message.
+// What decoding a frame needs of its message, one for each message, in
+// message order.
 struct MessageEntry {
-    uint32_t index;  // within the database
     PlanView plan;
 };
 
@@ -93,8 +93,12 @@ struct Database {
     }
     uint32_t findMessage(uint32_t id, bool extended) const noexcept {
         const MessageEntry* entry = findEntry(id, extended);
-        return entry == nullptr ? kNotFound : entry->index;
+        return entry == nullptr ? kNotFound : indexOf(entry);
     }
+    // The entries by message index: that of an entry findEntry gave is
+    // its distance from the first.
+    const MessageEntry* entries() const noexcept { return entries_.data(); }
+    uint32_t indexOf(const MessageEntry* entry) const noexcept { return static_cast<uint32_t>(entry - entries()); }
     uint32_t findMessage(std::string_view name) const noexcept {
         return messagesByName_.find(name, [this](uint32_t i) -> std::string_view { return messages[i].name; });
     }
@@ -110,7 +114,7 @@ private:
     // when larger than kQuarterFullSlots (a file of a million messages).
     struct IdSlot {
         uint32_t key;
-        uint32_t index;  // into entries_; kNotFound marks an empty slot
+        uint32_t index;  // of the first message of the ID; kNotFound marks an empty slot
     };
     static constexpr size_t kQuarterFullSlots = size_t{1} << 16;
 
@@ -131,7 +135,7 @@ private:
         return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
     }
     std::vector<IdSlot> idSlots_;
-    std::vector<MessageEntry> entries_;  // of the first message of each ID
+    std::vector<MessageEntry> entries_;  // by message index
     NameIndex messagesByName_;
     // A deque, as the messages.
     std::deque<Node> nodes_;

@@ -1,6 +1,7 @@
 // A message: identity, layout, and its signals in file order.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -92,12 +93,10 @@ struct Message {
     PlanView planView() const noexcept {
         return {this,
                 plan.codecs(),
-                plan.limits(),
-                plan.texts(),
                 plan.count,
                 plan.unconditional,
                 static_cast<uint32_t>(signals.size()),
-                plan.integers,
+                std::min(plan.integers, PlanView::kMostIntegers),
                 plan.fastLength};
     }
 };

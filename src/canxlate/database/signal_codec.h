@@ -54,22 +54,32 @@ struct FieldTexts {
 
 struct Message;
 
-// Where a message's codecs are and how to use them.
+// Where a message's codecs are and how to use them: 32 bytes, two to a cache
+// line, as a database keeps one for each of its messages.
 struct PlanView {
-    const Message* message;  // whose plan this is
-    const FieldCodec* codecs;
-    const FieldLimits* limits;  // limits[i] of codecs[i]
-    const FieldTexts* texts;    // texts[i] of codecs[i]
+    // Longest run of leading integer fields a plan gives as such; a longer
+    // run's rest takes the loop that tests the kind, with the same values.
+    static constexpr uint32_t kMostIntegers = (uint32_t{1} << 24) - 1;
+
+    const Message* message;    // whose plan this is
+    const FieldCodec* codecs;  // their limits follow them, then their texts
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
     // The unconditional codecs begin with the integer fields, up to
     // integers: a loop over them needs no test of kind.
-    uint32_t integers;
+    uint32_t integers : 24;
     // Frames of at least this many bytes take the fast path (every decodable
     // field inside them); 0xFF when some field needs the byte-wise reader.
-    uint8_t fastLength;
+    uint32_t fastLength : 8;
+
+    // limits()[i] of codecs[i].
+    const FieldLimits* limits() const noexcept { return reinterpret_cast<const FieldLimits*>(codecs + count); }
+    // texts()[i] of codecs[i], for a codec with kHasValueTable: the plan of
+    // such a codec has texts.
+    const FieldTexts* texts() const noexcept { return reinterpret_cast<const FieldTexts*>(limits() + count); }
 };
+static_assert(sizeof(PlanView) <= 32);
 
 // The decodable signals: those carried unconditionally first (grouped as
 // PlanView says), then the multiplexed ones, each after its switch (of which

@@ -22,10 +22,7 @@ def reverse_mux_chain(scale, directory, build):
     """Each signal switched by the next one: a chain as deep as the message is long."""
     links = 600 * scale
     parts = ["BU_: N\nBO_ 1 M: 64 N\n"]
-    parts += [
-        SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64))
-        for i in range(links - 1)
-    ]
+    parts += [SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64)) for i in range(links - 1)]
     parts.append(SIGNAL.format(name=f"S{links - 1}", mux=" M", start=0))
     parts += [f"SG_MUL_VAL_ 1 S{i} S{i + 1} 1-1;\n" for i in range(links - 1)]
     return (
@@ -39,10 +36,7 @@ def deep_mux_chain(scale, directory, build):
     file (7.7 MB) outweighs the program's own few MB."""
     links = 1000 * scale
     parts = ["BU_: N\nBO_ 1 M: 64 N\n", SIGNAL.format(name="S0", mux=" M", start=0)]
-    parts += [
-        SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64))
-        for i in range(1, links)
-    ]
+    parts += [SIGNAL.format(name=f"S{i}", mux=" m1M", start=8 * (i % 64)) for i in range(1, links)]
     parts += [f"SG_MUL_VAL_ 1 S{i} S{i - 1} 1-1;\n" for i in range(1, links)]
     return (
         check(build, write(directory, "deep.dbc", "".join(parts))),
@@ -76,9 +70,7 @@ def plain_messages(scale, directory, build):
         parts.append(f"BO_ {i} M{i}: 8 N\n")
         parts.append(SIGNAL.format(name="A", mux="", start=0))
         parts.append(SIGNAL.format(name="B", mux="", start=8))
-    parts += [
-        f'CM_ SG_ {i} A "a";\nVAL_ {i} B 0 "Off" 1 "On";\n' for i in range(0, count, 7)
-    ]
+    parts += [f'CM_ SG_ {i} A "a";\nVAL_ {i} B 0 "Off" 1 "On";\n' for i in range(0, count, 7)]
     return (
         check(build, write(directory, "plain.dbc", "".join(parts))),
         directory / "plain.dbc",

@@ -50,8 +50,8 @@ struct Database {
     // by name always holds. False (and nothing changes) when a node has the
     // name already.
     bool addNode(std::string_view name);
-    // newName(node) gives a node's new name, or null to keep it; the caller
-    // sees that no two nodes end with the same name.
+    // newName(node) gives a node's new name, or null to keep it; of two
+    // nodes that end with the same name, the first is found by it.
     template <typename NewName>
     void renameNodes(NewName newName) {
         for (Node& node : nodes_)
@@ -109,8 +109,8 @@ private:
     static constexpr uint32_t kExtendedKey = 0x80000000u;
     static constexpr uint32_t kLargestId = 0x1FFFFFFFu;
 
-    // Slots hold a key and where its entry is, so that the table costs
-    // little beside the entries: a quarter full at most, four fifths full
+    // Slots hold a key and the index of its first message, so that the table
+    // costs little beside the entries: a quarter full at most, four fifths full
     // when larger than kQuarterFullSlots (a file of a million messages).
     struct IdSlot {
         uint32_t key;

@@ -15,7 +15,7 @@ struct NodeDetails {
     AttributeList attributes;
 };
 
-// Only the database names a node (Database::addNode, renameNode), so that its
+// Only the database names a node (Database::addNode, renameNodes), so that its
 // lookup by name always holds: a node is never assigned over.
 class Node {
 public:

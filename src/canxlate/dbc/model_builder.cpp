@@ -646,8 +646,10 @@ private:
             if (const std::string* name = longName(node.details->attributes, "SystemNodeLongSymbol"))
                 nodeNames.emplace(node.name(), *name);
         if (!nodeNames.empty())
-            db_.renameNodes(
-                [](const db::Node& node) { return longName(node.details->attributes, "SystemNodeLongSymbol"); });
+            db_.renameNodes([&](const db::Node& node) -> const std::string* {
+                auto it = nodeNames.find(std::string(node.name()));
+                return it != nodeNames.end() ? &it->second : nullptr;
+            });
         auto renameNode = [&](std::string& name) {
             auto it = nodeNames.find(name);
             if (it != nodeNames.end()) name = it->second;

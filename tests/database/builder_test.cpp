@@ -139,6 +139,40 @@ TEST(Builder, BuildsWhatTheFileSays) {
     EXPECT_EQ(cxl_find_signal(message, "Temp"), nullptr);
 }
 
+// SG_MUL_VAL_ names a switch, and a name an earlier signal has finds that
+// one: a line that says no more than the m<k> is left out, one that says
+// more is refused as ambiguous.
+TEST(Builder, SwitchNamedLikeAnEarlierSignal) {
+    DatabasePtr read = openDbc(R"(BO_ 256 M: 8 E
+ SG_ S : 0|8@1+ (1,0) [0|0] "" E
+ SG_ S M : 8|8@1+ (1,0) [0|0] "" E
+ SG_ T M : 16|8@1+ (1,0) [0|0] "" E
+ SG_ A m1 : 24|8@1+ (1,0) [0|0] "" E
+)");
+    char* text = nullptr;
+    size_t size = 0;
+    ASSERT_EQ(cxl_write_dbc_memory(read.get(), &text, &size), CXL_OK);
+    const std::string written(text, size);
+    cxl_free_text(text);
+    EXPECT_EQ(written.find("SG_MUL_VAL_"), std::string::npos) << written;
+    EXPECT_EQ(dump(openDbc(written).get(), false), dump(read.get(), false));
+    cxl_builder* raw = nullptr;
+    ASSERT_EQ(cxl_builder_copy(read.get(), &raw), CXL_OK);
+    BuilderPtr builder(raw);
+    cxl_signal_spec spec = signalSpec("B", 32, 8);
+    spec.mux_role = CXL_MUX_MULTIPLEXED;
+    spec.mux_switch = "S";
+    spec.mux_low = 1;
+    spec.mux_high = 2;
+    ASSERT_EQ(cxl_builder_add_signal(raw, "M", &spec, nullptr), CXL_OK);
+    cxl_database* built = nullptr;
+    cxl_build_report report{};
+    EXPECT_EQ(cxl_builder_finish(raw, &built, &report), CXL_ERR_AMBIGUOUS);
+    EXPECT_STREQ(report.text,
+                 "switch 'S' of message 'M' has the name of an earlier signal: its switch values of signal 'B' would "
+                 "be read as the other's");
+}
+
 // A message removed takes what relates nodes to it along; what relates them
 // to the messages after it follows them to their new places.
 TEST(Builder, RemovesAMessageWithItsRelations) {

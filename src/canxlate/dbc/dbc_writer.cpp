@@ -118,6 +118,35 @@ uint32_t dbcStartBit(const db::Signal& signal) {
     return (msb / 8) * 8 + (7 - msb % 8);
 }
 
+// A reader gives a multiplexed signal that SG_MUL_VAL_ leaves out the
+// message's switch (its first M) and the one value its m<k> says: whether
+// that is all the signal's switch values are.
+bool switchValuesImplied(const db::Message& message, const db::Signal& signal) {
+    uint32_t mainSwitch = db::kNoSwitch;
+    for (uint32_t s = 0; s < message.signals.size() && mainSwitch == db::kNoSwitch; ++s)
+        if (message.signals[s].role == db::MuxRole::kSwitch) mainSwitch = s;
+    const auto& ranges = signal.muxRanges;
+    return ranges.empty() ||
+           (signal.switchIndex == mainSwitch && ranges.size() == 1 && ranges[0].low == ranges[0].high);
+}
+
+// Whether the text has SG_MUL_VAL_ lines: once a message has a second switch
+// or a signal carried for more than one switch value, every multiplexed
+// signal gets one.
+bool writesMuxValues(const db::Database& database) {
+    for (const db::Message& message : database.messages) {
+        size_t switches = 0;
+        for (const db::Signal& signal : message.signals) {
+            if (signal.role == db::MuxRole::kSwitch || signal.role == db::MuxRole::kMultiplexedSwitch) ++switches;
+            if (signal.muxRanges.size() > 1 ||
+                (signal.muxRanges.size() == 1 && signal.muxRanges[0].low != signal.muxRanges[0].high))
+                return true;
+        }
+        if (switches > 1) return true;
+    }
+    return false;
+}
+
 class DbcWriter {
 public:
     DbcWriter(const db::Database& database, const WriteOptions& options) : db_(database), options_(options) {}
@@ -619,25 +648,18 @@ private:
     // SG_MUL_VAL_ for every multiplexed signal once one message needs them:
     // a second switch, or a signal carried for more than one switch value.
     void writeMuxValues() {
-        bool needed = false;
-        for (const db::Message& message : db_.messages) {
-            size_t switches = 0;
-            for (const db::Signal& signal : message.signals) {
-                if (signal.role == db::MuxRole::kSwitch || signal.role == db::MuxRole::kMultiplexedSwitch) ++switches;
-                needed = needed || signal.muxRanges.size() > 1 ||
-                         (signal.muxRanges.size() == 1 && signal.muxRanges[0].low != signal.muxRanges[0].high);
-            }
-            needed = needed || switches > 1;
-        }
-        if (!needed) return;
+        if (!writesMuxValues(db_)) return;
         for (size_t m = 0; m < db_.messages.size(); ++m) {
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             for (size_t s = 0; s < message.signals.size(); ++s) {
                 const db::Signal& signal = message.signals[s];
                 if (signal.switchIndex == db::kNoSwitch || signal.muxRanges.empty()) continue;
-                // A name given twice finds the first signal: a later one keeps its m<k> alone.
-                if (message.findSignal(signal.name) != s) continue;
+                // A name given twice finds the first signal: a later one keeps its m<k> alone,
+                // and a later switch cannot be named (ambiguousReferences tells what is lost).
+                if (message.findSignal(signal.name) != s ||
+                    message.findSignal(message.signals[signal.switchIndex].name) != signal.switchIndex)
+                    continue;
                 out_ += "SG_MUL_VAL_ ";
                 append(rawId(message));
                 out_ += ' ' + signalNames_[m][s] + ' ' + signalNames_[m][signal.switchIndex] + ' ';
@@ -688,24 +710,15 @@ void addKind(std::vector<std::string>& kinds, bool found, std::string kind) {
 }
 
 // What DBC text says of a signal by its message's ID and its name, in words.
-// A reader gives a multiplexed signal that SG_MUL_VAL_ leaves out the
-// message's switch (M) and the one value its m<k> says.
 std::vector<std::string> saidOfSignal(const db::Message& message, const db::Signal& signal,
                                       const WriteOptions& options) {
-    uint32_t mainSwitch = db::kNoSwitch;
-    for (uint32_t s = 0; s < message.signals.size() && mainSwitch == db::kNoSwitch; ++s)
-        if (message.signals[s].role == db::MuxRole::kSwitch) mainSwitch = s;
-    const auto& ranges = signal.muxRanges;
     std::vector<std::string> kinds;
     addKind(kinds, !signal.details->comment.empty(), "comment");
     addKind(kinds, hasAttributes(signal.details->attributes, options) || !writtenAsIs(signal.name, options),
             "attributes");
     addKind(kinds, !signal.details->values.empty(), "value texts");
     addKind(kinds, signal.type == db::ValueType::kSingle || signal.type == db::ValueType::kDouble, "value type");
-    addKind(
-        kinds,
-        !ranges.empty() && (signal.switchIndex != mainSwitch || ranges.size() > 1 || ranges[0].low != ranges[0].high),
-        "switch values");
+    addKind(kinds, !switchValuesImplied(message, signal), "switch values");
     return kinds;
 }
 
@@ -741,6 +754,7 @@ std::string ambiguity(const std::string& object, const std::string& shared, cons
 
 std::string ambiguousReferences(const db::Database& database, const WriteOptions& options) {
     std::unordered_map<uint64_t, size_t> firstOfId;
+    const bool muxValues = writesMuxValues(database);
     std::string first;
     size_t count = 0;
     auto found = [&](std::string sentence) {
@@ -767,6 +781,16 @@ std::string ambiguousReferences(const db::Database& database, const WriteOptions
             if (!kinds.empty())
                 found(ambiguity("signal '" + signal.name + "' of message '" + message.name + "'",
                                 "name of an earlier signal", kinds));
+        }
+        // A switch of such a name cannot be named in SG_MUL_VAL_: what its
+        // line would say beyond the m<k> is lost.
+        for (size_t s = 0; muxValues && s < message.signals.size(); ++s) {
+            const db::Signal& signal = message.signals[s];
+            if (signal.switchIndex == db::kNoSwitch || message.findSignal(signal.name) != s) continue;
+            const db::Signal& switchSignal = message.signals[signal.switchIndex];
+            if (message.findSignal(switchSignal.name) != signal.switchIndex && !switchValuesImplied(message, signal))
+                found(ambiguity("switch '" + switchSignal.name + "' of message '" + message.name + "'",
+                                "name of an earlier signal", {"switch values of signal '" + signal.name + "'"}));
         }
     }
     if (count > 1) first += " (and " + std::to_string(count - 1) + " more such)";

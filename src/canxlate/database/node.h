@@ -19,7 +19,7 @@ struct NodeDetails {
 // lookup by name always holds: a node is never assigned over.
 class Node {
 public:
-    Node(std::string_view name) : name_(name) {}  // NOLINT: a node is its name
+    explicit Node(std::string_view name) : name_(name) {}
     Node(const Node&) = default;
     Node(Node&&) noexcept = default;
     Node& operator=(const Node&) = delete;

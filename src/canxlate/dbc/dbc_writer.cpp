@@ -118,13 +118,17 @@ uint32_t dbcStartBit(const db::Signal& signal) {
     return (msb / 8) * 8 + (7 - msb % 8);
 }
 
-// A reader gives a multiplexed signal that SG_MUL_VAL_ leaves out the
-// message's switch (its first M) and the one value its m<k> says: whether
-// that is all the signal's switch values are.
-bool switchValuesImplied(const db::Message& message, const db::Signal& signal) {
-    uint32_t mainSwitch = db::kNoSwitch;
-    for (uint32_t s = 0; s < message.signals.size() && mainSwitch == db::kNoSwitch; ++s)
-        if (message.signals[s].role == db::MuxRole::kSwitch) mainSwitch = s;
+// The switch a reader gives the m<k> signals SG_MUL_VAL_ leaves out: the
+// message's first M.
+uint32_t mainSwitchOf(const db::Message& message) {
+    for (uint32_t s = 0; s < message.signals.size(); ++s)
+        if (message.signals[s].role == db::MuxRole::kSwitch) return s;
+    return db::kNoSwitch;
+}
+
+// Whether the main switch and the one value its m<k> says are all the
+// signal's switch values are.
+bool switchValuesImplied(const db::Signal& signal, uint32_t mainSwitch) {
     const auto& ranges = signal.muxRanges;
     return ranges.empty() ||
            (signal.switchIndex == mainSwitch && ranges.size() == 1 && ranges[0].low == ranges[0].high);
@@ -710,15 +714,14 @@ void addKind(std::vector<std::string>& kinds, bool found, std::string kind) {
 }
 
 // What DBC text says of a signal by its message's ID and its name, in words.
-std::vector<std::string> saidOfSignal(const db::Message& message, const db::Signal& signal,
-                                      const WriteOptions& options) {
+std::vector<std::string> saidOfSignal(const db::Signal& signal, uint32_t mainSwitch, const WriteOptions& options) {
     std::vector<std::string> kinds;
     addKind(kinds, !signal.details->comment.empty(), "comment");
     addKind(kinds, hasAttributes(signal.details->attributes, options) || !writtenAsIs(signal.name, options),
             "attributes");
     addKind(kinds, !signal.details->values.empty(), "value texts");
     addKind(kinds, signal.type == db::ValueType::kSingle || signal.type == db::ValueType::kDouble, "value type");
-    addKind(kinds, !switchValuesImplied(message, signal), "switch values");
+    addKind(kinds, !switchValuesImplied(signal, mainSwitch), "switch values");
     return kinds;
 }
 
@@ -737,8 +740,10 @@ std::vector<std::string> saidOfMessage(const db::Database& database, size_t m, c
                             return r.kind != ObjectKind::kNodeEnvironmentVariable && r.message == m;
                         }),
             "relation attributes");
+    const uint32_t mainSwitch = mainSwitchOf(message);
     for (const db::Signal& signal : message.signals)
-        for (const std::string& kind : saidOfSignal(message, signal, options)) addKind(kinds, true, "signal " + kind);
+        for (const std::string& kind : saidOfSignal(signal, mainSwitch, options))
+            addKind(kinds, true, "signal " + kind);
     return kinds;
 }
 
@@ -774,10 +779,11 @@ std::string ambiguousReferences(const db::Database& database, const WriteOptions
             continue;
         }
         // Signals of one name written as it is: references by name find the first.
+        const uint32_t mainSwitch = mainSwitchOf(message);
         std::unordered_set<std::string_view> names;
         for (const db::Signal& signal : message.signals) {
             if (!writtenAsIs(signal.name, options) || names.insert(signal.name).second) continue;
-            const std::vector<std::string> kinds = saidOfSignal(message, signal, options);
+            const std::vector<std::string> kinds = saidOfSignal(signal, mainSwitch, options);
             if (!kinds.empty())
                 found(ambiguity("signal '" + signal.name + "' of message '" + message.name + "'",
                                 "name of an earlier signal", kinds));
@@ -788,7 +794,7 @@ std::string ambiguousReferences(const db::Database& database, const WriteOptions
             const db::Signal& signal = message.signals[s];
             if (signal.switchIndex == db::kNoSwitch || message.findSignal(signal.name) != s) continue;
             const db::Signal& switchSignal = message.signals[signal.switchIndex];
-            if (message.findSignal(switchSignal.name) != signal.switchIndex && !switchValuesImplied(message, signal))
+            if (message.findSignal(switchSignal.name) != signal.switchIndex && !switchValuesImplied(signal, mainSwitch))
                 found(ambiguity("switch '" + switchSignal.name + "' of message '" + message.name + "'",
                                 "name of an earlier signal", {"switch values of signal '" + signal.name + "'"}));
         }

@@ -398,7 +398,7 @@ std::string DatabaseBuilder::setComment(const cxl_object_ref& object, std::strin
         case CXL_OBJECT_NODE:
             model_.editNode(model_.findNode(text(object.node))).details.edit().comment = comment;
             break;
-        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->comment = comment; break;
+        case CXL_OBJECT_MESSAGE: find(text(object.message)).message->details.edit().comment = comment; break;
         case CXL_OBJECT_ENVIRONMENT_VARIABLE:
             findEnvironmentVariable(text(object.environment_variable))->comment = comment;
             break;

@@ -44,7 +44,7 @@ CXL_API cxl_status CXL_CALL cxl_get_message_info(const cxl_message* handle, cxl_
              message.fd ? 1 : 0,
              message.length,
              message.name.c_str(),
-             message.comment.c_str(),
+             message.comment().c_str(),
              message.cycleTime,
              message.index,
              message.signals.size(),

@@ -264,7 +264,7 @@ CANXLATE_LOOP_INLINE bool frameExtended(const FrameBatch& b, size_t f) noexcept 
 template <bool Clamp>
 CANXLATE_LOOP_INLINE void decodeMessageWith(const Message& message, const uint8_t* payload, size_t length,
                                             DecodedValue* values) noexcept {
-    const PlanView plan = message.planView();
+    const PlanView& plan = *message.plan;
     ValueOut out{plan, values};
     if (plan.unconditional != plan.signalCount)
         for (uint32_t s = 0; s < plan.signalCount; ++s) out.absent(s);

@@ -9,22 +9,25 @@ namespace canxlate::db {
 void Database::buildIndexes() {
     size_t slots = 16;
     while (slots < 4 * messages.size() && (slots < kQuarterFullSlots || 4 * slots < 5 * messages.size())) slots *= 2;
-    idSlots_.assign(slots, IdSlot{0, kNotFound});
-    entries_.clear();
-    entries_.reserve(messages.size());
-    messagesByName_.reserve(messages.size());
+    indexes_ = Indexes();
+    Indexes& made = indexes_;
+    made.idSlots.assign(slots, IdSlot{0, kNotFound});
+    made.entries.reserve(messages.size());
+    made.messagesByName.reserve(messages.size());
+    PlanScratch scratch;
     for (uint32_t i = 0; i < messages.size(); ++i) {
         Message& message = messages[i];
         message.index = i;
         for (size_t s = 0; s < message.signals.size(); ++s) message.signals[s].index = static_cast<uint32_t>(s);
-        buildDecodePlan(message);
         const uint32_t key = idKey(message.id, message.extended);
         size_t slot = slotOf(key);
-        while (idSlots_[slot].index != kNotFound && idSlots_[slot].key != key) slot = (slot + 1) & (slots - 1);
+        while (made.idSlots[slot].index != kNotFound && made.idSlots[slot].key != key) slot = (slot + 1) & (slots - 1);
         // The first message of an ID keeps it.
-        if (idSlots_[slot].index == kNotFound) idSlots_[slot] = {key, i};
-        entries_.push_back({message.planView()});
-        messagesByName_.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
+        if (made.idSlots[slot].index == kNotFound) made.idSlots[slot] = {key, i};
+        // Reserved: the entries never move, and the messages point at theirs.
+        made.entries.push_back({buildDecodePlan(message, made.plans, scratch)});
+        message.plan.set(&made.entries.back().plan);
+        made.messagesByName.add(message.name, i, [this](uint32_t m) -> std::string_view { return messages[m].name; });
         largestSignalCount = std::max(largestSignalCount, message.signals.size());
     }
 }

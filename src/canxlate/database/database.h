@@ -13,6 +13,7 @@
 #include "canxlate/database/environment_variable.h"
 #include "canxlate/database/message.h"
 #include "canxlate/database/node.h"
+#include "canxlate/database/plan_arena.h"
 
 namespace canxlate::db {
 
@@ -76,15 +77,15 @@ struct Database {
     // A name about to be added: see NameIndex::prefetch.
     void prefetchNode(std::string_view name) const noexcept { nodesByName_.prefetch(name); }
 
-    // Builds the decode plans and lookup tables; call once, after the last
-    // message was added.
+    // Builds the decode plans and lookup tables, after the last message was
+    // added; a copy of a database has none until it builds its own.
     void buildIndexes();
     // Null when no message has the ID. Inline: every decoded frame asks.
     // Inlined whole: the decoding loops are compiled for more than one
     // instruction set, and a call out of them would leave theirs.
     [[gnu::always_inline]] const MessageEntry* findEntry(uint32_t id, bool extended) const noexcept {
         const IdSlot* found = findSlot(id, extended);
-        return found == nullptr ? nullptr : &entries_[found->index];
+        return found == nullptr ? nullptr : &indexes_.entries[found->index];
     }
     // The message of an ID.
     const Message* findMessageOf(uint32_t id, bool extended) const noexcept {
@@ -97,10 +98,10 @@ struct Database {
     }
     // The entries by message index: that of an entry findEntry gave is
     // its distance from the first.
-    const MessageEntry* entries() const noexcept { return entries_.data(); }
+    const MessageEntry* entries() const noexcept { return indexes_.entries.data(); }
     uint32_t indexOf(const MessageEntry* entry) const noexcept { return static_cast<uint32_t>(entry - entries()); }
     uint32_t findMessage(std::string_view name) const noexcept {
-        return messagesByName_.find(name, [this](uint32_t i) -> std::string_view { return messages[i].name; });
+        return indexes_.messagesByName.find(name, [this](uint32_t i) -> std::string_view { return messages[i].name; });
     }
 
 private:
@@ -119,10 +120,10 @@ private:
     static constexpr size_t kQuarterFullSlots = size_t{1} << 16;
 
     [[gnu::always_inline]] const IdSlot* findSlot(uint32_t id, bool extended) const noexcept {
-        if (idSlots_.empty() || id > kLargestId) return nullptr;
+        if (indexes_.idSlots.empty() || id > kLargestId) return nullptr;
         const uint32_t key = idKey(id, extended);
-        for (size_t slot = slotOf(key);; slot = (slot + 1) & (idSlots_.size() - 1)) {
-            const IdSlot& found = idSlots_[slot];
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & (indexes_.idSlots.size() - 1)) {
+            const IdSlot& found = indexes_.idSlots[slot];
             if (found.index == kNotFound) return nullptr;
             if (found.key == key) return &found;
         }
@@ -132,11 +133,25 @@ private:
     // Open addressing with linear probing; Fibonacci hashing spreads
     // neighbouring IDs over the table.
     size_t slotOf(uint32_t key) const noexcept {
-        return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (idSlots_.size() - 1);
+        return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ull) >> 32) & (indexes_.idSlots.size() - 1);
     }
-    std::vector<IdSlot> idSlots_;
-    std::vector<MessageEntry> entries_;  // by message index
-    NameIndex messagesByName_;
+    // What buildIndexes makes, none of it copied: it points into the messages.
+    struct Indexes {
+        Indexes() = default;
+        Indexes(const Indexes&) noexcept {}
+        Indexes& operator=(const Indexes& other) noexcept {
+            if (this != &other) *this = Indexes();
+            return *this;
+        }
+        Indexes(Indexes&&) noexcept = default;
+        Indexes& operator=(Indexes&&) noexcept = default;
+
+        std::vector<IdSlot> idSlots;
+        std::vector<MessageEntry> entries;  // by message index
+        NameIndex messagesByName;
+        PlanArena plans;
+    };
+    Indexes indexes_;
     // A deque, as the messages.
     std::deque<Node> nodes_;
     NameIndex nodesByName_;

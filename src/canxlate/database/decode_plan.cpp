@@ -55,66 +55,16 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
     return span <= kMostTextSlots && span <= 4 * values.entries().size() + 16 ? span : 0;
 }
 
-// Tables of integer fields whose values lie close together (states, gears,
-// error codes) get their texts by position: one load on every decoded frame.
-// The plan then moves to a block with room for them.
-void placeTexts(Message& message) {
-    DecodePlan& plan = message.plan;
-    uint64_t slots = 0;
-    bool anyTable = false;
-    for (uint32_t i = 0; i < plan.count; ++i) {
-        const FieldCodec& codec = plan.codecs()[i];
-        anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
-        slots += placedSpan(codec, message.signals[codec.slot].details->values);
-    }
-    if (!anyTable) return;
-    DecodePlan placed;
-    placed.allocate(plan.count, true, slots);
-    placed.unconditional = plan.unconditional;
-    placed.integers = plan.integers;
-    placed.fastLength = plan.fastLength;
-    std::copy(plan.codecs(), plan.codecs() + plan.count, placed.codecs());
-    std::copy(plan.limits(), plan.limits() + plan.count, placed.limits());
-    const char** slot = placed.textSlots();
-    for (uint32_t i = 0; i < placed.count; ++i) {
-        const FieldCodec& codec = placed.codecs()[i];
-        const ValueTable& values = message.signals[codec.slot].details->values;
-        const uint64_t span = placedSpan(codec, values);
-        placed.texts()[i] = FieldTexts{nullptr, 0, 0};
-        if (span == 0) continue;
-        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
-        placed.texts()[i] = FieldTexts{slot, lowest, span};
-        for (uint64_t at = 0; at < span; ++at) *slot++ = values.find(static_cast<int64_t>(lowest + at));
-    }
-    plan = std::move(placed);
+// Rounded up: a slot may be narrower than a word (32-bit targets).
+size_t wordsFor(size_t count, bool withTexts, uint64_t textSlots) noexcept {
+    const size_t bytes = count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
+                         textSlots * sizeof(const char*);
+    return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t);
 }
 
 }  // namespace
 
-DecodePlan::DecodePlan(const DecodePlan& other)
-    : count(other.count),
-      unconditional(other.unconditional),
-      integers(other.integers),
-      fastLength(other.fastLength),
-      withTexts(other.withTexts) {
-    if (!other.block_) return;
-    uint64_t slots = 0;
-    for (uint32_t i = 0; withTexts && i < count; ++i) slots += other.texts()[i].count;
-    const size_t words = wordsFor(count, withTexts, slots);
-    block_ = std::make_unique<uint64_t[]>(words);
-    std::copy(other.block_.get(), other.block_.get() + words, block_.get());
-    // The texts point into this block's slots.
-    for (uint32_t i = 0; withTexts && i < count; ++i)
-        if (texts()[i].texts != nullptr) texts()[i].texts = textSlots() + (other.texts()[i].texts - other.textSlots());
-}
-
-void DecodePlan::allocate(uint32_t codecCount, bool texts, uint64_t textSlots) {
-    count = codecCount;
-    withTexts = texts;
-    block_ = std::make_unique<uint64_t[]>(wordsFor(codecCount, texts, textSlots));
-}
-
-void buildDecodePlan(Message& message) {
+PlanView buildDecodePlan(Message& message, PlanArena& arena, PlanScratch& scratch) {
     uint32_t fastLength = 8;
     bool fast = true;
     for (const Signal& signal : message.signals) {
@@ -128,36 +78,66 @@ void buildDecodePlan(Message& message) {
     // decoding order puts every switch before the signals it switches.
     constexpr uint32_t kOut = UINT32_MAX;
     constexpr uint32_t kIn = UINT32_MAX - 1;
-    std::vector<uint32_t> codecOf(message.signals.size(), kOut);
-    uint32_t count = 0;
+    std::vector<uint32_t>& codecOf = scratch.codecOf;
+    codecOf.assign(message.signals.size(), kOut);
     for (size_t k = 0; k < message.signals.size(); ++k) {
         const uint32_t s = message.decodeAt(k);
         const Signal& signal = message.signals[s];
         if (!signal.decodable || (signal.switchIndex != kNoSwitch && codecOf[signal.switchIndex] == kOut)) continue;
         codecOf[s] = kIn;
-        ++count;
     }
-    // Made in place: those carried unconditionally first, then the others.
-    DecodePlan& plan = message.plan;
-    plan.allocate(count, false, 0);
-    plan.fastLength = fast ? static_cast<uint8_t>(fastLength) : 0xFF;
-    FieldCodec* codecs = plan.codecs();
-    uint32_t made = 0;
+    // Those carried unconditionally first, then the others.
+    std::vector<FieldCodec>& codecs = scratch.codecs;
+    codecs.clear();
     for (uint32_t s = 0; s < message.signals.size(); ++s) {
         const Signal& signal = message.signals[s];
-        if (codecOf[s] == kIn && signal.switchIndex == kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
+        if (codecOf[s] == kIn && signal.switchIndex == kNoSwitch) codecs.push_back(makeCodec(signal, s, fastLength));
     }
-    plan.unconditional = made;
+    const auto unconditional = static_cast<uint32_t>(codecs.size());
     // Integer fields first; the relative order of the rest stays.
     const auto plainInteger = [](const FieldCodec& codec) { return (codec.flags & kKindBits) == kIntegerField; };
-    plan.integers = static_cast<uint32_t>(std::stable_partition(codecs, codecs + made, plainInteger) - codecs);
+    const auto integers =
+        static_cast<uint32_t>(std::stable_partition(codecs.begin(), codecs.end(), plainInteger) - codecs.begin());
     for (size_t k = 0; k < message.signals.size(); ++k) {
         const uint32_t s = message.decodeAt(k);
         const Signal& signal = message.signals[s];
-        if (codecOf[s] == kIn && signal.switchIndex != kNoSwitch) codecs[made++] = makeCodec(signal, s, fastLength);
+        if (codecOf[s] == kIn && signal.switchIndex != kNoSwitch) codecs.push_back(makeCodec(signal, s, fastLength));
     }
-    for (uint32_t i = 0; i < count; ++i) plan.limits()[i] = limitsOf(message.signals[codecs[i].slot]);
-    placeTexts(message);
+    // Tables of integer fields whose values lie close together (states,
+    // gears, error codes) get their texts by position: one load on every
+    // decoded frame.
+    const auto count = static_cast<uint32_t>(codecs.size());
+    uint64_t slots = 0;
+    bool anyTable = false;
+    for (const FieldCodec& codec : codecs) {
+        anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
+        slots += placedSpan(codec, message.signals[codec.slot].details->values);
+    }
+    auto* placed = reinterpret_cast<FieldCodec*>(arena.allocate(wordsFor(count, anyTable, slots)));
+    std::copy(codecs.begin(), codecs.end(), placed);
+    const PlanView plan{&message,
+                        placed,
+                        count,
+                        unconditional,
+                        static_cast<uint32_t>(message.signals.size()),
+                        std::min(integers, PlanView::kMostIntegers),
+                        fast ? fastLength : 0xFFu};
+    // As PlanView finds them: the limits after the codecs, then the texts.
+    auto* limits = reinterpret_cast<FieldLimits*>(placed + count);
+    for (uint32_t i = 0; i < count; ++i) limits[i] = limitsOf(message.signals[placed[i].slot]);
+    if (!anyTable) return plan;
+    auto* texts = reinterpret_cast<FieldTexts*>(limits + count);
+    auto** slot = reinterpret_cast<const char**>(texts + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const ValueTable& values = message.signals[placed[i].slot].details->values;
+        const uint64_t span = placedSpan(placed[i], values);
+        texts[i] = FieldTexts{nullptr, 0, 0};
+        if (span == 0) continue;
+        const auto lowest = static_cast<uint64_t>(values.entries().front().value);
+        texts[i] = FieldTexts{slot, lowest, span};
+        for (uint64_t at = 0; at < span; ++at) *slot++ = values.find(static_cast<int64_t>(lowest + at));
+    }
+    return plan;
 }
 
 bool inRanges(const CarriedValues& carried, uint64_t raw) noexcept {

@@ -22,6 +22,7 @@ struct SignalGroup {
 
 // What few messages are given or need.
 struct MessageDetails {
+    std::string comment;
     std::string sendType;  // GenMsgSendType's text, or empty
     AttributeList attributes;
     std::vector<SignalGroup> signalGroups;
@@ -32,18 +33,33 @@ struct MessageDetails {
     std::vector<uint32_t> decodeOrder;
 };
 
+// Where a message's decoding plan is: its database's, once that has built its
+// indexes. A copy has none until its own database builds them.
+class PlanLink {
+public:
+    PlanLink() = default;
+    PlanLink(const PlanLink&) noexcept {}
+    PlanLink& operator=(const PlanLink&) noexcept {
+        view_ = &kNone;
+        return *this;
+    }
+    const PlanView& operator*() const noexcept { return *view_; }
+    void set(const PlanView* view) noexcept { view_ = view; }
+
+private:
+    inline static constexpr PlanView kNone{};
+    const PlanView* view_ = &kNone;
+};
+
 // Fields in an order that leaves no padding: a file may hold millions.
 struct Message {
-    DecodePlan plan;  // built with the indexes
+    PlanLink plan;  // set when the indexes are built
     uint32_t id = 0;
     bool extended = false;
     bool fd = false;
     bool j1939 = false;  // a J1939 parameter group (VFrameFormat)
     bool multiplexed = false;
     ShortText name;
-    // In place, not among the details: every frame's message information
-    // gives it.
-    ShortText comment;
     uint32_t length = 0;
     uint32_t index = 0;  // within the database
     NameList senders;
@@ -90,16 +106,8 @@ struct Message {
         return order.empty() ? static_cast<uint32_t>(k) : order[k];
     }
 
-    PlanView planView() const noexcept {
-        return {this,
-                plan.codecs(),
-                plan.count,
-                plan.unconditional,
-                static_cast<uint32_t>(signals.size()),
-                std::min(plan.integers, PlanView::kMostIntegers),
-                plan.fastLength};
-    }
+    const std::string& comment() const noexcept { return details->comment; }
 };
-static_assert(sizeof(Message) <= 128);
+static_assert(sizeof(Message) <= 96);
 
 }  // namespace canxlate::db

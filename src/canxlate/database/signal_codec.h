@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace canxlate::db {
 
@@ -80,51 +79,5 @@ struct PlanView {
     const FieldTexts* texts() const noexcept { return reinterpret_cast<const FieldTexts*>(limits() + count); }
 };
 static_assert(sizeof(PlanView) <= 32);
-
-// The decodable signals: those carried unconditionally first (grouped as
-// PlanView says), then the multiplexed ones, each after its switch (of which
-// it has a codec). One block holds the codecs, their limits, their texts when
-// some field has a value table, and the texts' slots: a message costs one
-// allocation of the size it needs.
-class DecodePlan {
-public:
-    DecodePlan() = default;
-    DecodePlan(const DecodePlan& other);
-    DecodePlan(DecodePlan&&) noexcept = default;
-    DecodePlan& operator=(const DecodePlan& other) {
-        if (this != &other) *this = DecodePlan(other);
-        return *this;
-    }
-    DecodePlan& operator=(DecodePlan&&) noexcept = default;
-
-    // Room for count codecs, with texts when withTexts, and textSlots slots;
-    // what the plan held goes.
-    void allocate(uint32_t count, bool withTexts, uint64_t textSlots);
-
-    FieldCodec* codecs() const noexcept { return reinterpret_cast<FieldCodec*>(block_.get()); }
-    FieldLimits* limits() const noexcept { return reinterpret_cast<FieldLimits*>(codecs() + count); }
-    // Null when no field has a value table.
-    FieldTexts* texts() const noexcept { return withTexts ? reinterpret_cast<FieldTexts*>(limits() + count) : nullptr; }
-    const char** textSlots() const noexcept {
-        return reinterpret_cast<const char**>(withTexts ? static_cast<void*>(texts() + count)
-                                                        : static_cast<void*>(limits() + count));
-    }
-
-    uint32_t count = 0;
-    uint32_t unconditional = 0;
-    uint32_t integers = 0;
-    uint8_t fastLength = 0xFF;
-    bool withTexts = false;
-
-private:
-    // Rounded up: a slot may be narrower than a word (32-bit targets).
-    static size_t wordsFor(uint32_t count, bool withTexts, uint64_t textSlots) noexcept {
-        const size_t bytes = count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
-                             textSlots * sizeof(const char*);
-        return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t);
-    }
-
-    std::unique_ptr<uint64_t[]> block_;
-};
 
 }  // namespace canxlate::db

@@ -458,7 +458,7 @@ private:
             if (!firstOfId_[m]) continue;  // references by ID find the first message
             const db::Message& message = db_.messages[m];
             const std::string id = std::to_string(rawId(message));
-            comment("BO_ " + id + " ", message.comment);
+            comment("BO_ " + id + " ", message.comment());
             for (uint32_t s : metadataOrder_[m])
                 if (!laterOfName_[m][s])
                     comment("SG_ " + id + " " + signalNames_[m][s] + " ", message.signals[s].details->comment);
@@ -729,7 +729,7 @@ std::vector<std::string> saidOfSignal(const db::Signal& signal, uint32_t mainSwi
 std::vector<std::string> saidOfMessage(const db::Database& database, size_t m, const WriteOptions& options) {
     const db::Message& message = database.messages[m];
     std::vector<std::string> kinds;
-    addKind(kinds, !message.comment.empty(), "comment");
+    addKind(kinds, !message.comment().empty(), "comment");
     addKind(kinds, hasAttributes(message.details->attributes, options) || !writtenAsIs(message.name, options),
             "attributes");
     addKind(kinds, message.senders.size() > 1, "senders");

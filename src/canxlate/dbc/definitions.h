@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -176,12 +177,14 @@ struct Definitions {
     std::string version;
     std::vector<std::string_view> newSymbols;
     std::string busSpeed;
-    std::vector<CommentDef> comments;
+    // Deques: applied front first, each gives its room back as it goes, to
+    // what applying it makes.
+    std::deque<CommentDef> comments;
     std::vector<AttributeDefinitionDef> attributeDefinitions;
     std::vector<AttributeDefaultDef> attributeDefaults;
-    std::vector<AttributeValueDef> attributeValues;
+    std::deque<AttributeValueDef> attributeValues;
     std::vector<ValueTableDef> valueTables;
-    std::vector<ValueDescriptionDef> valueDescriptions;
+    std::deque<ValueDescriptionDef> valueDescriptions;
     std::vector<ValueTypeDef> valueTypes;
     std::vector<MuxValuesDef> muxValues;
     std::vector<MuxRangeDef> muxRanges;  // of muxValues, one after another

@@ -42,11 +42,45 @@ struct MessageKey {
 
 constexpr uint32_t kNoMux = UINT32_MAX;
 
+// How many lines of text begin with "BO_" and a blank: about the messages to
+// expect, and more only where comments hold such lines. Each counts for at
+// least kBytesPerExpected bytes of text, so that a file of nothing else
+// cannot make room for more than its size allows.
+constexpr size_t kBytesPerExpected = 16;
+size_t expectedMessages(std::string_view text) noexcept {
+    size_t count = 0;
+    for (size_t at = text.find("BO_"); at != std::string_view::npos; at = text.find("BO_", at + 3)) {
+        size_t before = at;
+        while (before > 0 && (text[before - 1] == ' ' || text[before - 1] == '\t')) --before;
+        const bool lineStart = before == 0 || text[before - 1] == '\n' || text[before - 1] == '\r';
+        if (lineStart && at + 3 < text.size() && (text[at + 3] == ' ' || text[at + 3] == '\t')) ++count;
+    }
+    return std::min(count, text.size() / kBytesPerExpected);
+}
+
+// Applies each definition in turn and lets it go, so that what applying makes
+// takes the room the definitions leave.
+template <typename Def, typename Apply>
+void consumeEach(std::deque<Def>& defs, Apply apply) {
+    for (; !defs.empty(); defs.pop_front()) apply(defs.front());
+}
+
 // Nodes, messages and signals arrive as the first pass reads them and go
 // straight into the model; the rest waits in the definitions for finish().
 class ModelBuilder final : public DefinitionReceiver {
 public:
     ModelBuilder(DiagnosticSink& sink, db::Database& database) : sink_(sink), db_(database) {}
+
+    // Room for the reading state of count messages at once: grown message by
+    // message, it would hold up to twice what it needs.
+    void expectMessages(size_t count) {
+        messageNames_.reserve(count);
+        idKeys_.reserve(count);
+        rawIds_.reserve(count);
+        firstSignal_.reserve(count + 1);
+        firstMux_.reserve(count);
+        overlapFree_.reserve(count);
+    }
 
     // Nodes wait in a short queue whose index slots are fetched ahead: a list
     // of millions of names would otherwise wait on memory for each.
@@ -377,14 +411,15 @@ private:
     }
 
     void applyComments() {
-        for (CommentDef& def : defs_->comments) {
+        consumeEach(defs_->comments, [this](CommentDef& def) {
             switch (def.object.kind) {
                 case ObjectKind::kNetwork: db_.comment += def.text; break;  // several are joined
                 case ObjectKind::kNode:
                     if (db::Node* node = findNode(def.object)) node->details.edit().comment = std::move(def.text);
                     break;
                 case ObjectKind::kMessage:
-                    if (Message* message = findMessage(def.object)) message->comment = def.text;
+                    if (Message* message = findMessage(def.object))
+                        message->details.edit().comment = std::move(def.text);
                     break;
                 case ObjectKind::kSignal:
                     if (Signal* signal = findSignal(def.object)) signal->details.edit().comment = std::move(def.text);
@@ -395,7 +430,7 @@ private:
                     break;
                 default: break;
             }
-        }
+        });
     }
 
     void applyValueTypes() {
@@ -435,7 +470,7 @@ private:
             named.values.assign(std::move(values));
             db_.valueTables.push_back(std::move(named));
         }
-        for (ValueDescriptionDef& def : defs_->valueDescriptions) {
+        consumeEach(defs_->valueDescriptions, [&](ValueDescriptionDef& def) {
             db::EnvironmentVariable* variable = nullptr;
             Signal* signal = nullptr;
             if (def.signal.kind == ObjectKind::kEnvironmentVariable) {
@@ -443,14 +478,14 @@ private:
             } else {
                 signal = findSignal(def.signal);
             }
-            if (signal == nullptr && variable == nullptr) continue;
+            if (signal == nullptr && variable == nullptr) return;
             const std::vector<ValueEntry>* entries = &def.entries;
             if (!def.tableName.empty()) {
                 auto it = tables.find(def.tableName);
                 if (it == tables.end()) {
                     sink_.warning(db::Topic::kReference, def.tablePosition,
                                   "no value table is named " + quote(def.tableName) + "; skipped");
-                    continue;
+                    return;
                 }
                 entries = &it->second->entries;
             }
@@ -458,7 +493,7 @@ private:
                 std::vector<db::ValueText> values;
                 for (const ValueEntry& entry : *entries) values.push_back({entry.value, entry.text});
                 variable->values.assign(std::move(values));
-                continue;
+                return;
             }
             // A negative key of an unsigned field is its bit pattern: -1 is all ones.
             const bool pattern = signal->type == db::ValueType::kUnsigned && signal->length < 64;
@@ -468,7 +503,7 @@ private:
             for (const ValueEntry& entry : *entries)
                 values.push_back({static_cast<int64_t>(static_cast<uint64_t>(entry.value) & mask), entry.text});
             signal->details.edit().values.assign(std::move(values), signal->type == db::ValueType::kUnsigned);
-        }
+        });
     }
 
     // Definitions and their defaults into the model; a name defined twice
@@ -541,7 +576,7 @@ private:
 
     void applyAttributes() {
         addAttributeDefinitions();
-        for (const AttributeValueDef& def : defs_->attributeValues) {
+        consumeEach(defs_->attributeValues, [this](AttributeValueDef& def) {
             db::Attribute attribute = typedValue(findDefinition(def.name, db::isRelation(def.object.kind)), def.value);
             attribute.name = def.name;
             db::AttributeList* list = nullptr;
@@ -564,7 +599,7 @@ private:
                     break;
                 default: addRelationAttribute(def.object, std::move(attribute)); break;
             }
-            if (list == nullptr) continue;
+            if (list == nullptr) return;
             // A value given again replaces the earlier one.
             auto it = std::find_if(list->begin(), list->end(),
                                    [&](const db::Attribute& given) { return given.name == attribute.name; });
@@ -573,7 +608,7 @@ private:
             } else {
                 list->push_back(std::move(attribute));
             }
-        }
+        });
     }
 
     void addRelationAttribute(const ObjectRef& ref, db::Attribute attribute) {
@@ -733,6 +768,7 @@ void readDbc(std::string_view text, db::Database& database, std::string* owner) 
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     DiagnosticSink sink(database.diagnostics);
     ModelBuilder builder(sink, database);
+    builder.expectMessages(expectedMessages(text));
     Definitions definitions = parseDefinitions(text, sink, builder);
     // The model keeps copies of what it needs of the text.
     builder.finish(definitions, owner);

@@ -168,6 +168,12 @@ CANXLATE_LOOP_INLINE void decodeWindows(const PlanView& plan, const Windows& win
 // unless the plan covers all signals unconditionally.
 template <bool Clamp, typename Out>
 CANXLATE_LOOP_INLINE void decodeFrame(const PlanView& plan, const uint8_t* payload, size_t length, Out& out) noexcept {
+    if constexpr (Clamp) {
+        if (!plan.limited) {
+            decodeFrame<false>(plan, payload, length, out);
+            return;
+        }
+    }
     if (length >= plan.fastLength) [[likely]] {
         if (plan.fastLength == 8) {
             decodeWindows<Clamp>(plan, ClassicWindows(payload), payload, length, out);

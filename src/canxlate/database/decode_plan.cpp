@@ -56,8 +56,9 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
 }
 
 // Rounded up: a slot may be narrower than a word (32-bit targets).
-size_t wordsFor(size_t count, bool withTexts, uint64_t textSlots) noexcept {
-    const size_t bytes = count * (sizeof(FieldCodec) + sizeof(FieldLimits) + (withTexts ? sizeof(FieldTexts) : 0)) +
+size_t wordsFor(size_t count, bool limited, bool withTexts, uint64_t textSlots) noexcept {
+    const size_t bytes = count * (sizeof(FieldCodec) + (limited ? sizeof(FieldLimits) : 0) +
+                                  (withTexts ? sizeof(FieldTexts) : 0)) +
                          textSlots * sizeof(const char*);
     return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t);
 }
@@ -109,11 +110,15 @@ PlanView buildDecodePlan(Message& message, PlanArena& arena, PlanScratch& scratc
     const auto count = static_cast<uint32_t>(codecs.size());
     uint64_t slots = 0;
     bool anyTable = false;
+    bool limited = false;
     for (const FieldCodec& codec : codecs) {
+        const Signal& signal = message.signals[codec.slot];
         anyTable = anyTable || (codec.flags & kHasValueTable) != 0;
-        slots += placedSpan(codec, message.signals[codec.slot].details->values);
+        slots += placedSpan(codec, signal.details->values);
+        const FieldLimits limits = limitsOf(signal);
+        limited = limited || limits.minimum != -kInfinity || limits.maximum != kInfinity;
     }
-    auto* placed = reinterpret_cast<FieldCodec*>(arena.allocate(wordsFor(count, anyTable, slots)));
+    auto* placed = reinterpret_cast<FieldCodec*>(arena.allocate(wordsFor(count, limited, anyTable, slots)));
     std::copy(codecs.begin(), codecs.end(), placed);
     const PlanView plan{&message,
                         placed,
@@ -121,12 +126,13 @@ PlanView buildDecodePlan(Message& message, PlanArena& arena, PlanScratch& scratc
                         unconditional,
                         static_cast<uint32_t>(message.signals.size()),
                         std::min(integers, PlanView::kMostIntegers),
+                        limited,
                         fast ? fastLength : 0xFFu};
     // As PlanView finds them: the limits after the codecs, then the texts.
     auto* limits = reinterpret_cast<FieldLimits*>(placed + count);
-    for (uint32_t i = 0; i < count; ++i) limits[i] = limitsOf(message.signals[placed[i].slot]);
+    for (uint32_t i = 0; limited && i < count; ++i) limits[i] = limitsOf(message.signals[placed[i].slot]);
     if (!anyTable) return plan;
-    auto* texts = reinterpret_cast<FieldTexts*>(limits + count);
+    auto* texts = reinterpret_cast<FieldTexts*>(limited ? static_cast<void*>(limits + count) : limits);
     auto** slot = reinterpret_cast<const char**>(texts + count);
     for (uint32_t i = 0; i < count; ++i) {
         const ValueTable& values = message.signals[placed[i].slot].details->values;

@@ -58,25 +58,31 @@ struct Message;
 struct PlanView {
     // Longest run of leading integer fields a plan gives as such; a longer
     // run's rest takes the loop that tests the kind, with the same values.
-    static constexpr uint32_t kMostIntegers = (uint32_t{1} << 24) - 1;
+    static constexpr uint32_t kMostIntegers = (uint32_t{1} << 23) - 1;
 
     const Message* message;    // whose plan this is
-    const FieldCodec* codecs;  // their limits follow them, then their texts
+    const FieldCodec* codecs;  // their limits follow them (when limited), then their texts
     uint32_t count;
     uint32_t unconditional;  // how many codecs lead without a switch
     uint32_t signalCount;
     // The unconditional codecs begin with the integer fields, up to
     // integers: a loop over them needs no test of kind.
-    uint32_t integers : 24;
+    uint32_t integers : 23;
+    // Whether some codec has limits. A plan without keeps none: clamping to
+    // -inf..+inf changes no value, so it decodes as without clamping.
+    uint32_t limited : 1;
     // Frames of at least this many bytes take the fast path (every decodable
     // field inside them); 0xFF when some field needs the byte-wise reader.
     uint32_t fastLength : 8;
 
-    // limits()[i] of codecs[i].
+    // limits()[i] of codecs[i], of a limited plan.
     const FieldLimits* limits() const noexcept { return reinterpret_cast<const FieldLimits*>(codecs + count); }
     // texts()[i] of codecs[i], for a codec with kHasValueTable: the plan of
     // such a codec has texts.
-    const FieldTexts* texts() const noexcept { return reinterpret_cast<const FieldTexts*>(limits() + count); }
+    const FieldTexts* texts() const noexcept {
+        return limited ? reinterpret_cast<const FieldTexts*>(limits() + count)
+                       : reinterpret_cast<const FieldTexts*>(codecs + count);
+    }
 };
 static_assert(sizeof(PlanView) <= 32);
 

@@ -283,6 +283,7 @@ std::string DatabaseBuilder::addSignal(std::string_view message, const cxl_signa
     if (found.message == nullptr) return found.problem;
     db::Signal signal;
     if (std::string problem = makeSignal(*found.message, spec, nullptr, signal); !problem.empty()) return problem;
+    if (found.message->signals.size() == db::kMostSignals) return db::mostSignalsText(signal.name, found.message->name);
     found.message->signals.push_back(std::move(signal));
     rebuildSignalNames(*found.message);
     return {};

@@ -110,4 +110,10 @@ struct Message {
 };
 static_assert(sizeof(Message) <= 96);
 
+// Why a signal past kMostSignals is left out.
+inline std::string mostSignalsText(std::string_view signal, std::string_view message) {
+    return "signal '" + std::string(signal) + "' skipped: message '" + std::string(message) + "' holds " +
+           std::to_string(kMostSignals) + " signals, the most a message may have";
+}
+
 }  // namespace canxlate::db

@@ -2,6 +2,7 @@
 // prepared for decoding and encoding.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ enum class ValueType : uint8_t { kSigned = 0, kUnsigned = 1, kSingle = 2, kDoubl
 enum class MuxRole : uint8_t { kPlain = 0, kSwitch = 1, kMultiplexed = 2, kMultiplexedSwitch = 3 };
 
 inline constexpr uint32_t kNoSwitch = UINT32_MAX;
+// A signal's index is 24 bits wide: a message holds no more.
+inline constexpr size_t kMostSignals = size_t{1} << 24;
 
 // What few signals are given.
 struct SignalDetails {
@@ -45,19 +48,19 @@ struct Signal {
     uint32_t startBit = 0;  // as the file writes it
     uint32_t length = 0;
     uint32_t switchIndex = kNoSwitch;  // index of the switch within the message
-    uint32_t index = 0;                // within the message
-    ValueType type = ValueType::kUnsigned;
-    MuxRole role = MuxRole::kPlain;
-    bool bigEndian = false;
-    bool floatSigned = false;  // a float signal the file gives with '-'
+    uint32_t index : 24 = 0;           // within the message: see Message::kMostSignals
+    ValueType type : 2 = ValueType::kUnsigned;
+    MuxRole role : 2 = MuxRole::kPlain;
+    bool bigEndian : 1 = false;
+    bool floatSigned : 1 = false;  // a float signal the file gives with '-'
     // False when the field cannot be read as written (see the diagnostics);
     // such a signal is never carried.
-    bool decodable = false;
+    bool decodable : 1 = false;
 
     // Position of the least significant bit; of a signal that cannot be
     // decoded, the start bit.
     uint32_t lsbBit() const noexcept { return decodable ? 8u * field.anchor + field.shift : startBit; }
 };
-static_assert(sizeof(Signal) <= 128);
+static_assert(sizeof(Signal) <= 120);
 
 }  // namespace canxlate::db

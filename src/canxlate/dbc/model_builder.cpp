@@ -108,6 +108,10 @@ public:
     void signal(SignalDef& def) override {
         if (!open_) return;  // of a message skipped with an error
         Message& message = db_.messages.back();
+        if (message.signals.size() == db::kMostSignals) {
+            sink_.error(db::Topic::kLayout, def.position, db::mostSignalsText(def.name, message.name));
+            return;
+        }
         Signal signal;
         signal.name = def.name;
         signal.unit = std::move(def.unit);

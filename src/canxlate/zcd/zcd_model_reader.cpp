@@ -101,6 +101,10 @@ private:
     void add(const ImportedChannel& channel) {
         db::Message* message = messageFor(channel);
         if (message == nullptr) return;
+        if (message->signals.size() == db::kMostSignals) {
+            sink_.error(db::Topic::kOther, kWholeFile, db::mostSignalsText(channel.name, message->name));
+            return;
+        }
         db::Signal& signal = message->signals.emplace_back();
         signal.name = channel.name;
         signal.unit = channel.unit;

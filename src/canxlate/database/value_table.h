@@ -18,21 +18,29 @@ public:
     // unsignedOrder: keys are bit patterns of 64-bit fields, ordered as such.
     void assign(std::vector<ValueText> entries, bool unsignedOrder = false) {
         unsignedOrder_ = unsignedOrder;
-        std::vector<uint32_t> order(entries.size());
-        for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return less(entries[a].value, entries[b].value); });
-        entries_.clear();
-        entries_.reserve(entries.size());
-        written_.assign(entries.size(), 0);
-        for (uint32_t place = 0; place < order.size(); ++place) {
-            written_[order[place]] = place;
-            entries_.push_back(std::move(entries[order[place]]));
+        written_ = {};
+        dense_ = {};
+        const auto byValue = [this](const ValueText& a, const ValueText& b) { return less(a.value, b.value); };
+        if (std::is_sorted(entries.begin(), entries.end(), byValue)) {
+            // As most files give them: the order given is the table's.
+            entries_ = std::move(entries);
+        } else {
+            std::vector<uint32_t> order(entries.size());
+            for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+            std::stable_sort(order.begin(), order.end(),
+                             [&](uint32_t a, uint32_t b) { return less(entries[a].value, entries[b].value); });
+            entries_.clear();
+            entries_.reserve(entries.size());
+            written_.assign(entries.size(), 0);
+            for (uint32_t place = 0; place < order.size(); ++place) {
+                written_[order[place]] = place;
+                entries_.push_back(std::move(entries[order[place]]));
+            }
         }
         // Values close together (states, gears, error codes) are found by
-        // position: one load instead of a search on every decoded frame.
-        dense_.clear();
-        if (entries_.empty()) return;
+        // position: one load instead of a search on every decoded frame. A
+        // few are searched as fast.
+        if (entries_.size() <= kSearched) return;
         lowest_ = entries_.front().value;
         const uint64_t span = static_cast<uint64_t>(entries_.back().value) - static_cast<uint64_t>(lowest_);
         if (span >= kMostDenseSlots || span >= 4 * entries_.size() + 16) return;
@@ -44,7 +52,7 @@ public:
     }
     const std::vector<ValueText>& entries() const noexcept { return entries_; }
     // The i-th entry as the file gave them.
-    const ValueText& written(size_t i) const noexcept { return entries_[written_[i]]; }
+    const ValueText& written(size_t i) const noexcept { return entries_[written_.empty() ? i : written_[i]]; }
     bool empty() const noexcept { return entries_.empty(); }
     // Null when the value has no text.
     const char* find(int64_t value) const noexcept {
@@ -60,13 +68,14 @@ public:
 
 private:
     static constexpr uint64_t kMostDenseSlots = 4096;
+    static constexpr size_t kSearched = 8;  // entries a table searches rather than places
 
     bool less(int64_t a, int64_t b) const noexcept {
         return unsignedOrder_ ? static_cast<uint64_t>(a) < static_cast<uint64_t>(b) : a < b;
     }
 
     std::vector<ValueText> entries_;
-    std::vector<uint32_t> written_;  // file order -> place in entries_
+    std::vector<uint32_t> written_;  // file order -> place in entries_; empty when the same
     std::vector<uint32_t> dense_;    // by value - lowest_: 1 + the entry's index, 0 for none
     int64_t lowest_ = 0;
     bool unsignedOrder_ = false;

@@ -26,7 +26,7 @@ inline constexpr size_t kMostSignals = size_t{1} << 24;
 
 // What few signals are given.
 struct SignalDetails {
-    std::string comment;
+    ShortText comment;
     ValueTable values;
     AttributeList attributes;
     double startValue = 0.0;     // GenSigStartValue, a raw value

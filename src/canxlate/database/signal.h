@@ -14,6 +14,7 @@
 #include "canxlate/database/out_of_line.h"
 #include "canxlate/database/value_table.h"
 #include "shared/text/short_text.h"
+#include "shared/text/tiny_text.h"
 
 namespace canxlate::db {
 
@@ -36,7 +37,7 @@ struct SignalDetails {
 // Fields in an order that leaves no padding: a file may hold millions.
 struct Signal {
     ShortText name;
-    ShortText unit;
+    TinyText unit;
     NameList receivers;
     double factor = 1.0;
     double offset = 0.0;
@@ -61,6 +62,6 @@ struct Signal {
     // decoded, the start bit.
     uint32_t lsbBit() const noexcept { return decodable ? 8u * field.anchor + field.shift : startBit; }
 };
-static_assert(sizeof(Signal) <= 120);
+static_assert(sizeof(Signal) <= 112);
 
 }  // namespace canxlate::db

@@ -62,20 +62,44 @@ TEST(Opening, RefusesWhatIsNoDatabase) {
     EXPECT_EQ(database, nullptr);
 }
 
+// Texts given out of order, in order, and enough of them to be found by
+// position: each lists in value order and as written, and decodes as its value.
 TEST(Model, ValueTextsInValueOrderAndAsWritten) {
-    const std::string text =
-        "BO_ 1 M: 8 N\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" N\nVAL_ 1 S 2 \"two\" 0 \"zero\" 1 \"one\" ;\n";
-    cxl_database* database = nullptr;
-    ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &database), CXL_OK);
-    const cxl_signal* signal = cxl_find_signal(cxl_find_message(database, 1, 0), "S");
-    std::string sorted, written;
-    int64_t raw;
-    const char* label;
-    for (size_t i = 0; cxl_signal_value_text(signal, i, &raw, &label) == CXL_OK; ++i) sorted += label;
-    for (size_t i = 0; cxl_signal_value_text_as_written(signal, i, &raw, &label) == CXL_OK; ++i) written += label;
-    EXPECT_EQ(sorted, "zeroonetwo");
-    EXPECT_EQ(written, "twozeroone");
-    cxl_close(database);
+    struct Case {
+        const char* given;
+        const char* sorted;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"2 \"c\" 0 \"a\" 1 \"b\"", "abc", "cab"},
+        {"0 \"a\" 1 \"b\" 2 \"c\" 3 \"d\" 4 \"e\" 5 \"f\" 6 \"g\" 7 \"h\" 9 \"j\"", "abcdefghj", "abcdefghj"},
+        {"9 \"j\" 7 \"h\" 6 \"g\" 5 \"f\" 4 \"e\" 3 \"d\" 2 \"c\" 1 \"b\" 0 \"a\"", "abcdefghj", "jhgfedcba"},
+    };
+    for (const Case& c : cases) {
+        const std::string text =
+            "BO_ 1 M: 8 N\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" N\nVAL_ 1 S " + std::string(c.given) + " ;\n";
+        cxl_database* database = nullptr;
+        ASSERT_EQ(cxl_open_memory(text.data(), text.size(), CXL_FORMAT_DBC, &database), CXL_OK);
+        const cxl_message* message = cxl_find_message(database, 1, 0);
+        const cxl_signal* signal = cxl_find_signal(message, "S");
+        std::string sorted, written;
+        int64_t raw;
+        const char* label;
+        for (size_t i = 0; cxl_signal_value_text(signal, i, &raw, &label) == CXL_OK; ++i) sorted += label;
+        for (size_t i = 0; cxl_signal_value_text_as_written(signal, i, &raw, &label) == CXL_OK; ++i) written += label;
+        EXPECT_EQ(sorted, c.sorted);
+        EXPECT_EQ(written, c.written);
+        for (uint8_t value = 0; value < 11; ++value) {
+            const uint8_t payload[8] = {value};
+            cxl_value decoded{};
+            ASSERT_EQ(cxl_decode(message, payload, sizeof payload, 0, &decoded), CXL_OK);
+            const size_t at = std::string(c.sorted).find(static_cast<char>('a' + value));
+            EXPECT_EQ(decoded.text == nullptr ? "" : std::string(decoded.text),
+                      at == std::string::npos ? "" : std::string(1, static_cast<char>('a' + value)))
+                << c.given << " at " << int{value};
+        }
+        cxl_close(database);
+    }
 }
 
 TEST(Opening, SeveralSourcesMakeOneDatabase) {

@@ -18,8 +18,8 @@ public:
     // unsignedOrder: keys are bit patterns of 64-bit fields, ordered as such.
     void assign(std::vector<ValueText> entries, bool unsignedOrder = false) {
         unsignedOrder_ = unsignedOrder;
-        written_ = {};
-        dense_ = {};
+        reordered_ = false;
+        places_ = {};
         const auto byValue = [this](const ValueText& a, const ValueText& b) { return less(a.value, b.value); };
         if (std::is_sorted(entries.begin(), entries.end(), byValue)) {
             // As most files give them: the order given is the table's.
@@ -31,9 +31,10 @@ public:
                              [&](uint32_t a, uint32_t b) { return less(entries[a].value, entries[b].value); });
             entries_.clear();
             entries_.reserve(entries.size());
-            written_.assign(entries.size(), 0);
+            reordered_ = true;
+            places_.assign(entries.size(), 0);
             for (uint32_t place = 0; place < order.size(); ++place) {
-                written_[order[place]] = place;
+                places_[order[place]] = place;
                 entries_.push_back(std::move(entries[order[place]]));
             }
         }
@@ -44,21 +45,24 @@ public:
         lowest_ = entries_.front().value;
         const uint64_t span = static_cast<uint64_t>(entries_.back().value) - static_cast<uint64_t>(lowest_);
         if (span >= kMostDenseSlots || span >= 4 * entries_.size() + 16) return;
-        dense_.assign(span + 1, 0);
+        const size_t first = places_.size();
+        places_.resize(first + span + 1, 0);
+        uint32_t* dense = places_.data() + first;
         // The first entry of a value wins, as with the search.
         for (size_t i = entries_.size(); i-- > 0;)
-            dense_[static_cast<uint64_t>(entries_[i].value) - static_cast<uint64_t>(lowest_)] =
+            dense[static_cast<uint64_t>(entries_[i].value) - static_cast<uint64_t>(lowest_)] =
                 static_cast<uint32_t>(i + 1);
     }
     const std::vector<ValueText>& entries() const noexcept { return entries_; }
     // The i-th entry as the file gave them.
-    const ValueText& written(size_t i) const noexcept { return entries_[written_.empty() ? i : written_[i]]; }
+    const ValueText& written(size_t i) const noexcept { return entries_[reordered_ ? places_[i] : i]; }
     bool empty() const noexcept { return entries_.empty(); }
     // Null when the value has no text.
     const char* find(int64_t value) const noexcept {
-        if (!dense_.empty()) {
+        const size_t first = reordered_ ? entries_.size() : 0;
+        if (places_.size() > first) {
             const uint64_t at = static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_);
-            const uint32_t entry = at < dense_.size() ? dense_[at] : 0;
+            const uint32_t entry = at < places_.size() - first ? places_[first + at] : 0;
             return entry != 0 ? entries_[entry - 1].text.c_str() : nullptr;
         }
         auto it = std::lower_bound(entries_.begin(), entries_.end(), value,
@@ -75,9 +79,12 @@ private:
     }
 
     std::vector<ValueText> entries_;
-    std::vector<uint32_t> written_;  // file order -> place in entries_; empty when the same
-    std::vector<uint32_t> dense_;    // by value - lowest_: 1 + the entry's index, 0 for none
+    // When reordered_, first the place in entries_ of each entry in the order
+    // given; then, for values close together, by value - lowest_: 1 + the
+    // entry's index, 0 for none.
+    std::vector<uint32_t> places_;
     int64_t lowest_ = 0;
+    bool reordered_ = false;
     bool unsignedOrder_ = false;
 };
 

@@ -57,9 +57,9 @@ uint64_t placedSpan(const FieldCodec& codec, const ValueTable& values) {
 
 // Rounded up: a slot may be narrower than a word (32-bit targets).
 size_t wordsFor(size_t count, bool limited, bool withTexts, uint64_t textSlots) noexcept {
-    const size_t bytes = count * (sizeof(FieldCodec) + (limited ? sizeof(FieldLimits) : 0) +
-                                  (withTexts ? sizeof(FieldTexts) : 0)) +
-                         textSlots * sizeof(const char*);
+    const size_t bytes =
+        count * (sizeof(FieldCodec) + (limited ? sizeof(FieldLimits) : 0) + (withTexts ? sizeof(FieldTexts) : 0)) +
+        textSlots * sizeof(const char*);
     return (bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t);
 }
 

@@ -15,7 +15,18 @@ void Database::buildIndexes() {
     made.entries.reserve(messages.size());
     made.messagesByName.reserve(messages.size());
     PlanScratch scratch;
+    // The slots a message's ID and name land in are fetched some messages
+    // ahead: a table of a million entries would otherwise be waited on twice
+    // a message.
+    constexpr uint32_t kAhead = 8;
+    auto prefetch = [&](uint32_t m) {
+        if (m >= messages.size()) return;
+        __builtin_prefetch(&made.idSlots[slotOf(idKey(messages[m].id, messages[m].extended))]);
+        made.messagesByName.prefetch(messages[m].name);
+    };
+    for (uint32_t m = 0; m < kAhead; ++m) prefetch(m);
     for (uint32_t i = 0; i < messages.size(); ++i) {
+        prefetch(i + kAhead);
         Message& message = messages[i];
         message.index = i;
         for (size_t s = 0; s < message.signals.size(); ++s) message.signals[s].index = static_cast<uint32_t>(s);

@@ -34,8 +34,16 @@ struct SignalDetails {
     bool hasStartValue = false;  // whether startValue was given
 };
 
+// MinGW lays bit fields out as MSVC does, a unit for each type; the GCC
+// layout keeps the flags in the index's word.
+#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
+#  define CANXLATE_SHARED_BIT_UNITS __attribute__((gcc_struct))
+#else
+#  define CANXLATE_SHARED_BIT_UNITS
+#endif
+
 // Fields in an order that leaves no padding: a file may hold millions.
-struct Signal {
+struct CANXLATE_SHARED_BIT_UNITS Signal {
     ShortText name;
     TinyText unit;
     NameList receivers;

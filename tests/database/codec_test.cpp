@@ -326,6 +326,26 @@ bool referenceBits(const Layout& l, std::vector<uint32_t>& positions) {
     return true;
 }
 
+// A message of so many signals that its plan needs more room than a block of
+// plans holds, between messages whose plans share blocks: each decodes whole.
+TEST(ManySignals, EveryMessageDecodesAroundAPlanLargerThanABlock) {
+    constexpr uint32_t kSignals = 20000;  // 48 bytes of plan each: about 1 MB
+    std::ostringstream dbc;
+    dbc << "BO_ 1 Before: 8 N\n SG_ A : 0|8@1+ (1,0) [0|0] \"\" N\nBO_ 2 Wide: 8 N\n";
+    for (uint32_t s = 0; s < kSignals; ++s) dbc << " SG_ S" << s << " : " << s % 64 << "|1@1+ (1,0) [0|1] \"\" N\n";
+    dbc << "BO_ 3 After: 8 N\n SG_ Z : 8|8@1+ (1,0) [0|0] \"\" N\n";
+    DatabasePtr database = openDbc(dbc.str());
+    const uint8_t payload[8] = {0x5A, 0xC3, 0x0F, 0xF0, 0x81, 0x7E, 0x24, 0x99};
+    std::vector<cxl_value> values(kSignals);
+    for (uint32_t id : {1, 3}) {
+        ASSERT_EQ(cxl_decode(cxl_find_message(database.get(), id, 0), payload, 8, CXL_CLAMP, values.data()), CXL_OK);
+        EXPECT_EQ(values[0].raw, payload[id == 1 ? 0 : 1]) << id;
+    }
+    ASSERT_EQ(cxl_decode(cxl_find_message(database.get(), 2, 0), payload, 8, CXL_CLAMP, values.data()), CXL_OK);
+    for (uint32_t s = 0; s < kSignals; ++s)
+        ASSERT_EQ(values[s].raw, (payload[s % 64 / 8] >> (s % 8)) & 1u) << "signal " << s;
+}
+
 TEST(RandomLayouts, DecodeAndEncodeAgreeWithABitByBitReference) {
     const unsigned seed = std::random_device{}();
     std::cout << "random layout seed " << seed << "\n";
